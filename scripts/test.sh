@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the normal and the sanitizer trees and runs every test.
+# GUI tests (label gui) run against the real backend under Xvfb.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/deps.sh"
+jobs="$(nproc)"
+
+bash "$root/scripts/build.sh" build
+bash "$root/scripts/build.sh" build/asan -DTOME_SANITIZE=ON -DTOME_GUI=OFF
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+status=0
+echo "== tests (sanitizer build)"
+(cd "$root/build/asan" && ctest --output-on-failure -j "$jobs" -LE gui) || status=1
+echo "== tests (normal build, GUI tests under Xvfb)"
+(cd "$root/build" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$jobs") || status=1
+exit $status
