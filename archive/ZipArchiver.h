@@ -1,0 +1,418 @@
+// The archiver component: one open ZIP archive (a file, a set of volumes or an archive in memory),
+// its options, its events and the operations run on it.
+//
+// Files of this unit:
+//   ZipArchiver.cpp  creation, properties, options, open and close
+//   ZAVolumes.cpp    volume numbering, volume names, switching volumes, split/spanned detection
+//   ZAEvents.cpp     event dispatchers and the default prompts (through rtl::Dialogs())
+//   ZADirWriter.cpp  the volume-aware writes (and TZADirManager::SaveDirectory)
+//   ZAExtract.cpp, ZAProcess.cpp  decompression, selection and extraction of entries
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rtl {
+class TStream;
+class TMemoryStream;
+}  // namespace rtl
+
+class TZADirManager;
+struct TDirItem;
+class TZABaseArchiver;
+
+// ---------------------------------------------------------------------------------------------
+// Enumerations (values in declared order, from 0)
+
+enum TZACompressionLevel : uint8_t { clNone, clFastest, clNormal, clMax };
+enum TZASpanningMode : uint8_t { smNone, smSpanning, smSplitting };
+enum TZip64Mode : uint8_t { zmDisabled, zmAuto, zmAlways };
+enum TZAStorePathMode : uint8_t { spNoPath, spRelativePath, spFullPath, spFullPathWithDrive };
+enum TZAFileShareMode : uint8_t {
+    smShareCompat, smShareExclusive, smShareDenyWrite, smShareDenyRead, smShareDenyNone
+};
+enum TZAOverwriteMode : uint8_t { omPrompt, omAlways, omNever, omIfNewer, omIfOlder };
+enum TZAVolumeSize : uint8_t {
+    vsAutoDetect, vsCustom, vs1_44MB, vs100MB, vs200MB, vs250MB, vs600MB, vs650MB, vs700MB, vs4700MB
+};
+enum TZAProcessOperation : uint8_t {
+    poAdd, poMove, poDelete, poUpdate, poExtract, poTest, poRename, poChangeAttr, poChangeComment, poMakeSFX
+};
+enum TZAProgressPhase : uint8_t { ppStart, ppProcess, ppEnd };
+enum TZAAction : uint8_t { fxaRetry, fxaIgnore, fxaAbort };
+
+// File modes of the open archive (TZABaseArchiver::OpenMode).
+constexpr uint16_t ZA_MODE_CREATE = 0xFFFF;     // create (or empty) the file
+constexpr uint16_t ZA_MODE_READWRITE = 34;      // read-write, others denied writing
+constexpr uint16_t ZA_MODE_READONLY = 64;       // read-only, nothing denied
+
+// ---------------------------------------------------------------------------------------------
+// Persistent objects: option sets that copy themselves through Assign.
+
+class TZAPersistent {
+public:
+    virtual ~TZAPersistent() = default;
+    virtual const char* ClassName() const = 0;
+    // Copies source into this object; an unlike (or missing) source raises rtl::EConvertError
+    // "Cannot assign a <source class> to a <this class>".
+    virtual void Assign(const TZAPersistent* source);
+
+protected:
+    void AssignError(const TZAPersistent* source) const;
+};
+
+class TZAOptions : public TZAPersistent {
+public:
+    TZAStorePathMode StorePath = spRelativePath;
+    bool Recurse = true;
+    TZAFileShareMode ShareMode = smShareDenyNone;
+    TZAOverwriteMode OverwriteMode = omAlways;
+    bool CreateDirs = true;
+    bool ReplaceReadOnly = true;
+    bool SetAttributes = true;
+    int32_t SearchAttr = 10431;  // 0x28BF
+    bool FlushBuffers = true;
+    bool OEMFileNames = true;
+
+    const char* ClassName() const override { return "TZAOptions"; }
+    void Assign(const TZAPersistent* source) override;
+};
+
+// Which volume of an archive a stream is on, or which one is wanted.
+class TZAVolumeNumberInfo {
+public:
+    static constexpr uint8_t vrFirst = 0;
+    static constexpr uint8_t vrLast = 1;
+    static constexpr uint8_t vrNumbered = 2;
+    static constexpr uint8_t vrNotSet = 3;
+
+    uint8_t VolumeRole = vrNotSet;
+    int32_t VolumeNumber = -1;       // zero-based; -1 not set
+    int32_t FinalVolumeNumber = -1;  // the archive's last volume; -1 not set
+
+    bool IsFirst() const { return VolumeNumber == 0; }
+    void SetFirst(bool value);
+    bool IsLast() const;
+    void SetLast(bool value);
+    void SetNumber(int32_t number);
+    bool SameVolume(const TZAVolumeNumberInfo& other) const;
+    void Reset();
+};
+
+class TZASpanningOptions : public TZAPersistent {
+public:
+    static constexpr int64_t MinCustomVolumeSize = 65536;
+
+    bool AdvancedNaming = true;
+    int64_t FirstVolumeSize = 0;
+    TZAVolumeSize VolumeSize = vsAutoDetect;
+
+    int64_t CustomVolumeSize() const { return customVolumeSize_; }
+    void SetCustomVolumeSize(int64_t value);
+    // Size limit of the volume info names: FirstVolumeSize for the first volume when positive,
+    // otherwise the limit of VolumeSize (-1: no limit, the free space decides).
+    int64_t VolumeSizeFor(const TZAVolumeNumberInfo& info) const;
+    // Limit in bytes of one TZAVolumeSize value.
+    int64_t LimitOf(TZAVolumeSize size) const;
+
+    const char* ClassName() const override { return "TZASpanningOptions"; }
+    void Assign(const TZAPersistent* source) override;
+
+private:
+    int64_t customVolumeSize_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Search results (selection of entries by mask)
+
+struct TInternalSearchRec {
+    int32_t Index = 0;            // where the next search step starts; after a hit, the hit
+    std::string Mask;             // in archive form ("/" separators), at most 259 bytes
+    bool HasWildcards = false;
+    int32_t SearchAttr = 0;
+    std::string ExclusionMask;
+    bool UseMaskLists = false;    // test against FileMasks/ExclusionMasks instead of Mask
+};
+
+struct TZAArchiveItem {
+    std::string FileName;         // file-name part, backslash form
+    std::string FolderPath;       // folder part with its trailing backslash
+    int64_t PackedSize = 0;
+    int64_t UnpackedSize = 0;
+    double RatePercent = 0;
+    bool IsEncrypted = false;
+    uint16_t FileDate = 0;
+    uint16_t FileTime = 0;
+    uint32_t Crc32 = 0;
+    uint32_t Attributes = 0;
+    std::string Comment;
+    TInternalSearchRec Search;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Events. Sender is the archiver; reference parameters are the ones a handler may change.
+
+using TZANotifyEvent = std::function<void(TZABaseArchiver* Sender)>;
+using TZAFileProgressEvent = std::function<void(TZABaseArchiver* Sender, const std::string& FileName,
+    double Progress, TZAProcessOperation Operation, TZAProgressPhase ProgressPhase, bool& Cancel)>;
+using TZAProgressEvent = std::function<void(TZABaseArchiver* Sender, double Progress,
+    TZAProcessOperation Operation, TZAProgressPhase ProgressPhase, bool& Cancel)>;
+using TZACopyTempFileProgressEvent = std::function<void(TZABaseArchiver* Sender, double Progress,
+    TZAProgressPhase ProgressPhase, bool& Cancel)>;
+using TZAConfirmOverwriteEvent = std::function<void(TZABaseArchiver* Sender,
+    const std::string& SourceFileName, std::string& DestFileName, bool& Confirm)>;
+using TZAConfirmProcessFileEvent = std::function<void(TZABaseArchiver* Sender,
+    const std::string& FileName, TZAProcessOperation Operation, bool& Confirm)>;
+using TZAOnPasswordEvent = std::function<void(TZABaseArchiver* Sender, const std::string& FileName,
+    std::string& NewPassword, bool& SkipFile)>;
+using TZAProcessFileFailureEvent = std::function<void(TZABaseArchiver* Sender,
+    const std::string& FileName, TZAProcessOperation Operation, int32_t NativeError, int32_t ErrorCode,
+    const std::string& ErrorMessage, TZAAction& Action)>;
+using TZAOnRequestBlankVolumeEvent = std::function<void(TZABaseArchiver* Sender, int32_t VolumeNumber,
+    std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnRequestFirstVolumeEvent =
+    std::function<void(TZABaseArchiver* Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnRequestLastVolumeEvent =
+    std::function<void(TZABaseArchiver* Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnRequestMiddleVolumeEvent = std::function<void(TZABaseArchiver* Sender, int32_t VolumeNumber,
+    std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnDiskFullEvent = std::function<void(TZABaseArchiver* Sender, int32_t VolumeNumber,
+    const std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnStoreFileEvent = std::function<void(TZABaseArchiver* Sender, std::string& FileName,
+    uint32_t& FileAttr, std::string& Comment, const std::string& OriginalFileName)>;
+using TZAOnExtractFileEvent = std::function<void(TZABaseArchiver* Sender, std::string& FileName,
+    uint32_t& FileAttr, const std::string& Comment)>;
+using TZAHiddenEvent =
+    std::function<void(TZABaseArchiver* Sender, uint8_t Kind, int32_t A, int32_t B, int32_t C)>;
+
+// ---------------------------------------------------------------------------------------------
+// The archiver
+
+class TZABaseArchiver {
+public:
+    // owner: the component that owns this one (opaque here; the form layer manages ownership).
+    explicit TZABaseArchiver(void* owner = nullptr);
+    virtual ~TZABaseArchiver();
+    TZABaseArchiver(const TZABaseArchiver&) = delete;
+    TZABaseArchiver& operator=(const TZABaseArchiver&) = delete;
+
+    // --- Component -----------------------------------------------------------------------------
+    void* Owner = nullptr;
+    std::string Name;  // prefixes the messages of the archiver's exceptions
+
+    // --- Published properties --------------------------------------------------------------------
+    bool ExtractCorruptedFiles = false;
+    TZACompressionLevel CompressionLevel() const { return compressionLevel_; }
+    void SetCompressionLevel(TZACompressionLevel value);
+    uint8_t CompressionMode() const { return compressionMode_; }
+    void SetCompressionMode(uint8_t value);  // above 9: code 5, nothing changes
+    std::string CurrentVersion() const;      // "2.67 "
+    void SetCurrentVersion(const std::string& value);  // no effect
+    std::string Password;
+    std::string FileName;  // the archive (the last volume of a split or spanned archive)
+    std::string BaseDir;   // target folder of extraction
+    std::string TempDir;   // folder of temporary files
+    TZASpanningMode SpanningMode() const { return spanningMode_; }
+    // Raises rtl::Exception "Cannot set spanning mode on open archive" while an archive is open.
+    void SetSpanningMode(TZASpanningMode value);
+    TZASpanningOptions& SpanningOptions() { return *spanningOptions_; }
+    const TZASpanningOptions& SpanningOptions() const { return *spanningOptions_; }
+    void SetSpanningOptions(const TZASpanningOptions& value) { spanningOptions_->Assign(&value); }
+    std::string SFXStub;
+    TZAOptions& Options() { return *options_; }
+    const TZAOptions& Options() const { return *options_; }
+    void SetOptions(const TZAOptions& value) { options_->Assign(&value); }
+    const std::vector<std::string>& FileMasks() const { return fileMasks_; }
+    void SetFileMasks(const std::vector<std::string>& value) { fileMasks_ = value; }
+    const std::vector<std::string>& ExclusionMasks() const { return exclusionMasks_; }
+    void SetExclusionMasks(const std::vector<std::string>& value) { exclusionMasks_ = value; }
+    const std::vector<std::string>& NoCompressionMasks() const { return noCompressionMasks_; }
+    void SetNoCompressionMasks(const std::vector<std::string>& value) { noCompressionMasks_ = value; }
+    bool InMemory() const { return inMemory_; }
+    void SetInMemory(bool value);
+    TZip64Mode Zip64Mode = zmAuto;  // published by TZipArchiver
+
+    // --- Events -------------------------------------------------------------------------------
+    TZAFileProgressEvent OnFileProgress;
+    TZAProgressEvent OnOverallProgress;
+    TZACopyTempFileProgressEvent OnCopyTempFileProgress;
+    TZAConfirmOverwriteEvent OnConfirmOverwrite;
+    TZAConfirmProcessFileEvent OnConfirmProcessFile;
+    TZANotifyEvent AfterOpen;
+    TZAOnPasswordEvent OnPassword;
+    TZAProcessFileFailureEvent OnProcessFileFailure;
+    TZAOnRequestBlankVolumeEvent OnRequestBlankVolume;
+    TZAOnRequestFirstVolumeEvent OnRequestFirstVolume;
+    TZAOnRequestLastVolumeEvent OnRequestLastVolume;
+    TZAOnRequestMiddleVolumeEvent OnRequestMiddleVolume;
+    TZAOnDiskFullEvent OnDiskFull;
+    TZAOnStoreFileEvent OnStoreFile;
+    TZAOnExtractFileEvent OnExtractFile;
+    TZAHiddenEvent HiddenEvent;  // unpublished; nothing sets it
+
+    // --- State shared with the directory manager and the processing code -----------------------
+    int32_t PendingUpdateCount = 0;  // nesting count of a batch of changes
+    bool IsOpen = false;
+    bool UsesZipFormat = false;
+    std::string CurrentVolumeName;   // file of the volume ArchiveStream is on
+    TZAVolumeNumberInfo VolumeInfo;  // which volume ArchiveStream is on
+    uint16_t OpenMode = 0;           // ZA_MODE_CREATE, ZA_MODE_READWRITE or ZA_MODE_READONLY
+    bool RebuildDamagedDirectory = true;
+    std::unique_ptr<TZADirManager> DirManager;
+    int16_t CompressionMethod = -1;  // method of new entries: 8, 0, or -1 (no method)
+    std::unique_ptr<rtl::TStream> ArchiveStream;
+
+    // Working fields of processing and extraction.
+    bool CancelRequested = false;
+    bool ProgressEnabled = true;
+    int32_t ProcessedFileNo = 0;
+    int32_t ProcessedFileCount = 0;
+    double FileBytesDone = 0;
+    double FileBytesTotal = 0;
+    bool SkipCurrentFile = false;
+
+    // --- Open and close (ZipArchiver.cpp) --------------------------------------------------------
+    // Opens FileName (read-write when possible, read-only otherwise), or creates it when missing;
+    // with InMemory creates an archive in memory.
+    void OpenArchive();
+    // mode: ZA_MODE_CREATE creates; other modes open an existing archive.
+    void OpenArchiveWithMode(uint16_t mode);
+    // Finishes closing in every case, then raises the first error of the commit or of writing the
+    // empty directory.
+    void CloseArchive();
+    void ExtractFiles(const std::string& FileMask, int32_t SearchAttr, const std::string& ExclusionMask);
+
+    void CheckActive() const;   // code 13 when no archive is open
+    bool InUpdate() const { return PendingUpdateCount > 0; }
+    void CheckNoUpdate() const; // code 26 inside a batch
+    void DropPendingUpdate();
+
+    static void LockArchivers();
+    static void UnlockArchivers();
+    static bool IsExeName(const std::string& name);
+
+    virtual void UpdateCompressionMethod();
+
+    // --- Event dispatchers (ZAEvents.cpp) --------------------------------------------------------
+    virtual void DoOnOverallProgress(double Progress, TZAProcessOperation Operation,
+        TZAProgressPhase ProgressPhase, bool& Cancel);
+    virtual void DoOnFileProgress(const std::string& FileName, double Progress,
+        TZAProcessOperation Operation, TZAProgressPhase ProgressPhase, bool& Cancel);
+    virtual void DoOnCopyTempFileProgress(double Progress, TZAProgressPhase ProgressPhase, bool& Cancel);
+    virtual void DoOnConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName,
+        bool& Confirm);
+    virtual void DoOnConfirmProcessFile(const std::string& FileName, TZAProcessOperation Operation,
+        bool& Confirm);
+    virtual void DoOnPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
+    virtual void DoOnProcessFileFailure(const std::string& FileName, TZAProcessOperation Operation,
+        int32_t NativeError, int32_t ErrorCode, const std::string& ErrorMessage, TZAAction& Action);
+    // Volume numbers are zero-based here; handlers see them counted from 1. The name given is
+    // FileName; the dispatcher forms the volume's name from it.
+    virtual void DoOnRequestBlankVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel);
+    virtual void DoOnRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
+    virtual void DoOnRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
+    virtual void DoOnRequestMiddleVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel);
+    virtual void DoOnDiskFull(int32_t VolumeNumber, const std::string& VolumeFileName, bool& Cancel);
+    virtual void DoHiddenEvent(uint8_t Kind, int32_t A, int32_t B, int32_t C);
+    virtual void DoOnStoreFile(std::string& FileName, uint32_t& FileAttr, std::string& Comment,
+        const std::string& OriginalFileName);
+    virtual void DoOnExtractFile(std::string& FileName, uint32_t& FileAttr, const std::string& Comment);
+    void DoAfterOpen();
+
+    // --- Volumes (ZAVolumes.cpp) -----------------------------------------------------------------
+    // Turns the archive's file name into the name of volume Number (-1: the last volume).
+    void VolumeFileName(std::string& Name, int32_t Number, bool CheckExists) const;
+    // Frees ArchiveStream and opens name with OpenMode (ZA_MODE_CREATE creates or empties it).
+    void OpenVolumeStream(const std::string& name);
+    // Bytes available on the drive of path.
+    static int64_t DriveFreeSpace(const std::string& path);
+    // True for drives A: and B: and for drives the platform reports as removable.
+    static bool IsRemovableDrive(const std::string& path);
+    // Makes the volume info names the archive stream; code 45 when the user cancels.
+    void OpenVolume(const TZAVolumeNumberInfo& info);
+    // Sets SpanningMode after a volume was opened and its end record searched.
+    void DetectSpanningMode();
+
+    // --- Volume-aware writes (ZADirWriter.cpp) ---------------------------------------------------
+    // Writes Count bytes to Stream (or into Buffer), moving on to the next volume when the current
+    // one is full; Stream then is the new volume's stream. KeepTogether: bytes that must follow on
+    // the same volume (-1 none). Returns the bytes written.
+    int32_t WriteWithVolumes(const void* Data, int32_t Count, rtl::TMemoryStream* Buffer,
+        int32_t KeepTogether, TZAVolumeNumberInfo& Info, rtl::TStream*& Stream);
+    // Copies Count bytes (-1: the rest) of Source through WriteWithVolumes. Returns 0.
+    int32_t CopyWithVolumes(rtl::TStream& Source, rtl::TStream*& Stream, bool ReportProgress,
+        rtl::TMemoryStream* Buffer, int32_t KeepTogether, int64_t Count, bool& Cancel,
+        TZAVolumeNumberInfo& Info);
+    // WriteWithVolumes that raises code 46 unless all Count bytes were written.
+    void WriteOrFail(const void* Data, int32_t Count, rtl::TMemoryStream* Buffer, int32_t KeepTogether,
+        TZAVolumeNumberInfo& Info, rtl::TStream*& Stream);
+
+    // --- Updating (ZAUpdate.cpp) -----------------------------------------------------------------
+    // Applies a pending batch of changes; returns at once when none is pending.
+    void CommitUpdate();
+    // Removes entry Index from the directory inside a batch (code 22 outside one, 21 bad index).
+    void DeleteItem(int32_t Index);
+    void DeleteStep(int32_t Index) { DeleteItem(Index); }
+
+    // --- Selection and processing (ZAProcess.cpp) ------------------------------------------------
+    bool FindFirst(const std::string& Mask, TZAArchiveItem& Item, int32_t SearchAttr,
+        const std::string& ExclusionMask);
+    bool FindNext(TZAArchiveItem& Item);
+    bool FindNextMatch(TZAArchiveItem& Item);
+    bool MatchesMasks(int32_t Index, const TZAArchiveItem& Item) const;
+    static bool AttributesMatch(uint32_t EntryAttr, uint32_t SearchAttr);
+    void MarkFiles(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask);
+    void ProcessFiles(TZAProcessOperation Op);
+    void ExtractItemToFile(int32_t Index, const std::string& Name, const std::string& Folder);
+    void TestItem(int32_t Index, const std::string& Name);
+    void ExtractToStream(int32_t Index, rtl::TStream& Dest);
+    std::string MakeTempFileName() const;
+
+    // --- Decompression (ZAExtract.cpp) -----------------------------------------------------------
+    // True when the entry's bytes were written to Dest and passed the size and CRC-32 checks.
+    bool DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item);
+
+    // Extraction (ZAExtract.cpp, ZAProcess.cpp)
+    // Members added by the extraction code go here.
+    // End of extraction block
+
+protected:
+    bool OpenedForCreate() const { return OpenMode == ZA_MODE_CREATE; }
+
+private:
+    // Open paths (ZipArchiver.cpp).
+    void InternalOpen();
+    void CreateNewArchive();
+    void OpenPlainArchive();
+    void OpenSfxArchive();
+    void ScanForEndRecord(bool allowRemovableSpanning);
+    void ReleaseArchive();
+    void WriteEmptyDirectoryIfNew();
+
+    // Volume paths (ZAVolumes.cpp).
+    void OpenVolumeForWriting(const TZAVolumeNumberInfo& info);
+    void OpenVolumeForReading(const TZAVolumeNumberInfo& info);
+    bool HasStub(const std::string& name) const;
+    bool SpannedDefaultPrompt() const { return spanningMode_ == smSpanning; }
+
+    TZACompressionLevel compressionLevel_ = clFastest;
+    uint8_t compressionMode_ = 1;
+    TZASpanningMode spanningMode_ = smNone;
+    bool inMemory_ = false;
+    std::unique_ptr<TZASpanningOptions> spanningOptions_;
+    std::unique_ptr<TZAOptions> options_;
+    std::vector<std::string> fileMasks_;
+    std::vector<std::string> exclusionMasks_;
+    std::vector<std::string> noCompressionMasks_;
+
+};
+
+class TZipArchiver : public TZABaseArchiver {
+public:
+    explicit TZipArchiver(void* owner = nullptr);
+    ~TZipArchiver() override;
+    void UpdateCompressionMethod() override;
+};
