@@ -1,0 +1,43 @@
+// Starting programs and opening documents, never through a shell.
+//
+// A command line is split as the platform does: blanks separate arguments, double quotes group
+// (and are dropped), backslashes are literal. An unquoted program name with blanks
+// ("c:\program files\x\app.exe arg") is tried prefix by prefix, as the platform does. The program is
+// looked up like any path (case-blind, relative to the current folder; a bare name also on $PATH);
+// a name ending in ".exe" that does not exist is tried without that extension as well. It runs
+// directly when it is executable; the window state has no meaning here and is ignored.
+// Started programs are detached (double fork): they outlive the caller and leave no zombies.
+// Documents, folders and http/https/ftp/mailto/file addresses go to xdg-open, or to the program the
+// environment variable TOME_OPEN_COMMAND names (tests).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtl {
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_NORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr int SW_SHOWNOACTIVATE = 4;
+constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_RESTORE = 9;
+
+// Results besides success.
+constexpr int ERROR_BAD_FORMAT = 11;  // exists but cannot be run
+constexpr int SE_ERR_NOASSOC = 31;    // nothing to open the document with
+
+// > 31 on success; 2 when the program is missing, 11 when it cannot be run.
+int WinExec(std::string_view cmdLine, int showCmd);
+// The "open" action: runs an executable target with params in dir, hands anything else to the
+// opener. > 32 on success; 2 when the target is missing, 31 when no opener can run.
+int ShellExecuteOpen(std::string_view target, std::string_view params, std::string_view dir,
+                     int showCmd = SW_SHOWNORMAL);
+
+std::vector<std::string> SplitCommandLine(std::string_view cmdLine);
+
+}  // namespace rtl
