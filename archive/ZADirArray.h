@@ -1,0 +1,106 @@
+// The in-memory directory of an archive: one TDirItem per entry, in central-directory order, with a
+// hashed list of the entries' lower-cased names beside it.
+//
+// Ownership: items hold their strings and extra blocks by value, so a copy returned by FetchItem is
+// independent of the array and stays valid whatever the array does afterwards.
+// Indexes are zero-based; every failure raises EZAException with the native code named below and no
+// component prefix, and leaves the array and its name list unchanged.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/ZARecords.h"
+
+namespace rtl {
+class TStream;
+}
+class TZAHashedStringList;
+
+// One extra-field block: tag, data size and its Size bytes of data.
+struct TDirItemExtra {
+    uint16_t Tag = 0;
+    uint16_t Size = 0;
+    std::vector<uint8_t> Data;  // always Size bytes
+};
+
+// One entry: the 46-byte central header image (TCentralHeader's fields, exactly as stored) followed
+// by the entry's name, comment, extra blocks, ZIP64 values and the working fields of the processing
+// and update paths.
+struct TDirItem : TCentralHeader {
+    std::string FileName;  // after the OEM conversion; '/' separates folders
+    std::string Comment;
+    std::vector<TDirItemExtra> ExtraFields;  // in stored order, tag 1 included
+    bool HasZip64Extra = false;
+    int64_t Zip64UncompressedSize = 0;
+    int64_t Zip64CompressedSize = 0;
+    int64_t Zip64LocalHeaderOffset = 0;
+    uint32_t Zip64DiskNumberStart = 0;
+    std::string Password;
+    // Supplies a new entry's data instead of a disk file. Nothing in the library attaches one; the
+    // shared pointer frees an owned stream with the last item that refers to it.
+    std::shared_ptr<rtl::TStream> SourceStream;
+    bool OwnsSourceStream = false;
+    int32_t SourceStreamStart = 0;
+    uint8_t MarkedForProcessing = 0;
+    std::string SourceFileName;
+    uint8_t CompressionMode = 0;
+    uint8_t PendingOperation = 0;
+
+    // The 64-bit values, whichever of the 32-bit field or the ZIP64 value holds them.
+    int64_t UncompressedSize64() const;
+    int64_t CompressedSize64() const;
+    int64_t LocalHeaderOffset64() const;
+    bool IsDirectory() const { return (ExternalAttributes & kAttrDirectory) != 0; }
+};
+
+class TZADirArray {
+public:
+    static constexpr int InitialGrowStep = 500;
+    static constexpr int MaxGrowStep = 10000;
+
+    TZADirArray();
+    ~TZADirArray();
+    TZADirArray(const TZADirArray&) = delete;
+    TZADirArray& operator=(const TZADirArray&) = delete;
+
+    int Count() const { return itemCount_; }
+    int Capacity() const { return static_cast<int>(items_.size()); }
+    int GrowStep() const { return growStep_; }
+
+    // Sets the live count to n (n >= 0), growing the storage geometrically (1000, 3000, 7000, 15000,
+    // 25000, 35000 ... while single items are added; a larger request is met exactly). Slots that
+    // become live start empty; n = 0 releases the storage.
+    void Resize(int n);
+
+    TDirItem FetchItem(int index) const;            // code 2
+    TDirItem& ItemAt(int index);                    // code 3; valid until Resize/Remove/CopyFrom/Clear
+    const TDirItem& ItemAt(int index) const;        // code 3
+    void StoreItem(int index, const TDirItem& item);  // code 1; code 58 when the name list is behind
+    // Sets the item's FileName and its name-list entry; code 59 when the name list is out of step.
+    void RenameItem(int index, const std::string& name);
+    void RemoveItem(int index);                     // code 4
+    void Clear();                                   // live items emptied, Capacity stays
+    void CopyFrom(const TZADirArray& other);        // deep copy
+    void ClearMarks();                              // MarkedForProcessing := 0 on live items
+
+    // Index of the first entry whose name equals name (compared as the lower-cased form), or -1.
+    int IndexOfName(const std::string& name) const;
+    // The entries' lower-cased names, entry i for item i.
+    TZAHashedStringList& NameList() { return *nameList_; }
+    const TZAHashedStringList& NameList() const { return *nameList_; }
+
+    // The lower-cased form the name list holds for a name.
+    static std::string NameKey(const std::string& name);
+
+private:
+    void CheckIndex(int index, int code) const;
+    void EmptySlots(int from, int to);
+
+    std::vector<TDirItem> items_;  // Capacity() slots, the first itemCount_ live
+    std::unique_ptr<TZAHashedStringList> nameList_;
+    int growStep_ = InitialGrowStep;
+    int itemCount_ = 0;
+};

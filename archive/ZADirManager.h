@@ -1,0 +1,153 @@
+// The directory manager: finds the end records of an archive (ZIP64 included), reads the central
+// directory into CurrentDir, works out the self-extractor stub in front of the archive, and rebuilds
+// the directory from the local headers when the central one is missing or damaged.
+//
+// The manager reads a handful of the archiver's settings and asks it to switch volumes. So that it
+// does not depend on ZipArchiver.h, it sees the archiver only through IZADirHost below:
+//   - DirSpanned():          SpanningMode is not smNone
+//   - DirRebuildDamaged():   RebuildDamagedDirectory
+//   - DirOemNames():         Options->OEMFileNames (names stored in the OEM code page, cp866)
+//   - DirUsesZipFormat():    UsesZipFormat (False selects the other format's signatures)
+//   - DirReadOnly():         the archive was opened read-only (OpenMode 64)
+//   - DirArchiverName():     the component's Name (for messages; the reading side raises unprefixed)
+//   - DirArchiveStream():    the archiver's ArchiveStream (the current volume), or null
+//   - DirOpenVolume(n, f):   make volume n of an archive whose last volume is f the ArchiveStream
+//                            (TZABaseArchiver::OpenVolume with a TZAVolumeNumberInfo numbered n whose
+//                            FinalVolumeNumber is f; code 45 when the user cancels)
+//   - DirMarkFirstVolume():  VolumeInfo->SetFirst(true) (a new archive starts on its first volume)
+//   - DirSFXStub():          SFXStub, the file put in front of a new archive ("" for none)
+//   - DirFirstVolumeLimit(): SpanningOptions->VolumeSizeFor(first volume): -1 or a byte limit
+// TZABaseArchiver implements it; TZADirSettings is a plain implementation for a manager used on its
+// own (tests, the zipdir driver): fixed settings, a single stream, no volume switching.
+//
+// Codes (EZAException, raised without a component): 35 nothing to rebuild from, 40 a ZIP64 locator
+// without its end record, 44 rebuild of a multi-volume archive, 47 stub larger than the first
+// volume, 57 compressed sizes beyond the archive (rebuilding off). Stream errors pass through.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/ZADirArray.h"
+#include "archive/ZARecords.h"
+
+namespace rtl {
+class TStream;
+}
+
+class IZADirHost {
+public:
+    virtual ~IZADirHost() = default;
+    virtual bool DirSpanned() const = 0;
+    virtual bool DirRebuildDamaged() const = 0;
+    virtual bool DirOemNames() const = 0;
+    virtual bool DirUsesZipFormat() const = 0;
+    virtual bool DirReadOnly() const = 0;
+    virtual std::string DirArchiverName() const = 0;
+    virtual rtl::TStream* DirArchiveStream() = 0;
+    virtual void DirOpenVolume(int32_t volumeNumber, int32_t finalVolumeNumber) = 0;
+    virtual void DirMarkFirstVolume() = 0;
+    virtual std::string DirSFXStub() const = 0;
+    virtual int64_t DirFirstVolumeLimit() const = 0;
+};
+
+// Fixed settings for a manager that works on one stream of its own.
+struct TZADirSettings : IZADirHost {
+    bool Spanned = false;
+    bool RebuildDamagedDirectory = true;
+    bool OEMFileNames = true;
+    bool UsesZipFormat = true;
+    bool ReadOnly = true;
+    std::string Name;
+    rtl::TStream* ArchiveStream = nullptr;
+    std::string SFXStub;
+    int64_t FirstVolumeLimit = -1;
+
+    bool DirSpanned() const override { return Spanned; }
+    bool DirRebuildDamaged() const override { return RebuildDamagedDirectory; }
+    bool DirOemNames() const override { return OEMFileNames; }
+    bool DirUsesZipFormat() const override { return UsesZipFormat; }
+    bool DirReadOnly() const override { return ReadOnly; }
+    std::string DirArchiverName() const override { return Name; }
+    rtl::TStream* DirArchiveStream() override { return ArchiveStream; }
+    void DirOpenVolume(int32_t, int32_t) override {}
+    void DirMarkFirstVolume() override {}
+    std::string DirSFXStub() const override { return SFXStub; }
+    int64_t DirFirstVolumeLimit() const override { return FirstVolumeLimit; }
+};
+
+class TZADirManager {
+public:
+    // stream: the archive's stream (not owned); archiver: the settings and volume source (not
+    // owned, must outlive the manager); createMode: made for a new archive (writes the SFX stub).
+    TZADirManager(rtl::TStream* stream, IZADirHost* archiver, bool createMode);
+    ~TZADirManager();
+    TZADirManager(const TZADirManager&) = delete;
+    TZADirManager& operator=(const TZADirManager&) = delete;
+
+    // Searches the end record into EndRecord; True when found, or whenever rebuilding is on.
+    bool HasEndRecord();
+    // Reads the central directory (or rebuilds it) into CurrentDir; see the file comment for codes.
+    void LoadDirectory();
+    // Searches the last 65,600 bytes backwards for an end record with the given signature whose
+    // comment reaches exactly to the end of the stream. Fills record, position (-1 when none) and
+    // Comment.
+    bool FindEndRecord(TEndRecord& record, int64_t& position, uint32_t signature);
+    void ResetEndRecord();
+    void WriteStub();
+    void RequestVolume(int32_t volumeNumber, int32_t finalVolumeNumber);
+    // Finds how far the archive was shifted by data in front of it and sets PrefixSize (see .cpp).
+    void DetectStubSize(int64_t endPosition);
+    bool OffsetsIncludePrefix() const;
+    void AddStubSizeToOffsets();
+    void RebuildDirectory();
+    void RebuildFromLocalHeaders();
+    void CheckTotalSize() const;
+    // Offset of the next local header signature at or after start with a whole header behind it,
+    // or -1.
+    int64_t FindLocalHeader(int64_t start);
+    // Finds the data descriptor of the entry whose data starts at dataStart (16- or 24-byte form).
+    bool FindDataDescriptor(int64_t start, TZip64DataDescriptor& descriptor, bool zip64);
+    // Searches stream from start for the pattern; on success start is where it was found.
+    static bool SearchPattern(rtl::TStream& stream, int64_t& start, int length, const uint8_t* pattern);
+
+    // The stream size and position, for code that reads through the manager.
+    int64_t StreamSize() const;
+
+    // Directory writing (ZADirWriter.cpp)
+    // (declarations added by the writer)
+    // End of directory writing
+
+    rtl::TStream* Stream = nullptr;
+    bool CreateMode = false;
+    bool DetachedStream = false;
+    IZADirHost* Archiver = nullptr;
+    TZADirArray BackupDir;
+    TZADirArray CurrentDir;
+    std::string Comment;
+    TZip64Locator Zip64Locator;
+    TZip64EndRecord Zip64EndRecord;
+    TEndRecord EndRecord;
+    int64_t PrefixSize = 0;
+    bool IsZip64 = false;
+    int64_t DirectoryStart = 0;
+
+private:
+    struct TWalk;  // state of one directory walk (volumes, directory bounds)
+    struct TScanBuffer;
+
+    bool IsEndRecordAt(int64_t offset, TEndRecord& record);
+    bool ReadZip64Locator(int64_t& endPosition);
+    void ReadZip64EndRecord(int64_t& endPosition);
+    void ReadEntries(TWalk& walk);
+    void ReadEntry(TWalk& walk, int index);
+    void ReadExtraField(TDirItem& item, uint16_t length);
+    std::string ConvertName(std::string raw, const TDirItem& item) const;
+    bool IsLocalHeaderAt(int64_t offset, TLocalHeader* header = nullptr);
+    void ReadExact(void* buffer, int64_t count);
+    void ReadAt(int64_t offset, void* buffer, int64_t count);
+    uint32_t LocalSignature() const;
+    uint32_t CentralSignature() const;
+    uint32_t EndSignature() const;
+};
