@@ -15,13 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "archive/ZADirManager.h"
+
 namespace rtl {
 class TStream;
 class TMemoryStream;
 }  // namespace rtl
 
-class TZADirManager;
-struct TDirItem;
+struct CipherKeys;
 class TZABaseArchiver;
 
 // ---------------------------------------------------------------------------------------------
@@ -191,7 +192,7 @@ using TZAHiddenEvent =
 // ---------------------------------------------------------------------------------------------
 // The archiver
 
-class TZABaseArchiver {
+class TZABaseArchiver : public IZADirHost {
 public:
     // owner: the component that owns this one (opaque here; the form layer manages ownership).
     explicit TZABaseArchiver(void* owner = nullptr);
@@ -273,6 +274,19 @@ public:
     double FileBytesDone = 0;
     double FileBytesTotal = 0;
     bool SkipCurrentFile = false;
+
+    // --- What the directory manager sees of the archiver (ZipArchiver.cpp) ----------------------
+    bool DirSpanned() const override { return spanningMode_ != smNone; }
+    bool DirRebuildDamaged() const override { return RebuildDamagedDirectory; }
+    bool DirOemNames() const override { return options_->OEMFileNames; }
+    bool DirUsesZipFormat() const override { return UsesZipFormat; }
+    bool DirReadOnly() const override { return OpenMode == ZA_MODE_READONLY; }
+    std::string DirArchiverName() const override { return Name; }
+    rtl::TStream* DirArchiveStream() override { return ArchiveStream.get(); }
+    void DirOpenVolume(int32_t volumeNumber, int32_t finalVolumeNumber) override;
+    void DirMarkFirstVolume() override { VolumeInfo.SetFirst(true); }
+    std::string DirSFXStub() const override { return SFXStub; }
+    int64_t DirFirstVolumeLimit() const override;
 
     // --- Open and close (ZipArchiver.cpp) --------------------------------------------------------
     // Opens FileName (read-write when possible, read-only otherwise), or creates it when missing;
@@ -376,7 +390,26 @@ public:
     bool DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item);
 
     // Extraction (ZAExtract.cpp, ZAProcess.cpp)
-    // Members added by the extraction code go here.
+    // Input block of one read while decompressing.
+    static constexpr int64_t MaxChunk = 1048576;
+    // Results of the last ProcessFiles run that a caller must not take for success: failures the
+    // failure event answered with fxaIgnore, and encrypted entries skipped for want of a password.
+    int32_t IgnoredFailureCount = 0;
+    int32_t PasswordSkipCount = 0;
+    int32_t IgnoredFailures() const { return IgnoredFailureCount; }
+    int32_t PasswordSkips() const { return PasswordSkipCount; }
+
+    // Reads the 12-byte encryption header, starts the cipher with password and compares the check
+    // byte (high byte of localTime when bit 3 of localFlags is set, else of localCrc).
+    bool CheckCipherHeader(rtl::TStream& Archive, const std::string& Password, CipherKeys& Keys,
+        uint32_t LocalCrc, uint16_t LocalTime, uint16_t LocalFlags);
+    // One mask against one name ("*.*" is "*"; a trailing "." asks for a name without extension).
+    static bool MatchesMask(const std::string& Name, const std::string& Mask);
+    // The volume an entry starts on, with the archive's last volume as its final number.
+    TZAVolumeNumberInfo EntryVolume(const TDirItem& Item) const;
+    // True when an entry name stays under the target folder: not absolute, no drive or UNC part,
+    // no ".." component (with "\\" and "/" both taken as separators), not empty.
+    static bool IsSafeEntryName(const std::string& Name);
     // End of extraction block
 
 protected:
