@@ -1,0 +1,124 @@
+// TForm: a top-level window with a raster the graphic controls paint into, and the dispatch
+// methods through which a backend delivers input.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/forms/bitmap.h"
+#include "platform/forms/canvas.h"
+#include "platform/forms/control.h"
+
+namespace forms {
+
+class TFormClass;
+
+class TForm : public TWinControl {
+public:
+    explicit TForm(TComponent* owner);
+    ~TForm() override;  // fires OnDestroy first, then frees the components
+    const char* ClassName() const override { return "TForm"; }
+
+    // Loads the form description named by the class table from the resources folder, binds
+    // fields and handlers, then fires OnCreate. Derived forms call it from their constructor.
+    void InitForm(const TFormClass& formClass);
+
+    std::string Caption() const { return FCaption; }
+    void SetCaption(const std::string& caption);  // cp1251
+    TFormBorderStyle BorderStyle = bsNone;
+    TPosition Position() const { return FPosition; }
+    void SetPosition(TPosition position);
+    TFormStyle FormStyle() const { return FFormStyle; }
+    void SetFormStyle(TFormStyle style);  // fsStayOnTop keeps it above other windows
+    void SetClientWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+    void SetClientHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
+
+    void Show();
+    void Hide();
+    void SetVisible(bool value) override;
+    // Asks OnCloseQuery, then OnClose with caHide (caFree for the main form, which also ends the
+    // application); caNone keeps the form, caMinimize minimises.
+    void Close();
+    void Release();          // frees the form from the message loop
+    void BringToFront();
+    void Minimize();
+    // The system move: the window follows the pointer until release (WM_SYSCOMMAND 0xF012).
+    void BeginMoveDrag();
+    // Ends the mouse capture (ReleaseCapture).
+    void ReleaseCapture();
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+    TNotifyEvent OnDestroy;
+    TNotifyEvent OnResize;
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    bool KeyPreview = false;
+    TKeyEvent OnKeyDown;
+    TKeyPressEvent OnKeyPress;
+
+    // The raster: the whole client area repainted where dirty (colour, then graphic controls in
+    // z-order, windowed controls' backgrounds). Backends blit it; tests read it.
+    const TBitmap& Raster();
+    TCanvas& Canvas();  // draws straight into the raster (painted over at the next repaint)
+    void InvalidateRect(const TRect& clientRect);
+    void Invalidate() override;
+    bool NeedsRepaint() const { return !FDirty.IsEmpty(); }
+
+    IWindowPeer* WindowPeer() const { return FWindow.get(); }
+    TWinControl* ActiveControl() const { return FActiveControl; }
+    void SetActiveControl(TWinControl* control);
+    TControl* CaptureControl() const { return FCaptureControl; }
+    TControl* HoverControl() const { return FHoverControl; }
+
+    // Backend → form. Coordinates are client coordinates of the form.
+    void DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int y);  // ssDouble = double click
+    void DispatchMouseMove(TShiftState shift, int x, int y);
+    void DispatchMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    void DispatchMouseLeave();
+    bool DispatchKeyDown(uint16_t key, TShiftState shift);  // true when a shortcut/handler took it
+    // A character for the focused control; returns the key left after the handlers (0 = eaten).
+    char DispatchKeyPress(char key);
+    void DispatchResized(int width, int height);  // the window manager changed the size
+    void DispatchMoved(int left, int top);
+    void DispatchCloseRequest();
+    void DispatchActivated(bool active);
+
+    bool SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) override;
+    bool SetEvent(const std::string& name, const std::any& handler) override;
+    void Loaded() override;
+
+    // Called by controls.
+    void ControlRemoved(TControl* control);
+    void FocusChanged(TWinControl* control, bool focused);
+
+protected:
+    void DoSetBounds(int left, int top, int width, int height) override;
+    void BoundsChanged(const TRect& oldBounds) override;
+
+private:
+    void PaintControls(TWinControl& container, const TRect& dirty);
+    void PlaceOnScreen();
+    void UpdateHover(TControl* hovered, int x, int y);
+    void ApplyCursor(TControl* control);
+    TControl* TargetAt(int x, int y);
+
+    std::unique_ptr<IWindowPeer> FWindow;
+    std::string FCaption;
+    TPosition FPosition = poDesigned;
+    TFormStyle FFormStyle = fsNormal;
+    TBitmap FRaster;
+    TRect FDirty;
+    TWinControl* FActiveControl = nullptr;
+    TControl* FCaptureControl = nullptr;
+    TControl* FHoverControl = nullptr;
+    TShiftState FButtonsDown = 0;
+    bool FClickPending = false;
+    bool FPlaced = false;
+    bool FDestroying = false;
+};
+
+}  // namespace forms
