@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace rtl {
@@ -60,5 +61,10 @@ class EWriteError : public EStreamError {
 public:
     using EStreamError::EStreamError;
 };
+
+// Raises EInOutError for an errno-like code with a message naming the file:
+// "File not found: \data\x.html" (2), "File access denied: ..." (13), "Disk read error: ..." (100),
+// "Disk write error: ..." (101), otherwise "I/O error <code>: ...".
+[[noreturn]] void RaiseInOutError(int errorCode, std::string_view fileName);
 
 }  // namespace rtl

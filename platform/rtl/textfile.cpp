@@ -1,0 +1,189 @@
+#include "platform/rtl/textfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/paths.h"
+
+namespace rtl {
+namespace {
+
+// Owns a file descriptor; closing on destruction covers every path out of a routine.
+class FileHandle {
+public:
+    FileHandle(std::string_view path, const std::string& native, int flags, mode_t mode = 0666)
+        : path_(path), fd_(::open(native.c_str(), flags | O_CLOEXEC, mode)) {
+        if (fd_ < 0) RaiseInOutError(errno, path_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    int fd() const { return fd_; }
+
+    // Closes now so that a failing close (a full disk on some file systems) is reported.
+    void Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR) RaiseInOutError(errno, path_);
+    }
+
+    std::string ReadAll() {
+        std::string out;
+        struct stat st;
+        if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+            out.reserve(static_cast<size_t>(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) RaiseInOutError(errno, path_);
+            if (n == 0) return out;
+            out.append(buffer, static_cast<size_t>(n));
+        }
+    }
+
+    void WriteAll(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) RaiseInOutError(errno, path_);
+            if (n == 0) RaiseInOutError(kShortWrite, path_);
+            bytes.remove_prefix(static_cast<size_t>(n));
+        }
+    }
+
+    void ReadAt(int64_t offset, void* buffer, size_t size) {
+        char* out = static_cast<char*>(buffer);
+        while (size > 0) {
+            const ssize_t n = ::pread(fd_, out, size, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) RaiseInOutError(errno, path_);
+            if (n == 0) RaiseInOutError(kReadBeyondEnd, path_);
+            out += n;
+            size -= static_cast<size_t>(n);
+            offset += n;
+        }
+    }
+
+    void Sync() {
+        if (::fsync(fd_) != 0) RaiseInOutError(errno, path_);
+    }
+
+private:
+    std::string path_;
+    int fd_;
+};
+
+std::string FolderOf(const std::string& native) {
+    const size_t slash = native.rfind('/');
+    if (slash == std::string::npos) return {};
+    return native.substr(0, slash + 1);
+}
+
+// A name beside target that no other writer uses: hidden, with the process id and a counter.
+std::string TempNameBeside(const std::string& native) {
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = native.rfind('/');
+    const std::string folder = FolderOf(native);
+    const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
+    return folder + "." + base + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+}
+
+// Makes the rename itself durable; a folder that cannot be opened or synced changes nothing.
+void SyncFolder(const std::string& native) {
+    const std::string folder = FolderOf(native);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos) end = text.size();
+        else if (end > start && text[end - 1] == '\r') --end;
+        lines.emplace_back(text.substr(start, end - start));
+        start = next;
+    }
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    size_t total = 0;
+    for (const auto& line : lines) total += line.size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::vector<std::string> ReadLines(std::string_view path) { return SplitLines(ReadFileBytes(path)); }
+
+void WriteLines(std::string_view path, const std::vector<std::string>& lines) {
+    WriteFileBytes(path, JoinLines(lines));
+}
+
+std::string ReadFileBytes(std::string_view path) {
+    FileHandle file(path, ToNativePath(path), O_RDONLY);
+    return file.ReadAll();
+}
+
+void WriteFileBytes(std::string_view path, std::string_view bytes) {
+    FileHandle file(path, ToNativePath(path), O_WRONLY | O_CREAT | O_TRUNC);
+    file.WriteAll(bytes);
+    file.Close();
+}
+
+void WriteFileAtomic(std::string_view path, std::string_view bytes) {
+    const std::string native = ToNativePath(path);
+    struct stat existing;
+    const bool keepMode = ::stat(native.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    std::string temp;
+    int attempts = 0;
+    for (;;) {
+        temp = TempNameBeside(native);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            break;
+        }
+        if (errno != EEXIST || ++attempts > 100) RaiseInOutError(errno, path);
+    }
+    try {
+        FileHandle file(path, temp, O_WRONLY);
+        if (keepMode) ::fchmod(file.fd(), existing.st_mode & 07777);
+        file.WriteAll(bytes);
+        file.Sync();
+        file.Close();
+        if (::rename(temp.c_str(), native.c_str()) != 0) RaiseInOutError(errno, path);
+    } catch (...) {
+        ::unlink(temp.c_str());
+        throw;
+    }
+    SyncFolder(native);
+}
+
+void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size) {
+    if (offset < 0) RaiseInOutError(kReadBeyondEnd, path);
+    FileHandle file(path, ToNativePath(path), O_RDONLY);
+    file.ReadAt(offset, buffer, size);
+}
+
+}  // namespace rtl

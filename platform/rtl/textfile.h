@@ -1,0 +1,69 @@
+// Whole-file reading and writing of text, bytes and fixed-size binary records. Names are
+// Windows-style cp1251 paths; text stays as the bytes on disk. Every failure raises EInOutError whose
+// ErrorCode is the errno code of the failing call (2 = no such file), or 100 for a read that found the
+// file too short and 101 for a write the disk did not take whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace rtl {
+
+constexpr int kReadBeyondEnd = 100;
+constexpr int kShortWrite = 101;
+
+// Lines end with CR LF or LF; a last line without an ending counts; a lone CR stays in its line.
+std::vector<std::string> ReadLines(std::string_view path);
+std::vector<std::string> SplitLines(std::string_view text);
+// Every line followed by CR LF.
+void WriteLines(std::string_view path, const std::vector<std::string>& lines);
+std::string JoinLines(const std::vector<std::string>& lines);
+
+std::string ReadFileBytes(std::string_view path);
+// Creates or truncates the file and writes the bytes.
+void WriteFileBytes(std::string_view path, std::string_view bytes);
+// Writes a temporary file in the same folder, flushes it to disk and renames it over path, so the
+// file holds either its old or its new content whatever happens. An existing file's permissions
+// are kept.
+void WriteFileAtomic(std::string_view path, std::string_view bytes);
+
+// Reads exactly size bytes at offset; a shorter file raises EInOutError 100.
+void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size);
+
+// Record number index (0-based) of a file of T records.
+template <typename T>
+void ReadRecord(std::string_view path, T& record, int64_t index = 0) {
+    static_assert(std::is_trivially_copyable_v<T>, "records are read as raw bytes");
+    ReadFileBlock(path, index * static_cast<int64_t>(sizeof(T)), &record, sizeof(T));
+}
+
+// Every whole record of the file; trailing bytes shorter than a record are ignored.
+template <typename T>
+std::vector<T> ReadRecords(std::string_view path) {
+    static_assert(std::is_trivially_copyable_v<T>, "records are read as raw bytes");
+    const std::string bytes = ReadFileBytes(path);
+    std::vector<T> records(bytes.size() / sizeof(T));
+    if (!records.empty()) std::memcpy(records.data(), bytes.data(), records.size() * sizeof(T));
+    return records;
+}
+
+// Replaces the file with the one record, atomically.
+template <typename T>
+void WriteRecord(std::string_view path, const T& record) {
+    static_assert(std::is_trivially_copyable_v<T>, "records are written as raw bytes");
+    WriteFileAtomic(path, std::string_view(reinterpret_cast<const char*>(&record), sizeof(T)));
+}
+
+template <typename T>
+void WriteRecords(std::string_view path, const std::vector<T>& records) {
+    static_assert(std::is_trivially_copyable_v<T>, "records are written as raw bytes");
+    WriteFileAtomic(path, std::string_view(reinterpret_cast<const char*>(records.data()),
+                                           records.size() * sizeof(T)));
+}
+
+}  // namespace rtl
