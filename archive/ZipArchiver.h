@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -410,6 +411,12 @@ public:
     // True when an entry name stays under the target folder: not absolute, no drive or UNC part,
     // no ".." component (with "\\" and "/" both taken as separators), not empty.
     static bool IsSafeEntryName(const std::string& Name);
+    // The processing loop under the lock; returns the error that an abort ended it with.
+    std::exception_ptr RunOperation(TZAProcessOperation Op);
+    // One attempt at one marked entry: confirmation, progress events and the operation's step.
+    void ProcessEntry(int32_t Index, TZAProcessOperation Op, const std::string& Name);
+    // Whether the existing file Target may be replaced by the entry (options, overwrite prompt).
+    bool MayReplaceTarget(const std::string& Name, std::string& Target, const TDirItem& Entry);
     // End of extraction block
 
 protected:
@@ -421,15 +428,22 @@ private:
     void CreateNewArchive();
     void OpenPlainArchive();
     void OpenSfxArchive();
-    void ScanForEndRecord(bool allowRemovableSpanning);
+    void SearchEndRecordOnVolumes(bool spanRemovableDrives);
     void ReleaseArchive();
     void WriteEmptyDirectoryIfNew();
+    void MoveMemoryArchiveToFile();
 
     // Volume paths (ZAVolumes.cpp).
     void OpenVolumeForWriting(const TZAVolumeNumberInfo& info);
     void OpenVolumeForReading(const TZAVolumeNumberInfo& info);
     bool HasStub(const std::string& name) const;
-    bool SpannedDefaultPrompt() const { return spanningMode_ == smSpanning; }
+    void FollowArchiveStream();
+    void TakeVolume(const TZAVolumeNumberInfo& info);
+    bool PreviousVolumeExists(int64_t disk) const;
+    int64_t EndRecordDiskNumber();
+
+    // Event defaults (ZAEvents.cpp).
+    bool AsksForDisks() const { return spanningMode_ == smSpanning; }
 
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;

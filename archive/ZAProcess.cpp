@@ -1,0 +1,473 @@
+// Selection of entries by mask and attributes, the processing loop with its events, extraction of
+// an entry into a file under the target folder, and the test step.
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "archive/ZADirManager.h"
+#include "archive/ZAExcept.h"
+#include "archive/ZAStrFunc.h"
+#include "archive/ZipArchiver.h"
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/paths.h"
+#include "platform/rtl/streams.h"
+#include "platform/rtl/sysutils.h"
+
+namespace {
+
+std::string Backslashed(std::string name)
+{
+    for (char& c : name)
+        if (c == '/')
+            c = '\\';
+    return name;
+}
+
+std::string Slashed(std::string name)
+{
+    for (char& c : name)
+        if (c == '\\')
+            c = '/';
+    return name;
+}
+
+bool EndsWith(const std::string& s, char c)
+{
+    return !s.empty() && s.back() == c;
+}
+
+std::string WithoutTrailingSeparator(std::string name)
+{
+    if (EndsWith(name, '/') || EndsWith(name, '\\'))
+        name.pop_back();
+    return name;
+}
+
+// Lower-cased folder part of a name in backslash form, as the non-recursive search compares it.
+std::string FolderKey(const std::string& name)
+{
+    std::string n = Backslashed(name);
+    if (EndsWith(n, '\\'))
+        n.pop_back();
+    return rtl::AnsiLowerCase(rtl::ExtractFilePath(n));
+}
+
+uint32_t DosDateTime(const TDirItem& item)
+{
+    return (uint32_t{item.ModDate} << 16) | item.ModTime;
+}
+
+class TArchiverLock {
+public:
+    TArchiverLock() { TZABaseArchiver::LockArchivers(); }
+    ~TArchiverLock() { TZABaseArchiver::UnlockArchivers(); }
+    TArchiverLock(const TArchiverLock&) = delete;
+    TArchiverLock& operator=(const TArchiverLock&) = delete;
+};
+
+// A file stream that is closed (and, unless kept, deleted) on every way out.
+class TScratchFile {
+public:
+    explicit TScratchFile(std::string name) : name_(std::move(name)) {}
+    ~TScratchFile()
+    {
+        Close();
+        if (!kept_)
+            rtl::DeleteFile(name_);
+    }
+    TScratchFile(const TScratchFile&) = delete;
+    TScratchFile& operator=(const TScratchFile&) = delete;
+
+    bool Open()
+    {
+        try {
+            stream_ = std::make_unique<rtl::TFileStream>(name_, rtl::fmCreate);
+        } catch (const rtl::EStreamError&) {
+            return false;
+        }
+        return true;
+    }
+    rtl::TFileStream& Stream() { return *stream_; }
+    void Close() { stream_.reset(); }
+    void Keep() { kept_ = true; }
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
+    std::unique_ptr<rtl::TFileStream> stream_;
+    bool kept_ = false;
+};
+
+// Files extracted through a scratch file get the usual permissions of a new file, not the private
+// ones of a temporary file.
+void GiveOrdinaryPermissions(const std::string& name)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::permissions(rtl::ToNativePath(name),
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
+        fs::perm_options::replace, ec);
+}
+
+// Moves the finished file over the target in one step: the target is either the old file or the
+// new complete one, never something in between.
+bool ReplaceFile(const std::string& from, const std::string& to)
+{
+    std::error_code ec;
+    std::filesystem::rename(rtl::ToNativePath(from), rtl::ToNativePath(to), ec);
+    return !ec;
+}
+
+}  // namespace
+
+// ---- Selection -------------------------------------------------------------------------------------
+
+bool TZABaseArchiver::MatchesMask(const std::string& Name, const std::string& Mask)
+{
+    if (Mask.empty())
+        return false;
+    std::string m = Mask;
+    if (const size_t star = m.find("*.*"); star != std::string::npos)
+        m.replace(star, 3, "*");
+    const bool wantsNoExtension = EndsWith(Mask, '.');
+    if (wantsNoExtension && !m.empty())
+        m.pop_back();
+    std::string name = Name;
+    if (EndsWith(name, '.'))
+        name.pop_back();
+    if (!MatchWildcard(name, m, true))
+        return false;
+    if (!wantsNoExtension)
+        return true;
+    const std::string ext = rtl::ExtractFileExt(Name);
+    return ext.empty() || ext == ".";
+}
+
+bool TZABaseArchiver::AttributesMatch(uint32_t EntryAttr, uint32_t SearchAttr)
+{
+    return (EntryAttr & 0x1E & ~SearchAttr) == 0;
+}
+
+bool TZABaseArchiver::MatchesMasks(int32_t Index, const TZAArchiveItem& Item) const
+{
+    const TDirItem& entry = DirManager->CurrentDir.ItemAt(Index);
+    if (!Item.Search.UseMaskLists) {
+        const std::string n = WithoutTrailingSeparator(entry.FileName);
+        return MatchesMask(n, Item.Search.Mask) ||
+               MatchesMask(rtl::ExtractFileName(Backslashed(n)), Item.Search.Mask);
+    }
+    const std::string n = Backslashed(entry.FileName);
+    for (const std::string& mask : FileMasks()) {
+        if (!MatchesMask(n, mask))
+            continue;
+        for (const std::string& exclusion : ExclusionMasks())
+            if (MatchesMask(n, exclusion))
+                return false;
+        return true;
+    }
+    return false;
+}
+
+bool TZABaseArchiver::FindFirst(const std::string& Mask, TZAArchiveItem& Item, int32_t SearchAttr,
+    const std::string& ExclusionMask)
+{
+    std::string mask = Mask;
+    const std::string drive = rtl::ExtractFileDrive(mask);
+    if (!drive.empty() && Options().StorePath != spFullPathWithDrive)
+        mask.erase(0, drive.size());
+    Item.Search.Mask = Slashed(mask);
+    Item.Search.ExclusionMask = ExclusionMask;
+    Item.Search.SearchAttr = SearchAttr;
+    Item.Search.UseMaskLists = false;
+    Item.Search.HasWildcards = mask.find_first_of("*?") != std::string::npos;
+    Item.Search.Index = 0;
+    return FindNextMatch(Item);
+}
+
+bool TZABaseArchiver::FindNext(TZAArchiveItem& Item)
+{
+    ++Item.Search.Index;
+    return FindNextMatch(Item);
+}
+
+bool TZABaseArchiver::FindNextMatch(TZAArchiveItem& Item)
+{
+    if (!DirManager)
+        return false;
+    const TZADirArray& dir = DirManager->CurrentDir;
+    const std::string maskFolder = FolderKey(Item.Search.Mask);
+    for (int32_t i = std::max(Item.Search.Index, 0); i < dir.Count(); ++i) {
+        const TDirItem& entry = dir.ItemAt(i);
+        if (!Options().Recurse && FolderKey(entry.FileName) != maskFolder)
+            continue;
+        if (!MatchesMasks(i, Item) ||
+            !AttributesMatch(entry.ExternalAttributes, static_cast<uint32_t>(Item.Search.SearchAttr)))
+            continue;
+        Item.Search.Index = i;
+        const std::string name = RemoveTrailingBackslash(Backslashed(entry.FileName));
+        Item.FileName = rtl::ExtractFileName(name);
+        Item.FolderPath = rtl::ExtractFilePath(name);
+        Item.PackedSize = entry.CompressedSize64();
+        Item.UnpackedSize = entry.UncompressedSize64();
+        Item.RatePercent = 100;
+        if (Item.UnpackedSize > 0)
+            Item.RatePercent = std::max(0.0,
+                (1 - static_cast<double>(Item.PackedSize) / static_cast<double>(Item.UnpackedSize)) * 100);
+        Item.IsEncrypted = (entry.Flags & kFlagEncrypted) != 0;
+        Item.FileDate = entry.ModDate;
+        Item.FileTime = entry.ModTime;
+        Item.Crc32 = entry.Crc32;
+        Item.Attributes = entry.ExternalAttributes;
+        Item.Comment = entry.Comment;
+        return true;
+    }
+    return false;
+}
+
+void TZABaseArchiver::MarkFiles(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask)
+{
+    if (!DirManager)
+        return;
+    TZADirArray& dir = DirManager->CurrentDir;
+    dir.ClearMarks();
+    TZAArchiveItem item;
+    for (bool hit = FindFirst(Mask, item, SearchAttr, ExclusionMask); hit; hit = FindNext(item))
+        dir.ItemAt(item.Search.Index).MarkedForProcessing = 1;
+}
+
+// ---- Processing ------------------------------------------------------------------------------------
+
+void TZABaseArchiver::ProcessFiles(TZAProcessOperation Op)
+{
+    std::exception_ptr abortCause;
+    {
+        TArchiverLock lock;
+        abortCause = RunOperation(Op);
+    }
+    // An abort is a failure: the caller sees the error that caused it, never a quiet return.
+    if (abortCause)
+        std::rethrow_exception(abortCause);
+}
+
+std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
+{
+    CheckActive();
+    TZADirArray& dir = DirManager->CurrentDir;
+    ProcessedFileNo = 0;
+    ProcessedFileCount = 0;
+    for (int i = 0; i < dir.Count(); ++i)
+        ProcessedFileCount += dir.ItemAt(i).MarkedForProcessing != 0 ? 1 : 0;
+    CancelRequested = false;
+    IgnoredFailureCount = 0;
+    PasswordSkipCount = 0;
+    const bool reportsProgress = Op == poExtract || Op == poTest;
+    if (reportsProgress)
+        DoOnOverallProgress(0.0, Op, ppStart, CancelRequested);
+
+    std::exception_ptr abortCause;
+    TZAAction action = fxaRetry;
+    for (int32_t i = 0; !CancelRequested && i < dir.Count();) {
+        if (dir.ItemAt(i).MarkedForProcessing == 0) {
+            ++i;
+            continue;
+        }
+        dir.ItemAt(i).PendingOperation = Op;
+        const int32_t countBefore = dir.Count();
+        action = fxaRetry;
+        while (action == fxaRetry) {
+            action = fxaIgnore;
+            const std::string name = Backslashed(dir.ItemAt(i).FileName);
+            try {
+                ProcessEntry(i, Op, name);
+            } catch (const EZAException& e) {
+                action = fxaIgnore;
+                DoOnProcessFileFailure(name, Op, e.NativeError, e.ErrorCode, e.Message(), action);
+                if (action == fxaIgnore)
+                    ++IgnoredFailureCount;
+                else if (action == fxaAbort)
+                    abortCause = std::current_exception();
+            }
+        }
+        if (action == fxaAbort || CancelRequested)
+            break;
+        const bool removed = Op == poDelete && dir.Count() < countBefore;
+        if (!removed)
+            ++i;
+    }
+
+    if (reportsProgress) {
+        const bool cancelled = CancelRequested;
+        DoOnOverallProgress(100.0, Op, ppEnd, CancelRequested);
+        CancelRequested = CancelRequested || cancelled;
+    }
+    if (CancelRequested || action == fxaAbort)
+        DropPendingUpdate();
+    return abortCause;
+}
+
+// One attempt at one entry (confirmation, progress, the step of the operation).
+void TZABaseArchiver::ProcessEntry(int32_t Index, TZAProcessOperation Op, const std::string& Name)
+{
+    bool confirm = true;
+    DoOnConfirmProcessFile(Name, Op, confirm);
+    if (!confirm)
+        return;
+    const std::string folder = ResolveBaseDir(BaseDir);
+    const bool reportsProgress = Op == poExtract || Op == poTest;
+    const std::string stored = DirManager->CurrentDir.ItemAt(Index).FileName;
+    if (reportsProgress)
+        DoOnFileProgress(stored, 0.0, Op, ppStart, CancelRequested);
+    if (CancelRequested)
+        return;
+
+    SkipCurrentFile = false;
+    switch (Op) {
+    case poDelete:
+        DeleteStep(Index);
+        return;  // the entry is gone; the loop looks at the same index again
+    case poExtract:
+        ExtractItemToFile(Index, Name, folder);
+        break;
+    case poTest:
+        TestItem(Index, Name);
+        break;
+    default:
+        break;
+    }
+    if (SkipCurrentFile)
+        ++PasswordSkipCount;
+
+    if (reportsProgress) {
+        const bool cancelledInStep = CancelRequested;
+        DoOnFileProgress(stored, 100.0, Op, ppEnd, CancelRequested);
+        CancelRequested = CancelRequested || cancelledInStep;
+    }
+    if (!CancelRequested)
+        ++ProcessedFileNo;
+}
+
+// ---- Extraction to files ---------------------------------------------------------------------------
+
+bool TZABaseArchiver::IsSafeEntryName(const std::string& Name)
+{
+    if (Name.empty() || Name.find(':') != std::string::npos)
+        return false;
+    if (Name.front() == '\\' || Name.front() == '/')
+        return false;
+    const std::string n = Slashed(Name);
+    if (n.find("//") != std::string::npos)
+        return false;
+    size_t start = 0;
+    while (start <= n.size()) {
+        size_t end = n.find('/', start);
+        if (end == std::string::npos)
+            end = n.size();
+        if (n.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Whether an existing target may be replaced, by the options (and the overwrite prompt).
+bool TZABaseArchiver::MayReplaceTarget(const std::string& Name, std::string& Target, const TDirItem& Entry)
+{
+    const int attr = rtl::FileGetAttr(Target);
+    if (!Options().ReplaceReadOnly && attr >= 0 && (attr & 0x01) != 0)
+        return false;
+    // DOS date-times compare as unsigned numbers: dates from 2044 on have the top bit set.
+    const uint32_t entryTime = DosDateTime(Entry);
+    const auto targetTime = static_cast<uint32_t>(rtl::FileAge(Target));
+    switch (Options().OverwriteMode) {
+    case omPrompt: {
+        bool confirm = false;
+        DoOnConfirmOverwrite(Name, Target, confirm);
+        return confirm;
+    }
+    case omAlways: return true;
+    case omNever: return false;
+    case omIfNewer: return entryTime > targetTime;
+    case omIfOlder: return entryTime < targetTime;
+    }
+    return false;
+}
+
+void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, const std::string& Folder)
+{
+    const TDirItem entry = DirManager->CurrentDir.FetchItem(Index);
+    uint32_t attr = entry.ExternalAttributes;
+    std::string name = Name;
+    DoOnExtractFile(name, attr, entry.Comment);
+    // Nothing an archive names may land outside the target folder; refused before any folder is made.
+    if (!IsSafeEntryName(name))
+        throw EZAException::CreateWithCodeFmt(19, {name}, this);
+
+    if (!Options().CreateDirs) {
+        name = rtl::ExtractFileName(name);
+    } else {
+        const std::string dir = Folder + rtl::ExtractFilePath(name);
+        if (!MakeDirs(dir))
+            throw EZAException::CreateWithCodeFmt(20, {dir}, this);
+    }
+    if (entry.IsDirectory() || EndsWith(entry.FileName, '/'))
+        return;
+    if (name.empty() || EndsWith(name, '\\'))
+        throw EZAException::CreateWithCodeFmt(19, {Name}, this);
+
+    std::string target = Folder + name;
+    if (rtl::FileGetAttr(target) >= 0 && !MayReplaceTarget(name, target, entry))
+        return;
+
+    // The entry goes into a scratch file beside the target, which replaces the target only once
+    // the data is complete and checked.
+    TScratchFile scratch(rtl::GetTempFileName(rtl::ExtractFilePath(target), "FC"));
+    if (scratch.Name().empty() || !scratch.Open())
+        throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    ExtractToStream(Index, scratch.Stream());
+    if (Options().FlushBuffers && IsRemovableName(target))
+        scratch.Stream().Flush();
+    scratch.Close();
+    if (SkipCurrentFile || CancelRequested)
+        return;
+    rtl::FileSetDate(scratch.Name(), static_cast<int32_t>(DosDateTime(entry)));
+    GiveOrdinaryPermissions(scratch.Name());
+    if (!ReplaceFile(scratch.Name(), target))
+        throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    scratch.Keep();
+    if (Options().SetAttributes)
+        rtl::FileSetAttr(target, static_cast<int>(attr));
+}
+
+void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)
+{
+    if (!DirManager || Index < 0 || Index >= DirManager->CurrentDir.Count())
+        throw EZAException::CreateWithCode(16, this);
+    const TDirItem entry = DirManager->CurrentDir.FetchItem(Index);
+    OpenVolume(EntryVolume(entry));
+    if (!ArchiveStream)
+        throw EZAException::CreateWithCode(8, this);
+    const int64_t offset = entry.LocalHeaderOffset64();
+    bool ok = offset >= 0 && offset < ArchiveStream->Size();
+    if (ok) {
+        ArchiveStream->SetPosition(offset);
+        ok = DecompressFile(*ArchiveStream, Dest, entry);
+    }
+    if (!ok && !CancelRequested && !ExtractCorruptedFiles && !SkipCurrentFile)
+        throw EZAException::CreateWithCode(8, this);
+}
+
+void TZABaseArchiver::TestItem(int32_t Index, const std::string& /*Name*/)
+{
+    if (DirManager->CurrentDir.ItemAt(Index).IsDirectory())
+        return;
+    TScratchFile scratch(MakeTempFileName());
+    if (scratch.Name().empty() || !scratch.Open())
+        throw EZAException::CreateWithCodeFmt(19, {scratch.Name()}, this);
+    ExtractToStream(Index, scratch.Stream());
+}
+
+std::string TZABaseArchiver::MakeTempFileName() const
+{
+    return rtl::GetTempFileName(TempDir.empty() ? rtl::GetTempDir() : TempDir, "FC");
+}
