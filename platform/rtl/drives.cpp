@@ -1,0 +1,108 @@
+#include "platform/rtl/drives.h"
+
+#include <sys/statvfs.h>
+
+#include <fstream>
+#include <mutex>
+
+#include "platform/rtl/paths.h"
+#include "platform/rtl/sysutils.h"
+
+namespace rtl {
+
+namespace {
+
+struct RemovableFolder {
+    std::string folder;  // ExpandFileName form with a trailing "\"; "" when none
+    std::string label;
+    int64_t freeBytes = 0;
+};
+
+std::mutex testMutex;
+RemovableFolder removable;
+int64_t memoryForTests = -1;
+
+// Full name of the path; "", a bare drive ("C:") and a drive-relative name are taken from the
+// current folder.
+std::string FullName(std::string_view path) {
+    std::string full = ExpandFileName(path.empty() ? std::string_view(".") : path);
+    if (full.empty()) full = ExpandFileName(".");
+    return IncludeTrailingBackslash(full);
+}
+
+bool UnderRemovable(std::string_view path, RemovableFolder& found) {
+    std::lock_guard<std::mutex> lock(testMutex);
+    if (removable.folder.empty()) return false;
+    std::string full = FullName(path);
+    if (full.size() < removable.folder.size() ||
+        !AnsiSameText(std::string_view(full).substr(0, removable.folder.size()), removable.folder)) {
+        return false;
+    }
+    found = removable;
+    return true;
+}
+
+}  // namespace
+
+void SetRemovableFolderForTests(std::string_view folder, std::string_view label, int64_t freeBytes) {
+    std::string full = folder.empty() ? std::string() : FullName(folder);
+    std::lock_guard<std::mutex> lock(testMutex);
+    removable = RemovableFolder{full, std::string(label), freeBytes};
+}
+
+void SetAvailableMemoryForTests(int64_t bytes) {
+    std::lock_guard<std::mutex> lock(testMutex);
+    memoryForTests = bytes;
+}
+
+unsigned GetDriveType(std::string_view path) {
+    RemovableFolder found;
+    return UnderRemovable(path, found) ? DRIVE_REMOVABLE : DRIVE_FIXED;
+}
+
+int64_t DiskFree(std::string_view path) {
+    RemovableFolder found;
+    if (UnderRemovable(path, found)) return found.freeBytes;
+    // The nearest existing folder holding the path decides.
+    std::string folder = FullName(path);
+    for (;;) {
+        struct statvfs vfs;
+        if (statvfs(ToNativePath(folder).c_str(), &vfs) == 0) {
+            return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+        }
+        std::string parent = ExtractFilePath(ExcludeTrailingBackslash(folder));
+        if (parent.empty() || parent.size() >= folder.size()) return -1;
+        folder = parent;
+    }
+}
+
+std::string GetVolumeLabel(std::string_view path) {
+    RemovableFolder found;
+    return UnderRemovable(path, found) ? found.label : std::string();
+}
+
+bool SetVolumeLabel(std::string_view path, std::string_view label) {
+    RemovableFolder found;
+    if (!UnderRemovable(path, found)) return false;
+    std::lock_guard<std::mutex> lock(testMutex);
+    removable.label = std::string(label);
+    return true;
+}
+
+int64_t AvailablePhysicalMemory() {
+    {
+        std::lock_guard<std::mutex> lock(testMutex);
+        if (memoryForTests >= 0) return memoryForTests;
+    }
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    int64_t kib = 0;
+    std::string unit;
+    while (meminfo >> key >> kib) {
+        std::getline(meminfo, unit);
+        if (key == "MemAvailable:") return kib * 1024;
+    }
+    return -1;
+}
+
+}  // namespace rtl
