@@ -116,7 +116,10 @@ public:
     int64_t StreamSize() const;
 
     // Directory writing (ZADirWriter.cpp)
-    // (declarations added by the writer)
+    // Writes the central directory, the ZIP64 records when needed, the end record and the comment:
+    // at the end of the stream (AtEnd) or over the old directory. A given stream first becomes
+    // Stream. Through a TZABaseArchiver host the directory goes through its volumes.
+    void SaveDirectory(bool AtEnd, rtl::TStream* stream = nullptr);
     // End of directory writing
 
     rtl::TStream* Stream = nullptr;

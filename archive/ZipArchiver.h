@@ -436,6 +436,7 @@ private:
     // Volume paths (ZAVolumes.cpp).
     void OpenVolumeForWriting(const TZAVolumeNumberInfo& info);
     void OpenVolumeForReading(const TZAVolumeNumberInfo& info);
+    void MoveToNextVolume(rtl::TMemoryStream* Buffer, TZAVolumeNumberInfo& Info, rtl::TStream*& Stream);
     bool HasStub(const std::string& name) const;
     void FollowArchiveStream();
     void TakeVolume(const TZAVolumeNumberInfo& info);

@@ -23,6 +23,9 @@ unsigned GetDriveType(std::string_view path);
 int64_t DiskFree(std::string_view path);
 // The test label for the removable folder, "" otherwise.
 std::string GetVolumeLabel(std::string_view path);
+// Labels the drive holding path. Only the removable test folder keeps a label (true); other drives
+// have none that can be set here (false).
+bool SetVolumeLabel(std::string_view path, std::string_view label);
 // Available physical memory in bytes (MemAvailable of /proc/meminfo); -1 when unknown.
 int64_t AvailablePhysicalMemory();
 
