@@ -53,6 +53,9 @@ struct TDirItem : TCentralHeader {
     int64_t UncompressedSize64() const;
     int64_t CompressedSize64() const;
     int64_t LocalHeaderOffset64() const;
+    // Stores a local header offset: in the 32-bit field when it fits and the field is not already
+    // all ones, else in Zip64LocalHeaderOffset with the field set to all ones.
+    void SetLocalHeaderOffset64(int64_t offset);
     bool IsDirectory() const { return (ExternalAttributes & kAttrDirectory) != 0; }
 };
 
@@ -72,7 +75,7 @@ public:
 
     // Sets the live count to n (n >= 0), growing the storage geometrically (1000, 3000, 7000, 15000,
     // 25000, 35000 ... while single items are added; a larger request is met exactly). Slots that
-    // become live start empty; n = 0 releases the storage.
+    // become live start empty; names of items dropped leave the name list; n = 0 releases the storage.
     void Resize(int n);
 
     TDirItem FetchItem(int index) const;            // code 2
@@ -86,7 +89,7 @@ public:
     void CopyFrom(const TZADirArray& other);        // deep copy
     void ClearMarks();                              // MarkedForProcessing := 0 on live items
 
-    // Index of the first entry whose name equals name (compared as the lower-cased form), or -1.
+    // Index of an entry whose name equals name (compared in lower case; the last of equal ones), or -1.
     int IndexOfName(const std::string& name) const;
     // The entries' lower-cased names, entry i for item i.
     TZAHashedStringList& NameList() { return *nameList_; }
@@ -98,6 +101,7 @@ public:
 private:
     void CheckIndex(int index, int code) const;
     void EmptySlots(int from, int to);
+    void TrimNames(int n);
 
     std::vector<TDirItem> items_;  // Capacity() slots, the first itemCount_ live
     std::unique_ptr<TZAHashedStringList> nameList_;

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@
 namespace rtl {
 class TStream;
 }
+class TZAScanBuffer;
+struct TZADescriptorIndex;
 
 class IZADirHost {
 public:
@@ -97,22 +100,26 @@ public:
     void ResetEndRecord();
     void WriteStub();
     void RequestVolume(int32_t volumeNumber, int32_t finalVolumeNumber);
-    // Finds how far the archive was shifted by data in front of it and sets PrefixSize (see .cpp).
+    // Finds how far the archive was moved by data put in front of it (OffsetShift) and where its first
+    // local header stands (PrefixSize).
     void DetectStubSize(int64_t endPosition);
-    bool OffsetsIncludePrefix() const;
-    void AddStubSizeToOffsets();
+    bool OffsetsIncludePrefix() const;  // no shift to apply
+    void AddStubSizeToOffsets();        // applies OffsetShift to every entry's 64-bit offset
     void RebuildDirectory();
     void RebuildFromLocalHeaders();
     void CheckTotalSize() const;
     // Offset of the next local header signature at or after start with a whole header behind it,
     // or -1.
     int64_t FindLocalHeader(int64_t start);
-    // Finds the data descriptor of the entry whose data starts at dataStart (16- or 24-byte form).
-    bool FindDataDescriptor(int64_t start, TZip64DataDescriptor& descriptor, bool zip64);
+    // The data descriptor (16-byte or ZIP64 24-byte form) of an entry whose data starts at dataStart:
+    // the first descriptor signature whose compressed size equals its distance from dataStart; the
+    // ZIP64 form is preferred when the entry's local header carries a ZIP64 block (zip64) and both
+    // forms fit. descriptorEnd is the offset just after it.
+    bool FindDataDescriptor(int64_t dataStart, TZip64DataDescriptor& descriptor, int64_t& descriptorEnd,
+                            bool zip64 = false);
     // Searches stream from start for the pattern; on success start is where it was found.
     static bool SearchPattern(rtl::TStream& stream, int64_t& start, int length, const uint8_t* pattern);
 
-    // The stream size and position, for code that reads through the manager.
     int64_t StreamSize() const;
 
     // Directory writing (ZADirWriter.cpp)
@@ -135,22 +142,45 @@ public:
     int64_t PrefixSize = 0;
     bool IsZip64 = false;
     int64_t DirectoryStart = 0;
+    // Where the end records say the directory starts, and how far the entries' recorded offsets
+    // were moved to count from the start of Stream (0 unless data was put in front of the archive).
+    int64_t RecordedDirectoryOffset = 0;
+    int64_t OffsetShift = 0;
 
 private:
-    struct TWalk;  // state of one directory walk (volumes, directory bounds)
-    struct TScanBuffer;
+    struct TWalk;  // state of one directory walk
+
+    bool UsesZipFormat() const;
+    bool RebuildAllowed() const;
+    bool Spanned() const;
+    uint32_t LocalSignature() const;
+    uint32_t CentralSignature() const;
+    uint32_t EndSignature() const;
+    int32_t StartDisk() const;
+    int32_t LastDisk() const;
+    void ReadAt(int64_t offset, void* buffer, int64_t count);
 
     bool IsEndRecordAt(int64_t offset, TEndRecord& record);
     bool ReadZip64Locator(int64_t& endPosition);
     void ReadZip64EndRecord(int64_t& endPosition);
-    void ReadEntries(TWalk& walk);
+    void ReadEntries(TWalk& walk, int64_t endPosition);
+    void ReadSpannedEntries(TWalk& walk, int count);
+    void TakeBytes(TWalk& walk, void* buffer, size_t count);
     void ReadEntry(TWalk& walk, int index);
-    void ReadExtraField(TDirItem& item, uint16_t length);
     std::string ConvertName(std::string raw, const TDirItem& item) const;
+    static void ParseExtraField(TDirItem& item, const std::vector<uint8_t>& field);
+    static void TakeZip64Values(TDirItem& item, const std::vector<uint8_t>& data);
+
     bool IsLocalHeaderAt(int64_t offset, TLocalHeader* header = nullptr);
-    void ReadExact(void* buffer, int64_t count);
-    void ReadAt(int64_t offset, void* buffer, int64_t count);
-    uint32_t LocalSignature() const;
-    uint32_t CentralSignature() const;
-    uint32_t EndSignature() const;
+    int64_t SearchFirstLocalHeader(int64_t first);
+    static bool AgreesWith(const TLocalHeader& local, const TDirItem& item);
+    void CheckEntryBounds();
+
+    bool TakeLocalEntry(int64_t offset, int64_t& next);
+    void BuildDescriptorIndex(TZADescriptorIndex& index, int64_t from);
+    bool IsRecordBoundary(int64_t offset);
+
+    // Shared by the searches of one rebuild.
+    std::unique_ptr<TZAScanBuffer> scan_;
+    std::unique_ptr<TZADescriptorIndex> descriptors_;
 };

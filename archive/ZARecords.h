@@ -54,6 +54,7 @@ constexpr uint16_t kAltVersionNeeded = 0x4114;
 constexpr uint16_t kZip64ExtraTag = 0x0001;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagDataDescriptor = 0x0008;
+constexpr uint16_t kFlagUtf8Name = 0x0800;  // name and comment are UTF-8
 constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint16_t kNo16 = 0xFFFF;          // 16-bit field whose value lives in a ZIP64 record

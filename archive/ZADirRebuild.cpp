@@ -1,0 +1,263 @@
+// Rebuilding a directory that is missing or damaged from the local headers in the stream.
+#include <algorithm>
+#include <unordered_map>
+
+#include "archive/ZADirManager.h"
+#include "archive/ZADirScan.h"
+#include "archive/ZAExcept.h"
+#include "platform/rtl/streams.h"
+
+namespace {
+
+constexpr uint16_t kMaxLocalExtraLength = 260;
+
+// The ZIP64 sizes of a local extra field (tag 1: uncompressed, then compressed, each present when
+// the header's field is all ones). Values that are not sizes leave the header's values alone.
+void TakeLocalZip64(const std::vector<uint8_t>& field, const TLocalHeader& local, int64_t& uncompressed,
+                    int64_t& compressed, bool& found)
+{
+    size_t pos = 0;
+    while (field.size() - pos >= kExtraBlockHeaderSize) {
+        TExtraBlockHeader header;
+        LoadRecord(field.data() + pos, header);
+        pos += kExtraBlockHeaderSize;
+        size_t size = std::min<size_t>(header.DataSize, field.size() - pos);
+        if (header.Tag == kZip64ExtraTag) {
+            found = true;
+            size_t p = 0;
+            auto take = [&](bool wanted, int64_t& target) {
+                if (wanted && size - p >= 8) {
+                    uint64_t v = GetU64(field.data() + pos + p);
+                    if (v <= static_cast<uint64_t>(INT64_MAX))
+                        target = static_cast<int64_t>(v);
+                    p += 8;
+                }
+            };
+            take(local.UncompressedSize == kNo32, uncompressed);
+            take(local.CompressedSize == kNo32, compressed);
+        }
+        pos += size;
+    }
+}
+
+void SetSizes(TDirItem& item, int64_t uncompressed, int64_t compressed)
+{
+    bool wide = uncompressed >= static_cast<int64_t>(kNo32) || compressed >= static_cast<int64_t>(kNo32);
+    item.UncompressedSize = wide ? kNo32 : static_cast<uint32_t>(uncompressed);
+    item.CompressedSize = wide ? kNo32 : static_cast<uint32_t>(compressed);
+    item.Zip64UncompressedSize = wide ? uncompressed : 0;
+    item.Zip64CompressedSize = wide ? compressed : 0;
+    item.HasZip64Extra = item.HasZip64Extra || wide;
+}
+
+bool EndsWithSeparator(const std::string& name)
+{
+    return !name.empty() && (name.back() == '/' || name.back() == '\\');
+}
+
+}  // namespace
+
+void TZADirManager::RebuildDirectory()
+{
+    CurrentDir.Clear();
+    if (Spanned())
+        throw EZAException::CreateWithCode(44);
+    IsZip64 = false;
+    PrefixSize = 0;
+    OffsetShift = 0;
+    RebuildFromLocalHeaders();
+    DirectoryStart = StreamSize();
+}
+
+void TZADirManager::RebuildFromLocalHeaders()
+{
+    scan_ = std::make_unique<TZAScanBuffer>(*Stream);
+    struct TRelease {
+        TZADirManager& manager;
+        ~TRelease()
+        {
+            manager.scan_.reset();
+            manager.descriptors_.reset();
+        }
+    } release{*this};
+
+    int64_t offset = FindLocalHeader(0);
+    if (offset < 0)
+        throw EZAException::CreateWithCode(35);
+    while (offset >= 0) {
+        int64_t next = offset + 4;
+        TakeLocalEntry(offset, next);
+        offset = FindLocalHeader(next);
+    }
+}
+
+// Appends the entry of the local header at offset when the header is plausible. next is where the
+// scan goes on: behind the entry's data when its size is known (so that the headers of an archive
+// stored inside it are never taken for entries), else 4 bytes after the signature.
+bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
+{
+    int64_t size = StreamSize();
+    uint8_t bytes[TLocalHeader::Size];
+    ReadAt(offset, bytes, sizeof bytes);
+    TLocalHeader local;
+    LoadRecord(bytes, local);
+
+    int64_t nameStart = offset + static_cast<int64_t>(TLocalHeader::Size);
+    int64_t extraStart = nameStart + local.NameLength;
+    int64_t dataStart = extraStart + local.ExtraLength;
+    int64_t uncompressed = local.UncompressedSize;
+    int64_t compressed = local.CompressedSize;
+    bool zip64 = false;
+    if (local.ExtraLength > kMaxLocalExtraLength)
+        return false;
+    if (dataStart <= size) {
+        std::vector<uint8_t> extra(local.ExtraLength);
+        ReadAt(extraStart, extra.data(), static_cast<int64_t>(extra.size()));
+        TakeLocalZip64(extra, local, uncompressed, compressed, zip64);
+    }
+    if (compressed >= size)
+        return false;
+
+    int index = CurrentDir.Count();
+    CurrentDir.Resize(index + 1);
+    TDirItem& item = CurrentDir.ItemAt(index);
+    item.Signature = CentralSignature();
+    item.VersionMadeBy = local.VersionNeeded;
+    item.VersionNeeded = local.VersionNeeded;
+    item.Flags = local.Flags;
+    item.CompressionMethod = local.CompressionMethod;
+    item.ModTime = local.ModTime;
+    item.ModDate = local.ModDate;
+    item.Crc32 = local.Crc32;
+    item.NameLength = local.NameLength;
+    item.ExtraLength = local.ExtraLength;
+    item.HasZip64Extra = zip64;
+    SetSizes(item, uncompressed, compressed);
+    item.SetLocalHeaderOffset64(offset);
+
+    std::string name;
+    if (local.NameLength > 0 && size - nameStart >= local.NameLength) {
+        name.resize(local.NameLength);
+        ReadAt(nameStart, name.data(), local.NameLength);
+    }
+    CurrentDir.RenameItem(index, ConvertName(std::move(name), item));
+
+    TDirItem& entry = CurrentDir.ItemAt(index);
+    bool known = !(local.Flags & kFlagDataDescriptor);
+    if (!known && dataStart <= size) {
+        TZip64DataDescriptor descriptor;
+        int64_t descriptorEnd = 0;
+        if (descriptors_ == nullptr) {
+            descriptors_ = std::make_unique<TZADescriptorIndex>();
+            BuildDescriptorIndex(*descriptors_, 0);
+        }
+        if (FindDataDescriptor(dataStart, descriptor, descriptorEnd, zip64)) {
+            entry.Crc32 = descriptor.Crc32;
+            SetSizes(entry, static_cast<int64_t>(descriptor.UncompressedSize),
+                     static_cast<int64_t>(descriptor.CompressedSize));
+            next = descriptorEnd;
+        }
+    }
+    bool folder = entry.UncompressedSize64() == 0 && known && EndsWithSeparator(entry.FileName);
+    entry.ExternalAttributes = folder ? kAttrDirectory : kAttrArchive;
+    if (known && dataStart <= size && size - dataStart >= compressed)
+        next = dataStart + compressed;
+    return true;
+}
+
+int64_t TZADirManager::FindLocalHeader(int64_t start)
+{
+    uint8_t pattern[4];
+    PutU32(pattern, LocalSignature());
+    std::unique_ptr<TZAScanBuffer> own;
+    TZAScanBuffer* scan = scan_.get();
+    if (scan == nullptr) {
+        own = std::make_unique<TZAScanBuffer>(*Stream);
+        scan = own.get();
+    }
+    int64_t found = scan->Find(start, pattern, 4);
+    if (found < 0 || StreamSize() - found < static_cast<int64_t>(TLocalHeader::Size))
+        return -1;
+    return found;
+}
+
+void TZADirManager::BuildDescriptorIndex(TZADescriptorIndex& index, int64_t from)
+{
+    uint8_t pattern[4];
+    PutU32(pattern, kDataDescriptorSig);
+    std::unique_ptr<TZAScanBuffer> own;
+    TZAScanBuffer* scan = scan_.get();
+    if (scan == nullptr) {
+        own = std::make_unique<TZAScanBuffer>(*Stream);
+        scan = own.get();
+    }
+    int64_t size = StreamSize();
+    for (int64_t at = scan->Find(from, pattern, 4); at >= 0; at = scan->Find(at + 1, pattern, 4)) {
+        uint8_t bytes[TZip64DataDescriptor::Size] = {};
+        int64_t have = std::min<int64_t>(size - at, sizeof bytes);
+        ReadAt(at, bytes, have);
+        if (have >= static_cast<int64_t>(TDataDescriptor::Size)) {
+            TDataDescriptor d;
+            LoadRecord(bytes, d);
+            if (d.CompressedSize <= static_cast<uint64_t>(at))
+                index.shortForm.try_emplace(at - d.CompressedSize,
+                    TZADescriptorIndex::TFound{{d.Signature, d.Crc32, d.CompressedSize, d.UncompressedSize},
+                                               at + static_cast<int64_t>(TDataDescriptor::Size)});
+        }
+        if (have >= static_cast<int64_t>(TZip64DataDescriptor::Size)) {
+            TZip64DataDescriptor d;
+            LoadRecord(bytes, d);
+            if (d.CompressedSize <= static_cast<uint64_t>(at) && d.UncompressedSize <= static_cast<uint64_t>(INT64_MAX))
+                index.longForm.try_emplace(at - static_cast<int64_t>(d.CompressedSize),
+                    TZADescriptorIndex::TFound{d, at + static_cast<int64_t>(TZip64DataDescriptor::Size)});
+        }
+    }
+}
+
+// True when a ZIP record (or the end of the stream) follows at offset: what comes after a descriptor.
+bool TZADirManager::IsRecordBoundary(int64_t offset)
+{
+    int64_t size = StreamSize();
+    if (offset == size)
+        return true;
+    if (size - offset < 4)
+        return false;
+    uint8_t bytes[4];
+    ReadAt(offset, bytes, 4);
+    uint32_t sig = GetU32(bytes);
+    return sig == LocalSignature() || sig == CentralSignature() || sig == kDataDescriptorSig;
+}
+
+bool TZADirManager::FindDataDescriptor(int64_t dataStart, TZip64DataDescriptor& descriptor,
+                                       int64_t& descriptorEnd, bool zip64)
+{
+    std::unique_ptr<TZADescriptorIndex> own;
+    TZADescriptorIndex* index = descriptors_.get();
+    if (index == nullptr) {
+        own = std::make_unique<TZADescriptorIndex>();
+        BuildDescriptorIndex(*own, dataStart);
+        index = own.get();
+    }
+    int64_t saved = Stream->Position();
+    auto shortHit = index->shortForm.find(dataStart);
+    auto longHit = index->longForm.find(dataStart);
+    const TZADescriptorIndex::TFound* chosen = nullptr;
+    bool haveShort = shortHit != index->shortForm.end();
+    bool haveLong = longHit != index->longForm.end();
+    if (haveShort && haveLong) {
+        bool shortFits = IsRecordBoundary(shortHit->second.end);
+        bool longFits = IsRecordBoundary(longHit->second.end);
+        bool preferLong = shortFits == longFits ? zip64 : longFits;
+        chosen = preferLong ? &longHit->second : &shortHit->second;
+    } else if (haveShort) {
+        chosen = &shortHit->second;
+    } else if (haveLong) {
+        chosen = &longHit->second;
+    }
+    Stream->Seek(saved, rtl::soBeginning);
+    if (chosen == nullptr)
+        return false;
+    descriptor = chosen->descriptor;
+    descriptorEnd = chosen->end;
+    return true;
+}
