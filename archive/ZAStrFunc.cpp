@@ -260,14 +260,14 @@ int CompareCharsExact(std::string_view a, std::string_view b, int n)
 {
     if (!CharTables().UseRankTables)
         return LocaleCompareStrings(a, b, n, false);
-    return CompareBytesLimited(ToCollationOrder(a), ToCollationOrder(b), n);
+    return CompareBytesLimited(CollationOrderOf(a), CollationOrderOf(b), n);
 }
 
 int CompareCharsNoCase(std::string_view a, std::string_view b, int n)
 {
     if (!CharTables().UseRankTables)
         return LocaleCompareStrings(a, b, n, true);
-    return CompareTextLimited(ToCollationOrder(a), ToCollationOrder(b), n);
+    return CompareTextLimited(CollationOrderOf(a), CollationOrderOf(b), n);
 }
 
 void ToCollationOrder(char* buffer)
@@ -288,14 +288,14 @@ void FromCollationOrder(char* buffer)
         *buffer = static_cast<char>(inverse[static_cast<unsigned char>(*buffer)]);
 }
 
-std::string ToCollationOrder(std::string_view s)
+std::string CollationOrderOf(std::string_view s)
 {
     std::string out(UpToZero(s));
     ToCollationOrder(out.data());
     return out;
 }
 
-std::string FromCollationOrder(std::string_view s)
+std::string CodesOfCollationOrder(std::string_view s)
 {
     std::string out(UpToZero(s));
     FromCollationOrder(out.data());

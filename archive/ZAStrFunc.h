@@ -48,7 +48,7 @@ unsigned char LocaleUpperChar(uint32_t lcid, unsigned char c);
 // prefix is smaller. The empty string is smaller than any other (-1).
 int CompareBytesLimited(std::string_view a, std::string_view b, int n);
 // As CompareBytesLimited, but a differing pair is compared again through UpperTable. Its arguments
-// are in collation order (ranks), as ToCollationOrder gives them.
+// are in collation order (ranks), as CollationOrderOf gives them.
 int CompareTextLimited(std::string_view a, std::string_view b, int n);
 // Case-sensitive / case-insensitive locale compares of at most n characters.
 int CompareCharsExact(std::string_view a, std::string_view b, int n);
@@ -58,8 +58,9 @@ int CompareCharsNoCase(std::string_view a, std::string_view b, int n);
 // a null buffer is left alone.
 void ToCollationOrder(char* buffer);
 void FromCollationOrder(char* buffer);
-std::string ToCollationOrder(std::string_view s);
-std::string FromCollationOrder(std::string_view s);
+// The same on copies of a string (cut at its first zero byte).
+std::string CollationOrderOf(std::string_view s);
+std::string CodesOfCollationOrder(std::string_view s);
 
 // ---- Wildcard matching ----
 
