@@ -34,7 +34,13 @@ public:
             unsigned_ = value;
         }
     }
-    FormatArg(char c) : kind_(Kind::String), char_(c), text_(&char_, 1) {}
+    template <typename T>
+        requires std::same_as<T, char>
+    FormatArg(T c) : kind_(Kind::String), char_(c), text_(&char_, 1) {}
+    // Neither converts silently to a character or a number.
+    FormatArg(bool) = delete;
+    template <std::floating_point T>
+    FormatArg(T) = delete;
     FormatArg(const char* s) : kind_(Kind::String), text_(s ? s : "") {}
     FormatArg(std::string_view s) : kind_(Kind::String), text_(s) {}
     FormatArg(const std::string& s) : kind_(Kind::String), text_(s) {}

@@ -20,6 +20,9 @@ namespace {
 constexpr int64_t kMaxChunk = int64_t{1} << 30;
 // Buffer of CopyFrom: large enough to be fast, small enough for any memory.
 constexpr int64_t kCopyBuffer = int64_t{1} << 20;
+// No memory stream is ever this large; a request beyond it is a corrupt size, answered with
+// EOutOfMemory before the allocator sees it.
+constexpr int64_t kMaxMemorySize = int64_t{1} << 39;
 
 std::string Describe(const std::string& fileName, int error) {
     return std::string(std::strerror(error)) + " (" + fileName + ")";
@@ -188,7 +191,7 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 void TMemoryStream::SetSize(int64_t size) {
     if (size < 0) throw EStreamError("Invalid stream size");
-    if (static_cast<uint64_t>(size) > data_.max_size()) throw EOutOfMemory("Out of memory");
+    if (size > kMaxMemorySize) throw EOutOfMemory("Out of memory");
     try {
         data_.resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {

@@ -199,6 +199,25 @@ std::string StringReplace(std::string_view s, std::string_view oldPattern, std::
     return out;
 }
 
+std::string StringOfChar(char c, int count) {
+    return count <= 0 ? std::string() : std::string(static_cast<size_t>(count), c);
+}
+
+std::string QuotedStr(std::string_view s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    out += '\'';
+    return out;
+}
+
+int LastDelimiter(std::string_view delimiters, std::string_view s) {
+    const size_t at = s.find_last_of(delimiters);
+    return at == std::string_view::npos ? 0 : static_cast<int>(at + 1);
+}
+
 bool SameText(std::string_view a, std::string_view b) {
     return a.size() == b.size() && CompareText(a, b) == 0;
 }

@@ -48,6 +48,13 @@ using TReplaceFlags = unsigned;
 std::string StringReplace(std::string_view s, std::string_view oldPattern, std::string_view newPattern,
                           TReplaceFlags flags = 0);
 
+// count copies of c ("" for count <= 0).
+std::string StringOfChar(char c, int count);
+// s between single quotes, each quote inside doubled: O'Neil -> 'O''Neil'.
+std::string QuotedStr(std::string_view s);
+// 1-based index of the last byte of s that is one of delimiters; 0 when none.
+int LastDelimiter(std::string_view delimiters, std::string_view s);
+
 // ASCII-only case-insensitive comparison; CompareText returns < 0, 0 or > 0 (bytes unsigned).
 bool SameText(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);

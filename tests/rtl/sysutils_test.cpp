@@ -137,6 +137,17 @@ TEST(StringReplace, LargeInputStaysLinear) {
     EXPECT_EQ(out.size(), page.size() - 200000 * 4);
 }
 
+TEST(SmallHelpers, StringOfCharQuotedStrLastDelimiter) {
+    EXPECT_EQ(rtl::StringOfChar('0', 3), "000");
+    EXPECT_EQ(rtl::StringOfChar('0', -1), "");
+    EXPECT_EQ(rtl::QuotedStr("O'Neil"), "'O''Neil'");
+    EXPECT_EQ(rtl::QuotedStr(""), "''");
+    EXPECT_EQ(rtl::LastDelimiter("\\:.", "C:\\dir\\file.txt"), 12);
+    EXPECT_EQ(rtl::LastDelimiter("\\:", "C:\\dir\\file.txt"), 7);
+    EXPECT_EQ(rtl::LastDelimiter("/", "file.txt"), 0);
+    EXPECT_EQ(rtl::LastDelimiter("", "abc"), 0);
+}
+
 TEST(CompareText, AsciiOnly) {
     EXPECT_TRUE(rtl::SameText("Hello", "hELLO"));
     EXPECT_FALSE(rtl::SameText("Hello", "Hell"));
