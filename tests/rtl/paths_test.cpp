@@ -1,0 +1,246 @@
+#include "platform/rtl/paths.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/findfile.h"
+#include "tests/rtl/system_fixture.h"
+
+using namespace rtl;
+using rtltest::NativeExists;
+using rtltest::ReadNative;
+using rtltest::TempFolder;
+using rtltest::WriteNative;
+
+TEST(PathsTest, FullPathTest) {
+    EXPECT_TRUE(IsFullPath("C:\\book\\data"));
+    EXPECT_TRUE(IsFullPath("c:/book"));
+    EXPECT_TRUE(IsFullPath("\\opt\\book\\"));
+    EXPECT_TRUE(IsFullPath("/opt/book"));
+    EXPECT_TRUE(IsFullPath("odd:\\name"));  // ":\" anywhere
+    EXPECT_FALSE(IsFullPath("data\\page.html"));
+    EXPECT_FALSE(IsFullPath("C:relative"));
+    EXPECT_FALSE(IsFullPath(""));
+}
+
+TEST(PathsTest, MapsSeparatorsAndDropsTheDrive) {
+    EXPECT_EQ(ToNativePath("\\no-such-root\\a\\b.txt"), "/no-such-root/a/b.txt");
+    EXPECT_EQ(ToNativePath("C:\\no-such-root\\x"), "/no-such-root/x");
+    EXPECT_EQ(ToNativePath("d:/no-such-root/x"), "/no-such-root/x");
+    EXPECT_EQ(ToNativePath("C:no-such-relative"), "no-such-relative");
+    EXPECT_EQ(ToNativePath("no-such-dir\\sub\\"), "no-such-dir/sub/");
+    EXPECT_EQ(ToNativePath(""), "");
+    EXPECT_EQ(FromNativePath("/opt/book/"), "\\opt\\book\\");
+}
+
+TEST(PathsTest, LooksUpNestedComponentsWithoutRegardToCase) {
+    TempFolder tmp;
+    WriteNative(tmp.Native("Данные/Подпапка/Файл.HTM"), "x");
+    WriteNative(tmp.Native("Skin/Face.DAT"), "y");
+
+    std::string real = tmp.Native("Данные/Подпапка/Файл.HTM");
+    EXPECT_EQ(ToNativePath(tmp.Win() + Ru("данные\\ПОДПАПКА\\файл.htm")), real);
+    EXPECT_EQ(ToNativePath(tmp.Win() + "SKIN\\face.dat"), tmp.Native("Skin/Face.DAT"));
+    EXPECT_TRUE(FileExists(tmp.Win() + Ru("ДАННЫЕ\\подпапка\\ФАЙЛ.htm")));
+    // The existing part is resolved; the missing rest stays as given, ready to be created.
+    EXPECT_EQ(ToNativePath(tmp.Win() + Ru("данные\\Новый\\a.txt")), tmp.Native("Данные/Новый/a.txt"));
+    EXPECT_EQ(FromNativePath(real), tmp.Win() + Ru("Данные\\Подпапка\\Файл.HTM"));
+}
+
+TEST(PathsTest, CaseBlindLookupOfRelativeNamesAndCurrentFolder) {
+    TempFolder tmp;
+    rtltest::CurrentDirGuard guard;
+    WriteNative(tmp.Native("Data/Page.html"), "p");
+    ASSERT_TRUE(SetCurrentDir(tmp.Win() + "DATA"));
+    EXPECT_EQ(GetCurrentDir(), tmp.Win() + "Data");
+    EXPECT_TRUE(FileExists("PAGE.HTML"));
+    EXPECT_EQ(ToNativePath("..\\data\\page.html"), "../Data/Page.html");
+    EXPECT_EQ(ExpandFileName("..\\x\\.\\y"), tmp.Win() + "x\\y");
+    EXPECT_FALSE(SetCurrentDir(tmp.Win() + "missing"));
+}
+
+TEST(PathsTest, ExistenceTests) {
+    TempFolder tmp;
+    WriteNative(tmp.Native("file.txt"), "abc");
+    std::filesystem::create_directory(tmp.Native("dir"));
+    std::filesystem::create_symlink(tmp.Native("file.txt"), tmp.Native("link.txt"));
+    EXPECT_TRUE(FileExists(tmp.Win() + "file.txt"));
+    EXPECT_TRUE(FileExists(tmp.Win() + "link.txt"));
+    EXPECT_FALSE(FileExists(tmp.Win() + "dir"));
+    EXPECT_FALSE(FileExists(tmp.Win() + "none"));
+    EXPECT_FALSE(FileExists(""));
+    EXPECT_TRUE(DirectoryExists(tmp.Win() + "DIR"));
+    EXPECT_TRUE(DirectoryExists(tmp.Win() + "dir\\"));
+    EXPECT_FALSE(DirectoryExists(tmp.Win() + "file.txt"));
+    EXPECT_EQ(FileSizeOf(tmp.Win() + "FILE.TXT"), 3);
+    EXPECT_EQ(FileSizeOf(tmp.Win() + "none"), -1);
+}
+
+TEST(PathsTest, CopyFileKeepsModeAndHonoursFailIfExists) {
+    TempFolder tmp;
+    WriteNative(tmp.Native("src.sh"), "#!/bin/sh\n");
+    chmod(tmp.Native("src.sh").c_str(), 0750);
+    WriteNative(tmp.Native("old.txt"), "old");
+
+    EXPECT_TRUE(CopyFile(tmp.Win() + "SRC.SH", tmp.Win() + "copy.sh", true));
+    EXPECT_EQ(ReadNative(tmp.Native("copy.sh")), "#!/bin/sh\n");
+    struct stat st;
+    ASSERT_EQ(stat(tmp.Native("copy.sh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+    EXPECT_EQ(FileAge(tmp.Win() + "copy.sh"), FileAge(tmp.Win() + "src.sh"));
+
+    EXPECT_FALSE(CopyFile(tmp.Win() + "src.sh", tmp.Win() + "old.txt", true));
+    EXPECT_EQ(ReadNative(tmp.Native("old.txt")), "old");
+    EXPECT_TRUE(CopyFile(tmp.Win() + "src.sh", tmp.Win() + "OLD.TXT", false));
+    EXPECT_EQ(ReadNative(tmp.Native("old.txt")), "#!/bin/sh\n");
+
+    EXPECT_FALSE(CopyFile(tmp.Win() + "missing", tmp.Win() + "x", false));
+    EXPECT_FALSE(CopyFile(tmp.Win() + "src.sh", tmp.Win() + "no-dir\\x", false));
+    // No temporary file is left behind.
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(tmp.Native())) names.insert(e.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"copy.sh", "old.txt", "src.sh"}));
+}
+
+TEST(PathsTest, CopyDeleteAndRenameRespectReadOnlyAndExistingTargets) {
+    TempFolder tmp;
+    WriteNative(tmp.Native("a.txt"), "a");
+    WriteNative(tmp.Native("b.txt"), "b");
+    WriteNative(tmp.Native("ro.txt"), "ro");
+    ASSERT_EQ(FileSetAttr(tmp.Win() + "ro.txt", faReadOnly), 0);
+
+    EXPECT_FALSE(CopyFile(tmp.Win() + "a.txt", tmp.Win() + "ro.txt", false));
+    EXPECT_FALSE(DeleteFile(tmp.Win() + "ro.txt"));
+    EXPECT_TRUE(NativeExists(tmp.Native("ro.txt")));
+
+    EXPECT_FALSE(RenameFile(tmp.Win() + "a.txt", tmp.Win() + "B.TXT"));
+    EXPECT_EQ(ReadNative(tmp.Native("b.txt")), "b");
+    EXPECT_TRUE(RenameFile(tmp.Win() + "A.TXT", tmp.Win() + "c.txt"));
+    EXPECT_TRUE(NativeExists(tmp.Native("c.txt")));
+    EXPECT_FALSE(NativeExists(tmp.Native("a.txt")));
+
+    EXPECT_TRUE(DeleteFile(tmp.Win() + "C.txt"));
+    EXPECT_FALSE(DeleteFile(tmp.Win() + "c.txt"));
+    std::filesystem::create_directory(tmp.Native("dir"));
+    EXPECT_FALSE(DeleteFile(tmp.Win() + "dir"));
+}
+
+TEST(PathsTest, FolderCreationAndRemoval) {
+    TempFolder tmp;
+    EXPECT_TRUE(ForceDirectories(tmp.Win() + Ru("один\\два\\три\\")));
+    EXPECT_TRUE(std::filesystem::is_directory(tmp.Native("один/два/три")));
+    EXPECT_TRUE(ForceDirectories(tmp.Win() + Ru("ОДИН\\два")));  // already there, other case
+    EXPECT_FALSE(CreateDir(tmp.Win() + Ru("один")));
+    EXPECT_TRUE(CreateDir(tmp.Win() + "new"));
+    EXPECT_FALSE(RemoveDir(tmp.Win() + Ru("один")));  // not empty
+    EXPECT_TRUE(RemoveDir(tmp.Win() + Ru("один\\ДВА\\три")));
+    EXPECT_FALSE(DirectoryExists(tmp.Win() + Ru("один\\два\\три")));
+    WriteNative(tmp.Native("file"), "");
+    EXPECT_FALSE(ForceDirectories(tmp.Win() + "file\\sub"));
+}
+
+TEST(PathsTest, FileDatesAsDosDateTime) {
+    TempFolder tmp;
+    WriteNative(tmp.Native("f.txt"), "x");
+    int32_t when = DateTimeToFileDate(EncodeDate(2021, 6, 15) + EncodeTime(13, 45, 30, 0));
+    EXPECT_EQ(FileSetDate(tmp.Win() + "F.TXT", when), 0);
+    EXPECT_EQ(FileAge(tmp.Win() + "f.txt"), when);
+    // Years from 2044 on set the sign bit of the value; they must survive the round trip.
+    int32_t late = DateTimeToFileDate(EncodeDate(2050, 12, 31) + EncodeTime(23, 59, 58, 0));
+    EXPECT_LT(late, 0);
+    EXPECT_EQ(FileSetDate(tmp.Win() + "f.txt", late), 0);
+    EXPECT_EQ(FileAge(tmp.Win() + "f.txt"), late);
+
+    EXPECT_EQ(FileAge(tmp.Win() + "missing"), -1);
+    EXPECT_NE(FileSetDate(tmp.Win() + "missing", when), 0);
+    EXPECT_NE(FileSetDate(tmp.Win() + "f.txt", 0), 0);  // month 0: not a date
+}
+
+TEST(PathsTest, Attributes) {
+    TempFolder tmp;
+    WriteNative(tmp.Native("plain.txt"), "");
+    WriteNative(tmp.Native(".hidden"), "");
+    std::filesystem::create_directory(tmp.Native("dir"));
+    std::filesystem::create_directory_symlink(tmp.Native("dir"), tmp.Native("dirlink"));
+    EXPECT_EQ(FileGetAttr(tmp.Win() + "plain.txt"), 0);
+    EXPECT_EQ(FileGetAttr(tmp.Win() + ".HIDDEN"), faHidden);
+    EXPECT_EQ(FileGetAttr(tmp.Win() + "dir"), faDirectory);
+    EXPECT_EQ(FileGetAttr(tmp.Win() + "dirlink"), faDirectory | faSymLink);
+    EXPECT_EQ(FileGetAttr(tmp.Win() + "missing"), -1);
+
+    EXPECT_EQ(FileSetAttr(tmp.Win() + "plain.txt", faReadOnly), 0);
+    EXPECT_EQ(FileGetAttr(tmp.Win() + "plain.txt"), faReadOnly);
+    struct stat st;
+    ASSERT_EQ(stat(tmp.Native("plain.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0222, 0u);
+    EXPECT_EQ(FileSetAttr(tmp.Win() + "plain.txt", 0), 0);
+    EXPECT_EQ(FileGetAttr(tmp.Win() + "plain.txt"), 0);
+}
+
+TEST(PathsTest, NameParts) {
+    EXPECT_EQ(ExtractFilePath("C:\\book\\data\\page.html"), "C:\\book\\data\\");
+    EXPECT_EQ(ExtractFilePath("/opt/book/x"), "/opt/book/");
+    EXPECT_EQ(ExtractFilePath("C:x"), "C:");
+    EXPECT_EQ(ExtractFilePath("name"), "");
+    EXPECT_EQ(ExtractFileDir("\\opt\\book\\x"), "\\opt\\book");
+    EXPECT_EQ(ExtractFileDir("\\x"), "\\");
+    EXPECT_EQ(ExtractFileDir("C:\\x"), "C:\\");
+    EXPECT_EQ(ExtractFileName("a\\b/c.txt"), "c.txt");
+    EXPECT_EQ(ExtractFileExt("dir.d\\name"), "");
+    EXPECT_EQ(ExtractFileExt("page.tar.GZ"), ".GZ");
+    EXPECT_EQ(ExtractFileExt("\\x\\.hidden"), ".hidden");
+    EXPECT_EQ(ExtractFileDrive("C:\\book"), "C:");
+    EXPECT_EQ(ExtractFileDrive("\\\\server\\share\\dir\\f"), "\\\\server\\share");
+    EXPECT_EQ(ExtractFileDrive("\\opt\\book"), "");
+    EXPECT_EQ(ChangeFileExt("a.b\\page.html", ".tmp"), "a.b\\page.tmp");
+    EXPECT_EQ(ChangeFileExt("a.b\\page", ".tmp"), "a.b\\page.tmp");
+    EXPECT_EQ(ChangeFileExt("page.html", ""), "page");
+    EXPECT_EQ(IncludeTrailingBackslash("\\opt"), "\\opt\\");
+    EXPECT_EQ(IncludeTrailingBackslash("/opt/"), "/opt/");
+    EXPECT_EQ(IncludeTrailingBackslash(""), "\\");
+    EXPECT_EQ(ExcludeTrailingBackslash("\\opt\\"), "\\opt");
+    EXPECT_EQ(ExcludeTrailingBackslash("/opt/"), "/opt");
+}
+
+TEST(PathsTest, TemporaryNames) {
+    TempFolder tmp;
+    rtltest::EnvGuard env("TMPDIR", tmp.Native());
+    EXPECT_EQ(GetTempDir(), tmp.Win());
+
+    std::string first = GetTempFileName("", "FC");
+    std::string second = GetTempFileName(ExcludeTrailingBackslash(tmp.Win()), "FC");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        EXPECT_EQ(ExtractFilePath(name), tmp.Win());
+        std::string file = ExtractFileName(name);
+        ASSERT_EQ(file.size(), 2 + 4 + 4u) << file;
+        EXPECT_EQ(file.substr(0, 2), "FC");
+        EXPECT_EQ(file.find_first_not_of("0123456789ABCDEF", 2), 6u);
+        EXPECT_EQ(file.substr(6), ".tmp");
+        EXPECT_EQ(FileSizeOf(name), 0);
+    }
+    // Only three characters of the prefix are used, as on the platform.
+    std::string third = ExtractFileName(GetTempFileName("", "ABCDE"));
+    EXPECT_EQ(third.size(), 3 + 4 + 4u);
+    EXPECT_EQ(third.substr(0, 3), "ABC");
+    EXPECT_EQ(GetTempFileName(tmp.Win() + "missing", "FC"), "");
+}
+
+TEST(PathsTest, ProgramFolder) {
+    std::string folder = ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.front(), '\\');
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_EQ(ExtractFilePath(ParamStr0()), folder);
+    EXPECT_EQ(ExtractFileName(ParamStr0()), "rtl_system_tests");
+    SetProgramFolderForTests("\\opt\\book");
+    EXPECT_EQ(ProgramFolder(), "\\opt\\book\\");
+    SetProgramFolderForTests("");
+    EXPECT_EQ(ProgramFolder(), folder);
+}
