@@ -53,6 +53,19 @@ std::string FolderKey(const std::string& name)
     return rtl::AnsiLowerCase(rtl::ExtractFilePath(n));
 }
 
+// Archives made on Unix may keep read-only only in the file mode of the upper half; such an entry
+// gets the read-only attribute from it.
+uint32_t AttributesForDisk(const TDirItem& item, uint32_t attr)
+{
+    constexpr uint16_t kMadeOnUnix = 3;
+    const uint32_t mode = item.ExternalAttributes >> 16;
+    const bool regularFile = (mode & 0xF000) == 0x8000;
+    if (attr == item.ExternalAttributes && (item.VersionMadeBy >> 8) == kMadeOnUnix && regularFile &&
+        (mode & 0200) == 0)
+        attr |= 0x01;
+    return attr;
+}
+
 uint32_t DosDateTime(const TDirItem& item)
 {
     return (uint32_t{item.ModDate} << 16) | item.ModTime;
@@ -436,7 +449,7 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
     scratch.Keep();
     if (Options().SetAttributes)
-        rtl::FileSetAttr(target, static_cast<int>(attr));
+        rtl::FileSetAttr(target, static_cast<int>(AttributesForDisk(entry, attr)));
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)

@@ -1,0 +1,453 @@
+// Extraction of entries into files: checks of the data, hostile archives, passwords, failures,
+// overwrite rules and selection by mask. Archives are built byte by byte (zip_builder.h).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/ZAExcept.h"
+#include "archive/ZipArchiver.h"
+#include "platform/rtl/dialogs.h"
+#include "platform/rtl/paths.h"
+#include "platform/rtl/streams.h"
+#include "tests/archive/extract/zip_builder.h"
+
+namespace fs = std::filesystem;
+using ziptest::TEntry;
+
+namespace {
+
+std::string Slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void Spit(const fs::path& p, const std::string& bytes)
+{
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::string Noise(size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
+
+// Every path below root, relative, sorted.
+std::vector<std::string> Tree(const fs::path& root)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        names.push_back(fs::relative(e.path(), root).generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ExtractTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::random_device rd;
+        root_ = fs::temp_directory_path() / ("zaextract_" + std::to_string(rd()));
+        out_ = root_ / "out";
+        fs::create_directories(out_);
+        rtl::SetDialogService(&dialogs_);
+    }
+    void TearDown() override
+    {
+        rtl::SetDialogService(nullptr);
+        archiver_.reset();
+        for (const auto& e : fs::recursive_directory_iterator(root_))
+            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(root_);
+    }
+
+    TZipArchiver& Open(const std::vector<TEntry>& entries)
+    {
+        Spit(root_ / "a.zip", ziptest::BuildZip(entries));
+        archiver_ = std::make_unique<TZipArchiver>();
+        archiver_->Name = "zip_archiver";
+        archiver_->FileName = (root_ / "a.zip").string();
+        archiver_->BaseDir = out_.string() + "/";
+        archiver_->OpenArchive();
+        return *archiver_;
+    }
+
+    // Extracts everything; failures are recorded and ignored.
+    void ExtractAll(TZipArchiver& a)
+    {
+        a.OnProcessFileFailure = [this](TZABaseArchiver*, const std::string& name, TZAProcessOperation,
+                                        int32_t native, int32_t, const std::string& msg, TZAAction& action) {
+            failures_.push_back({name, native, msg});
+            action = fxaIgnore;
+        };
+        a.ExtractFiles("*.*", 10431, "");
+    }
+
+    struct TFailure {
+        std::string Name;
+        int32_t Native;
+        std::string Message;
+    };
+
+    fs::path root_, out_;
+    rtl::ScriptedDialogs dialogs_;
+    std::unique_ptr<TZipArchiver> archiver_;
+    std::vector<TFailure> failures_;
+};
+
+TEST_F(ExtractTest, StoredDeflatedEmptyAndFoldersExtractExactly)
+{
+    const std::string text(300000, 'q');
+    const std::string noise = Noise(2500000, 1);
+    auto& a = Open({TEntry("docs/", "").method(0).attr(0x10),
+                    TEntry("docs/text.txt", text),
+                    TEntry("bin/noise.dat", noise).method(0),
+                    TEntry("bin/noise.z", noise),
+                    TEntry("empty", "").method(0)});
+    ExtractAll(a);
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ(Slurp(out_ / "docs/text.txt"), text);
+    EXPECT_EQ(Slurp(out_ / "bin/noise.dat"), noise);
+    EXPECT_EQ(Slurp(out_ / "bin/noise.z"), noise);
+    EXPECT_TRUE(fs::is_regular_file(out_ / "empty"));
+    EXPECT_EQ(fs::file_size(out_ / "empty"), 0u);
+    EXPECT_TRUE(fs::is_directory(out_ / "docs"));
+    EXPECT_EQ(a.IgnoredFailures(), 0);
+    // Only the entries themselves: no scratch file is left behind.
+    EXPECT_EQ(Tree(out_), (std::vector<std::string>{"bin", "bin/noise.dat", "bin/noise.z", "docs",
+                                                    "docs/text.txt", "empty"}));
+}
+
+TEST_F(ExtractTest, DateAndReadOnlyAttributeAreApplied)
+{
+    auto& a = Open({TEntry("ro.txt", "x").time(0x7A10).date(0x5A21).attr(0x21)});
+    ExtractAll(a);
+    EXPECT_EQ(rtl::FileAge((out_ / "ro.txt").string()), static_cast<int32_t>((0x5A21u << 16) | 0x7A10u));
+    EXPECT_EQ(rtl::FileGetAttr((out_ / "ro.txt").string()) & 1, 1);
+}
+
+// Issue 6: inflate fails as soon as the output passes the entry's size (zip bombs).
+TEST_F(ExtractTest, BombIsRefusedWithoutWritingItsOutput)
+{
+    auto& a = Open({TEntry("bomb.txt", std::string(64 << 20, '\0')).usize(1000),
+                    TEntry("next.txt", "after")});
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), 1u);
+    EXPECT_EQ(failures_[0].Native, 8);
+    EXPECT_FALSE(fs::exists(out_ / "bomb.txt"));
+    EXPECT_EQ(Slurp(out_ / "next.txt"), "after");
+    EXPECT_EQ(a.IgnoredFailures(), 1);
+}
+
+TEST_F(ExtractTest, TruncatedStreamWrongCrcAndForeignMethodsFailWithCode8)
+{
+    const std::string text = Noise(100000, 2);
+    const std::string packed = ziptest::Deflate(text);
+    auto& a = Open({TEntry("cut.bin", text).raw(packed.substr(0, packed.size() / 2)),
+                    TEntry("crc.bin", text).crc(0x12345678),
+                    TEntry("m12.bin", "abc").method(12).version(10),
+                    TEntry("m14.bin", "abc").method(14).version(63),
+                    TEntry("nosig.bin", "abc").badSignature()});
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), 5u);
+    for (const auto& f : failures_) {
+        EXPECT_EQ(f.Native, 8) << f.Name;
+        EXPECT_NE(f.Message.find("zip_archiver: Invalid size or check sum"), std::string::npos) << f.Message;
+    }
+    EXPECT_TRUE(Tree(out_).empty());
+}
+
+TEST_F(ExtractTest, Deflate64IsCode55)
+{
+    auto& a = Open({TEntry("d64.bin", "abc").method(9)});
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), 1u);
+    EXPECT_EQ(failures_[0].Native, 55);
+}
+
+TEST_F(ExtractTest, CorruptedOutputIsKeptWhenAskedFor)
+{
+    auto& a = Open({TEntry("crc.txt", "payload").crc(1)});
+    a.ExtractCorruptedFiles = true;
+    ExtractAll(a);
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ(Slurp(out_ / "crc.txt"), "payload");
+}
+
+// Issue 6: an existing target is replaced only by a complete, checked file.
+TEST_F(ExtractTest, ExistingTargetIsUntouchedByAFailedEntry)
+{
+    Spit(out_ / "keep.txt", "old contents");
+    auto& a = Open({TEntry("keep.txt", "new contents").crc(7)});
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), 1u);
+    EXPECT_EQ(Slurp(out_ / "keep.txt"), "old contents");
+    EXPECT_EQ(Tree(out_), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(ExtractTest, ReadOnlyTargetIsReplacedOnlyWhenAllowed)
+{
+    Spit(out_ / "ro.txt", "old");
+    rtl::FileSetAttr((out_ / "ro.txt").string(), 1);
+    auto& a = Open({TEntry("ro.txt", "new")});
+    a.Options().ReplaceReadOnly = false;
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "ro.txt"), "old");
+    a.Options().ReplaceReadOnly = true;
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "ro.txt"), "new");
+    EXPECT_TRUE(failures_.empty());
+}
+
+// Issue 6: extraction never writes outside BaseDir; code 19 names the entry, before any folder is made.
+TEST_F(ExtractTest, TraversalAndAbsoluteNamesAreRefused)
+{
+    const std::vector<std::string> names = {"../evil1.txt", "sub/../../evil2.txt", "made/..\\..\\evil3.txt",
+                                            "/tmp/evil4.txt", "\\evil5.txt", "C:\\evil6.txt",
+                                            "c:evil7.txt", "\\\\server\\share\\evil8.txt", "a//b.txt", ".."};
+    std::vector<TEntry> entries;
+    for (const auto& n : names)
+        entries.push_back(TEntry(n, "evil"));
+    entries.push_back(TEntry("fine.txt", "fine"));
+    auto& a = Open(entries);
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(failures_[i].Native, 19);
+        std::string shown = names[i];
+        for (char& c : shown)
+            if (c == '/')
+                c = '\\';
+        EXPECT_NE(failures_[i].Message.find("Cannot create file \"" + shown + "\""), std::string::npos) << failures_[i].Message;
+    }
+    EXPECT_EQ(Tree(root_), (std::vector<std::string>{"a.zip", "out", "out/fine.txt"}));
+    EXPECT_EQ(a.IgnoredFailures(), static_cast<int32_t>(names.size()));
+}
+
+TEST_F(ExtractTest, NameChangedByHandlerIsCheckedToo)
+{
+    auto& a = Open({TEntry("ok.txt", "x")});
+    a.OnExtractFile = [](TZABaseArchiver*, std::string& name, uint32_t&, const std::string&) {
+        name = "..\\escaped.txt";
+    };
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), 1u);
+    EXPECT_EQ(failures_[0].Native, 19);
+    EXPECT_FALSE(fs::exists(root_ / "escaped.txt"));
+}
+
+// Issue 6: after an abort ExtractFiles raises the exception that caused it.
+TEST_F(ExtractTest, AbortRaisesTheCausingError)
+{
+    auto& a = Open({TEntry("bad.txt", "x").crc(3), TEntry("later.txt", "y")});
+    a.OnProcessFileFailure = [](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                const std::string&, TZAAction& action) { action = fxaAbort; };
+    try {
+        a.ExtractFiles("*.*", 10431, "");
+        FAIL() << "no exception";
+    } catch (const EZAException& e) {
+        EXPECT_EQ(e.NativeError, 8);
+    }
+    EXPECT_FALSE(fs::exists(out_ / "later.txt"));
+}
+
+TEST_F(ExtractTest, DefaultFailureDialogClosedOrAbortedRaises)
+{
+    auto& a = Open({TEntry("bad.txt", "x").crc(3)});
+    EXPECT_THROW(a.ExtractFiles("*.*", 10431, ""), EZAException);  // the box closed: abort
+    const auto log = dialogs_.Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].Text.find("File processing error, possibly disk is full"), std::string::npos);
+
+    dialogs_.PushResult(rtl::mrIgnore);
+    EXPECT_NO_THROW(a.ExtractFiles("*.*", 10431, ""));
+    EXPECT_EQ(a.IgnoredFailures(), 1);
+}
+
+TEST_F(ExtractTest, RetryRepeatsTheEntryFromItsConfirmation)
+{
+    auto& a = Open({TEntry("bad.txt", "x").crc(3)});
+    int confirmations = 0, failures = 0;
+    a.OnConfirmProcessFile = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, bool&) {
+        ++confirmations;
+    };
+    a.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                 const std::string&, TZAAction& action) {
+        action = ++failures < 3 ? fxaRetry : fxaIgnore;
+    };
+    a.ExtractFiles("*.*", 10431, "");
+    EXPECT_EQ(confirmations, 3);
+    EXPECT_EQ(a.IgnoredFailures(), 1);
+}
+
+TEST_F(ExtractTest, PasswordFromDialogAfterAWrongOne)
+{
+    auto& a = Open({TEntry("secret.txt", "classified").password("right"),
+                    TEntry("flag3.txt", "bit three").password("right").descriptor()});
+    a.Password = "wrong";
+    dialogs_.PushInput(true, "still wrong");
+    dialogs_.PushInput(true, "right");
+    ExtractAll(a);
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ(Slurp(out_ / "secret.txt"), "classified");
+    EXPECT_EQ(Slurp(out_ / "flag3.txt"), "bit three");  // the password that fitted stays
+    const auto log = dialogs_.Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].Kind, "InputQuery");
+    EXPECT_EQ(log[0].Caption, "Password for \"secret.txt\"");
+    EXPECT_EQ(log[0].Text, "Enter password: ");
+}
+
+// Issue 6: entries skipped for a password are counted and can be read after the call.
+TEST_F(ExtractTest, CancelledPasswordSkipsTheEntryAndCountsIt)
+{
+    auto& a = Open({TEntry("secret.txt", "classified").password("right"),
+                    TEntry("plain.txt", "open")});
+    ExtractAll(a);  // the scripted dialog has no answer: cancelled
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_FALSE(fs::exists(out_ / "secret.txt"));
+    EXPECT_EQ(Slurp(out_ / "plain.txt"), "open");
+    EXPECT_EQ(a.PasswordSkips(), 1);
+    EXPECT_EQ(a.ProcessedFileNo, 2);
+}
+
+TEST_F(ExtractTest, HandlerRepeatingAFailedPasswordDoesNotHang)
+{
+    auto& a = Open({TEntry("secret.txt", "classified").password("right")});
+    int asked = 0;
+    a.OnPassword = [&](TZABaseArchiver*, const std::string&, std::string& pw, bool&) {
+        ++asked;
+        pw = "wrong";
+    };
+    ExtractAll(a);
+    EXPECT_EQ(a.PasswordSkips(), 1);
+    EXPECT_LE(asked, 2);
+}
+
+TEST_F(ExtractTest, CancelDuringDataDeletesOnlyThatEntry)
+{
+    auto& a = Open({TEntry("one.txt", "1"), TEntry("two.txt", "2"),
+                    TEntry("three.txt", "3")});
+    a.OnFileProgress = [](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
+                          TZAProgressPhase phase, bool& cancel) {
+        if (name == "two.txt" && phase == ppProcess)
+            cancel = true;
+    };
+    ExtractAll(a);
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_TRUE(a.CancelRequested);
+    EXPECT_EQ(Tree(out_), std::vector<std::string>{"one.txt"});
+}
+
+TEST_F(ExtractTest, OverwriteModesCompareDosTimesUnsigned)
+{
+    // 2050-01-01: the top bit of the DOS date-time is set.
+    const uint16_t date2050 = static_cast<uint16_t>(((2050 - 1980) << 9) | (1 << 5) | 1);
+    Spit(out_ / "newer.txt", "old");
+    rtl::FileSetDate((out_ / "newer.txt").string(), static_cast<int32_t>((0x5A21u << 16) | 0x6000u));
+    auto& a = Open({TEntry("newer.txt", "from 2050").date(date2050)});
+    a.Options().OverwriteMode = omIfOlder;
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "newer.txt"), "old");
+    a.Options().OverwriteMode = omIfNewer;
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "newer.txt"), "from 2050");
+    a.Options().OverwriteMode = omNever;
+    Spit(out_ / "newer.txt", "third");
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "newer.txt"), "third");
+}
+
+TEST_F(ExtractTest, OverwritePromptNoToAllKeepsEverything)
+{
+    Spit(out_ / "a.txt", "old a");
+    Spit(out_ / "b.txt", "old b");
+    auto& a = Open({TEntry("a.txt", "new"), TEntry("b.txt", "new")});
+    a.Options().OverwriteMode = omPrompt;
+    dialogs_.PushResult(rtl::mrNoToAll);
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "a.txt"), "old a");
+    EXPECT_EQ(Slurp(out_ / "b.txt"), "old b");
+    EXPECT_EQ(dialogs_.Log().size(), 1u);
+}
+
+TEST_F(ExtractTest, WithoutCreateDirsFilesLandInTheTargetFolder)
+{
+    auto& a = Open({TEntry("a/b/c.txt", "c")});
+    a.Options().CreateDirs = false;
+    ExtractAll(a);
+    EXPECT_EQ(Tree(out_), std::vector<std::string>{"c.txt"});
+}
+
+TEST_F(ExtractTest, MasksSelectByNameFolderAndExtension)
+{
+    auto& a = Open({TEntry("readme", "1"), TEntry("readme.txt", "2"),
+                    TEntry("data/page.html", "3"), TEntry("data/sub/deep.html", "4"),
+                    TEntry("hidden.txt", "5").attr(0x22)});
+    a.MarkFiles("*.", 10431, "");
+    std::vector<std::string> marked;
+    TZAArchiveItem item;
+    for (bool hit = a.FindFirst("*.", item, 10431, ""); hit; hit = a.FindNext(item))
+        marked.push_back(item.FolderPath + item.FileName);
+    EXPECT_EQ(marked, std::vector<std::string>{"readme"});
+
+    marked.clear();
+    for (bool hit = a.FindFirst("data/*.html", item, 10431, ""); hit; hit = a.FindNext(item))
+        marked.push_back(item.FolderPath + item.FileName);
+    EXPECT_EQ(marked, (std::vector<std::string>{"data\\page.html", "data\\sub\\deep.html"}));
+
+    a.Options().Recurse = false;
+    marked.clear();
+    for (bool hit = a.FindFirst("data\\*.html", item, 10431, ""); hit; hit = a.FindNext(item))
+        marked.push_back(item.FolderPath + item.FileName);
+    EXPECT_EQ(marked, std::vector<std::string>{"data\\page.html"});
+
+    EXPECT_FALSE(a.FindFirst("hidden.txt", item, 0x01, ""));
+    EXPECT_TRUE(a.FindFirst("hidden.txt", item, 0x03, ""));
+    EXPECT_TRUE(TZABaseArchiver::MatchesMask("readme", "readme."));
+    EXPECT_FALSE(TZABaseArchiver::MatchesMask("readme.txt", "readme."));
+}
+
+TEST_F(ExtractTest, TestOperationChecksWithoutLeavingFiles)
+{
+    auto& a = Open({TEntry("good.txt", "fine"), TEntry("bad.txt", "x").crc(9)});
+    a.TempDir = (root_ / "tmp").string();
+    fs::create_directories(root_ / "tmp");
+    a.OnProcessFileFailure = [this](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t native,
+                                    int32_t, const std::string& msg, TZAAction& action) {
+        failures_.push_back({name, native, msg});
+        action = fxaIgnore;
+    };
+    a.MarkFiles("*.*", 10431, "");
+    a.ProcessFiles(poTest);
+    ASSERT_EQ(failures_.size(), 1u);
+    EXPECT_EQ(failures_[0].Name, "bad.txt");
+    EXPECT_TRUE(fs::is_empty(root_ / "tmp"));
+    EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST_F(ExtractTest, ExtractToStreamRejectsBadIndex)
+{
+    auto& a = Open({TEntry("x", "x")});
+    rtl::TMemoryStream sink;
+    try {
+        a.ExtractToStream(1, sink);
+        FAIL();
+    } catch (const EZAException& e) {
+        EXPECT_EQ(e.NativeError, 16);
+    }
+}
+
+}  // namespace
