@@ -58,7 +58,7 @@ int LastDelimiter(std::string_view delimiters, std::string_view s);
 // ASCII-only case-insensitive comparison; CompareText returns < 0, 0 or > 0 (bytes unsigned).
 bool SameText(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);
-// The same over the full cp1251 case table.
+// The same over the full cp1251 case table; Ё/ё sorts right after Е/е, as in the alphabet.
 bool AnsiSameText(std::string_view a, std::string_view b);
 int AnsiCompareText(std::string_view a, std::string_view b);
 // Case-sensitive comparison of bytes, unsigned.

@@ -32,14 +32,17 @@ void WriteFileBytes(std::string_view path, std::string_view bytes);
 // are kept.
 void WriteFileAtomic(std::string_view path, std::string_view bytes);
 
-// Reads exactly size bytes at offset; a shorter file raises EInOutError 100.
+// Reads exactly size bytes at offset; a shorter file or a negative offset raises EInOutError 100.
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size);
 
-// Record number index (0-based) of a file of T records.
+// Record number index (0-based) of a file of T records; an index outside the file raises
+// EInOutError 100.
 template <typename T>
 void ReadRecord(std::string_view path, T& record, int64_t index = 0) {
     static_assert(std::is_trivially_copyable_v<T>, "records are read as raw bytes");
-    ReadFileBlock(path, index * static_cast<int64_t>(sizeof(T)), &record, sizeof(T));
+    constexpr int64_t size = static_cast<int64_t>(sizeof(T));
+    const int64_t offset = index >= 0 && index <= INT64_MAX / size ? index * size : -1;
+    ReadFileBlock(path, offset, &record, sizeof(T));
 }
 
 // Every whole record of the file; trailing bytes shorter than a record are ignored.

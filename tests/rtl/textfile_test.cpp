@@ -162,6 +162,7 @@ TEST_F(TextFileTest, ShortRecordFileRaisesReadError) {
     rtl::WriteRecord(Win("one.dat"), Record{});
     EXPECT_THROW(rtl::ReadRecord(Win("one.dat"), r, 1), rtl::EInOutError);
     EXPECT_THROW(rtl::ReadRecord(Win("one.dat"), r, -1), rtl::EInOutError);
+    EXPECT_THROW(rtl::ReadRecord(Win("one.dat"), r, INT64_MAX), rtl::EInOutError);
 }
 
 }  // namespace
