@@ -4,4 +4,6 @@ tome_add_test(rtl_system_tests
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/paths_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/findfile_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/datetime_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/registry_test.cpp
   LIBS tome_rtl)
