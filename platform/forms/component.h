@@ -48,6 +48,8 @@ public:
     virtual void AdoptChild(TComponent* child);
 
 protected:
+    // Frees every owned component now (forms do it before their own parts go away).
+    void DestroyComponents();
     // Removes a freed component from everything that refers to it (owned components override).
     virtual void Notification(TComponent* component, bool removing);
 

@@ -194,8 +194,8 @@ protected:
     void SyncPeerGeometry();
     void BoundsChanged(const TRect& oldBounds) override;
     void VisibilityChanged() override;
-    void ChildVisibilityChanged();
 
+    friend class TControl;
     std::vector<TControl*> FControls;
     std::unique_ptr<IControlPeer> FPeer;
 };

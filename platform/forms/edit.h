@@ -26,10 +26,9 @@ public:
 
     TNotifyEvent OnChange;
 
-    // Typing: OnKeyPress first (Enter arrives as 13; a handler may change or swallow the key),
-    // then, without a native widget, the key edits the text (backspace deletes, printable
-    // characters append up to MaxLength).
-    void KeyPress(char& key) override;
+    // A key left over after OnKeyPress, applied where no native widget edits the text (headless):
+    // backspace deletes the last character, printable ones are appended up to MaxLength.
+    void ApplyTypedKey(char key);
     void PeerTextChanged(const std::string& text);  // the native widget's text changed
 
     bool SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) override;

@@ -56,9 +56,8 @@ public:
     TNotifyEvent OnResize;
     TNotifyEvent OnActivate;
     TNotifyEvent OnDeactivate;
+    // With KeyPreview the form's own OnKeyDown/OnKeyPress see keys before the focused control.
     bool KeyPreview = false;
-    TKeyEvent OnKeyDown;
-    TKeyPressEvent OnKeyPress;
 
     // The raster: the whole client area repainted where dirty (colour, then graphic controls in
     // z-order, windowed controls' backgrounds). Backends blit it; tests read it.
@@ -91,12 +90,17 @@ public:
     bool SetEvent(const std::string& name, const std::any& handler) override;
     void Loaded() override;
 
+    void SetCursor(TCursor cursor) override;
+
     // Called by controls.
     void ControlRemoved(TControl* control);
     void FocusChanged(TWinControl* control, bool focused);
+    void RefreshCursor();
+    bool Loading() const { return FLoading; }
+    // True while the control is still on this form (handlers may free controls).
+    bool HasControl(const TControl* control) const;
 
 protected:
-    void DoSetBounds(int left, int top, int width, int height) override;
     void BoundsChanged(const TRect& oldBounds) override;
 
 private:
@@ -115,10 +119,14 @@ private:
     TWinControl* FActiveControl = nullptr;
     TControl* FCaptureControl = nullptr;
     TControl* FHoverControl = nullptr;
+    TControl* FClickControl = nullptr;  // got a left press that may become a click
     TShiftState FButtonsDown = 0;
-    bool FClickPending = false;
     bool FPlaced = false;
     bool FDestroying = false;
+    bool FLoading = false;
+    bool FShowAfterLoad = false;
+    TCursor FAppliedCursor = crDefault;
+    TCursorHandle FAppliedHandle;
 };
 
 }  // namespace forms

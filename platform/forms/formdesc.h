@@ -119,9 +119,10 @@ public:
     TComponent* FindComponent(const std::string& name) const;
     [[noreturn]] void Fail(int line, const std::string& message) const;
     TForm& Form() { return FForm; }
+    // Binds the handler named by value to the component's event.
+    void ApplyEvent(TComponent& component, const std::string& eventName, const TPropValue& value);
 
 private:
-    struct Impl;
     TForm& FForm;
     const TFormClass& FClass;
     std::string FFileName;
@@ -135,5 +136,20 @@ bool IdentToColor(const std::string& ident, TColor& color);
 bool IdentToCursor(const std::string& ident, TCursor& cursor);
 TColor PropColor(const TPropValue& value, TFormLoader& loader);
 TCursor PropCursor(const TPropValue& value, TFormLoader& loader);
+
+}  // namespace forms
+
+namespace forms {
+
+// Stores a bound handler into an event slot; raises EFormDescriptionError when the handler's
+// parameters do not fit the event.
+template <class E>
+void AssignEvent(E& slot, const std::any& handler, const std::string& eventName) {
+    if (const E* typed = std::any_cast<E>(&handler)) {
+        slot = *typed;
+        return;
+    }
+    throw EFormDescriptionError("Handler parameters do not fit " + eventName);
+}
 
 }  // namespace forms
