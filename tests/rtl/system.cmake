@@ -6,4 +6,7 @@ tome_add_test(rtl_system_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/findfile_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/datetime_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/registry_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/locks_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/process_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/dialogs_test.cpp
   LIBS tome_rtl)
