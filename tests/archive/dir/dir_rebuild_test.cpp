@@ -1,0 +1,261 @@
+// Damaged archives end in a rebuilt directory or the library's code, never in a crash, a hang or a
+// huge allocation; the rebuild itself from local headers.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "archive/ZADirManager.h"
+#include "archive/ZAExcept.h"
+#include "platform/rtl/streams.h"
+#include "zip_builder.h"
+
+namespace {
+
+struct TOpened {
+    rtl::TMemoryStream stream;
+    TZADirSettings settings;
+    std::unique_ptr<TZADirManager> manager;
+
+    TOpened(const std::string& bytes, bool rebuild)
+    {
+        stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+        settings.ArchiveStream = &stream;
+        settings.RebuildDamagedDirectory = rebuild;
+        manager = std::make_unique<TZADirManager>(&stream, &settings, false);
+    }
+};
+
+// Loads with rebuilding on; the result must be the rebuilt directory of the entries' names.
+std::vector<std::string> RebuiltNames(const std::string& bytes, int64_t* directoryStart = nullptr)
+{
+    TOpened a(bytes, true);
+    a.manager->LoadDirectory();
+    std::vector<std::string> names;
+    for (int i = 0; i < a.manager->CurrentDir.Count(); ++i)
+        names.push_back(a.manager->CurrentDir.ItemAt(i).FileName);
+    if (directoryStart)
+        *directoryStart = a.manager->DirectoryStart;
+    return names;
+}
+
+int CodeWithoutRebuild(const std::string& bytes)
+{
+    TOpened a(bytes, false);
+    try {
+        a.manager->LoadDirectory();
+    } catch (const EZAException& e) {
+        return e.NativeError;
+    } catch (const rtl::EStreamError&) {
+        return -2;
+    }
+    return -1;
+}
+
+const std::vector<std::string> kNames = {"a.txt", "b/", "b/c.txt"};
+
+TestZip Sample()
+{
+    return BuildZip({{"a.txt", "alpha"}, {"b/", "", false, false, 0x10}, {"b/c.txt", "gamma gamma"}});
+}
+
+// Each damaged class of issue 5: "Damaged archives (truncated, flipped central signature, a bad ZIP64
+// locator, counts and sizes beyond the file, extra fields that overrun) end in a rebuilt directory or
+// the Part's code".
+TEST(DirDamaged, FlippedCentralSignatureIsRebuilt)
+{
+    TestZip zip = Sample();
+    zip.bytes[static_cast<size_t>(zip.directoryStart) + 46 + 5] ^= 0x01;  // the second header's 'P'
+    int64_t start = 0;
+    EXPECT_EQ(RebuiltNames(zip.bytes, &start), kNames);
+    EXPECT_EQ(start, static_cast<int64_t>(zip.bytes.size()));
+    EXPECT_EQ(CodeWithoutRebuild(zip.bytes), 57);
+}
+
+TEST(DirDamaged, EntryCountBeyondTheDirectoryIsRebuiltWithoutSizingFromIt)
+{
+    TestZip zip = Sample();
+    Put16(zip.bytes, zip.endRecordAt + 8, 0xFFFE);
+    Put16(zip.bytes, zip.endRecordAt + 10, 0xFFFE);
+    EXPECT_EQ(RebuiltNames(zip.bytes), kNames);
+    EXPECT_EQ(CodeWithoutRebuild(zip.bytes), 57);
+}
+
+TEST(DirDamaged, Zip64CountAndSizeBeyondTheFileAreRebuilt)
+{
+    for (int field : {32, 40, 48}) {  // total entries, directory size, directory offset
+        TestZip zip = BuildZip({{"a.txt", "alpha"}, {"z", "zz"}}, {"", false, "", true});
+        Put64(zip.bytes, zip.zip64EndAt + field, 0x4000000000000000ull);
+        EXPECT_EQ(RebuiltNames(zip.bytes), (std::vector<std::string>{"a.txt", "z"})) << field;
+        Put64(zip.bytes, zip.zip64EndAt + field, 0xFFFFFFFFFFFFFFF0ull);  // negative as signed
+        EXPECT_EQ(RebuiltNames(zip.bytes), (std::vector<std::string>{"a.txt", "z"})) << field;
+    }
+}
+
+TEST(DirDamaged, DirectorySizeBeyondTheFileIsRebuilt)
+{
+    TestZip zip = Sample();
+    Put32(zip.bytes, zip.endRecordAt + 12, 0x7FFFFFF0);
+    EXPECT_EQ(RebuiltNames(zip.bytes), kNames);
+}
+
+TEST(DirDamaged, DirectoryLongerThanItsEntriesIsRebuilt)
+{
+    TestZip zip = Sample();
+    Put16(zip.bytes, zip.endRecordAt + 10, 2);  // the walk would stop before the directory's end
+    EXPECT_EQ(RebuiltNames(zip.bytes), kNames);
+}
+
+TEST(DirDamaged, SizesAndOffsetsBeyondTheFileAreRebuilt)
+{
+    TestZip size = Sample();
+    Put32(size.bytes, size.directoryStart + 20, 0x7FFFFFFF);  // first entry's compressed size
+    EXPECT_EQ(RebuiltNames(size.bytes), kNames);
+    EXPECT_EQ(CodeWithoutRebuild(size.bytes), 57);
+
+    TestZip offset = Sample();
+    Put32(offset.bytes, offset.directoryStart + 42, 0x00F00000);  // first entry's local offset
+    EXPECT_EQ(RebuiltNames(offset.bytes), kNames);
+}
+
+TEST(DirDamaged, Zip64ValueBeyondInt64IsRebuilt)
+{
+    TestZip zip = BuildZip({{"big", "0123", false, true}}, {"", false, "", true});
+    // The ZIP64 block's uncompressed size: after 46 + name (3) + tag and size (4).
+    Put64(zip.bytes, zip.directoryStart + 46 + 3 + 4, 0x8000000000000000ull);
+    EXPECT_EQ(RebuiltNames(zip.bytes), (std::vector<std::string>{"big"}));
+}
+
+TEST(DirDamaged, ExtraLengthRunningIntoTheNextHeaderIsRebuilt)
+{
+    TestZip zip = Sample();
+    Put16(zip.bytes, zip.directoryStart + 30, 0x4000);  // first entry's extra length
+    EXPECT_EQ(RebuiltNames(zip.bytes), kNames);
+}
+
+TEST(DirDamaged, TruncatedArchiveIsRebuiltFromLocalHeaders)
+{
+    TestZip zip = BuildZip({{"empty.txt", ""}, {"d/", "", false, false, 0x10}, {"s.bin", "streamed", true},
+                            {"last", "last data"}});
+    std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.directoryStart) + 10);
+    TOpened a(cut, true);
+    a.manager->LoadDirectory();
+    TZADirArray& dir = a.manager->CurrentDir;
+    ASSERT_EQ(dir.Count(), 4);
+    EXPECT_EQ(dir.ItemAt(0).ExternalAttributes, kAttrArchive);  // an empty file stays a file
+    EXPECT_EQ(dir.ItemAt(1).ExternalAttributes, kAttrDirectory);
+    EXPECT_EQ(dir.ItemAt(2).CompressedSize64(), 8);             // from its data descriptor
+    EXPECT_EQ(dir.ItemAt(2).UncompressedSize64(), 8);
+    EXPECT_EQ(dir.ItemAt(2).Crc32, Crc("streamed"));
+    EXPECT_EQ(dir.ItemAt(2).Signature, kCentralHeaderSig);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(dir.ItemAt(i).LocalHeaderOffset64(), zip.localOffsets[static_cast<size_t>(i)]);
+    EXPECT_EQ(a.manager->DirectoryStart, static_cast<int64_t>(cut.size()));
+
+    TOpened off(cut, false);
+    EXPECT_FALSE(off.manager->HasEndRecord());
+}
+
+TEST(DirDamaged, TruncatedInsideTheDataKeepsEntriesBeforeIt)
+{
+    TestZip zip = Sample();
+    std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.localOffsets[2]) + 40);  // in the data
+    EXPECT_EQ(RebuiltNames(cut), kNames);
+    std::string inName = zip.bytes.substr(0, static_cast<size_t>(zip.localOffsets[2]) + 35);
+    EXPECT_EQ(RebuiltNames(inName), (std::vector<std::string>{"a.txt", "b/", ""}));  // nameless
+    EXPECT_EQ(RebuiltNames(zip.bytes.substr(0, static_cast<size_t>(zip.localOffsets[2]) + 20)),
+              (std::vector<std::string>{"a.txt", "b/"}));
+}
+
+TEST(DirDamaged, NoLocalHeaderAnywhereRaises35)
+{
+    TOpened a(std::string(1000, 'q'), true);
+    try {
+        a.manager->LoadDirectory();
+        ADD_FAILURE();
+    } catch (const EZAException& e) {
+        EXPECT_EQ(e.NativeError, 35);
+        EXPECT_EQ(std::string(e.Message()), "Invalid archive file. - Native error: 00035");
+    }
+    TOpened empty(std::string(), true);
+    EXPECT_THROW(empty.manager->LoadDirectory(), EZAException);
+}
+
+// Issue 5: "the rebuild skips over the data of an entry whose size it knows ... and never takes a
+// nested archive's headers for top-level entries".
+TEST(DirDamaged, RebuildSkipsTheDataOfANestedArchive)
+{
+    std::string inner = BuildZip({{"inner1", "xx"}, {"inner2", "yy", true}}).bytes;
+    TestZip outer = BuildZip({{"first", "1"}, {"nested.zip", inner}, {"streamed.zip", inner, true}, {"last", "2"}});
+    std::string cut = outer.bytes.substr(0, static_cast<size_t>(outer.directoryStart));
+    EXPECT_EQ(RebuiltNames(cut), (std::vector<std::string>{"first", "nested.zip", "streamed.zip", "last"}));
+}
+
+TEST(DirDamaged, ImplausibleLocalHeadersArePassedOver)
+{
+    TestZip zip = Sample();
+    std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.directoryStart));
+    Put16(cut, zip.localOffsets[0] + 28, 261);  // extra field too long
+    EXPECT_EQ(RebuiltNames(cut), (std::vector<std::string>{"b/", "b/c.txt"}));
+    TestZip big = Sample();
+    std::string cutBig = big.bytes.substr(0, static_cast<size_t>(big.directoryStart));
+    Put32(cutBig, big.localOffsets[1] + 18, 0x7FFFFFFF);  // compressed size beyond the stream
+    EXPECT_EQ(RebuiltNames(cutBig), (std::vector<std::string>{"a.txt", "b/c.txt"}));
+}
+
+TEST(DirDamaged, RebuildReadsZip64LocalExtrasAndLongDescriptors)
+{
+    // Local header with all-ones sizes and a ZIP64 extra, then a 24-byte descriptor.
+    std::string data = "zip64 streamed payload";
+    std::string out;
+    std::string header(30, '\0');
+    Put32(header, 0, kLocalHeaderSig);
+    Put16(header, 4, 45);
+    Put16(header, 6, kFlagDataDescriptor);
+    Put32(header, 18, kNo32);
+    Put32(header, 22, kNo32);
+    Put16(header, 26, 1);
+    Put16(header, 28, 20);
+    std::string extra(20, '\0');
+    Put16(extra, 0, 1);
+    Put16(extra, 2, 16);
+    out = header + "z" + extra + data;
+    std::string descriptor(24, '\0');
+    Put32(descriptor, 0, kDataDescriptorSig);
+    Put32(descriptor, 4, Crc(data));
+    Put64(descriptor, 8, data.size());
+    Put64(descriptor, 16, data.size());
+    out += descriptor;
+    out += BuildZip({{"after", "1"}}).bytes.substr(0, 31 + 1);  // next local header and its data
+    TOpened a(out, true);
+    a.manager->LoadDirectory();
+    ASSERT_EQ(a.manager->CurrentDir.Count(), 2);
+    const TDirItem& z = a.manager->CurrentDir.ItemAt(0);
+    EXPECT_EQ(z.UncompressedSize64(), static_cast<int64_t>(data.size()));
+    EXPECT_EQ(z.CompressedSize64(), static_cast<int64_t>(data.size()));
+    EXPECT_EQ(z.Crc32, Crc(data));
+    EXPECT_EQ(a.manager->CurrentDir.ItemAt(1).LocalHeaderOffset64(), static_cast<int64_t>(out.size()) - 32);
+}
+
+TEST(DirDamaged, RebuildOfManyStreamedEntriesStaysLinear)
+{
+    std::vector<TestEntry> entries;
+    for (int i = 0; i < 20000; ++i)
+        entries.push_back({"f" + std::to_string(i), std::string(static_cast<size_t>(i % 50), 'd'), true});
+    TestZip zip = BuildZip(entries);
+    std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.directoryStart));
+    TOpened a(cut, true);
+    a.manager->LoadDirectory();
+    ASSERT_EQ(a.manager->CurrentDir.Count(), 20000);
+    EXPECT_EQ(a.manager->CurrentDir.ItemAt(19999).CompressedSize64(), 19999 % 50);
+}
+
+TEST(DirDamaged, CompressedSizesAddingUpBeyondTheFileRaise57WithoutRebuild)
+{
+    TestZip zip = Sample();
+    TOpened a(zip.bytes, false);
+    a.manager->LoadDirectory();
+    a.manager->CurrentDir.ItemAt(0).CompressedSize = 0xF0000000;
+    EXPECT_THROW(a.manager->CheckTotalSize(), EZAException);
+}
+
+}  // namespace
