@@ -38,7 +38,7 @@ public:
 
 // One-line edit box. The peer reports text typed into it with TEdit::PeerTextChanged and focus
 // changes with TWinControl::PeerFocusChanged; characters reach TForm::DispatchKeyPress first.
-class IEditPeer : public IControlPeer {
+class IEditPeer : public virtual IControlPeer {
 public:
     virtual void SetText(const std::string& text) = 0;
     virtual void SetMaxLength(int maxLength) = 0;     // 0 = no limit
@@ -50,7 +50,7 @@ public:
 };
 
 // A container (and the native window the video renders into).
-class IPanelPeer : public IControlPeer {
+class IPanelPeer : public virtual IControlPeer {
 public:
     virtual void SetColor(TColor color) = 0;
 };
