@@ -305,8 +305,7 @@ void TZABaseArchiver::OpenVolumeForReading(const TZAVolumeNumberInfo& info)
 
 void TZABaseArchiver::DetectSpanningMode()
 {
-    const bool found = DirManager && DirManager->EndRecord.Signature != 0;
-    if (!found) {
+    if (!endRecordFound_ || !DirManager) {
         spanningMode_ = IsRemovableDrive(FileName) ? smSpanning : smNone;
         return;
     }

@@ -239,7 +239,10 @@ void TZABaseArchiver::DirOpenVolume(int32_t volumeNumber, int32_t finalVolumeNum
     TZAVolumeNumberInfo info;
     info.FinalVolumeNumber = finalVolumeNumber;
     info.SetNumber(volumeNumber);
+    // The loader has learnt the number of the last volume; the current one may be it.
     VolumeInfo.FinalVolumeNumber = finalVolumeNumber;
+    if (VolumeInfo.VolumeRole == TZAVolumeNumberInfo::vrLast)
+        VolumeInfo.VolumeNumber = finalVolumeNumber;
     OpenVolume(info);
 }
 
@@ -343,7 +346,7 @@ void TZABaseArchiver::SearchEndRecordOnVolumes(bool spanRemovableDrives)
             spanningMode_ = smSpanning;
         OpenVolume(last);
         DirManager = std::make_unique<TZADirManager>(ArchiveStream.get(), this, false);
-        found = DirManager->HasEndRecord();
+        found = endRecordFound_ = DirManager->HasEndRecord();
         DetectSpanningMode();
     } while (!found && spanningMode_ != smNone);
 }
@@ -358,7 +361,8 @@ void TZABaseArchiver::OpenSfxArchive()
     OpenVolume(last);
     DirManager = std::make_unique<TZADirManager>(ArchiveStream.get(), this, false);
     RebuildDamagedDirectory = false;
-    if (DirManager->HasEndRecord()) {
+    endRecordFound_ = DirManager->HasEndRecord();
+    if (endRecordFound_) {
         DetectSpanningMode();
         return;
     }

@@ -446,6 +446,7 @@ private:
     // Event defaults (ZAEvents.cpp).
     bool AsksForDisks() const { return spanningMode_ == smSpanning; }
 
+    bool endRecordFound_ = false;  // the last search of the open paths found a real end record
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;
     TZASpanningMode spanningMode_ = smNone;
