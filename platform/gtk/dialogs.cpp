@@ -77,7 +77,8 @@ GtkWidget* NewMessageDialog(GtkMessageType type, const std::string& caption, con
 // Runs the dialog; GTK's own responses (closed by the window manager, Escape) become `closed`.
 int RunDialog(GtkWidget* dialog, int closed) {
     gtk_widget_show_all(dialog);
-    if (ShownHook()) ShownHook()(GTK_DIALOG(dialog));
+    // A copy: the hook may replace itself while it runs.
+    if (auto hook = ShownHook()) hook(GTK_DIALOG(dialog));
     int response = gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     return response > 0 ? response : closed;
@@ -159,7 +160,7 @@ bool GtkDialogService::InputQuery(const std::string& caption, const std::string&
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
 
     gtk_widget_show_all(dialog);
-    if (ShownHook()) ShownHook()(GTK_DIALOG(dialog));
+    if (auto hook = ShownHook()) hook(GTK_DIALOG(dialog));
     bool accepted = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK;
     if (accepted) value = rtl::Utf8ToCp1251(gtk_entry_get_text(GTK_ENTRY(entry)));
     gtk_widget_destroy(dialog);

@@ -5,6 +5,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -75,6 +76,19 @@ gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gp
 
 // New windows are never opened: their navigations come through decide-policy and load in place.
 GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) { return nullptr; }
+
+// The charset a page declares near its start ("charset=koi8-r"), or "" when it declares none.
+std::string DeclaredCharset(const char* bytes, gsize length) {
+    std::string head(bytes, std::min<gsize>(length, 4096));
+    for (char& c : head) c = char(g_ascii_tolower(c));
+    size_t at = head.find("charset=");
+    if (at == std::string::npos) return "";
+    at += 8;
+    while (at < head.size() && (head[at] == '"' || head[at] == '\'' || head[at] == ' ')) ++at;
+    size_t end = at;
+    while (end < head.size() && (g_ascii_isalnum(head[end]) || head[end] == '-' || head[end] == '_')) ++end;
+    return head.substr(at, end - at);
+}
 
 bool SameAddress(const std::string& a, const std::string& b) {
     return a == b || DisplayAddress(a) == DisplayAddress(b);
@@ -153,9 +167,12 @@ bool WebKitBrowserPeer::LoadComposedPage(const std::string& uri) {
     if (info) g_object_unref(info);
     g_object_unref(file);
     if (!readable) return false;  // the engine then shows its own error page for the address
+    // Bytes handed over directly are not subject to the default charset, so it is applied here:
+    // a charset the page declares wins, else the page is windows-1251 like every data page.
+    std::string charset = DeclaredCharset(contents, length);
+    if (charset.empty()) charset = "windows-1251";
     GBytes* bytes = g_bytes_new_take(contents, length);
-    // No encoding: a charset the page declares wins, else the default (windows-1251) applies.
-    webkit_web_view_load_bytes(view_, bytes, "text/html", nullptr, uri.c_str());
+    webkit_web_view_load_bytes(view_, bytes, "text/html", charset.c_str(), uri.c_str());
     g_bytes_unref(bytes);
     return true;
 }
