@@ -207,7 +207,7 @@ std::string ExpandFileName(std::string_view path) {
     }
     std::string out;
     for (const std::string& part : parts) out += "\\" + part;
-    if (out.empty() || IsSeparator(path.back())) out += "\\";
+    if (out.empty() || (!path.empty() && IsSeparator(path.back()))) out += "\\";
     return out;
 }
 

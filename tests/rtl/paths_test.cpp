@@ -60,6 +60,9 @@ TEST(PathsTest, CaseBlindLookupOfRelativeNamesAndCurrentFolder) {
     EXPECT_TRUE(FileExists("PAGE.HTML"));
     EXPECT_EQ(ToNativePath("..\\data\\page.html"), "../Data/Page.html");
     EXPECT_EQ(ExpandFileName("..\\x\\.\\y"), tmp.Win() + "x\\y");
+    EXPECT_EQ(ExpandFileName("C:"), tmp.Win() + "Data");  // a bare drive is the current folder
+    EXPECT_EQ(ExpandFileName("C:\\a\\..\\..\\b\\"), "\\b\\");
+    EXPECT_EQ(ExpandFileName(""), "");
     EXPECT_FALSE(SetCurrentDir(tmp.Win() + "missing"));
 }
 

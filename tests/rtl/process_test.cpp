@@ -102,11 +102,11 @@ TEST_F(ProcessTest, StartedProgramsInheritNoLocks) {
     WriteScript(tmp.Native("slow.sh"), "#!/bin/sh\nsleep 2\n: > \"$1\"\n");
     THeldFile held;
     ASSERT_TRUE(held.Open(tmp.Win() + "started.dat"));
-    EXPECT_GT(WinExec(tmp.Win() + "slow.sh " + tmp.Win() + "done", SW_SHOWNORMAL), 31);
+    EXPECT_GT(WinExec(tmp.Win() + "slow.sh " + tmp.Native("done"), SW_SHOWNORMAL), 31);
     held.Close();
     THeldFile again;  // the still running program must not keep the lock
     EXPECT_TRUE(again.Open(tmp.Win() + "started.dat"));
-    WaitForFile(tmp.Native("done"));
+    EXPECT_EQ(WaitForFile(tmp.Native("done")), "");
 }
 
 TEST_F(ProcessTest, ShellExecuteRunsProgramsAndHandsTheRestToTheOpener) {
