@@ -1,0 +1,73 @@
+"""Shared helpers of the archive interoperability tests: sample files, the external tools, running
+zipdir and the listing Python's zipfile expects of it."""
+import os
+import random
+import shutil
+import subprocess
+import zipfile
+
+SKIP = 77  # CTest's SKIP_RETURN_CODE for these tests
+
+
+def need_tool(name):
+    if shutil.which(name) is None:
+        print(f"{name} is not installed")
+        raise SystemExit(SKIP)
+
+
+def make_sample_tree(root):
+    """A folder of mixed files: text, incompressible bytes, an empty file, nested folders."""
+    rng = random.Random(5)
+    os.makedirs(os.path.join(root, "docs", "deep"), exist_ok=True)
+    os.makedirs(os.path.join(root, "empty dir"), exist_ok=True)
+    with open(os.path.join(root, "readme.txt"), "w") as f:
+        f.write("The quick brown fox jumps over the lazy dog.\n" * 400)
+    with open(os.path.join(root, "docs", "notes with spaces.txt"), "w") as f:
+        f.write("".join(f"line {i}\n" for i in range(3000)))
+    with open(os.path.join(root, "docs", "deep", "random.bin"), "wb") as f:
+        f.write(bytes(rng.getrandbits(8) for _ in range(70000)))
+    with open(os.path.join(root, "empty.dat"), "wb"):
+        pass
+    return root
+
+
+def run(args, cwd=None, stdin=None, stdout=None, timeout=300):
+    subprocess.run(args, cwd=cwd, stdin=stdin, stdout=stdout, check=True, timeout=timeout)
+
+
+def display_name(info):
+    """The name as zipdir prints it: UTF-8-flagged names as they are, others from the OEM code page
+    (cp866); characters the system's code page (cp1251) lacks become '?'."""
+    if info.flag_bits & 0x800:
+        name = info.filename
+    else:
+        name = info.filename.encode("cp437").decode("cp866")
+    return name.encode("cp1251", "replace").decode("cp1251")
+
+
+def expected_listing(path):
+    with zipfile.ZipFile(path) as archive:
+        return [
+            f"{display_name(i)}\t{i.file_size}\t{i.compress_size}\t{i.CRC:08x}\t{i.header_offset}"
+            for i in archive.infolist()
+        ]
+
+
+def zipdir_listing(zipdir, path, timeout=300):
+    result = subprocess.run([zipdir, path], capture_output=True, timeout=timeout)
+    return result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8", "replace")
+
+
+def compare(zipdir, path):
+    """zipdir's listing of path line by line against infolist(); returns the number of entries."""
+    expected = expected_listing(path)
+    code, out, err = zipdir_listing(zipdir, path)
+    if code != 0:
+        raise AssertionError(f"zipdir failed on {path} with {code}: {err}")
+    actual = out.splitlines()
+    for n, (want, got) in enumerate(zip(expected, actual)):
+        if want != got:
+            raise AssertionError(f"{path} entry {n}:\n  expected {want!r}\n  zipdir   {got!r}")
+    if len(expected) != len(actual):
+        raise AssertionError(f"{path}: {len(expected)} entries expected, zipdir listed {len(actual)}")
+    return len(expected)
