@@ -310,6 +310,32 @@ TEST_F(VolumeFiles, MissingMiddleVolumeOfASplitArchiveRaisesCode45)
     EXPECT_TRUE(dialogs_.Log().empty());
 }
 
+TEST_F(VolumeFiles, SelfExtractorHoldingItsDirectoryOpensAsSingle)
+{
+    const std::string zip = ReadAll(ArchiveOnDisk("inner.zip", 0));
+    WriteAll(Path("pack.exe"), std::string(3000, 'M') + zip);
+    TZipArchiver archiver;
+    archiver.FileName = Path("pack.exe");
+    archiver.OpenArchive();
+    EXPECT_EQ(archiver.SpanningMode(), smNone);
+    EXPECT_EQ(archiver.CurrentVolumeName, Path("pack.exe"));
+    EXPECT_EQ(archiver.DirManager->CurrentDir.Count(), 2);
+    EXPECT_TRUE(archiver.RebuildDamagedDirectory);
+}
+
+TEST_F(VolumeFiles, SelfExtractorWithoutDirectoryTakesItsZipVolume)
+{
+    WriteAll(Path("pack.exe"), std::string(3000, 'M'));
+    ArchiveOnDisk("pack.ZIP", 0);
+    TZipArchiver archiver;
+    archiver.FileName = Path("pack.exe");
+    archiver.OpenArchive();
+    EXPECT_EQ(archiver.CurrentVolumeName, Path("pack.ZIP"));
+    EXPECT_EQ(archiver.SpanningMode(), smNone);
+    EXPECT_EQ(archiver.DirManager->CurrentDir.Count(), 2);
+    EXPECT_TRUE(dialogs_.Log().empty());
+}
+
 TEST_F(VolumeFiles, NoEndRecordOnAFixedDriveIsRebuiltAsSingle)
 {
     TZipArchiver zip;
