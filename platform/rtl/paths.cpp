@@ -113,6 +113,17 @@ std::string CopyToTemporary(int srcFd, const struct stat& srcStat, const std::st
     return tmpl;
 }
 
+// Moves tmp to target unless target exists. link() refuses an existing target atomically, so this
+// holds even against a racing writer; file systems without hard links get a check, then rename.
+bool PlaceIfAbsent(const std::string& tmp, const std::string& target) {
+    if (link(tmp.c_str(), target.c_str()) == 0) {
+        unlink(tmp.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return false;
+    return !NativeExists(target) && rename(tmp.c_str(), target.c_str()) == 0;
+}
+
 }  // namespace
 
 bool IsFullPath(std::string_view path) {
@@ -236,9 +247,8 @@ bool CopyFile(std::string_view src, std::string_view dst, bool failIfExists) {
     if (fstat(srcFd, &srcStat) == 0 && S_ISREG(srcStat.st_mode)) tmp = CopyToTemporary(srcFd, srcStat, dstNative);
     close(srcFd);
     if (tmp.empty()) return false;
-    // link() refuses an existing target, so fail-if-exists holds even against a racing writer.
-    bool placed = failIfExists ? link(tmp.c_str(), dstNative.c_str()) == 0 : rename(tmp.c_str(), dstNative.c_str()) == 0;
-    if (failIfExists || !placed) unlink(tmp.c_str());
+    bool placed = failIfExists ? PlaceIfAbsent(tmp, dstNative) : rename(tmp.c_str(), dstNative.c_str()) == 0;
+    if (!placed) unlink(tmp.c_str());
     return placed;
 }
 

@@ -280,7 +280,7 @@ private:
 };
 
 // Re-reads the store under the lock, applies change and writes the result. change returns false
-// when it has nothing to write; the call then succeeds only if change said so via `result`.
+// when there is nothing to change, and the call then fails without writing.
 bool ModifyStore(const std::function<bool(Store&)>& change) {
     std::string path = RegistryFileName();
     size_t cut = path.rfind('/');
