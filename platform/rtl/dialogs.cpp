@@ -50,9 +50,12 @@ int StderrDialogs::MessageBox(const std::string& text, const std::string& captio
     }
 }
 
-int StderrDialogs::MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons /*buttons*/) {
+// Closing a message dialog presses its cancel button: Cancel, else No, else OK.
+int StderrDialogs::MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
     WriteToStderr(DlgTypeName(type), msg);
-    return mrCancel;
+    if (buttons.Contains(mbCancel)) return mrCancel;
+    if (buttons.Contains(mbNo)) return mrNo;
+    return buttons.Contains(mbOK) ? mrOk : mrCancel;
 }
 
 bool StderrDialogs::InputQuery(const std::string& caption, const std::string& prompt, std::string& /*value*/,

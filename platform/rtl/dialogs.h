@@ -104,8 +104,9 @@ IDialogService& Dialogs();
 // Installs a service (not owned); nullptr restores the stderr service.
 void SetDialogService(IDialogService* service);
 
-// Writes every box to stderr in UTF-8 and answers as closing it would: IDOK for a box with OK alone,
-// IDCANCEL when it has Cancel, 0 otherwise; mrCancel; false.
+// Writes every box to stderr in UTF-8 and answers as closing it would: MessageBox IDOK for OK alone,
+// IDCANCEL when it has Cancel, 0 otherwise; MessageDlg mrCancel, mrNo or mrOk by the buttons it has
+// (Cancel first); InputQuery false.
 class StderrDialogs : public IDialogService {
 public:
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;

@@ -85,6 +85,8 @@ TEST(DefaultDialogsTest, WritesToStderrAndAnswersAsClosing) {
     EXPECT_EQ(Dialogs().MessageBox("q", "c", MB_YESNOCANCEL), IDCANCEL);
     EXPECT_EQ(Dialogs().MessageBox("q", "c", MB_YESNO), 0);
     EXPECT_EQ(Dialogs().MessageDlg("m", mtWarning, mbOKCancel), mrCancel);
+    EXPECT_EQ(Dialogs().MessageDlg("m", mtConfirmation, mbYes | mbNo), mrNo);
+    EXPECT_EQ(Dialogs().MessageDlg("m", mtInformation, mbOK), mrOk);
     std::string value;
     EXPECT_FALSE(Dialogs().InputQuery("c", "p", value, true));
     std::string err = ::testing::internal::GetCapturedStderr();
