@@ -172,6 +172,8 @@ void WriteEndRecords(TZADirManager& m, int64_t directorySize, int32_t volume)
     const uint16_t count16 = count <= 0xFFFE ? static_cast<uint16_t>(count) : kNo16;
     const uint16_t commentLength = static_cast<uint16_t>(std::min<size_t>(m.Comment.size(), 0xFFFF));
 
+    if (m.EndRecord.Signature == 0)  // never write a record no reader can find
+        m.EndRecord.Signature = m.Archiver->DirUsesZipFormat() ? kEndRecordSig : kAltEndRecordSig;
     m.EndRecord.EntriesOnDisk = count16;
     m.EndRecord.TotalEntries = count16;
     m.EndRecord.DirectorySize = Clamp32(directorySize);

@@ -17,6 +17,7 @@ void TZABaseArchiver::DeleteItem(int32_t Index)
 {
     if (!InUpdate())
         throw EZAException::CreateWithCode(22, this);
+    CheckActive();
     TZADirArray& directory = DirManager->CurrentDir;
     if (Index < 0 || Index >= directory.Count())
         throw EZAException::CreateWithCode(21, this);

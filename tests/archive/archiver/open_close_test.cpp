@@ -248,6 +248,24 @@ TEST_F(OpenClose, CloseFinishesThenRaisesTheFirstError)
     EXPECT_EQ(zip.PendingUpdateCount, 0);
 }
 
+TEST_F(OpenClose, DeleteItemNeedsABatchAndAValidIndex)
+{
+    TZipArchiver zip;
+    zip.FileName = MakePythonArchive("pack.zip");
+    const std::string before = ReadAll(zip.FileName);
+    zip.OpenArchive();
+    EXPECT_EQ(NativeErrorOf([&] { zip.DeleteItem(0); }), 22);
+    zip.PendingUpdateCount = 1;
+    EXPECT_EQ(NativeErrorOf([&] { zip.DeleteItem(3); }), 21);
+    EXPECT_EQ(NativeErrorOf([&] { zip.DeleteItem(-1); }), 21);
+    zip.DeleteStep(0);
+    ASSERT_EQ(zip.DirManager->CurrentDir.Count(), 2);
+    EXPECT_EQ(zip.DirManager->CurrentDir.ItemAt(0).FileName, "dir/b.txt");
+    zip.DropPendingUpdate();
+    zip.CloseArchive();
+    EXPECT_EQ(ReadAll(zip.FileName), before);
+}
+
 TEST_F(OpenClose, MemoryArchiveMovesToAFileAsAValidArchive)
 {
     TZipArchiver zip;
