@@ -119,20 +119,6 @@ void TZADirManager::RequestVolume(int32_t volumeNumber, int32_t finalVolumeNumbe
 
 // ---- End records -----------------------------------------------------------------------------------
 
-// A candidate passes when its comment reaches exactly to the end of the stream.
-bool TZADirManager::IsEndRecordAt(int64_t offset, TEndRecord& record)
-{
-    int64_t size = StreamSize();
-    if (offset < 0 || size - offset < static_cast<int64_t>(TEndRecord::Size))
-        return false;
-    uint8_t bytes[TEndRecord::Size];
-    int64_t saved = Stream->Position();
-    ReadAt(offset, bytes, sizeof bytes);
-    Stream->Seek(saved, rtl::soBeginning);
-    LoadRecord(bytes, record);
-    return size - offset - static_cast<int64_t>(TEndRecord::Size) == record.CommentLength;
-}
-
 bool TZADirManager::FindEndRecord(TEndRecord& record, int64_t& position, uint32_t signature)
 {
     position = -1;

@@ -160,7 +160,6 @@ private:
     int32_t LastDisk() const;
     void ReadAt(int64_t offset, void* buffer, int64_t count);
 
-    bool IsEndRecordAt(int64_t offset, TEndRecord& record);
     bool ReadZip64Locator(int64_t& endPosition);
     void ReadZip64EndRecord(int64_t& endPosition);
     void ReadEntries(TWalk& walk, int64_t endPosition);

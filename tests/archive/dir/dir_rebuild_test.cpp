@@ -258,4 +258,36 @@ TEST(DirDamaged, CompressedSizesAddingUpBeyondTheFileRaise57WithoutRebuild)
     EXPECT_THROW(a.manager->CheckTotalSize(), EZAException);
 }
 
+// Every truncation and every single-byte change of a small archive (ZIP64 records, a descriptor, a
+// stub) ends in a directory or in one of the library's errors, with rebuilding on and off.
+TEST(DirDamaged, EveryTruncationAndByteChangeEndsCleanly)
+{
+    std::vector<TestEntry> entries = {{"a", "alpha"}, {"s", "streamed", true}, {"z", "zip64", false, true},
+                                      {"d/", "", false, false, 0x10}};
+    TestZip zip = BuildZip(entries, {"stub", false, "c", true});
+    auto attempt = [](const std::string& bytes, bool rebuild) {
+        TOpened a(bytes, rebuild);
+        try {
+            a.manager->HasEndRecord();
+            a.manager->LoadDirectory();
+            for (int i = 0; i < a.manager->CurrentDir.Count(); ++i)
+                EXPECT_GE(a.manager->CurrentDir.ItemAt(i).LocalHeaderOffset64(), 0);
+        } catch (const EZAException&) {
+        } catch (const rtl::EStreamError&) {
+        }
+    };
+    for (size_t cut = 0; cut < zip.bytes.size(); ++cut) {
+        attempt(zip.bytes.substr(0, cut), true);
+        attempt(zip.bytes.substr(0, cut), false);
+    }
+    for (size_t at = 0; at < zip.bytes.size(); ++at) {
+        for (uint8_t value : {uint8_t{0x00}, uint8_t{0xFF}, uint8_t{0x7F}}) {
+            std::string bytes = zip.bytes;
+            bytes[at] = static_cast<char>(value);
+            attempt(bytes, true);
+            attempt(bytes, false);
+        }
+    }
+}
+
 }  // namespace
