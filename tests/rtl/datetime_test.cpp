@@ -135,6 +135,9 @@ TEST(DrivesTest, FixedUnlessUnderTheRemovableFolder) {
     EXPECT_EQ(GetDriveType(tmp.Win() + "media\\diskette"), DRIVE_FIXED);
     EXPECT_EQ(GetVolumeLabel(tmp.Win() + "media\\disk\\"), "DISK_2");
     EXPECT_EQ(DiskFree(tmp.Win() + "media\\disk\\sub"), 1440 * 1024);
+    EXPECT_TRUE(SetVolumeLabel(tmp.Win() + "media\\disk\\a.zip", "pkback# 001"));
+    EXPECT_EQ(GetVolumeLabel(tmp.Win() + "media\\disk"), "pkback# 001");
+    EXPECT_FALSE(SetVolumeLabel(tmp.Win(), "FIXED"));  // fixed drives keep no label here
     {
         rtltest::CurrentDirGuard guard;
         ASSERT_TRUE(chdir(tmp.Native("media/disk/sub").c_str()) == 0);
