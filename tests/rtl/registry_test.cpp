@@ -207,3 +207,22 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
         for (int i = 0; i < kPerWriter; ++i) EXPECT_EQ(reg.ReadInteger(prefix + std::to_string(i)), i);
     }
 }
+
+TEST_F(RegistryTest, RandomGarbageNeverStopsAReader) {
+    uint32_t seed = 2024;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0xFF; };
+    const std::string pieces[] = {"K ", "S ", "I ", "HKLM ", "HKCU ", "%", "%4", "%41", " ", "\n", "-", "9"};
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        for (int i = 0; i < 60; ++i) {
+            unsigned r = next();
+            text += r < 128 ? pieces[r % 12] : std::string(1, static_cast<char>(next()));
+        }
+        WriteNative(storeFile, text);
+        TRegistry reg;
+        reg.RootKey = (round % 2) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        reg.GetKeyNames();
+        reg.GetValueNames();
+        EXPECT_NO_THROW(reg.ValueExists("A"));
+    }
+}
