@@ -71,7 +71,8 @@ bool ValidTime(int hour, int minute, int second, int msec) {
 }
 
 TDateTime FromTm(const struct tm& tm, int msec) {
-    return EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, msec);
+    return EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) +
+           EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, msec);
 }
 
 }  // namespace

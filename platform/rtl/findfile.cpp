@@ -116,7 +116,9 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
     if (PlainMatch(name, mask)) return true;
     if (IsDotEntry(mask)) return false;
     // "x.*" also matches "x"; "x." matches "x" and nothing with an extension.
-    if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*") return PlainMatch(name, mask.substr(0, mask.size() - 2));
+    if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*") {
+        return PlainMatch(name, mask.substr(0, mask.size() - 2));
+    }
     if (mask.back() == '.') {
         return name.find('.') == std::string_view::npos && PlainMatch(name, mask.substr(0, mask.size() - 1));
     }

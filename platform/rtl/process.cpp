@@ -230,7 +230,8 @@ int ShellExecuteOpen(std::string_view target, std::string_view params, std::stri
         if (SameText(address.substr(0, 4), "www.")) address = "http://" + address;
         return OpenWithOpener(address, folder);
     }
-    std::string full = IsFullPath(target) || dir.empty() ? std::string(target) : IncludeTrailingBackslash(dir) + std::string(target);
+    std::string full(target);
+    if (!IsFullPath(target) && !dir.empty()) full = IncludeTrailingBackslash(dir) + full;
     std::string native = ToNativePath(ExpandFileName(full));
     struct stat st;
     if (stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return OpenWithOpener(native, folder);
