@@ -7,8 +7,9 @@
 // a name ending in ".exe" that does not exist is tried without that extension as well. It runs
 // directly when it is executable; the window state has no meaning here and is ignored.
 // Started programs are detached (double fork): they outlive the caller and leave no zombies.
-// Documents, folders and http/https/ftp/mailto/file addresses go to xdg-open, or to the program the
-// environment variable TOME_OPEN_COMMAND names (tests).
+// Documents, folders and http/https/ftp/mailto/file addresses (and "www." names) go to xdg-open, or
+// to the command in the environment variable TOME_OPEN_COMMAND (tests; split like a command line,
+// the document is added as its last argument).
 #pragma once
 
 #include <string>
