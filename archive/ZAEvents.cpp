@@ -1,6 +1,8 @@
 // Event dispatchers. Each passes its values to the handler when one is assigned; without one it
 // decides itself or asks the user through the dialog service (the confirmation dialog, or the input
 // dialog for a password), with the prompt texts of ZAConst.
+#include <limits>
+
 #include "archive/ZAConst.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/dialogs.h"
@@ -28,6 +30,12 @@ std::string WithSlashes(const std::string& name)
 int Confirm(const std::string& text, rtl::TMsgDlgButtons buttons)
 {
     return rtl::Dialogs().MessageDlg(text, rtl::mtConfirmation, buttons);
+}
+
+// A zero-based volume number as handlers and prompts count it (from 1).
+int32_t CountedFromOne(int32_t number)
+{
+    return number < std::numeric_limits<int32_t>::max() ? number + 1 : number;
 }
 
 // True when the user answered OK to a prompt with OK and Cancel.
@@ -162,9 +170,9 @@ void TZABaseArchiver::DoOnRequestBlankVolume(int32_t VolumeNumber, std::string& 
     this->VolumeFileName(VolumeFileName, VolumeNumber, false);
     Cancel = false;
     if (OnRequestBlankVolume)
-        OnRequestBlankVolume(this, VolumeNumber + 1, VolumeFileName, Cancel);
+        OnRequestBlankVolume(this, CountedFromOne(VolumeNumber), VolumeFileName, Cancel);
     else if (AsksForDisks())
-        Cancel = !ConfirmOk(rtl::Format(Prompt(SZAInsertBlankDisk), {VolumeNumber + 1}));
+        Cancel = !ConfirmOk(rtl::Format(Prompt(SZAInsertBlankDisk), {CountedFromOne(VolumeNumber)}));
 }
 
 void TZABaseArchiver::DoOnRequestFirstVolume(std::string& VolumeFileName, bool& Cancel)
@@ -205,11 +213,11 @@ void TZABaseArchiver::DoOnRequestMiddleVolume(int32_t VolumeNumber, std::string&
     this->VolumeFileName(VolumeFileName, VolumeNumber, !OnRequestMiddleVolume);
     Cancel = false;
     if (OnRequestMiddleVolume) {
-        OnRequestMiddleVolume(this, VolumeNumber + 1, VolumeFileName, Cancel);
+        OnRequestMiddleVolume(this, CountedFromOne(VolumeNumber), VolumeFileName, Cancel);
         return;
     }
     if (AsksForDisks())
-        Cancel = !ConfirmOk(rtl::Format(Prompt(SZAInsertDisk), {VolumeNumber + 1}));
+        Cancel = !ConfirmOk(rtl::Format(Prompt(SZAInsertDisk), {CountedFromOne(VolumeNumber)}));
     else
         Cancel = !rtl::FileExists(VolumeFileName);
     VolumeFileName = given;
@@ -220,7 +228,7 @@ void TZABaseArchiver::DoOnDiskFull(int32_t VolumeNumber, const std::string& Volu
 {
     Cancel = false;
     if (OnDiskFull) {
-        OnDiskFull(this, VolumeNumber + 1, VolumeFileName, Cancel);
+        OnDiskFull(this, CountedFromOne(VolumeNumber), VolumeFileName, Cancel);
         return;
     }
     if (!AsksForDisks()) {
