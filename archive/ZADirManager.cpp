@@ -467,13 +467,11 @@ int64_t TZADirManager::SearchFirstLocalHeader(int64_t first)
     const TDirItem& item = CurrentDir.ItemAt(0);
     uint8_t pattern[4];
     PutU32(pattern, LocalSignature());
-    int64_t position = std::max<int64_t>(first, 0);
-    int64_t size = StreamSize();
-    while (position < size && SearchPattern(*Stream, position, 4, pattern)) {
+    TZAScanBuffer scan(*Stream);
+    for (int64_t at = scan.Find(std::max<int64_t>(first, 0), pattern, 4); at >= 0; at = scan.Find(at + 1, pattern, 4)) {
         TLocalHeader local;
-        if (IsLocalHeaderAt(position, &local) && AgreesWith(local, item))
-            return position;
-        ++position;
+        if (IsLocalHeaderAt(at, &local) && AgreesWith(local, item))
+            return at;
     }
     return first;
 }

@@ -106,6 +106,18 @@ TEST(DirManager, StubBeforeAFolderAndDataDescriptorEntries)
     EXPECT_EQ(a->item(1).CompressedSize64(), 13);
 }
 
+TEST(DirManager, StubFoundBySearchWhenTheDirectoryOffsetWasAdjustedAlone)
+{
+    std::string stub(3000, 'S');
+    stub.replace(10, 4, "PK\x03\x04");  // a signature that does not agree with the first entry
+    TestZip zip = BuildZip(ThreeEntries(), {stub, false, ""});
+    Put32(zip.bytes, zip.endRecordAt + 16, static_cast<uint32_t>(zip.directoryStart));
+    auto a = Load(zip.bytes, false);
+    EXPECT_EQ(a->manager->OffsetShift, 3000);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(a->item(i).LocalHeaderOffset64(), zip.localOffsets[i]);
+}
+
 TEST(DirManager, EmptyArchiveWithDataInFront)
 {
     TestZip zip = BuildZip({}, {std::string(300, 'z'), false, ""});
