@@ -1,0 +1,161 @@
+// Start-up and closing of the main window: the browser check, the start sequence with the
+// single-instance guard, the cursor and data folder, and the close that remembers the last page.
+#include "platform/forms/application.h"
+#include "platform/forms/cursors.h"
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/dialogs.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/paths.h"
+#include "platform/rtl/process.h"
+#include "platform/rtl/registry.h"
+#include "platform/rtl/sysutils.h"
+#include "viewer/favorites_calls.h"
+#include "viewer/forms.h"
+#include "viewer/main.h"
+#include "viewer/prepare.h"
+
+namespace viewer {
+
+namespace {
+
+const char* const kBrowserKey = "\\SOFTWARE\\tervanix\\";
+const char* const kBrowserAnswer = "IExplorer6";
+
+std::string BrowserSetupQuestion() {
+    const std::string gap = "\r\r";
+    return rtl::Ru("Обнаружена устаревшая версия Internet Explorer. Для корректной работы с энциклопедией "
+                   "необходимо установить Internet Explorer 6.0.") +
+           gap +
+           rtl::Ru("Если Вы хотите установить программу прямо сейчас, нажмите кнопку «Yes» и установка начнется. "
+                   "В противном случае нажмите кнопку «No» и Вы продолжите работу с установленной версией "
+                   "Internet Explorer, но при этом возможно некорректное отображение элементов страниц "
+                   "энциклопедии.") +
+           gap +
+           rtl::Ru("Если Вы не установите Internet Explorer 6.0 сейчас, но захотите сделать это в будущем, Вы "
+                   "можете воспользоваться окном приветствия энциклопедии.") +
+           gap + rtl::Ru("Установить Internet Explorer 6.0?");
+}
+
+// An old browser is one whose version text begins with a digit below 6. An empty version, or one
+// that does not begin with a digit, names no browser that a set-up could replace: no prompt.
+bool BrowserIsOutdated(const std::string& version) {
+    if (version.empty() || version[0] < '0' || version[0] > '9') return false;
+    return version[0] - '0' < 6;
+}
+
+// Records the reader's answer when the key exists; the viewer never creates it.
+void RecordBrowserAnswer(const char* answer) {
+    rtl::TRegistry registry;
+    registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
+    if (registry.OpenKey(kBrowserKey, false)) registry.WriteString(kBrowserAnswer, answer);
+    registry.CloseKey();
+}
+
+// Ends the application however the code between leaves (closing must end it even when the
+// farewell page fails).
+struct TerminateOnExit {
+    ~TerminateOnExit() { forms::Application().Terminate(); }
+};
+
+}  // namespace
+
+void TForm1::FormCreate(TObject*) {}
+
+void TForm1::FormShow(TObject*) {
+    CheckBrowserAndStart();
+    // A start that ended the application leaves no window behind.
+    if (forms::Application().Terminated()) SetVisible(false);
+}
+
+bool TForm1::check_reg() {
+    rtl::TRegistry registry;
+    registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
+    if (!registry.OpenKey(kBrowserKey, false)) return true;
+    std::string answer = registry.ReadString(kBrowserAnswer);
+    registry.CloseKey();
+    return answer.empty();
+}
+
+std::string TForm1::check_ie(std::string& Version) {
+    Version.clear();
+    rtl::TRegistry registry;
+    registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
+    if (registry.OpenKey("Software\\Microsoft\\Internet Explorer", false)) {
+        Version = registry.ReadString("Version");
+        registry.CloseKey();
+    }
+    return Version;
+}
+
+void TForm1::CheckBrowserAndStart() {
+    std::string version;
+    if (check_reg() && BrowserIsOutdated(check_ie(version))) {
+        int answer = rtl::Dialogs().MessageDlg(BrowserSetupQuestion(), rtl::mtInformation, {rtl::mbYes, rtl::mbNo});
+        if (answer == rtl::mrYes) {
+            RecordBrowserAnswer("1");
+            rtl::WinExec("IE6\\ie6setup.exe", rtl::SW_SHOW);
+            forms::Application().Terminate();
+        } else {
+            RecordBrowserAnswer("0");
+            StartViewer();
+        }
+    } else {
+        StartViewer();
+    }
+    if (StartedOnce == 0) StartBackgroundMusic();
+    StartedOnce = 1;
+}
+
+bool TForm1::set_cursor() {
+    AppDir = rtl::ProgramFolder();
+    if (!rtl::SetCurrentDir(AppDir + "data\\")) throw rtl::EInOutError("I/O error 3", 3);
+    forms::Screen().LoadCursor(1, AppDir + "data\\cursor.cur");
+    SetCursor(1);
+    return true;
+}
+
+void TForm1::StartViewer() {
+    AppDir = rtl::ProgramFolder();
+    NotMaximized = 1;
+    set_cursor();
+    SetCaption(forms::Application().Title);
+    if (!StartedFile.Open(AppDir + "started.dat")) {
+        // Another viewer holds the guard: this one ends silently.
+        forms::Application().Terminate();
+        return;
+    }
+    Form5->my_ip.HistoryFilename = AppDir + "kor_iphist.dat";
+    if (Form2->LoadSkin() == 0) {
+        forms::Application().Terminate();
+        return;
+    }
+    if (StartButton < ButtonImages.size()) testbuttonClick(ButtonImages[StartButton]);
+    else WriteFavoritesPage();
+    Show();
+    forms::Application().OnActivate = [this](TObject* Sender) { AppActivate(Sender); };
+    forms::Application().OnDeactivate = [this](TObject* Sender) { AppDeactivate(Sender); };
+}
+
+void TForm1::FormClose(TObject*, TCloseAction& Action) {
+    Action = forms::caFree;
+    if (FClosing) return;
+    FClosing = true;
+    TerminateOnExit endApplication;
+    if (music_but->Mode() == mpOpen) music_but->Close();
+    std::string page = CurrentDoc.Path;
+    if (int at = rtl::Pos("data\\", page); at > 0) page = rtl::Copy(page, at + 5, 9999);
+    std::string lastPage;
+    ReadLastPage(lastPage);
+    // A clip is shown in the player, not composed: it never becomes the page to reopen.
+    if (!lastPage.empty() && !page.empty() && page != "frew.html" && CurrentDoc.IsVideo == 0) WriteLastPage(page);
+    OpenPage("frew.html");
+}
+
+void TForm1::FormDestroy(TObject*) {
+    try {
+        StartedFile.Close();
+    } catch (...) {
+    }
+}
+
+}  // namespace viewer
