@@ -23,6 +23,7 @@ public:
     void SetColor(TColor color) override;
     void SetFont(const TFont& font);
     void SelectAll();
+    bool CanFocus() const override { return Showing() && FEnabled; }
 
     TNotifyEvent OnChange;
 

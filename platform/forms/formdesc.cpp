@@ -336,7 +336,11 @@ void ApplyProperty(TComponent& component, const std::string& name, const TPropVa
         return;
     }
     if (!component.SetProperty(name, value, loader))
-        loader.Fail(value.line, std::string(component.ClassName()) + " has no property " + name);
+        loader.Fail(value.line, loader.ClassNameOf(component) + " has no property " + name);
+}
+
+std::string TFormLoader::ClassNameOf(const TComponent& component) const {
+    return &component == &FForm ? FClass.ClassName() : std::string(component.ClassName());
 }
 
 void TFormLoader::ApplyEvent(TComponent& component, const std::string& name, const TPropValue& value) {
@@ -344,7 +348,7 @@ void TFormLoader::ApplyEvent(TComponent& component, const std::string& name, con
     const TFormClass::HandlerMaker* maker = FClass.FindHandler(handlerName);
     if (!maker) Fail(value.line, FClass.ClassName() + " has no handler " + handlerName);
     if (!component.SetEvent(name, (*maker)(FForm)))
-        Fail(value.line, std::string(component.ClassName()) + " has no event " + name);
+        Fail(value.line, ClassNameOf(component) + " has no event " + name);
 }
 
 void TFormLoader::LoadFromText(const std::string& text) {

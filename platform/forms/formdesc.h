@@ -121,6 +121,8 @@ public:
     TForm& Form() { return FForm; }
     // Binds the handler named by value to the component's event.
     void ApplyEvent(TComponent& component, const std::string& eventName, const TPropValue& value);
+    // The class name a description uses for the component (the form's own class for the form).
+    std::string ClassNameOf(const TComponent& component) const;
 
 private:
     TForm& FForm;
@@ -149,7 +151,7 @@ void AssignEvent(E& slot, const std::any& handler, const std::string& eventName)
         slot = *typed;
         return;
     }
-    throw EFormDescriptionError("Handler parameters do not fit " + eventName);
+    throw rtl::Exception("Handler parameters do not fit " + eventName);
 }
 
 }  // namespace forms
