@@ -7,6 +7,7 @@
 
 #include "archive/ZADirManager.h"
 #include "archive/ZAExcept.h"
+#include "archive/ZAScratchFile.h"
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
@@ -79,18 +80,17 @@ public:
     TArchiverLock& operator=(const TArchiverLock&) = delete;
 };
 
-// A file stream that is closed (and, unless kept, deleted) on every way out.
-class TScratchFile {
+// The temporary file of a test: closed and deleted on every way out.
+class TTestFile {
 public:
-    explicit TScratchFile(std::string name) : name_(std::move(name)) {}
-    ~TScratchFile()
+    explicit TTestFile(std::string name) : name_(std::move(name)) {}
+    ~TTestFile()
     {
-        Close();
-        if (!kept_)
-            rtl::DeleteFile(name_);
+        stream_.reset();
+        rtl::DeleteFile(name_);
     }
-    TScratchFile(const TScratchFile&) = delete;
-    TScratchFile& operator=(const TScratchFile&) = delete;
+    TTestFile(const TTestFile&) = delete;
+    TTestFile& operator=(const TTestFile&) = delete;
 
     bool Open()
     {
@@ -102,35 +102,12 @@ public:
         return true;
     }
     rtl::TFileStream& Stream() { return *stream_; }
-    void Close() { stream_.reset(); }
-    void Keep() { kept_ = true; }
     const std::string& Name() const { return name_; }
 
 private:
     std::string name_;
     std::unique_ptr<rtl::TFileStream> stream_;
-    bool kept_ = false;
 };
-
-// Files extracted through a scratch file get the usual permissions of a new file, not the private
-// ones of a temporary file.
-void GiveOrdinaryPermissions(const std::string& name)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::permissions(rtl::ToNativePath(name),
-        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
-        fs::perm_options::replace, ec);
-}
-
-// Moves the finished file over the target in one step: the target is either the old file or the
-// new complete one, never something in between.
-bool ReplaceFile(const std::string& from, const std::string& to)
-{
-    std::error_code ec;
-    std::filesystem::rename(rtl::ToNativePath(from), rtl::ToNativePath(to), ec);
-    return !ec;
-}
 
 }  // namespace
 
@@ -429,27 +406,35 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(19, {Name}, this);
 
     std::string target = Folder + name;
-    if (rtl::FileGetAttr(target) >= 0 && !MayReplaceTarget(name, target, entry))
-        return;
+    std::filesystem::path nativeTarget = rtl::ToNativePath(target);
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(nativeTarget, ec))) {
+        const std::string asked = target;
+        if (!MayReplaceTarget(name, target, entry))
+            return;
+        if (target != asked)
+            nativeTarget = rtl::ToNativePath(target);
+    }
 
     // The entry goes into a scratch file beside the target, which replaces the target only once
-    // the data is complete and checked.
-    TScratchFile scratch(rtl::GetTempFileName(rtl::ExtractFilePath(target), "FC"));
-    if (scratch.Name().empty() || !scratch.Open())
+    // the data is complete and checked; a failed, skipped or cancelled entry leaves it as it was.
+    auto scratch = TZAScratchFile::CreateIn(nativeTarget.parent_path());
+    if (!scratch)
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    ExtractToStream(Index, scratch.Stream());
-    if (Options().FlushBuffers && IsRemovableName(target))
-        scratch.Stream().Flush();
-    scratch.Close();
+    ExtractToStream(Index, *scratch);
     if (SkipCurrentFile || CancelRequested)
         return;
-    rtl::FileSetDate(scratch.Name(), static_cast<int32_t>(DosDateTime(entry)));
-    GiveOrdinaryPermissions(scratch.Name());
-    if (!ReplaceFile(scratch.Name(), target))
+    if (!scratch->Close())
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    scratch.Keep();
+    const std::string scratchName = rtl::FromNativePath(scratch->Path().string());
+    if (Options().FlushBuffers && IsRemovableName(target))
+        rtl::TFileStream(scratchName, rtl::fmOpenReadWrite).Flush();
+    rtl::FileSetDate(scratchName, static_cast<int32_t>(DosDateTime(entry)));
+    if (!scratch->ReplaceTarget(nativeTarget))
+        throw EZAException::CreateWithCodeFmt(19, {target}, this);
     if (Options().SetAttributes)
-        rtl::FileSetAttr(target, static_cast<int>(AttributesForDisk(entry, attr)));
+        rtl::FileSetAttr(rtl::FromNativePath(nativeTarget.string()),
+                         static_cast<int>(AttributesForDisk(entry, attr)));
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)
@@ -474,7 +459,7 @@ void TZABaseArchiver::TestItem(int32_t Index, const std::string& /*Name*/)
 {
     if (DirManager->CurrentDir.ItemAt(Index).IsDirectory())
         return;
-    TScratchFile scratch(MakeTempFileName());
+    TTestFile scratch(MakeTempFileName());
     if (scratch.Name().empty() || !scratch.Open())
         throw EZAException::CreateWithCodeFmt(19, {scratch.Name()}, this);
     ExtractToStream(Index, scratch.Stream());
