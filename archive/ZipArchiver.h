@@ -6,6 +6,7 @@
 //   ZAVolumes.cpp    volume numbering, volume names, switching volumes, split/spanned detection
 //   ZAEvents.cpp     event dispatchers and the default prompts (through rtl::Dialogs())
 //   ZADirWriter.cpp  the volume-aware writes (and TZADirManager::SaveDirectory)
+//   ZAUpdate.cpp     batches of changes (only what closing and deleting need so far)
 //   ZAExtract.cpp, ZAProcess.cpp  decompression, selection and extraction of entries
 #pragma once
 
