@@ -104,7 +104,7 @@ bool TAction::HandlesShortCut(TShortCut shortcut) const {
 
 bool TAction::Execute() {
     if (!Enabled || !OnExecute) return false;
-    OnExecute(this);
+    Fire(OnExecute, this);
     return true;
 }
 

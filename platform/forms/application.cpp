@@ -94,7 +94,7 @@ void TApplication::Guard(TObject* sender, const std::function<void()>& fn) {
 
 void TApplication::HandleException(TObject* sender, const std::exception& error) {
     try {
-        if (OnException) OnException(sender, error);
+        if (OnException) Fire(OnException, sender, error);
         else ShowException(error);
     } catch (...) {
         // A failing report must not take the message loop down.
@@ -111,8 +111,8 @@ void TApplication::DispatchActive(bool active) {
     if (active == FActive) return;
     FActive = active;
     Guard(this, [&] {
-        if (active && OnActivate) OnActivate(this);
-        if (!active && OnDeactivate) OnDeactivate(this);
+        if (active) Fire(OnActivate, this);
+        if (!active) Fire(OnDeactivate, this);
     });
 }
 

@@ -103,7 +103,7 @@ void TBitmap::SaveToStream(rtl::TStream& stream) const {
 }
 
 void TBitmap::Changed() {
-    if (OnChange) OnChange();
+    Fire(OnChange);
 }
 
 }  // namespace forms

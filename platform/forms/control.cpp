@@ -210,31 +210,31 @@ TRect TControl::VisibleFormRect() const {
 }
 
 void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+    Fire(OnMouseDown, this, button, shift, x, y);
 }
 
 void TControl::MouseMove(TShiftState shift, int x, int y) {
-    if (OnMouseMove) OnMouseMove(this, shift, x, y);
+    Fire(OnMouseMove, this, shift, x, y);
 }
 
 void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+    Fire(OnMouseUp, this, button, shift, x, y);
 }
 
 void TControl::Click() {
-    if (OnClick) OnClick(this);
+    Fire(OnClick, this);
 }
 
 void TControl::DblClick() {
-    if (OnDblClick) OnDblClick(this);
+    Fire(OnDblClick, this);
 }
 
 void TControl::MouseEnter() {
-    if (OnMouseEnter) OnMouseEnter(this);
+    Fire(OnMouseEnter, this);
 }
 
 void TControl::MouseLeave() {
-    if (OnMouseLeave) OnMouseLeave(this);
+    Fire(OnMouseLeave, this);
 }
 
 void TControl::Paint(TCanvas&) {}
@@ -382,11 +382,11 @@ void TWinControl::PeerFocusChanged(bool focused) {
 }
 
 void TWinControl::KeyDown(uint16_t& key, TShiftState shift) {
-    if (OnKeyDown) OnKeyDown(this, key, shift);
+    Fire(OnKeyDown, this, key, shift);
 }
 
 void TWinControl::KeyPress(char& key) {
-    if (OnKeyPress) OnKeyPress(this, key);
+    Fire(OnKeyPress, this, key);
 }
 
 bool TWinControl::SetEvent(const std::string& name, const std::any& handler) {

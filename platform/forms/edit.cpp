@@ -21,7 +21,7 @@ void TEdit::SetText(const std::string& text) {
     FText = value;
     if (IEditPeer* peer = EditPeer(); peer && !FUpdatingFromPeer) peer->SetText(FText);
     Invalidate();
-    if (OnChange) OnChange(this);
+    Fire(OnChange, this);
 }
 
 void TEdit::SetMaxLength(int value) {

@@ -48,7 +48,7 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
 
 TForm::~TForm() {
     FDestroying = true;
-    if (OnDestroy) SafeCall(this, [this] { OnDestroy(this); });
+    if (OnDestroy) SafeCall(this, [this] { Fire(OnDestroy, this); });
     DestroyComponents();
     DestroyHandles();
     if (FWindow) FWindow->Hide();
@@ -66,7 +66,7 @@ void TForm::InitForm(const TFormClass& formClass) {
         throw;
     }
     FLoading = false;
-    if (OnCreate) SafeCall(this, [this] { OnCreate(this); });
+    if (OnCreate) SafeCall(this, [this] { Fire(OnCreate, this); });
     if (FShowAfterLoad) Show();
 }
 
@@ -120,14 +120,14 @@ void TForm::SetVisible(bool value) {
         if (!FPlaced) PlaceOnScreen();
         FVisible = true;
         CreateHandles();
-        if (OnShow) SafeCall(this, [this] { OnShow(this); });
+        if (OnShow) SafeCall(this, [this] { Fire(OnShow, this); });
         if (FVisible && FWindow) {
             FWindow->Show();
             Invalidate();
         }
     } else {
         FVisible = false;
-        if (OnHide) SafeCall(this, [this] { OnHide(this); });
+        if (OnHide) SafeCall(this, [this] { Fire(OnHide, this); });
         if (FWindow) FWindow->Hide();
         ReleaseCapture();
     }
@@ -142,10 +142,10 @@ void TForm::Hide() { SetVisible(false); }
 
 void TForm::Close() {
     bool canClose = true;
-    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    Fire(OnCloseQuery, this, canClose);
     if (!canClose) return;
     TCloseAction action = caHide;
-    if (OnClose) OnClose(this, action);
+    Fire(OnClose, this, action);
     if (action == caNone) return;
     if (Application().MainForm() == this) Application().Terminate();
     else if (action == caHide) Hide();
@@ -232,7 +232,7 @@ void TForm::BoundsChanged(const TRect& oldBounds) {
     FDirty = ClientRect();
     if (FWindow) FWindow->Invalidate(ClientRect());
     TWinControl::BoundsChanged(oldBounds);
-    if (OnResize && !FLoading) SafeCall(this, [this] { OnResize(this); });
+    if (OnResize && !FLoading) SafeCall(this, [this] { Fire(OnResize, this); });
 }
 
 // ---- focus, capture, cursor ----
@@ -413,8 +413,8 @@ void TForm::DispatchCloseRequest() {
 
 void TForm::DispatchActivated(bool active) {
     SafeCall(this, [&] {
-        if (active && OnActivate) OnActivate(this);
-        if (!active && OnDeactivate) OnDeactivate(this);
+        if (active) Fire(OnActivate, this);
+        if (!active) Fire(OnDeactivate, this);
     });
     Application().WindowActivated(this, active);
 }

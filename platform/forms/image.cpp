@@ -41,7 +41,7 @@ void TPicture::LoadFromFile(const std::string& path) {
 }
 
 void TPicture::Changed() {
-    if (OnChange) OnChange();
+    Fire(OnChange);
 }
 
 TImage::TImage(TComponent* owner) : TGraphicControl(owner) {

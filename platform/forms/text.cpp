@@ -107,3 +107,9 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
 }
 
 }  // namespace forms
+
+// Fontconfig keeps its configuration for the life of the process and never frees it; leak checks
+// of programs that draw text would otherwise report it. Weak, so a program may supply its own.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}

@@ -35,7 +35,7 @@ void TTimer::Restart() {
 }
 
 void TTimer::Tick() {
-    if (OnTimer) SafeCall(this, [this] { OnTimer(this); });
+    if (OnTimer) SafeCall(this, [this] { Fire(OnTimer, this); });
 }
 
 bool TTimer::SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) {

@@ -135,3 +135,15 @@ using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
 }  // namespace forms
+
+namespace forms {
+
+// Runs an event through a copy, so a handler may free the component that holds the event.
+template <class Event, class... Args>
+void Fire(const Event& event, Args&&... args) {
+    if (!event) return;
+    Event copy = event;
+    copy(std::forward<Args>(args)...);
+}
+
+}  // namespace forms
