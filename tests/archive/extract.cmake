@@ -10,7 +10,7 @@ tome_add_test(archive_extract_tests
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
   foreach(case zip_plain zip_store zip_max zip_crypt zip_split 7z_deflate 7z_store 7z_crypt
-               7z_deflate64 7z_refused python_zipfile hostile)
+               7z_deflate64 7z_refused python_zipfile hostile list)
     add_test(NAME archive_extract_interop_${case}
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/extract/interop.py
               --zipx $<TARGET_FILE:zipx> --case ${case})

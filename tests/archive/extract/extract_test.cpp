@@ -169,6 +169,19 @@ TEST_F(ExtractTest, TruncatedStreamWrongCrcAndForeignMethodsFailWithCode8)
     EXPECT_TRUE(Tree(out_).empty());
 }
 
+// Issue 6: data that runs into the next entry or the directory fails as soon as it passes the
+// entry's size; the next entry is not disturbed.
+TEST_F(ExtractTest, OverlongCompressedSizeFailsAndLeavesTheNextEntry)
+{
+    auto& a = Open({TEntry("first.bin", "0123456789").method(0).csize(40),
+                    TEntry("second.txt", "second")});
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), 1u);
+    EXPECT_EQ(failures_[0].Name, "first.bin");
+    EXPECT_EQ(failures_[0].Native, 8);
+    EXPECT_EQ(Tree(out_), std::vector<std::string>{"second.txt"});
+}
+
 TEST_F(ExtractTest, Deflate64IsCode55)
 {
     auto& a = Open({TEntry("d64.bin", "abc").method(9)});

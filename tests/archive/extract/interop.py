@@ -169,6 +169,18 @@ def patch_central(data, name, offset_in_header, fmt, value):
     raise AssertionError("no central header for %r" % name)
 
 
+def compare_listing(zipx, archive):
+    """`zipx list` prints what zipfile reads from the central directory."""
+    r = run([zipx, "list", archive])
+    if r.returncode != 0:
+        return ["zipx list failed: " + r.stderr.decode(errors="replace")]
+    with zipfile.ZipFile(archive) as z:
+        expected = ["%s\t%d\t%d\t%08x\t%d" % (i.filename, i.file_size, i.compress_size, i.CRC, i.header_offset)
+                    for i in z.infolist()]
+    got = r.stdout.decode().splitlines()
+    return [] if got == expected else ["listing differs:", *got[:5], "expected:", *expected[:5]]
+
+
 def hostile(zipx, work):
     """Traversal and absolute names, a bomb and a damaged entry over an existing file: exit 1,
     nothing outside the target, the existing file untouched, the good entry extracted."""
@@ -262,6 +274,9 @@ def main():
         elif case == "python_zipfile":
             make_with_python(src, archive)
             problems = expect_same(args.zipx, src, archive, work)
+        elif case == "list":
+            make_with_zip(src, archive)
+            problems = compare_listing(args.zipx, archive)
         elif case == "hostile":
             problems = hostile(args.zipx, work)
         else:

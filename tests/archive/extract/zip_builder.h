@@ -36,6 +36,7 @@ struct TEntry {
     TEntry& version(uint16_t v) { VersionNeeded = v; return *this; }
     TEntry& crc(uint32_t v) { Crc = v; return *this; }
     TEntry& usize(uint32_t v) { UncompressedSize = v; return *this; }
+    TEntry& csize(uint32_t v) { CompressedSize = v; return *this; }
     TEntry& raw(std::string v) { RawData = std::move(v); return *this; }
     TEntry& badSignature() { BreakLocalSignature = true; return *this; }
 };
