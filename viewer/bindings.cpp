@@ -1,0 +1,87 @@
+// The configuration record "intcfg.dat": loading that survives a short or damaged file, and
+// atomic saving.
+#include "viewer/bindings.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/dialogs.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/paths.h"
+#include "platform/rtl/streams.h"
+#include "platform/rtl/textfile.h"
+#include "viewer/main.h"
+
+namespace viewer {
+
+TIntConfig IntConfig{};
+
+namespace {
+
+bool DamageReported = false;
+
+std::string RecordPath() { return AppDir + "intcfg.dat"; }
+
+// Up to one record's bytes from the start of the file; the count actually read.
+size_t ReadRecordPrefix(const std::string& path, TIntConfig& into) {
+    rtl::TFileStream file(path, rtl::fmOpenRead | rtl::fmShareDenyWrite);
+    char* bytes = reinterpret_cast<char*>(&into);
+    size_t done = 0;
+    while (done < sizeof(TIntConfig)) {
+        int64_t got = file.Read(bytes + done, int64_t(sizeof(TIntConfig) - done));
+        if (got <= 0) break;
+        done += size_t(got);
+    }
+    return done;
+}
+
+// Cuts a string whose length byte exceeds its room to that room; true when it had to.
+template <size_t N>
+bool Repair(TShortString<N>& s) {
+    if (s.LengthValid()) return false;
+    s.Length = uint8_t(N);
+    return true;
+}
+
+bool RepairStrings(TIntConfig& record) {
+    bool repaired = Repair(record.ProxyHost) | Repair(record.ProxyUser) | Repair(record.ProxyPassword);
+    for (TBookmark& slot : record.Bookmarks)
+        repaired = Repair(slot.Path) | Repair(slot.Added) | Repair(slot.Title) | repaired;
+    return repaired;
+}
+
+void ReportDamageOnce() {
+    if (DamageReported) return;
+    DamageReported = true;
+    rtl::Dialogs().MessageDlg(
+        rtl::Ru("Файл настроек intcfg.dat поврежден. Недостающие настройки и закладки сброшены."),
+        rtl::mtWarning, rtl::mbOK);
+}
+
+}  // namespace
+
+void LoadIntConfig() {
+    const std::string path = RecordPath();
+    if (!rtl::FileExists(path)) return;
+    TIntConfig loaded{};
+    bool damaged = false;
+    try {
+        damaged = ReadRecordPrefix(path, loaded) < sizeof(TIntConfig);
+    } catch (const rtl::Exception&) {
+        loaded = TIntConfig{};
+        damaged = true;
+    }
+    damaged = RepairStrings(loaded) || damaged;
+    IntConfig = loaded;
+    if (damaged) ReportDamageOnce();
+}
+
+void SaveIntConfig() { rtl::WriteRecord(RecordPath(), IntConfig); }
+
+void ResetBindingsState() {
+    IntConfig = TIntConfig{};
+    DamageReported = false;
+}
+
+}  // namespace viewer
