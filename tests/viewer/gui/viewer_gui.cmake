@@ -1,0 +1,10 @@
+# The real viewer under X on the sample book that the build assembles in build/book (label gui).
+tome_add_test(viewer_gui_tests
+  SOURCES
+    ${CMAKE_SOURCE_DIR}/tests/gui/gui_env.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/viewer_gui_test.cpp
+  LIBS tome_viewer tome_gtk tome_web
+  LABELS gui)
+target_compile_definitions(viewer_gui_tests PRIVATE
+  TOME_BOOK_DIR="${CMAKE_BINARY_DIR}/book"
+  TOME_TEST_RESOURCES="${CMAKE_SOURCE_DIR}/resources")

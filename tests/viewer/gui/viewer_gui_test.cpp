@@ -1,0 +1,252 @@
+// The real viewer on the sample book, under X with the GTK backend and WebKit: the first page, an
+// article link, the next part page by Ctrl+Right, a favourite added, listed on favs.html and
+// deleted, the skin's chrome in the window's raster; and a second viewer that ends at once.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/forms/application.h"
+#include "platform/forms/bmp.h"
+#include "platform/forms/formdesc.h"
+#include "platform/rtl/dialogs.h"
+#include "platform/rtl/locks.h"
+#include "platform/rtl/paths.h"
+#include "platform/web/webkit_browser.h"
+#include "platform/web/webkit_peer.h"
+#include "tests/gui/gui_env.h"
+#include "viewer/forms.h"
+#include "viewer/main.h"
+#include "viewer/prepare.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace viewer;
+
+const std::string kBook = TOME_BOOK_DIR;
+
+#define REQUIRE_BOOK()                                                                                       \
+    do {                                                                                                     \
+        if (!fs::exists(kBook + "/tomeview"))                                                                \
+            GTEST_SKIP() << "the sample book is not built (" << kBook                                       \
+                         << "/tomeview does not exist); build the book, then run this test again";         \
+    } while (0)
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A private copy of the book, so the run's files (started.dat, composed pages, intcfg.dat) stay out
+// of the build tree.
+std::string CopyBook(const std::string& scratch) {
+    std::string copy = scratch + "book/";
+    fs::copy(kBook, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    setenv("TOME_REGISTRY", (scratch + "registry").c_str(), 1);
+    setenv("TOME_RESOURCES", fs::exists(copy + "resources") ? (copy + "resources").c_str() : TOME_TEST_RESOURCES, 1);
+    return copy;
+}
+
+class ViewerGuiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_BOOK();
+        REQUIRE_GUI();
+        scratch_ = guitest::MakeScratchFolder("viewer");
+        book_ = CopyBook(scratch_);
+        savedCwd_ = fs::current_path().string();
+        rtl::SetProgramFolderForTests(rtl::FromNativePath(book_));
+        forms::SetResourcesFolder("");
+        rtl::SetDialogService(&dialogs_);
+        ResetMainState();
+        ResetPrepareState();
+        SplashPauseMs = 0;
+    }
+    void TearDown() override {
+        if (scratch_.empty()) return;
+        forms::ResetApplication();
+        Form1 = nullptr, Form2 = nullptr, Form3 = nullptr, Form4 = nullptr, Form5 = nullptr, sett = nullptr;
+        ResetMainState();
+        ResetPrepareState();
+        rtl::SetDialogService(nullptr);
+        rtl::SetProgramFolderForTests("");
+        fs::current_path(savedCwd_);
+        guitest::RemoveScratchFolder(scratch_);
+    }
+
+    void StartViewer() {
+        forms::TApplication& application = forms::Application();
+        application.CreateForm(Form1);
+        application.CreateForm(Form2);
+        application.CreateForm(Form3);
+        application.CreateForm(Form5);
+        application.CreateForm(sett);
+        application.CreateForm(Form4);
+        forms::TDocumentCompleteEvent shown = Form1->datacenter->OnDocumentComplete;
+        Form1->datacenter->OnDocumentComplete = [this, shown](forms::TObject* sender, const std::string& url) {
+            ++completed_;
+            shown(sender, url);
+        };
+        Form1->Show();
+    }
+    // Waits for the document complete that follows an action.
+    bool WaitForPage(int before) {
+        return guitest::WaitUntil([&] { return completed_ > before; }) &&
+               guitest::WaitUntil([&] { return !Form2->Visible(); });
+    }
+    std::string Evaluate(const std::string& script) {
+        web::WebKitBrowserPeer* engine = web::WebKitEngineOf(*Form1->datacenter);
+        if (!engine) return "<no engine>";
+        bool done = false;
+        std::string value;
+        engine->EvaluateScript(script, [&](bool ok, std::string result) {
+            value = ok ? result : "<script failed>";
+            done = true;
+        });
+        guitest::WaitUntil([&] { return done; });
+        return value;
+    }
+    std::string Composed() { return ReadText(book_ + "data/tomeview.tmp"); }
+    bool Key(uint16_t key, forms::TShiftState shift = 0) { return Form1->DispatchKeyDown(key, shift); }
+
+    // The pixel of the window's raster at the centre of a picture equals the picture's own pixel there.
+    void ExpectPictureShown(forms::TImage* image, const char* name) {
+        ASSERT_NE(image, nullptr) << name;
+        const forms::TBitmap* picture = image->Picture().Graphic();
+        if (!image->Visible() || !picture || picture->Empty()) return;
+        forms::TRect r = image->FormRect();
+        int x = std::min(r.Width(), picture->Width()) / 2, y = std::min(r.Height(), picture->Height()) / 2;
+        if (image->Stretch()) x = y = 0;
+        EXPECT_EQ(Form1->Raster().Pixel(r.Left + x, r.Top + y) & 0xFFFFFF, picture->Pixel(x, y) & 0xFFFFFF) << name;
+    }
+
+    rtl::ScriptedDialogs dialogs_;
+    std::string scratch_, book_, savedCwd_;
+    int completed_ = 0;
+};
+
+const char* const kClickArticle = R"((function () {
+  var links = document.querySelectorAll('a');
+  for (var i = 0; i < links.length; i++) {
+    var h = decodeURIComponent(links[i].getAttribute('href') || '');
+    if (/\dpart[\\\/]\d+\.html$/i.test(h)) { links[i].click(); return h; }
+  }
+  return '';
+})())";
+
+const char* const kClickDelete = R"((function () {
+  var links = document.querySelectorAll('a');
+  for (var i = 0; i < links.length; i++) {
+    var h = links[i].getAttribute('href') || '';
+    if (h.indexOf('delete=') >= 0) { links[i].click(); return h; }
+  }
+  return '';
+})())";
+
+TEST_F(ViewerGuiTest, ReadsAPartFollowsItAndKeepsAFavourite) {
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0)) << "the first page never finished loading";
+    ASSERT_FALSE(CurrentDoc.Path.empty());
+    EXPECT_TRUE(Form1->Visible());
+
+    // An article link of the first page.
+    int before = completed_;
+    std::string clicked = Evaluate(kClickArticle);
+    ASSERT_FALSE(clicked.empty()) << "the first page links to no part page";
+    ASSERT_TRUE(WaitForPage(before));
+    std::smatch number;
+    std::string article = CurrentDoc.Path;
+    ASSERT_TRUE(std::regex_search(article, number, std::regex(R"((\d)part\\(\d+)\.html$)"))) << article;
+    int page = std::stoi(number[2]);
+
+    // Ctrl+Right to the next part page (Ctrl+Left when the page is the last of its part).
+    bool forward = ReadText(book_ + "data/" + article).find("navbutfordown") != std::string::npos;
+    before = completed_;
+    EXPECT_TRUE(Key(forward ? forms::VK_RIGHT : forms::VK_LEFT, forms::ssCtrl));
+    ASSERT_TRUE(WaitForPage(before));
+    // The neighbour's folder is the first digit of the current page's number.
+    std::string neighbour = std::to_string(page).substr(0, 1) + "part\\" + std::to_string(page + (forward ? 1 : -1)) + ".html";
+    EXPECT_EQ(CurrentDoc.Path, neighbour);
+    std::string bookmarked = CurrentDoc.Path;
+    std::string bookmarkedName = bookmarked.substr(bookmarked.find('\\') + 1);
+
+    // Add it to the favourites, then open favs.html: the page is listed.
+    before = completed_;
+    Form1->datacenter->Navigate(AppDir + "data\\favs.html?add");
+    ASSERT_TRUE(WaitForPage(before));
+    EXPECT_EQ(CurrentDoc.Path, bookmarked);
+    before = completed_;
+    EXPECT_TRUE(Key(122));  // F11
+    ASSERT_TRUE(WaitForPage(before));
+    EXPECT_EQ(CurrentDoc.Path, "favs.html");
+    EXPECT_NE(Composed().find(bookmarkedName), std::string::npos);
+    EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + bookmarkedName + "') >= 0"), "true");
+
+    // Delete it through its link: the list no longer holds it.
+    before = completed_;
+    ASSERT_FALSE(Evaluate(kClickDelete).empty()) << "favs.html shows no delete link";
+    ASSERT_TRUE(WaitForPage(before));
+    EXPECT_EQ(CurrentDoc.Path, "favs.html");
+    EXPECT_EQ(Composed().find(bookmarkedName), std::string::npos);
+    EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + bookmarkedName + "') >= 0"), "false");
+
+    // The skin's frame, header and buttons around the page.
+    guitest::PumpFor(200);
+    const forms::TBitmap& raster = Form1->Raster();
+    std::ofstream(savedCwd_ + "/viewer_gui_screenshot.bmp", std::ios::binary) << forms::EncodeBmp24(raster);
+    forms::TRect page_area = Form1->datacenter->FormRect();
+    EXPECT_GT(page_area.Left, 0);
+    EXPECT_GT(page_area.Top, Form1->header->Height() - 1);
+    EXPECT_LT(page_area.Right, Form1->ClientWidth());
+    EXPECT_LT(page_area.Bottom, Form1->ClientHeight());
+    EXPECT_FALSE(Form1->header->Picture().Empty());
+    for (auto [image, name] : {std::pair{Form1->header, "header"}, {Form1->bg_tl, "bg_tl"}, {Form1->bg_tr, "bg_tr"},
+                               {Form1->bg_bl, "bg_bl"}, {Form1->bg_br, "bg_br"}, {Form1->ico_clo, "ico_clo"},
+                               {Form1->ico_min, "ico_min"}, {Form1->ico_max, "ico_max"}})
+        ExpectPictureShown(image, name);
+    ASSERT_FALSE(ButtonImages.empty());
+    for (forms::TImage* button : ButtonImages) ExpectPictureShown(button, "skin button");
+    EXPECT_TRUE(dialogs_.Log().empty()) << dialogs_.Log().front().Text;
+
+    Form1->Close();
+    EXPECT_TRUE(forms::Application().Terminated());
+}
+
+// ---- second instance ----
+
+TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
+    REQUIRE_BOOK();
+    REQUIRE_GUI();
+    std::string scratch = guitest::MakeScratchFolder("viewer-second");
+    std::string book = CopyBook(scratch);
+    rtl::THeldFile running;
+    ASSERT_TRUE(running.Open(rtl::FromNativePath(book + "started.dat")));
+
+    std::string program = book + "tomeview";
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    bool ended = guitest::WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 15000);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(ended) << "the second viewer kept running";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(fs::exists(book + "data/tomeview.tmp"));  // it showed no page
+    running.Close();
+    guitest::RemoveScratchFolder(scratch);
+}
+
+}  // namespace
