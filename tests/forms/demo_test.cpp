@@ -1,6 +1,7 @@
 // The demo window driven headless: pictures with hover and pressed states, an anchored picture,
 // the edit box, the browser on the scripted engine, the timer and the shortcut.
 #include "platform/forms/formdesc.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/paths.h"
 #include "platform/web/fake_browser.h"
 #include "test_util.h"
