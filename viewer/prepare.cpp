@@ -4,6 +4,7 @@
 
 #include "platform/forms/application.h"
 #include "platform/forms/formdesc.h"
+#include "viewer/main.h"
 
 namespace viewer {
 
@@ -32,6 +33,10 @@ const forms::TFormClass& Form2Class() {
 }  // namespace
 
 TForm2::TForm2(forms::TComponent* owner) : forms::TForm(owner) { InitForm(Form2Class()); }
+
+TForm2::~TForm2() {
+    if (Form2 == this) Form2 = nullptr;
+}
 
 void SetHaltHandler(THaltHandler Handler) { HaltHandler() = std::move(Handler); }
 

@@ -15,6 +15,7 @@ namespace viewer {
 class TForm2 : public forms::TForm {
 public:
     explicit TForm2(forms::TComponent* owner);
+    ~TForm2() override;
     const char* ClassName() const override { return "TForm2"; }
 
     forms::TImage* Image1 = nullptr;  // the splash picture
