@@ -49,12 +49,12 @@ UriParts SplitFileUri(std::string_view uri) {
     std::string_view rest = uri.substr(5);
     size_t tailAt = rest.find_first_of("?#");
     UriParts parts{rest.substr(0, tailAt),
-                                  tailAt == std::string_view::npos ? std::string_view() : rest.substr(tailAt)};
+                   tailAt == std::string_view::npos ? std::string_view() : rest.substr(tailAt)};
     if (parts.path.substr(0, 2) == "//") {
         std::string_view afterSlashes = parts.path.substr(2);
         size_t slash = afterSlashes.find('/');
         std::string_view host = afterSlashes.substr(0, slash);
-        if (host.empty() || StartsWithNoCase(host, "localhost")) {
+        if (host.empty() || (host.size() == 9 && StartsWithNoCase(host, "localhost"))) {
             parts.path = slash == std::string_view::npos ? std::string_view("/") : afterSlashes.substr(slash);
         }
     }
@@ -157,8 +157,8 @@ std::string LoadableUri(std::string_view address) {
     if (HasScheme(address)) return rtl::Cp1251ToUtf8(address);
     if (address.empty()) return "about:blank";
     size_t tailAt = address.find_first_of("?#");
-    return FileUriFromWindowsPath(address.substr(0, tailAt),
-                                                                tailAt == std::string_view::npos ? std::string_view() : address.substr(tailAt));
+    std::string_view tail = tailAt == std::string_view::npos ? std::string_view() : address.substr(tailAt);
+    return FileUriFromWindowsPath(address.substr(0, tailAt), tail);
 }
 
 }  // namespace web

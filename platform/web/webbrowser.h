@@ -58,7 +58,7 @@ private:
 };
 
 // What the peer factory returns: the native control and the engine in one object.
-class IWebBrowserPeer : public IControlPeer, public web::IBrowserPeer {};
+class IWebBrowserPeer : public virtual IControlPeer, public web::IBrowserPeer {};
 
 using TWebBrowserPeerFactory =
     std::function<std::unique_ptr<IWebBrowserPeer>(TWebBrowser& browser, IWindowPeer& window)>;

@@ -40,12 +40,14 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        // Wake at least every 10 ms so the deadline is noticed without any event arriving.
+        // Wake at least every 10 ms so the deadline is noticed without any event arriving. The
+        // wake-up has the lowest priority: GTK's frame clock, which lets held pointer motion
+        // through, must never be starved by it.
         bool fired = false;
-        guint wake = g_timeout_add(10, [](gpointer flag) {
+        guint wake = g_timeout_add_full(G_PRIORITY_LOW, 10, [](gpointer flag) {
             *static_cast<bool*>(flag) = true;
             return G_SOURCE_REMOVE;
-        }, &fired);
+        }, &fired, nullptr);
         g_main_context_iteration(nullptr, TRUE);
         if (!fired) g_source_remove(wake);
     }

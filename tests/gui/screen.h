@@ -1,0 +1,37 @@
+// Reading a shown window back from the X server and feeding it input as the server would.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/forms/form.h"
+
+namespace guitest {
+
+// The form's client area as the screen shows it now, pixel by pixel (0x00RRGGBB).
+class Screenshot {
+public:
+    explicit Screenshot(forms::TForm& form);
+    bool Valid() const { return width_ > 0; }
+    uint32_t Pixel(int x, int y) const;  // 0xFF000000 outside the picture
+    bool SavePng(const std::string& path) const;
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    int width_ = 0, height_ = 0;
+    std::basic_string<uint32_t> pixels_;
+};
+
+// Waits (bounded) until the pixel at the client point shows the colour.
+bool WaitForPixel(forms::TForm& form, int x, int y, uint32_t rgb);
+// Queues a pointer motion to a client point, as the X server would deliver it.
+void PutMotion(forms::TForm& form, int x, int y);
+// Queues a button press or release at a client point, as the X server would deliver it.
+void PutButton(forms::TForm& form, bool press, int x, int y, unsigned button = 1);
+// Queues a key press for the form's window (keyval from gdk/gdkkeysyms.h, GDK modifier mask).
+void PutKey(forms::TForm& form, unsigned keyval, unsigned modifiers = 0);
+// The native widget behind a windowed control.
+void* NativeWidget(forms::TWinControl& control);
+
+}  // namespace guitest
