@@ -130,6 +130,50 @@ TEST_F(ExtractTest, StoredDeflatedEmptyAndFoldersExtractExactly)
                                                     "docs/text.txt", "empty"}));
 }
 
+TEST_F(ExtractTest, OemNamesLandAsUtf8Names)
+{
+    // "Привет" in cp866, as archivers without the UTF-8 flag store it.
+    auto& a = Open({TEntry("\x8F\xE0\xA8\xA2\xA5\xE2/\x8F\xE0\xA8\xA2\xA5\xE2.txt", "hello")});
+    ExtractAll(a);
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ(Slurp(out_ / "Привет" / "Привет.txt"), "hello");
+}
+
+TEST_F(ExtractTest, ProgressFollowsTheBlocksOfAnEntry)
+{
+    const std::string noise = Noise(2500000, 3);  // three input blocks of at most 1 MB
+    auto& a = Open({TEntry("big.bin", noise).method(0), TEntry("small.txt", "s")});
+    struct TEvent {
+        std::string Name;
+        double Progress;
+        TZAProgressPhase Phase;
+    };
+    std::vector<TEvent> file;
+    std::vector<TEvent> overall;
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string& name, double progress, TZAProcessOperation op,
+                           TZAProgressPhase phase, bool&) {
+        EXPECT_EQ(op, poExtract);
+        file.push_back({name, progress, phase});
+    };
+    a.OnOverallProgress = [&](TZABaseArchiver*, double progress, TZAProcessOperation, TZAProgressPhase phase,
+                              bool&) { overall.push_back({"", progress, phase}); };
+    ExtractAll(a);
+    ASSERT_EQ(file.size(), 8u);  // big: start, three blocks, end; small: start, one block, end
+    EXPECT_EQ(file[0].Phase, ppStart);
+    EXPECT_EQ(file[1].Phase, ppProcess);
+    EXPECT_DOUBLE_EQ(file[1].Progress, 0.0);
+    EXPECT_NEAR(file[2].Progress, 100.0 * 1048576 / 2500000, 1e-9);
+    EXPECT_NEAR(file[3].Progress, 100.0 * 2097152 / 2500000, 1e-9);
+    EXPECT_EQ(file[4].Phase, ppEnd);
+    EXPECT_DOUBLE_EQ(file[4].Progress, 100.0);
+    EXPECT_EQ(file[5].Name, "small.txt");
+    ASSERT_GE(overall.size(), 2u);
+    EXPECT_EQ(overall.front().Phase, ppStart);
+    EXPECT_EQ(overall.back().Phase, ppEnd);
+    EXPECT_DOUBLE_EQ(overall.back().Progress, 100.0);
+    EXPECT_NEAR(overall[2].Progress, 100.0 * (1048576.0 / 2500000) / 2, 1e-9);  // half of the first of two
+}
+
 TEST_F(ExtractTest, DateAndReadOnlyAttributeAreApplied)
 {
     auto& a = Open({TEntry("ro.txt", "x").time(0x7A10).date(0x5A21).attr(0x21)});
