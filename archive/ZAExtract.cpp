@@ -51,8 +51,9 @@ private:
     uint32_t crc_ = 0xFFFFFFFFu;
 };
 
-// Asks for passwords until the header checks or the user skips. A handler that hands back the
-// password that just failed would be asked forever; that answer counts as a skip.
+// Asks for passwords until the header checks or the user skips. An event handler that hands back
+// the password that just failed would be asked forever; that answer counts as a skip (the default
+// dialog keeps asking: its user can cancel).
 bool TEntryDecoder::AcceptPassword()
 {
     const int64_t headerPos = source_->Position();
@@ -63,7 +64,7 @@ bool TEntryDecoder::AcceptPassword()
             return true;
         const std::string tried = owner_.Password;
         owner_.DoOnPassword(item_.FileName, owner_.Password, owner_.SkipCurrentFile);
-        if (!owner_.SkipCurrentFile && owner_.Password == tried)
+        if (owner_.OnPassword && !owner_.SkipCurrentFile && owner_.Password == tried)
             owner_.SkipCurrentFile = true;
         if (owner_.SkipCurrentFile)
             return false;
