@@ -41,7 +41,8 @@ int TForm2::LoadSkin() {
     Form1->set_cursor();
     int result = -1;
     ExePath = rtl::IncludeTrailingBackslash(rtl::ProgramFolder());
-    forms::Screen().LoadCursor(kLinkCursor, "cursorlink.cur");
+    // The link cursor comes from the current folder, which set_cursor made the data folder.
+    forms::Screen().LoadCursor(kLinkCursor, rtl::IncludeTrailingBackslash(rtl::GetCurrentDir()) + "cursorlink.cur");
     Form1->Sound_play->SetCursor(kLinkCursor);
     Form1->Sound_pause->SetCursor(kLinkCursor);
     LoadFaceImages();

@@ -263,8 +263,11 @@ TEST_F(SkinTest, LoadSkinBuildsTheSkinAndShowsTheSplashOnTheFirstLoad) {
     WriteFace({{"startup_a.bmp", SolidBmp(400, 300, 0xABCDEF)}, {"clo.bmp", SolidBmp(20, 18)}});
     WriteConfig({"START_registry=TestBook", "HEADER_ico_clo=clo.bmp", "SKIN=One,a.css,b.css"});
     WriteTemplates();
+    WriteFile("data/cursorlink.cur", std::string("\0\0\2\0\1\0", 6) + std::string(40, '\0'));
     EXPECT_EQ(F2().LoadSkin(), -1);
     EXPECT_TRUE(Boxes().empty());
+    ASSERT_FALSE(backend_->CursorFilesLoaded.empty());
+    EXPECT_EQ(backend_->CursorFilesLoaded.back(), viewer::ExePath + "data\\cursorlink.cur");
     EXPECT_TRUE(F2().Visible());
     EXPECT_EQ(F2().Image1->Picture().Graphic()->Pixel(0, 0), 0xABCDEFu);
     EXPECT_EQ(viewer::ExePath, rtl::FromNativePath(Folder()));
