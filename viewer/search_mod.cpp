@@ -1,8 +1,14 @@
 #include "viewer/search_mod.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
+#include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
@@ -50,7 +56,7 @@ void StripEndings(std::string& word) {
   if (!word.empty() && OneLetterEndings().find(word.back()) != std::string::npos) word.pop_back();
 }
 
-bool Contains(const std::string& text, const std::string& word) {
+bool Contains(std::string_view text, const std::string& word) {
   return !word.empty() && memmem(text.data(), text.size(), word.data(), word.size()) != nullptr;
 }
 
@@ -61,32 +67,122 @@ std::string MatchText(uint16_t count, uint16_t wordCount) {
 
 }  // namespace
 
-std::string JoinAndSqueeze(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size() + 1);
-  size_t blanks = 0;
-  auto blank = [&] { ++blanks; };
-  auto flushBlanks = [&] {
-    out.append((blanks + 7) / 8, ' ');
-    blanks = 0;
-  };
+namespace {
+
+// Squeezes Bytes as JoinAndSqueeze does; WholePage says whether Bytes ends the page (then a last line
+// without its line end gets its blank).
+std::string Squeeze(std::string_view bytes, bool wholePage) {
+  // Byte classes: 0 plain, 1 blank, 2 line feed, 3 carriage return.
+  static const auto kClass = [] {
+    std::array<uint8_t, 256> table{};
+    table[' '] = 1;
+    table['\n'] = 2;
+    table['\r'] = 3;
+    return table;
+  }();
   const size_t n = bytes.size();
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::string out(n + 1, '\0');
+  char* w = out.data();
+  size_t blanks = 0;
   for (size_t i = 0; i < n; ++i) {
-    const char c = bytes[i];
-    if (c == '\n' || (c == '\r' && i + 1 < n && bytes[i + 1] == '\n')) {
-      if (c == '\r') ++i;
-      blank();  // the blank that follows every line
-    } else if (c == ' ') {
-      blank();
-    } else {
-      flushBlanks();
-      out.push_back(c);
+    const unsigned char c = in[i];
+    const uint8_t kind = kClass[c];
+    if (kind == 0 || (kind == 3 && (i + 1 >= n || in[i + 1] != '\n'))) {
+      if (blanks != 0) {
+        // Three rounds of "  " -> " " leave ceil(k / 8) of a run of k blanks.
+        const size_t kept = (blanks + 7) / 8;
+        std::memset(w, ' ', kept);
+        w += kept;
+        blanks = 0;
+      }
+      *w++ = static_cast<char>(c);
+      continue;
     }
+    if (kind == 3) ++i;  // CR LF ends a line like LF
+    ++blanks;            // a blank, or the blank that follows every line
   }
-  if (n > 0 && bytes[n - 1] != '\n') blank();  // a last line without its line end
-  flushBlanks();
+  if (wholePage && n > 0 && in[n - 1] != '\n') ++blanks;  // a last line without its line end
+  const size_t kept = (blanks + 7) / 8;
+  std::memset(w, ' ', kept);
+  w += kept;
+  out.resize(static_cast<size_t>(w - out.data()));
   return out;
 }
+
+// Removes every occurrence of Block from Text (left to right, not overlapping) in one pass.
+void RemoveAll(std::string& text, const std::string& block) {
+  size_t read = text.find(block);
+  if (read == std::string::npos) return;
+  size_t write = read;
+  while (read != std::string::npos) {
+    read += block.size();
+    const size_t next = text.find(block, read);
+    const size_t end = next == std::string::npos ? text.size() : next;
+    std::memmove(&text[write], text.data() + read, end - read);
+    write += end - read;
+    read = next;
+  }
+  text.resize(write);
+}
+
+bool IsBreak(char c) { return c == ' ' || c == '\n' || c == '\r'; }
+
+// Counting straight on a page's bytes. Squeezing only shortens runs of blanks and line ends and never
+// removes one entirely, so a word holding none of ' ', CR and LF occurs in the prepared text exactly
+// where it occurs in the bytes, except around header blocks. The page is therefore cut after its last
+// "?>": the head is prepared in full (its blocks give the title and are removed), the tail, which holds
+// no "?>" and so no block, is searched as it is, and a word may still straddle the cut within the run of
+// non-blank characters around it.
+bool CanCountOnBytes(const TPattern& words) {
+  for (const auto& word : words)
+    if (word.find_first_of(" \r\n") != std::string::npos) return false;
+  return true;
+}
+
+// Where the last "?>" starts, or npos. The scan looks for '?', which is rare in page text.
+size_t FindLastClose(std::string_view bytes) {
+  size_t end = bytes.size() > 0 ? bytes.size() - 1 : 0;  // a "?>" must start before the last byte
+  while (end > 0) {
+    const void* hit = memrchr(bytes.data(), '?', end);
+    if (hit == nullptr) break;
+    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - bytes.data());
+    if (bytes[at + 1] == '>') return at;
+    end = at;
+  }
+  return std::string_view::npos;
+}
+
+uint16_t CountOnBytes(const std::string& bytes, const TPattern& words, std::string& title) {
+  const size_t lastClose = FindLastClose(bytes);
+  const size_t cut = lastClose == std::string::npos ? 0 : lastClose + 2;
+  TSearch_header head;
+  TakeHeaderBlocks(Squeeze(std::string_view(bytes).substr(0, cut), false), head);
+  title = std::move(head.Title);
+  const std::string_view tail = std::string_view(bytes).substr(cut);
+
+  size_t longest = 0;
+  for (const auto& word : words) longest = std::max(longest, word.size());
+  std::string seam;
+  if (longest > 1) {
+    size_t from = head.Text.size();
+    while (from > 0 && head.Text.size() - from < longest - 1 && !IsBreak(head.Text[from - 1])) --from;
+    seam = head.Text.substr(from);
+    for (size_t i = 0; i < tail.size() && i < longest - 1 && !IsBreak(tail[i]); ++i) seam.push_back(tail[i]);
+  }
+
+  uint16_t count = 0;
+  for (const auto& word : words) {
+    if (word.empty()) continue;
+    const bool found = Contains(head.Text, word) || Contains(tail, word) || Contains(seam, word);
+    if (found) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+std::string JoinAndSqueeze(const std::string& bytes) { return Squeeze(bytes, true); }
 
 void TakeHeaderBlocks(std::string text, TSearch_header& page) {
   for (;;) {
@@ -102,7 +198,7 @@ void TakeHeaderBlocks(std::string text, TSearch_header& page) {
       entry = rtl::Trim(rtl::Copy(entry, 1, rtl::Pos(";", entry) - 1));
       page.Title = rtl::Copy(entry, rtl::Pos("=", entry) + 1, kMaxTitle);
     }
-    text = rtl::StringReplace(text, block, "", rtl::rfReplaceAll);
+    RemoveAll(text, block);
   }
   page.Text = std::move(text);
 }
@@ -130,31 +226,75 @@ uint16_t CountMatches(const std::string& Text, const TPattern& Words) {
   return count;
 }
 
-void CollectPages(const std::string& DataDir, const std::string& Prefix, TSearch_res& Pages, const TPattern* Words) {
+namespace {
+
+// The pages under DataDir + Prefix in walk order: folders are walked where they stand in their parent.
+void WalkPages(const std::string& DataDir, const std::string& Prefix, std::vector<std::string>& paths) {
   rtl::TSearchRec entry;
   if (rtl::FindFirst(DataDir + Prefix + "*.*", kWalkAttributes, entry) != 0) return;
   do {
     if (entry.Name == "." || entry.Name == "..") continue;
-    // Only a plain folder is walked: hidden, read-only and linked folders are not.
+    // Only a plain folder is walked: hidden and linked folders are not, and a folder is never a page.
     if (entry.Attr == rtl::faDirectory) {
-      CollectPages(DataDir, Prefix + entry.Name + "\\", Pages, Words);
+      WalkPages(DataDir, Prefix + entry.Name + "\\", paths);
       continue;
     }
-    if ((entry.Attr & rtl::faDirectory) != 0 || !IsPageExtension(entry.Name)) continue;
-    TSearch_header page;
-    page.Path = Prefix + entry.Name;
-    try {
-      ReadPage(DataDir, page.Path, page);
-    } catch (const rtl::Exception&) {
-      continue;  // a page that cannot be read is left out, the search goes on
+    if ((entry.Attr & rtl::faDirectory) == 0 && IsPageExtension(entry.Name)) paths.push_back(Prefix + entry.Name);
+  } while (rtl::FindNext(entry) == 0);
+  rtl::FindClose(entry);
+}
+
+// Reads and, with Words, counts one page; false when it cannot be read (it is then left out).
+bool PreparePage(const std::string& DataDir, const TPattern* Words, TSearch_header& page) {
+  try {
+    if (Words != nullptr && CanCountOnBytes(*Words)) {
+      page.MatchCount = CountOnBytes(rtl::ReadFileBytes(DataDir + page.Path), *Words, page.Title);
+      return true;
     }
+    ReadPage(DataDir, page.Path, page);
     if (Words != nullptr) {
       page.MatchCount = CountMatches(page.Text, *Words);
       std::string().swap(page.Text);
     }
-    Pages.push_back(std::move(page));
-  } while (rtl::FindNext(entry) == 0);
-  rtl::FindClose(entry);
+    return true;
+  } catch (const rtl::Exception&) {
+    return false;
+  }
+}
+
+// Runs Work(0..Count-1) on a few threads; the caller waits, so the search still blocks its caller
+// for its whole length, only shorter. Without threads it runs the items itself.
+void RunSpread(size_t count, const std::function<void(size_t)>& work) {
+  constexpr size_t kItemsPerThread = 64;
+  const size_t threads =
+      std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, (count + kItemsPerThread - 1) / kItemsPerThread});
+  std::atomic<size_t> next{0};
+  auto drain = [&] {
+    for (size_t i = next++; i < count; i = next++) work(i);
+  };
+  std::vector<std::thread> pool;
+  try {
+    for (size_t t = 1; t < threads; ++t) pool.emplace_back(drain);
+  } catch (const std::system_error&) {
+    // fewer helpers than hoped: the rest is done here
+  }
+  drain();
+  for (auto& thread : pool) thread.join();
+}
+
+}  // namespace
+
+void CollectPages(const std::string& DataDir, const std::string& Prefix, TSearch_res& Pages, const TPattern* Words) {
+  std::vector<std::string> paths;
+  WalkPages(DataDir, Prefix, paths);
+  std::vector<TSearch_header> found(paths.size());
+  std::vector<char> readable(paths.size(), 0);
+  RunSpread(paths.size(), [&](size_t i) {
+    found[i].Path = std::move(paths[i]);
+    readable[i] = PreparePage(DataDir, Words, found[i]);
+  });
+  for (size_t i = 0; i < found.size(); ++i)
+    if (readable[i]) Pages.push_back(std::move(found[i]));
 }
 
 // The order is that of an exchange sort: for i and j over all positions, swap when element j's count is

@@ -244,3 +244,38 @@ TEST_F(SearchTree, MissingDataFolderGivesTheEmptyPage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counting straight on a page's bytes must agree with counting on the fully prepared text.
+TEST_F(SearchTree, CountingOnBytesAgreesWithThePreparedText) {
+  const std::string alphabet = "ab  \n\r<?>=;title";
+  std::mt19937 random(777);
+  auto pick = [&](size_t n, bool withBreaks) {
+    std::string s;
+    while (s.size() < n) {
+      const char c = alphabet[random() % alphabet.size()];
+      if (!withBreaks && (c == ' ' || c == '\n' || c == '\r')) continue;
+      s.push_back(c);
+    }
+    return s;
+  };
+  const std::string dataDir = programDir_ + "data\\";
+  for (int round = 0; round < 4000; ++round) {
+    const std::string bytes = pick(random() % 60, true);
+    Page("p.html", bytes);
+    TPattern words;
+    for (int w = 0, n = 1 + static_cast<int>(random() % 3); w < n; ++w) words.push_back(pick(1 + random() % 4, false));
+
+    TSearch_res counted;
+    CollectPages(dataDir, "", counted, &words);
+    TSearch_header prepared;
+    prepared.Path = "p.html";
+    ReadPage(dataDir, "p.html", prepared);
+    ASSERT_EQ(counted.size(), 1u);
+    ASSERT_EQ(counted[0].MatchCount, CountMatches(prepared.Text, words)) << "page [" << bytes << "]";
+    ASSERT_EQ(counted[0].Title, prepared.Title) << "page [" << bytes << "]";
+  }
+}
+
+}  // namespace
