@@ -13,6 +13,7 @@
 #include "platform/web/webkit_browser.h"
 #include "platform/web/webkit_peer.h"
 #include "tests/gui/gui_env.h"
+#include "tests/gui/screen.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ protected:
         if (!guitest::WaitUntil([&] { return done; })) return "<timeout>";
         return result;
     }
-    void Click(const std::string& id) { browser_->RunScript("document.getElementById('" + id + "').click();"); }
+    void Click(const std::string& id) { ASSERT_TRUE(guitest::ClickElement(*browser_, id)); }
 
     std::string folder_, data_;
     forms::TForm* form_ = nullptr;

@@ -117,8 +117,9 @@ TEST_F(DemoGuiTest, TimerTicksFromTheMessageLoop) {
     EXPECT_TRUE(guitest::WaitUntil([&] { return form_->ticks >= start + 3; }));
 }
 
+// A real mouse click on the page, through GTK into the engine.
 TEST_F(DemoGuiTest, LinkOnTheCp1251PageReachesTheHandlerAndOpens) {
-    form_->browser->RunScript("document.getElementById('next').click();");
+    ASSERT_TRUE(guitest::ClickElement(*form_->browser, "next"));
     EXPECT_TRUE(guitest::WaitUntil([&] { return form_->completed.size() == 2; }));
     ASSERT_EQ(form_->navigations.size(), 2u);
     EXPECT_EQ(demo::AfterData(form_->navigations[1]), "x.html");
@@ -129,7 +130,7 @@ TEST_F(DemoGuiTest, LinkOnTheCp1251PageReachesTheHandlerAndOpens) {
 TEST_F(DemoGuiTest, HandlerNavigationReplacesTheClickedLink) {
     form_->redirectFrom = "x.html";
     form_->redirectTo = "part.htm";
-    form_->browser->RunScript("document.getElementById('next').click();");
+    ASSERT_TRUE(guitest::ClickElement(*form_->browser, "next"));
     EXPECT_TRUE(guitest::WaitUntil([&] { return form_->completed.size() == 2; }));
     EXPECT_EQ(demo::AfterData(form_->completed.back()), "part.htm");
 }

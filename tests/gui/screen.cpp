@@ -2,6 +2,10 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
+
+#include "platform/web/webkit_browser.h"
+#include "platform/web/webkit_peer.h"
 #include "tests/gui/gui_env.h"
 
 namespace guitest {
@@ -95,9 +99,9 @@ void PutMotion(forms::TForm& form, int x, int y) {
     }
 }
 
-void PutButton(forms::TForm& form, bool press, int x, int y, unsigned button) {
-    GdkWindow* window = ClientWindow(form);
-    if (!window) return;
+namespace {
+
+void PutButtonOnWindow(GdkWindow* window, bool press, int x, int y, unsigned button) {
     int originX = 0, originY = 0;
     gdk_window_get_origin(window, &originX, &originY);
     GdkEvent* event = gdk_event_new(press ? GDK_BUTTON_PRESS : GDK_BUTTON_RELEASE);
@@ -113,6 +117,33 @@ void PutButton(forms::TForm& form, bool press, int x, int y, unsigned button) {
     gdk_event_set_device(event, Pointer());
     gdk_event_put(event);
     gdk_event_free(event);
+}
+
+}  // namespace
+
+void PutButton(forms::TForm& form, bool press, int x, int y, unsigned button) {
+    if (GdkWindow* window = ClientWindow(form)) PutButtonOnWindow(window, press, x, y, button);
+}
+
+void PutButtonOnWidget(void* widget, bool press, int x, int y) {
+    GtkWidget* native = static_cast<GtkWidget*>(widget);
+    if (native && gtk_widget_get_realized(native)) PutButtonOnWindow(gtk_widget_get_window(native), press, x, y, 1);
+}
+
+bool ClickElement(forms::TWebBrowser& browser, const std::string& id) {
+    web::WebKitBrowserPeer* engine = web::WebKitEngineOf(browser);
+    if (!engine) return false;
+    std::string where;
+    engine->EvaluateScript("var e = document.getElementById('" + id + "'); if (!e) '-'; else {"
+                           " var r = e.getBoundingClientRect();"
+                           " Math.round(r.left + Math.min(5, r.width / 2)) + ',' + Math.round(r.top + r.height / 2); }",
+                           [&](bool ok, std::string text) { where = ok ? text : "-"; });
+    int x = 0, y = 0;
+    if (!WaitUntil([&] { return !where.empty(); }) || std::sscanf(where.c_str(), "%d,%d", &x, &y) != 2) return false;
+    void* view = NativeWidget(browser);
+    PutButtonOnWidget(view, true, x, y);
+    PutButtonOnWidget(view, false, x, y);
+    return true;
 }
 
 void PutKey(forms::TForm& form, unsigned keyval, unsigned modifiers) {

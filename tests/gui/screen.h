@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/forms/form.h"
+#include "platform/web/webbrowser.h"
 
 namespace guitest {
 
@@ -29,6 +30,11 @@ bool WaitForPixel(forms::TForm& form, int x, int y, uint32_t rgb);
 void PutMotion(forms::TForm& form, int x, int y);
 // Queues a button press or release at a client point, as the X server would deliver it.
 void PutButton(forms::TForm& form, bool press, int x, int y, unsigned button = 1);
+// Queues a button press or release at a point of a native child widget (its own coordinates).
+void PutButtonOnWidget(void* widget, bool press, int x, int y);
+// Clicks the page element with this id with the mouse (press and release on the view); false when
+// the element was not found in time.
+bool ClickElement(forms::TWebBrowser& browser, const std::string& id);
 // Queues a key press for the form's window (keyval from gdk/gdkkeysyms.h, GDK modifier mask).
 void PutKey(forms::TForm& form, unsigned keyval, unsigned modifiers = 0);
 // The native widget behind a windowed control.
