@@ -37,6 +37,36 @@ TBitmap& TBitmap::operator=(const TBitmap& other) {
     return *this;
 }
 
+TBitmap::TBitmap(TBitmap&& other) noexcept
+    : TObject(),
+      Transparent(other.Transparent),
+      TransparentAuto(other.TransparentAuto),
+      TransparentColorValue(other.TransparentColorValue),
+      FWidth(other.FWidth),
+      FHeight(other.FHeight),
+      FPixels(std::move(other.FPixels)) {
+    other.FWidth = other.FHeight = 0;
+    other.FPixels.clear();
+}
+
+TBitmap& TBitmap::operator=(TBitmap&& other) noexcept {
+    if (this == &other) return *this;
+    FWidth = other.FWidth;
+    FHeight = other.FHeight;
+    FPixels.swap(other.FPixels);
+    Transparent = other.Transparent;
+    TransparentAuto = other.TransparentAuto;
+    TransparentColorValue = other.TransparentColorValue;
+    other.FWidth = other.FHeight = 0;
+    other.FPixels.clear();
+    try {
+        Changed();
+    } catch (...) {
+        // A change handler must not break a move.
+    }
+    return *this;
+}
+
 TBitmap::~TBitmap() = default;
 
 void TBitmap::SetSize(int width, int height) {

@@ -22,6 +22,8 @@ public:
     TBitmap(int width, int height);
     TBitmap(const TBitmap& other);
     TBitmap& operator=(const TBitmap& other);
+    TBitmap(TBitmap&& other) noexcept;
+    TBitmap& operator=(TBitmap&& other) noexcept;  // takes the pixels; the canvas stays with this
     ~TBitmap() override;
 
     int Width() const { return FWidth; }

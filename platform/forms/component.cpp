@@ -20,7 +20,12 @@ TComponent::~TComponent() {
 
 void TComponent::DestroyComponents() {
     // Last created first; each one removes itself from the list as it goes.
-    while (!FComponents.empty()) delete FComponents.back();
+    while (!FComponents.empty()) FComponents.back()->Free();
+}
+
+void TComponent::Free() {
+    BeforeDestruction();
+    delete this;
 }
 
 void TComponent::SetName(const std::string& name) {

@@ -47,6 +47,12 @@ public:
     // Makes a nested description object a child of this one (parent for controls, list for actions).
     virtual void AdoptChild(TComponent* child);
 
+    // Runs while the whole object still exists, before any destructor (forms fire OnDestroy here).
+    // Owners and Free() call it; a plain delete skips it.
+    virtual void BeforeDestruction() {}
+    // Frees the component the way its owner would.
+    void Free();
+
 protected:
     // Frees every owned component now (forms do it before their own parts go away).
     void DestroyComponents();

@@ -46,9 +46,15 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
     }
 }
 
-TForm::~TForm() {
-    FDestroying = true;
+void TForm::BeforeDestruction() {
+    if (FDestroyFired) return;
+    FDestroyFired = true;
     if (OnDestroy) SafeCall(this, [this] { Fire(OnDestroy, this); });
+}
+
+TForm::~TForm() {
+    // Reached by a plain delete: the handler may only touch components, which still exist.
+    if (!FDestroyFired) BeforeDestruction();
     DestroyComponents();
     DestroyHandles();
     if (FWindow) FWindow->Hide();
@@ -155,7 +161,7 @@ void TForm::Close() {
 
 void TForm::Release() {
     if (!HasBackend()) return;
-    Backend().Post([this] { delete this; });
+    Backend().Post([this] { Free(); });
 }
 
 void TForm::BringToFront() {

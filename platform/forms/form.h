@@ -16,7 +16,8 @@ class TFormClass;
 class TForm : public TWinControl {
 public:
     explicit TForm(TComponent* owner);
-    ~TForm() override;  // fires OnDestroy first, then frees the components
+    ~TForm() override;  // frees the components (OnDestroy has run in BeforeDestruction)
+    void BeforeDestruction() override;  // fires OnDestroy once
     const char* ClassName() const override { return "TForm"; }
 
     // Loads the form description named by the class table from the resources folder, binds
@@ -122,7 +123,7 @@ private:
     TControl* FClickControl = nullptr;  // got a left press that may become a click
     TShiftState FButtonsDown = 0;
     bool FPlaced = false;
-    bool FDestroying = false;
+    bool FDestroyFired = false;
     bool FLoading = false;
     bool FShowAfterLoad = false;
     TCursor FAppliedCursor = crDefault;

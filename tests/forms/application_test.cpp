@@ -189,3 +189,29 @@ TEST(AppHalt, HaltEndsTheProcessWithTheCode) {
 }
 
 }  // namespace
+
+namespace {
+
+class TWithState : public TForm {
+public:
+    explicit TWithState(TComponent* owner) : TForm(owner) {
+        OnDestroy = [this](TObject*) { seen->push_back(state); };
+    }
+    std::string state = "alive";
+    std::vector<std::string>* seen = nullptr;
+};
+
+TEST_F(App, OnDestroyRunsWhileTheWholeFormStillExists) {
+    std::vector<std::string> seen;
+    auto* owned = new TWithState(&Application());
+    owned->seen = &seen;
+    auto* freed = new TWithState(nullptr);
+    freed->seen = &seen;
+    freed->state = "freed";
+    freed->Free();
+    ResetApplication();  // the owner frees its forms the same way
+    std::vector<std::string> expected{"freed", "alive"};
+    EXPECT_EQ(seen, expected);
+}
+
+}  // namespace
