@@ -1,6 +1,7 @@
 // The configuration lines: decoding "config.ncf" and one handler per section, each acting on the
 // main window's components.
 #include <exception>
+#include <vector>
 
 #include "platform/forms/application.h"
 #include "platform/rtl/codepage.h"
@@ -42,6 +43,27 @@ int ConfigInt(const std::string& Value) { return rtl::StrToInt(Value); }
 
 void SetCaptionOf(forms::TForm* Form, const std::string& Caption) {
     if (Form) Form->SetCaption(Caption);
+}
+
+std::vector<forms::TImage*> SoundControls(TForm1& f) { return {f.Sound_fon, f.sound_but, f.Sound_play, f.Sound_pause}; }
+
+// "c" leaves the four sound controls unanchored, "l" anchors them left, "r" right.
+void AlignSoundHorizontally(TForm1& f, char Code) {
+    for (forms::TImage* control : SoundControls(f)) control->SetAnchors(0);
+    forms::TAnchors anchors = 0;
+    if (Code == 'l') anchors = akLeft;
+    else if (Code == 'r') anchors = akRight;
+    else if (Code != 'c') return ReportSoundAlignment();
+    for (forms::TImage* control : SoundControls(f)) control->SetAnchors(anchors);
+}
+
+// Each of the four takes the track's anchors, plus the bottom ("b") or the top ("t"), or as they are ("m").
+void AlignSoundVertically(TForm1& f, char Code) {
+    forms::TAnchors anchors = f.Sound_fon->Anchors();
+    if (Code == 'b') anchors |= akBottom;
+    else if (Code == 't') anchors |= akTop;
+    else if (Code != 'm') return ReportSoundAlignment();
+    for (forms::TImage* control : SoundControls(f)) control->SetAnchors(anchors);
 }
 
 }  // namespace
@@ -161,7 +183,6 @@ void TForm2::ParseHeaderLine(const std::string& Line) {
     const std::string piece = ShortKeyPiece(Line);
     const std::string value = ValueAfterEquals(Line, 99);
     TForm1& f = *Form1;
-    forms::TImage* const sound[] = {f.Sound_fon, f.sound_but, f.Sound_play, f.Sound_pause};
     const char first = value.empty() ? '\0' : value[0];
     switch (FindFirstKey(piece, {"height", "bg", "ico_min", "ico_max", "ico_clo", "ico_log", "ico_name",
                                  "sound_fon1", "sound_but1", "play1", "pause1", "searcher_img",
@@ -180,7 +201,7 @@ void TForm2::ParseHeaderLine(const std::string& Line) {
             AssignFaceImage(f.ico_clo, value);
             f.ico_logo->Hide();
             f.ico_name->Hide();
-            for (forms::TImage* control : sound) control->Hide();
+            for (forms::TImage* control : SoundControls(f)) control->Hide();
             f.searcher_img->Hide();
             break;
         case 5:
@@ -208,32 +229,8 @@ void TForm2::ParseHeaderLine(const std::string& Line) {
             AssignFaceImage(f.searcher_img, value);
             f.searcher_img->Show();
             break;
-        case 12: {
-            for (forms::TImage* control : sound) control->SetAnchors(0);
-            forms::TAnchors anchors = 0;
-            if (first == 'c') anchors = 0;
-            else if (first == 'l') anchors = akLeft;
-            else if (first == 'r') anchors = akRight;
-            else {
-                ReportSoundAlignment();
-                break;
-            }
-            for (forms::TImage* control : sound) control->SetAnchors(anchors);
-            break;
-        }
-        case 13: {
-            const forms::TAnchors base = f.Sound_fon->Anchors();
-            forms::TAnchors anchors = base;
-            if (first == 'b') anchors = base | akBottom;
-            else if (first == 'm') anchors = base;
-            else if (first == 't') anchors = base | akTop;
-            else {
-                ReportSoundAlignment();
-                break;
-            }
-            for (forms::TImage* control : sound) control->SetAnchors(anchors);
-            break;
-        }
+        case 12: AlignSoundHorizontally(f, first); break;
+        case 13: AlignSoundVertically(f, first); break;
         case 14: f.Sound_fon->SetTop(ConfigInt(value)); break;
         case 15: {
             const int n = ConfigInt(value);

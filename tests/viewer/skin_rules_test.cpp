@@ -27,38 +27,13 @@ TEST(SkinRulesTest, ValuesAreCutToTheirWidthWithCaseKept) {
     EXPECT_EQ(CutComment(";all comment"), "");
 }
 
-TEST(SkinRulesTest, FirstKeyOfTheOrderWins) {
-    EXPECT_EQ(FindFirstKey("ico_min=bg_min.bmp", {"height", "bg", "ico_min"}), 1);
-    EXPECT_EQ(FindFirstKey("nothing", {"height", "bg"}), -1);
-}
-
 TEST(SkinRulesTest, ColoursAreWrittenRedFirst) {
     EXPECT_EQ(ConfigColor("FF8000"), 0x0080FF);
     EXPECT_EQ(ConfigColor("0000ff"), 0xFF0000);
     EXPECT_THROW(ConfigColor("GG0000"), rtl::EConvertError);
 }
 
-const char* const kFullButton = "BUTTON=data,html,page.html,10,20,100,30,n.bmp,d.bmp,u.bmp,e.bmp,vis,r,t,Hint text,";
-
-TEST(SkinRulesTest, ButtonFieldsWithFinalCommaCarryTheHint) {
-    auto f = SplitButtonFields(kFullButton);
-    EXPECT_EQ(f[bfKind], "data");
-    EXPECT_EQ(f[bfSubtype], "html");
-    EXPECT_EQ(f[bfTarget], "page.html");
-    EXPECT_EQ(f[bfLeft], "10");
-    EXPECT_EQ(f[bfHeight], "30");
-    EXPECT_EQ(f[bfExtra], "e.bmp");
-    EXPECT_EQ(f[bfVisual], "vis");
-    EXPECT_EQ(f[bfHAlign], "r");
-    EXPECT_EQ(f[bfVAlign], "t");
-    EXPECT_EQ(f[bfHint], "Hint text");
-}
-
 TEST(SkinRulesTest, ButtonFieldsWithoutTrailingCommasReadEmpty) {
-    std::string line = kFullButton;
-    line.pop_back();  // no comma after the hint
-    EXPECT_EQ(SplitButtonFields(line)[bfHint], "");
-    EXPECT_EQ(SplitButtonFields(line)[bfVAlign], "t");
     auto noValignComma = SplitButtonFields("BUTTON=data,html,p,1,2,3,4,a,b,c,d,v,r,t");
     EXPECT_EQ(noValignComma[bfHAlign], "r");
     EXPECT_EQ(noValignComma[bfVAlign], "");
