@@ -38,7 +38,6 @@ void TApplication::AddForm(TForm* form) { FForms.push_back(form); }
 
 void TApplication::RemoveForm(TForm* form) {
     FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
-    FActiveWindows.erase(std::remove(FActiveWindows.begin(), FActiveWindows.end(), form), FActiveWindows.end());
     if (FMainForm == form) FMainForm = nullptr;
 }
 
@@ -113,21 +112,6 @@ void TApplication::DispatchActive(bool active) {
     Guard(this, [&] {
         if (active) Fire(OnActivate, this);
         if (!active) Fire(OnDeactivate, this);
-    });
-}
-
-void TApplication::WindowActivated(TForm* form, bool active) {
-    FActiveWindows.erase(std::remove(FActiveWindows.begin(), FActiveWindows.end(), form), FActiveWindows.end());
-    if (active) FActiveWindows.push_back(form);
-    if (!HasBackend()) {
-        DispatchActive(!FActiveWindows.empty());
-        return;
-    }
-    if (FActivationCheckPosted) return;
-    FActivationCheckPosted = true;
-    Backend().Post([this] {
-        FActivationCheckPosted = false;
-        DispatchActive(!FActiveWindows.empty());
     });
 }
 

@@ -56,11 +56,10 @@ public:
     // Runs fn; an exception leaving it goes to HandleException.
     void Guard(TObject* sender, const std::function<void()>& fn);
 
-    // Backend → application: the application as a whole became active or inactive.
+    // Backend → application: the application as a whole became active or inactive (the backend
+    // decides once the focus has settled, so a switch between its own windows is no change).
+    // Fires OnActivate/OnDeactivate only when the state changes.
     void DispatchActive(bool active);
-    // A window of the application gained or lost the focus; the application's own activation
-    // follows once pending messages are handled, so a switch between its windows is silent.
-    void WindowActivated(TForm* form, bool active);
     bool Active() const { return FActive; }
 
     // Forms register here so the library can reach every window.
@@ -73,8 +72,6 @@ private:
     std::vector<TForm*> FForms;
     bool FTerminated = false;
     bool FActive = false;
-    std::vector<TForm*> FActiveWindows;
-    bool FActivationCheckPosted = false;
     int FRunDepth = 0;
 };
 

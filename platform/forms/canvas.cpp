@@ -98,7 +98,9 @@ void TCanvas::HorizontalSpan(int tx1, int tx2, int ty) {
 
 void TCanvas::FillRect(const TRect& r) {
     if (Brush.Style == bsClear && !Brush.Bitmap) return;
-    for (int y = r.Top; y < r.Bottom; ++y) HorizontalSpan(r.Left + FOrigin.X, r.Right + FOrigin.X, y + FOrigin.Y);
+    TRect area = IntersectRect(r, ClipRect());  // rows outside the clip are never visited
+    for (int y = area.Top; y < area.Bottom; ++y)
+        HorizontalSpan(area.Left + FOrigin.X, area.Right + FOrigin.X, y + FOrigin.Y);
 }
 
 void TCanvas::FrameRect(const TRect& r) {
@@ -145,8 +147,9 @@ void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
     };
     uint32_t penPixel = ColorToPixel(Pen.Color);
     bool fill = !(Brush.Style == bsClear && !Brush.Bitmap);
-    for (int y = y1; y < y2; ++y) {
-        for (int x = x1; x < x2; ++x) {
+    TRect area = IntersectRect(Rect(x1, y1, x2, y2), ClipRect());
+    for (int y = area.Top; y < area.Bottom; ++y) {
+        for (int x = area.Left; x < area.Right; ++x) {
             if (!inside(x, y)) continue;
             int tx = x + FOrigin.X, ty = y + FOrigin.Y;
             bool edge = outline && (!inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1));
@@ -190,11 +193,11 @@ void StretchMap(const TRect& dest, const TBitmap& src, const TRect& srcRect, con
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
     TRect area = IntersectRect(dest, clip);
     for (int ty = area.Top; ty < area.Bottom; ++ty) {
-        int sy = srcRect.Top + int(int64_t(ty - dest.Top) * sh / dh);
+        int sy = srcRect.Top + int((int64_t(ty) - dest.Top) * sh / dh);
         if (sy < 0 || sy >= src.Height()) continue;
         const uint32_t* row = src.ScanLine(sy);
         for (int tx = area.Left; tx < area.Right; ++tx) {
-            int sx = srcRect.Left + int(int64_t(tx - dest.Left) * sw / dw);
+            int sx = srcRect.Left + int((int64_t(tx) - dest.Left) * sw / dw);
             if (sx < 0 || sx >= src.Width()) continue;
             put(tx, ty, row[sx]);
         }

@@ -422,7 +422,6 @@ void TForm::DispatchActivated(bool active) {
         if (active) Fire(OnActivate, this);
         if (!active) Fire(OnDeactivate, this);
     });
-    Application().WindowActivated(this, active);
 }
 
 // ---- description ----

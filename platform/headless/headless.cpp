@@ -17,6 +17,8 @@ using namespace forms;
 THeadlessWindow::~THeadlessWindow() {
     auto& list = FBackend.FWindows;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    auto& active = FBackend.FActiveForms;
+    active.erase(std::remove(active.begin(), active.end(), &Form), active.end());
 }
 
 void THeadlessWindow::Invalidate(const TRect& r) {
@@ -137,7 +139,15 @@ void THeadlessBackend::CloseWindow(TForm& form) {
 }
 
 void THeadlessBackend::ActivateWindow(TForm& form, bool active) {
+    FActiveForms.erase(std::remove(FActiveForms.begin(), FActiveForms.end(), &form), FActiveForms.end());
+    if (active) FActiveForms.push_back(&form);
     form.DispatchActivated(active);
+    if (FActivationCheckPosted) return;
+    FActivationCheckPosted = true;
+    Post([this] {
+        FActivationCheckPosted = false;
+        Application().DispatchActive(!FActiveForms.empty());
+    });
 }
 
 void THeadlessBackend::MouseMove(TForm& form, int x, int y, TShiftState shift) {

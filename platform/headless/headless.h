@@ -150,6 +150,8 @@ public:
     // The window manager resizes the window.
     void ResizeWindow(forms::TForm& form, int width, int height);
     void CloseWindow(forms::TForm& form);
+    // A window gains or loses the focus; the application's activation follows once the posted
+    // messages run, from whether any window is still active.
     void ActivateWindow(forms::TForm& form, bool active);
 
     // Mouse, in the form's client coordinates. Each call also pumps posted messages.
@@ -189,6 +191,8 @@ private:
     TPoint FScreen{1024, 768};
     TRect FWorkArea{0, 0, 1024, 738};
     std::vector<THeadlessWindow*> FWindows;
+    std::vector<forms::TForm*> FActiveForms;
+    bool FActivationCheckPosted = false;
     int FNextZ = 1;
     friend class THeadlessWindow;
 };
