@@ -1,4 +1,6 @@
 // Mouse capture, click and double-click order, hover, hints, cursors, keys, shortcuts, typing.
+#include <algorithm>
+
 #include "platform/forms/actions.h"
 #include "platform/forms/application.h"
 #include "platform/forms/cursors.h"
@@ -195,6 +197,51 @@ TEST_F(Input, EditTakesTypingWithinMaxLengthAndSeesEnterAs13) {
     EXPECT_EQ(peer->MaxLength, 5);
     edit->PeerTextChanged("typed natively");  // a native widget's text comes back cut to MaxLength
     EXPECT_EQ(edit->Text(), "typed");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Input, HidingTheHoveredControlDropsHoverAndCapture) {
+    TImage* a = AddImage("a", 0, 0, 50, 50);
+    a->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { a->SetVisible(false); };
+    backend->MouseMove(*form, 10, 10);
+    EXPECT_EQ(form->HoverControl(), a);
+    backend->MouseDown(*form, 10, 10);
+    EXPECT_EQ(form->HoverControl(), nullptr);
+    EXPECT_EQ(form->CaptureControl(), nullptr);
+    int formUps = 0;
+    form->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { ++formUps; };
+    backend->MouseUp(*form, 10, 10);
+    EXPECT_EQ(formUps, 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "a up 10,10"), 0);
+}
+
+TEST_F(Input, FormMouseMoveFiresOnlyOverTheFormItself) {
+    AddImage("a", 0, 0, 50, 50);
+    std::vector<std::string> moves;
+    form->OnMouseMove = [&](TObject*, TShiftState, int x, int y) {
+        moves.push_back(std::to_string(x) + "," + std::to_string(y));
+    };
+    backend->MouseMove(*form, 10, 10);
+    backend->MouseMove(*form, 100, 60);
+    EXPECT_EQ(moves, std::vector<std::string>{"100,60"});
+}
+
+TEST_F(Input, WindowStateReachesThePeer) {
+    auto* window = backend->WindowOf(*form);
+    form->SetCaption("\xCA\xED\xE8\xE3\xE0");
+    form->SetFormStyle(fsStayOnTop);
+    EXPECT_EQ(window->Caption, "\xCA\xED\xE8\xE3\xE0");
+    EXPECT_TRUE(window->StayOnTop);
+    form->Minimize();
+    EXPECT_TRUE(window->Minimized);
+    form->Hide();
+    EXPECT_FALSE(window->Visible);
+    form->Show();
+    EXPECT_TRUE(window->Visible);
+    EXPECT_EQ(Screen().WorkAreaRect(), backend->WorkArea());
 }
 
 }  // namespace
