@@ -111,7 +111,7 @@ bool TAction::Execute() {
 bool TAction::SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) {
     if (rtl::SameText(name, "ShortCut")) {
         if (value.kind == TPropValue::String) ShortCut = TextToShortCut(value.AsString());
-        else ShortCut = TShortCut(value.AsInteger());
+        else ShortCut = TShortCut(value.AsInt(0, 0xFFFF));
     } else if (rtl::SameText(name, "SecondaryShortCuts")) {
         SecondaryShortCuts.clear();
         if (value.kind == TPropValue::Set) SecondaryShortCuts = value.items;

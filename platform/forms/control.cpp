@@ -240,7 +240,9 @@ void TControl::MouseLeave() {
 void TControl::Paint(TCanvas&) {}
 
 bool TControl::SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) {
-    auto integer = [&] { return int(value.AsInteger()); };
+    // Coordinates stay far from the int range so sums such as Left + Width cannot overflow.
+    constexpr int kCoordinateLimit = 1 << 24;
+    auto integer = [&] { return value.AsInt(-kCoordinateLimit, kCoordinateLimit); };
     if (PropIs(name, "Left")) SetLeft(integer());
     else if (PropIs(name, "Top")) SetTop(integer());
     else if (PropIs(name, "Width")) SetWidth(integer());
@@ -253,8 +255,8 @@ bool TControl::SetProperty(const std::string& name, const TPropValue& value, TFo
     else if (PropIs(name, "Color")) SetColor(PropColor(value, loader));
     else if (PropIs(name, "Font.Color")) Font.Color = PropColor(value, loader);
     else if (PropIs(name, "Font.Name")) Font.Name = value.AsString();
-    else if (PropIs(name, "Font.Size")) Font.Size = integer();
-    else if (PropIs(name, "Font.Height")) Font.SetHeight(integer());
+    else if (PropIs(name, "Font.Size")) Font.Size = value.AsInt(1, 4096);
+    else if (PropIs(name, "Font.Height")) Font.SetHeight(value.AsInt(-4096, 4096));
     else if (PropIs(name, "Font.Style")) {
         if (value.kind != TPropValue::Set) loader.Fail(value.line, "Font.Style needs a set");
         Font.Style = 0;
@@ -279,7 +281,7 @@ bool TControl::SetProperty(const std::string& name, const TPropValue& value, TFo
     } else if (PropIs(name, "Constraints.MinWidth") || PropIs(name, "Constraints.MinHeight") ||
                PropIs(name, "Constraints.MaxWidth") || PropIs(name, "Constraints.MaxHeight")) {
         TSizeConstraints c = FConstraints;
-        int v = std::max(integer(), 0);
+        int v = value.AsInt(0, kCoordinateLimit);
         if (PropIs(name, "Constraints.MinWidth")) c.MinWidth = v;
         else if (PropIs(name, "Constraints.MinHeight")) c.MinHeight = v;
         else if (PropIs(name, "Constraints.MaxWidth")) c.MaxWidth = v;

@@ -112,7 +112,7 @@ void TEdit::Paint(TCanvas& canvas) {
 
 bool TEdit::SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) {
     if (rtl::SameText(name, "Text")) SetText(value.AsString());
-    else if (rtl::SameText(name, "MaxLength")) SetMaxLength(int(value.AsInteger()));
+    else if (rtl::SameText(name, "MaxLength")) SetMaxLength(value.AsInt(0, 0x7FFFFFFF));
     else if (rtl::SameText(name, "PasswordChar")) {
         const std::string& s = value.AsString();
         SetPasswordChar(s.empty() ? '\0' : s[0]);

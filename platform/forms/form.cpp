@@ -429,8 +429,8 @@ void TForm::DispatchActivated(bool active) {
 bool TForm::SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) {
     auto is = [&](const char* n) { return rtl::SameText(name, n); };
     if (is("Caption")) SetCaption(value.AsString());
-    else if (is("ClientWidth")) SetClientWidth(int(value.AsInteger()));
-    else if (is("ClientHeight")) SetClientHeight(int(value.AsInteger()));
+    else if (is("ClientWidth")) SetClientWidth(value.AsInt(0, 1 << 16));
+    else if (is("ClientHeight")) SetClientHeight(value.AsInt(0, 1 << 16));
     else if (is("KeyPreview")) KeyPreview = value.AsBoolean();
     else if (is("BorderStyle")) {
         static const std::pair<const char*, TFormBorderStyle> styles[] = {

@@ -60,6 +60,12 @@ int64_t TPropValue::AsInteger() const {
     throw rtl::EConvertError("Integer value expected");
 }
 
+int TPropValue::AsInt(int min, int max) const {
+    int64_t v = AsInteger();
+    if (v < min || v > max) throw rtl::EConvertError("Value out of range");
+    return int(v);
+}
+
 bool TPropValue::AsBoolean() const {
     if (kind == Identifier && rtl::SameText(text, "True")) return true;
     if (kind == Identifier && rtl::SameText(text, "False")) return false;

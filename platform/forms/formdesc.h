@@ -34,6 +34,7 @@ struct TPropValue {
     int line = 0;
 
     int64_t AsInteger() const;        // integers (and True/False as 1/0)
+    int AsInt(int min, int max) const;  // an integer within [min, max], else EConvertError
     bool AsBoolean() const;           // True/False
     const std::string& AsString() const;
     const std::string& AsIdentifier() const;

@@ -272,3 +272,14 @@ TEST(Resources, FolderAndPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Descriptions, NumbersOutOfRangeAreRefused) {
+    EXPECT_EQ(LoadError("object Sample: TSampleForm\n  Left = 99999999999\nend\n"), "sample.frm(2): Value out of range");
+    EXPECT_EQ(LoadError("object Sample: TSampleForm\n  Font.Size = 0\nend\n"), "sample.frm(2): Value out of range");
+    EXPECT_EQ(LoadError("object Sample: TSampleForm\n  Left = 999999999999999999999\nend\n"),
+              "sample.frm(2): Unreadable value");
+}
+
+}  // namespace
