@@ -401,10 +401,6 @@ bool TWinControl::SetEvent(const std::string& name, const std::any& handler) {
     return true;
 }
 
-void TWinControl::Invalidate() {
-    TControl::Invalidate();
-}
-
 void TWinControl::SetEnabled(bool value) {
     if (value == FEnabled) return;
     TControl::SetEnabled(value);

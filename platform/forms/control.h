@@ -81,6 +81,7 @@ public:
     // Repaints the control's area of the form raster (and its peer, for windowed controls).
     virtual void Invalidate();
     void Repaint() { Invalidate(); }
+    void Refresh() { Invalidate(); }
     void BringToFront();
     void SendToBack();
 
@@ -106,7 +107,7 @@ public:
     bool SetProperty(const std::string& name, const TPropValue& value, TFormLoader& loader) override;
     bool SetEvent(const std::string& name, const std::any& handler) override;
 
-    // Anchor support: the parent's client size changed from old to new.
+    // Anchor support: the parent's client size changed; moves/sizes by the anchor rules.
     void ParentResized();
     // Records the current bounds as the anchor reference (done on every explicit placement).
     void UpdateAnchorRules();
@@ -178,7 +179,6 @@ public:
     virtual void KeyPress(char& key);
 
     bool SetEvent(const std::string& name, const std::any& handler) override;
-    void Invalidate() override;
     void SetEnabled(bool value) override;
     void SetCursor(TCursor cursor) override;
 
