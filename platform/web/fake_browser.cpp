@@ -62,7 +62,10 @@ void FakeBrowserPeer::StartLoad(const std::string& uri) {
     });
 }
 
-bool FakeBrowserPeer::ClickLink(const std::string& uri) {
+bool FakeBrowserPeer::ClickLink(const std::string& link) {
+    // A Windows-style path is taken as the file it names, spelled as the engine would spell it.
+    bool isPath = !link.empty() && (link[0] == '\\' || link[0] == '/' || link.find(":\\") != std::string::npos);
+    std::string uri = isPath ? LoadableUri(link) : link;
     bool goOn = true;
     replaced_ = false;
     if (sink_) {

@@ -38,9 +38,10 @@ public:
     void SetCursor(forms::TCursor, const forms::TCursorHandle&) override {}
     void* NativeHandle() override { return nullptr; }
 
-    // The page starts a navigation to uri (an engine URI, e.g. "file:///book/data/x.html").
-    // Returns true when that navigation went on; false when it was cancelled or replaced.
-    bool ClickLink(const std::string& uri);
+    // The page starts a navigation to an engine URI ("file:///book/data/x.html") or to a file
+    // named Windows-style ("\book\data\x.html", cp1251). Returns true when that navigation went
+    // on; false when it was cancelled or replaced.
+    bool ClickLink(const std::string& link);
     // Finishes the pending load now: it becomes the shown document and the control is told.
     // False when nothing was pending.
     bool FinishLoad();

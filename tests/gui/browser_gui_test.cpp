@@ -138,6 +138,7 @@ TEST_F(BrowserGuiTest, CancelledClickLoadsNothing) {
     browser_->Navigate("file://" + WindowsPath("z.html"));
     ASSERT_TRUE(WaitForCompleted("z.html"));
     EXPECT_FALSE(Completed("x.html"));
+    EXPECT_EQ(before_.size(), 3u) << "each navigation reported once: the page, the click, z.html";
 }
 
 TEST_F(BrowserGuiTest, LinkInAnotherLetterCaseFindsTheFile) {

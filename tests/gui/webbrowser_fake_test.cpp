@@ -9,6 +9,7 @@
 #include "platform/forms/application.h"
 #include "platform/forms/form.h"
 #include "platform/forms/formdesc.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/web/webbrowser.h"
@@ -139,6 +140,13 @@ TEST_F(FakeBrowserTest, ClickedLinkReachesTheHandlerWithThePageNameAfterData) {
     Pump();
     ASSERT_EQ(completed_.size(), 1u);
     EXPECT_EQ(AfterData(completed_[0]), "x.html");
+}
+
+TEST_F(FakeBrowserTest, ClickedWindowsPathIsSpelledAsTheEngineWould) {
+    EXPECT_TRUE(fake_->ClickLink("\\book\\data\\" + rtl::Ru("ж") + ".html"));
+    ASSERT_EQ(seen_.size(), 1u);
+    EXPECT_EQ(AfterData(seen_[0].url), rtl::Ru("ж") + ".html");
+    EXPECT_EQ(fake_->Loads().at(0), "file:///book/data/%D0%B6.html");
 }
 
 TEST_F(FakeBrowserTest, CancelDropsTheNavigation) {
