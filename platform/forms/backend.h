@@ -85,6 +85,13 @@ public:
     virtual std::unique_ptr<IWindowPeer> CreateWindowPeer(TForm& form) = 0;
     virtual std::unique_ptr<IEditPeer> CreateEditPeer(TEdit& edit, IWindowPeer& window) = 0;
     virtual std::unique_ptr<IPanelPeer> CreatePanelPeer(TPanel& panel, IWindowPeer& window) = 0;
+    // Room for native controls added later (a combo box, a grid ...): the control asks by a kind
+    // name and casts the result to its own peer interface; null when the backend has none.
+    virtual std::unique_ptr<IControlPeer> CreateNativePeer(const std::string& kind, TWinControl& control,
+                                                           IWindowPeer& window) {
+        (void)kind, (void)control, (void)window;
+        return nullptr;
+    }
 
     virtual TRect WorkArea() = 0;   // the desktop work area (screen minus panels)
     virtual TPoint ScreenSize() = 0;
