@@ -48,6 +48,8 @@ struct TDirItem : TCentralHeader {
     std::string SourceFileName;
     uint8_t CompressionMode = 0;
     uint8_t PendingOperation = 0;
+    bool Modified = false;          // changed in the current batch of updates
+    std::string PreviousFileName;   // a renamed entry's name in the archive file
 
     // The 64-bit values, whichever of the 32-bit field or the ZIP64 value holds them.
     int64_t UncompressedSize64() const;

@@ -322,6 +322,9 @@ void TZABaseArchiver::ProcessEntry(int32_t Index, TZAProcessOperation Op, const 
     case poTest:
         TestItem(Index, Name);
         break;
+    case poUpdate:
+        UpdateItemFromDisk(Index, Name, folder);
+        break;
     default:
         break;
     }

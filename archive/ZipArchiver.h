@@ -6,7 +6,8 @@
 //   ZAVolumes.cpp    volume numbering, volume names, switching volumes, split/spanned detection
 //   ZAEvents.cpp     event dispatchers and the default prompts (through rtl::Dialogs())
 //   ZADirWriter.cpp  the volume-aware writes (and TZADirManager::SaveDirectory)
-//   ZAUpdate.cpp     batches of changes (only what closing and deleting need so far)
+//   ZACompress.cpp   compression and encryption of one entry's data
+//   ZAUpdate.cpp     batches of changes: add, update, delete, commit
 //   ZAExtract.cpp, ZAProcess.cpp  decompression, selection and extraction of entries
 #pragma once
 
@@ -366,12 +367,41 @@ public:
     void WriteOrFail(const void* Data, int32_t Count, rtl::TMemoryStream* Buffer, int32_t KeepTogether,
         TZAVolumeNumberInfo& Info, rtl::TStream*& Stream);
 
-    // --- Updating (ZAUpdate.cpp) -----------------------------------------------------------------
-    // Applies a pending batch of changes; returns at once when none is pending.
+    // Compression and updating (ZACompress.cpp, ZAUpdate.cpp)
+    // Writes Source (from its start to its size) as the data of Item at Dest's position: stored or
+    // deflated block by block, encrypted behind a 12-byte header when Item.Password is set. Sets the
+    // entry's CRC-32, sizes and ZIP64 values. False when the user cancelled; code 34 for a short read
+    // or write, 41 when the sizes need ZIP64 and Zip64Mode is zmDisabled; ECompressionError from zlib.
+    bool CompressFile(rtl::TStream& Source, rtl::TStream& Dest, TDirItem& Item);
+    // The name a disk file is stored under ('/' separators, never absolute, no "." or ".."
+    // components), or "" when nothing is left of it.
+    static std::string MakeStoredName(const std::string& FileName, const std::string& BaseDir,
+        TZAStorePathMode Mode);
+    // Starts a batch (or nests one more level); the outermost start takes the directory as stored
+    // into DirManager->BackupDir.
+    void BeginUpdate();
+    // Ends one level of a batch; ending the outermost one commits it.
+    void EndUpdate();
+    // Adds a disk file (a folder becomes a folder entry) inside a batch, as poAdd or poMove (the
+    // file is deleted once the commit has written it). Returns the entry's index, or -1 when the
+    // path gives no stored name. An entry of the same name is replaced (poUpdate).
+    int32_t AddFile(const std::string& Path, TZAProcessOperation Operation = poAdd);
+    // Adds an entry whose data come from Source (read from its start) under the stored name Name.
+    int32_t AddStream(const std::string& Name, std::shared_ptr<rtl::TStream> Source);
+    // Fills entry Index for a new write of the file Path (FromDisk: date and attributes of the file).
+    void FillItemFromFile(int32_t Index, const std::string& Path, bool FromDisk);
+    // Refreshes entry Index from the disk file Path (code 25 outside a batch, 24 bad index).
+    TDirItem& UpdateItem(int32_t Index, const std::string& Path);
+    // The poUpdate step of ProcessFiles: refreshes the entry from Folder + Name when the options and
+    // dates say so.
+    void UpdateItemFromDisk(int32_t Index, const std::string& Name, const std::string& Folder);
+    // Applies a pending batch of changes; returns at once when none is pending. The archive file is
+    // replaced only by a complete new archive: on any failure, cancel or abort it stays as it was.
     void CommitUpdate();
     // Removes entry Index from the directory inside a batch (code 22 outside one, 21 bad index).
     void DeleteItem(int32_t Index);
     void DeleteStep(int32_t Index) { DeleteItem(Index); }
+    // End of compression and updating
 
     // --- Selection and processing (ZAProcess.cpp) ------------------------------------------------
     bool FindFirst(const std::string& Mask, TZAArchiveItem& Item, int32_t SearchAttr,

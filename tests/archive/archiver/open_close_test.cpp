@@ -242,7 +242,8 @@ TEST_F(OpenClose, CloseFinishesThenRaisesTheFirstError)
     ExpectReleased(zip);
 
     zip.OpenArchive();
-    zip.PendingUpdateCount = 1;  // a batch that cannot be committed is reported, not dropped silently
+    zip.BeginUpdate();  // a batch whose commit fails is reported, not dropped silently
+    zip.OpenMode = ZA_MODE_READONLY;
     EXPECT_THROW(zip.CloseArchive(), rtl::Exception);
     ExpectReleased(zip);
     EXPECT_EQ(zip.PendingUpdateCount, 0);

@@ -1,0 +1,383 @@
+// Batches and commits: adding, updating, deleting and renaming entries, the stored names, and the
+// guarantee that a commit which fails, is cancelled or aborted leaves the old archive as it was.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/ZAStrFunc.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/streams.h"
+#include "tests/archive/update/update_fixture.h"
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+class Commit : public UpdateTest {
+protected:
+    void SetUp() override
+    {
+        UpdateTest::SetUp();
+        Put("a.txt", TextBytes(50000));
+        Put("b.bin", RandomBytes(30000, 1));
+        Put("c.txt", "third");
+        MakeArchive("t.zip", {"a.txt", "b.bin", "c.txt"});
+        original_ = Get("t.zip");
+    }
+
+    // Opens t.zip and starts a batch.
+    void Open(TZipArchiver& zip)
+    {
+        zip.FileName = Path("t.zip");
+        zip.OpenArchive();
+        zip.BeginUpdate();
+    }
+
+    // The archive is byte for byte the one made in SetUp, and no temporary file was left behind.
+    void ExpectUntouched()
+    {
+        EXPECT_EQ(Get("t.zip"), original_);
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.bin", "c.txt", "t.zip"}));
+    }
+
+    int64_t OffsetOf(const std::string& zipName, int index)
+    {
+        TZipArchiver zip;
+        zip.FileName = Path(zipName);
+        zip.OpenArchiveWithMode(ZA_MODE_READONLY);
+        return zip.DirManager->CurrentDir.ItemAt(index).LocalHeaderOffset64();
+    }
+
+    std::string original_;
+};
+
+// Raises a stream error once pos bytes were read.
+class TFailingStream : public rtl::TMemoryStream {
+public:
+    TFailingStream(const std::string& bytes, int64_t failAt) : failAt_(failAt)
+    {
+        WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    }
+    int64_t Read(void* buffer, int64_t count) override
+    {
+        if (Position() + count > failAt_)
+            throw rtl::EReadError("Stream read error");
+        return rtl::TMemoryStream::Read(buffer, count);
+    }
+
+private:
+    int64_t failAt_;
+};
+
+}  // namespace
+
+TEST_F(Commit, AddedFilesAndFoldersReadBackThroughTheLibrary)
+{
+    Put("sub/d.txt", "");
+    std::filesystem::create_directories(Path("empty"));
+    TZipArchiver zip;
+    Open(zip);
+    EXPECT_EQ(zip.AddFile("sub/d.txt"), 3);
+    EXPECT_EQ(zip.AddFile("empty"), 4);
+    zip.EndUpdate();
+    EXPECT_EQ(zip.PendingUpdateCount, 0);
+    const TDirItem folder = zip.DirManager->CurrentDir.ItemAt(4);
+    EXPECT_EQ(folder.FileName, "empty/");
+    EXPECT_EQ(folder.CompressionMethod, 0);
+    EXPECT_EQ(folder.Crc32, 0u);
+    EXPECT_EQ(folder.Flags, 2);
+    zip.CloseArchive();
+
+    const Entries entries = ReadBack("t.zip");
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[0], (std::pair<std::string, std::string>{"a.txt", Get("a.txt")}));
+    EXPECT_EQ(entries[1].second, Get("b.bin"));
+    EXPECT_EQ(entries[2].second, "third");
+    EXPECT_EQ(entries[3], (std::pair<std::string, std::string>{"sub/d.txt", ""}));
+    EXPECT_EQ(entries[4].first, "empty/");
+}
+
+TEST_F(Commit, AppendingKeepsTheOldEntriesInPlace)
+{
+    const int64_t before = OffsetOf("t.zip", 2);
+    Put("d.txt", "fourth");
+    TZipArchiver zip;
+    Open(zip);
+    zip.AddFile("d.txt");
+    zip.CloseArchive();
+    EXPECT_EQ(OffsetOf("t.zip", 2), before);
+    const std::string now = Get("t.zip");
+    const size_t entriesEnd = static_cast<size_t>(OffsetOf("t.zip", 3));
+    EXPECT_EQ(now.substr(0, entriesEnd), original_.substr(0, entriesEnd));
+    EXPECT_EQ(ReadBack("t.zip")[3].second, "fourth");
+}
+
+TEST_F(Commit, DeletingRewritesFromTheFirstChangedEntry)
+{
+    const int64_t cOffset = OffsetOf("t.zip", 2);
+    TZipArchiver zip;
+    Open(zip);
+    zip.DeleteItem(1);
+    zip.CloseArchive();
+    const Entries entries = ReadBack("t.zip");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].second, Get("a.txt"));
+    EXPECT_EQ(entries[1], (std::pair<std::string, std::string>{"c.txt", "third"}));
+    EXPECT_LT(OffsetOf("t.zip", 1), cOffset);  // moved down over the deleted entry
+
+    // Deleting the last entry leaves the others; deleting everything leaves an empty archive.
+    Open(zip);
+    zip.DeleteItem(1);
+    zip.EndUpdate();
+    zip.BeginUpdate();
+    zip.DeleteItem(0);
+    zip.CloseArchive();
+    EXPECT_TRUE(ReadBack("t.zip").empty());
+    EXPECT_EQ(Get("t.zip").size(), 22u);
+}
+
+TEST_F(Commit, UpdatingAnEntryReplacesOnlyItsData)
+{
+    Put("c.txt", "third, longer now");
+    TZipArchiver zip;
+    Open(zip);
+    TDirItem& item = zip.UpdateItem(2, Path("c.txt"));
+    EXPECT_EQ(item.FileName, "c.txt");
+    EXPECT_EQ(item.PendingOperation, poUpdate);
+    zip.CloseArchive();
+    const Entries entries = ReadBack("t.zip");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2].second, "third, longer now");
+    EXPECT_EQ(entries[0].second, Get("a.txt"));
+
+    Open(zip);
+    EXPECT_EQ(NativeErrorOf([&] { zip.UpdateItem(3, Path("c.txt")); }), 24);
+    zip.EndUpdate();
+    EXPECT_EQ(NativeErrorOf([&] { zip.UpdateItem(0, Path("c.txt")); }), 25);
+    EXPECT_EQ(NativeErrorOf([&] { zip.AddFile("c.txt"); }), 25);
+}
+
+TEST_F(Commit, ProcessFilesUpdatesEntriesWhoseDiskFileIsNewer)
+{
+    std::filesystem::create_directories(Path("src"));
+    Put("src/a.txt", "new a");
+    Put("src/c.txt", "new c");
+    // c.txt on disk is older than the entry: omIfNewer leaves it alone.
+    std::filesystem::last_write_time(Path("src/c.txt"), std::filesystem::file_time_type::clock::now() -
+                                                             std::chrono::hours(24 * 400));
+    std::filesystem::last_write_time(Path("src/a.txt"), std::filesystem::file_time_type::clock::now() +
+                                                             std::chrono::hours(48));
+    TZipArchiver zip;
+    Open(zip);
+    zip.Options().OverwriteMode = omIfNewer;
+    zip.BaseDir = Path("src");
+    zip.MarkFiles("*.*", 0x3F, "");
+    zip.ProcessFiles(poUpdate);
+    zip.EndUpdate();
+    zip.CloseArchive();
+    const Entries entries = ReadBack("t.zip");
+    EXPECT_EQ(entries[0].second, "new a");
+    EXPECT_EQ(entries[1].second, Get("b.bin"));
+    EXPECT_EQ(entries[2].second, "third");
+}
+
+TEST_F(Commit, ProcessFilesDeletesMarkedEntries)
+{
+    TZipArchiver zip;
+    Open(zip);
+    zip.MarkFiles("*.txt", 0x3F, "");
+    zip.ProcessFiles(poDelete);
+    zip.CloseArchive();
+    const Entries entries = ReadBack("t.zip");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].first, "b.bin");
+    EXPECT_EQ(entries[0].second, Get("b.bin"));
+}
+
+TEST_F(Commit, RenamedEntryKeepsItsData)
+{
+    TZipArchiver zip;
+    Open(zip);
+    TZADirArray& dir = zip.DirManager->CurrentDir;
+    dir.ItemAt(0).PreviousFileName = "a.txt";
+    dir.RenameItem(0, "docs/renamed.txt");
+    dir.ItemAt(0).Modified = true;
+    dir.ItemAt(0).PendingOperation = poRename;
+    zip.CloseArchive();
+    const Entries entries = ReadBack("t.zip");
+    EXPECT_EQ(entries[0], (std::pair<std::string, std::string>{"docs/renamed.txt", Get("a.txt")}));
+    EXPECT_EQ(entries[2].second, "third");
+}
+
+// A failed commit never damages the archive: whatever breaks, the old file stays byte for byte.
+TEST_F(Commit, AFailureMidwayLeavesTheOldArchive)
+{
+    TZipArchiver zip;
+    Open(zip);
+    zip.DeleteItem(0);  // the commit rewrites from the first entry
+    const int index = zip.AddStream("big.txt", std::make_shared<TFailingStream>(TextBytes(3000000), 1500000));
+    ASSERT_EQ(index, 2);
+    EXPECT_THROW(zip.CommitUpdate(), rtl::EReadError);
+    EXPECT_EQ(zip.DirManager->CurrentDir.Count(), 3);  // the directory is the stored one again
+    EXPECT_EQ(zip.DirManager->CurrentDir.ItemAt(0).FileName, "a.txt");
+    zip.CloseArchive();
+    ExpectUntouched();
+    EXPECT_EQ(ReadBack("t.zip").size(), 3u);
+}
+
+TEST_F(Commit, AbortInTheFailureEventLeavesTheOldArchive)
+{
+    std::string seen;
+    TZipArchiver zip;
+    zip.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t native,
+                                   int32_t, const std::string&, TZAAction& action) {
+        seen = name + " " + std::to_string(native);
+        action = fxaAbort;
+    };
+    Open(zip);
+    const int index = zip.AddFile("a.txt");
+    ASSERT_EQ(index, 0);  // the existing entry is refreshed
+    zip.DirManager->CurrentDir.ItemAt(0).SourceFileName = Path("missing.txt");
+    zip.CloseArchive();
+    EXPECT_EQ(seen, "a.txt 33");  // an update is reported by its entry name
+    ExpectUntouched();
+}
+
+TEST_F(Commit, CancelBeforeTheDirectoryLeavesTheOldArchive)
+{
+    TZipArchiver zip;
+    int calls = 0;
+    zip.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase,
+                             bool& cancel) { cancel = ++calls == 3; };
+    Open(zip);
+    zip.DeleteItem(0);
+    Put("d.txt", TextBytes(100000));
+    zip.AddFile("d.txt");
+    zip.AddFile("c.txt");
+    zip.CloseArchive();
+    EXPECT_GE(calls, 3);
+    Put("d.txt", "");
+    std::filesystem::remove(Path("d.txt"));
+    ExpectUntouched();
+
+    // Cancelled in the opening progress event: nothing at all happens.
+    TZipArchiver other;
+    other.OnOverallProgress = [](TZABaseArchiver*, double, TZAProcessOperation, TZAProgressPhase, bool& cancel) {
+        cancel = true;
+    };
+    Open(other);
+    other.DeleteItem(2);
+    other.CloseArchive();
+    ExpectUntouched();
+}
+
+TEST_F(Commit, IgnoredFailuresDropNewEntriesAndKeepUpdatedOnes)
+{
+    TZipArchiver zip;
+    int failures = 0;
+    zip.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                   const std::string&, TZAAction& action) {
+        ++failures;
+        action = fxaIgnore;
+    };
+    Put("d.txt", "fourth");
+    Put("e.txt", "fifth");
+    Open(zip);
+    zip.UpdateItem(0, Path("a.txt"));
+    zip.DirManager->CurrentDir.ItemAt(0).SourceFileName = Path("gone.txt");
+    zip.AddFile("d.txt");
+    zip.AddFile("e.txt");
+    std::filesystem::remove(Path("d.txt"));
+    zip.CloseArchive();
+    EXPECT_EQ(failures, 2);
+    const Entries entries = ReadBack("t.zip");
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].second, Get("a.txt"));
+    EXPECT_EQ(entries[3], (std::pair<std::string, std::string>{"e.txt", "fifth"}));
+}
+
+TEST_F(Commit, RetryWritesTheEntryAgainAtTheSamePlace)
+{
+    TZipArchiver zip;
+    int failures = 0;
+    zip.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                   const std::string&, TZAAction& action) {
+        ++failures;
+        Put("d.txt", "now here");
+        action = fxaRetry;
+    };
+    Open(zip);
+    zip.AddStream("x.txt", std::make_shared<TFailingStream>("unused", 1 << 30));
+    zip.DirManager->CurrentDir.ItemAt(3).SourceStream.reset();
+    zip.DirManager->CurrentDir.ItemAt(3).SourceFileName = Path("d.txt");
+    zip.CloseArchive();
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(ReadBack("t.zip")[3], (std::pair<std::string, std::string>{"x.txt", "now here"}));
+}
+
+TEST_F(Commit, MovedFilesAreDeletedOnlyOnceTheArchiveHoldsThem)
+{
+    Put("m.txt", "moved");
+    Put("n.txt", "stays");
+    TZipArchiver zip;
+    zip.OnProcessFileFailure = [](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                  const std::string&, TZAAction& action) { action = fxaAbort; };
+    Open(zip);
+    zip.AddFile("n.txt", poMove);
+    zip.DirManager->CurrentDir.ItemAt(3).SourceFileName = Path("absent.txt");
+    zip.CloseArchive();
+    EXPECT_TRUE(std::filesystem::exists(Path("n.txt")));
+    EXPECT_EQ(Get("t.zip"), original_);
+
+    Open(zip);
+    zip.AddFile("m.txt", poMove);
+    zip.CloseArchive();
+    EXPECT_FALSE(std::filesystem::exists(Path("m.txt")));
+    EXPECT_EQ(ReadBack("t.zip")[3].second, "moved");
+}
+
+TEST_F(Commit, ReadOnlyArchivesRefuseABatch)
+{
+    TZipArchiver zip;
+    zip.FileName = Path("t.zip");
+    zip.OpenArchiveWithMode(ZA_MODE_READONLY);
+    EXPECT_EQ(NativeErrorOf([&] { zip.BeginUpdate(); }), 32);
+    zip.CloseArchive();
+    ExpectUntouched();
+}
+
+TEST_F(Commit, ArchiveInMemoryCommitsIntoItsStream)
+{
+    TZipArchiver zip;
+    zip.SetInMemory(true);
+    zip.OpenArchive();
+    zip.BeginUpdate();
+    zip.AddStream("m/one.txt", std::make_shared<TFailingStream>("in memory", 1 << 30));
+    zip.EndUpdate();
+    EXPECT_GT(zip.ArchiveStream->Size(), 22);
+    zip.FileName = Path("mem.zip");
+    zip.SetInMemory(false);
+    zip.CloseArchive();
+    EXPECT_EQ(ReadBack("mem.zip")[0], (std::pair<std::string, std::string>{"m/one.txt", "in memory"}));
+}
+
+TEST(StoredNames, DrivesServersAndClimbingComponentsAreDropped)
+{
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("C:\\data\\a\\b.txt", "C:\\data", spRelativePath), "a/b.txt");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("D:\\x\\y.txt", "C:\\data", spRelativePath), "x/y.txt");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("C:\\data\\a\\b.txt", "C:\\data", spNoPath), "b.txt");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("C:\\data\\a\\b.txt", "C:\\data", spFullPath), "data/a/b.txt");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("C:\\data\\sub\\", "C:\\data", spRelativePath), "sub");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("C:\\data\\..\\x\\.\\y.txt", "C:\\data", spRelativePath), "x/y.txt");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("C:", "C:\\data", spFullPath), "");
+    // On this system a full path has no drive: it is stored without its leading separator.
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("/opt/book/f.txt", "/tmp", spFullPathWithDrive), "opt/book/f.txt");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("/opt/book/../f.txt", "/tmp", spRelativePath), "opt/f.txt");
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("/tmp/q/f.txt", "/tmp", spRelativePath), "q/f.txt");
+}
+
+TEST(StoredNames, ServerPartOfAUncName)
+{
+    EXPECT_EQ(TZABaseArchiver::MakeStoredName("\\\\server\\share\\f.txt", "C:\\data", spRelativePath),
+              "share/f.txt");
+}
