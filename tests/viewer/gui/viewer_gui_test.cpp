@@ -3,6 +3,7 @@
 // deleted, the skin's chrome in the window's raster; and a second viewer that ends at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -163,14 +164,16 @@ TEST_F(ViewerGuiTest, ReadsAPartFollowsItAndKeepsAFavourite) {
     int before = completed_;
     std::string clicked = Evaluate(kClickArticle);
     ASSERT_FALSE(clicked.empty()) << "the first page links to no part page";
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(WaitForPage(before)) << clicked << " -> " << CurrentDoc.Path;
     std::smatch number;
     std::string article = CurrentDoc.Path;
     ASSERT_TRUE(std::regex_search(article, number, std::regex(R"((\d)part\\(\d+)\.html$)"))) << article;
     int page = std::stoi(number[2]);
 
     // Ctrl+Right to the next part page (Ctrl+Left when the page is the last of its part).
-    bool forward = ReadText(book_ + "data/" + article).find("navbutfordown") != std::string::npos;
+    std::string articleFile = book_ + "data/" + article;
+    std::replace(articleFile.begin(), articleFile.end(), '\\', '/');
+    bool forward = ReadText(articleFile).find("navbutfordown") != std::string::npos;
     before = completed_;
     EXPECT_TRUE(Key(forward ? forms::VK_RIGHT : forms::VK_LEFT, forms::ssCtrl));
     ASSERT_TRUE(WaitForPage(before));
