@@ -3,7 +3,11 @@
 
 #include <gtk/gtk.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 
 #include "platform/forms/application.h"
 #include "platform/forms/form.h"
@@ -154,6 +158,25 @@ TEST_F(BrowserGuiTest, BodyBorderStyleIsSetOnTheShownDocument) {
     ASSERT_NE(document, nullptr);
     document->Body()->Style()->SetBorderStyle("none");
     EXPECT_EQ(Evaluate("document.body.style.borderStyle"), "none");
+}
+
+TEST_F(BrowserGuiTest, MailAddressGoesToTheDesktopOpener) {
+    OpenComposedPage();
+    std::string script = folder_ + "opener.sh", record = folder_ + "opened.txt";
+    guitest::WriteFile(script, "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + "'\n");
+    ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+    setenv("TOME_OPEN_COMMAND", script.c_str(), 1);
+    browser_->Navigate("mailto:support@example.org");
+    unsetenv("TOME_OPEN_COMMAND");
+    EXPECT_EQ(before_.back(), "mailto:support@example.org");
+    std::string opened;
+    EXPECT_TRUE(guitest::WaitUntil([&] {
+        std::ifstream in(record);
+        std::getline(in, opened);
+        return !opened.empty();
+    }));
+    EXPECT_EQ(opened, "mailto:support@example.org");
+    EXPECT_EQ(browser_->LocationURL(), WindowsPath("tomeview.tmp")) << "the page stays";
 }
 
 TEST_F(BrowserGuiTest, BrowserMovedFarRightLeavesTheWindowSizeAlone) {
