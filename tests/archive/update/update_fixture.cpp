@@ -112,7 +112,7 @@ std::string TextBytes(size_t n)
     return bytes;
 }
 
-int Run(const std::string& command, std::string* out)
+int RunCommand(const std::string& command, std::string* out)
 {
     FILE* pipe = popen((command + (out != nullptr ? " 2>&1" : " >/dev/null 2>&1")).c_str(), "r");
     if (pipe == nullptr)
@@ -128,7 +128,7 @@ int Run(const std::string& command, std::string* out)
 
 bool HaveTool(const std::string& tool)
 {
-    return Run("command -v " + tool) == 0;
+    return RunCommand("command -v " + tool) == 0;
 }
 
 std::string Quote(const std::string& s)

@@ -46,7 +46,7 @@ private:
 std::string RandomBytes(size_t n, uint32_t seed);
 std::string TextBytes(size_t n);
 // Runs a shell command; its exit status, and its standard output in out when given.
-int Run(const std::string& command, std::string* out = nullptr);
+int RunCommand(const std::string& command, std::string* out = nullptr);
 bool HaveTool(const std::string& tool);
 std::string Quote(const std::string& s);
 
