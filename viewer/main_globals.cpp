@@ -139,12 +139,9 @@ TForm1::TForm1(forms::TComponent* owner) : forms::TForm(owner) {
 }
 
 TForm1::~TForm1() {
-    // OnDestroy runs here, while this object is still a TForm1, not later from the base class.
-    if (OnDestroy) {
-        forms::TNotifyEvent destroy = std::move(OnDestroy);
-        OnDestroy = nullptr;
-        destroy(this);
-    }
+    // A plain delete reaches here without BeforeDestruction: OnDestroy must run while this is
+    // still a TForm1, not later from the base class (it runs once either way).
+    BeforeDestruction();
     // The picture tables point into this window's components, which go away with it.
     ButtonImages.clear();
     for (TMBut& button : Buttons)
