@@ -77,6 +77,15 @@ void TApplication::Restore() {
 }
 
 void TApplication::Halt(int exitCode) {
+    // As the class library's program end does, the forms are destroyed (OnDestroy runs) first.
+    static bool halting = false;
+    if (!halting) {
+        halting = true;
+        try {
+            ResetApplication();  // frees this object too: nothing of it is touched afterwards
+        } catch (...) {
+        }
+    }
     std::fflush(nullptr);
     std::exit(exitCode);
 }

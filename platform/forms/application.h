@@ -41,7 +41,7 @@ public:
     void HandleMessage();
     void Minimize();
     void Restore();
-    // Ends the process at once with the exit code (forms are not destroyed).
+    // Destroys the application and its forms (OnDestroy runs), then ends the process with the code.
     [[noreturn]] void Halt(int exitCode);
     int ExitCode = 0;
 

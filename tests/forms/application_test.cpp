@@ -1,5 +1,7 @@
 // The application: message loop, Terminate, re-entrant ProcessMessages, the default error report,
 // form closing, activation of the application as a whole, timers in virtual time, Halt.
+#include <cstdio>
+
 #include "platform/forms/application.h"
 #include "platform/forms/form.h"
 #include "platform/forms/timer.h"
@@ -184,8 +186,13 @@ TEST_F(App, RunWithoutAnythingToDoReturnsInTheHeadlessLoop) {
     EXPECT_EQ(backend->Now(), 1500);
 }
 
-TEST(AppHalt, HaltEndsTheProcessWithTheCode) {
-    EXPECT_EXIT(Application().Halt(3), ::testing::ExitedWithCode(3), "");
+TEST(AppHalt, HaltDestroysTheFormsAndEndsTheProcessWithTheCode) {
+    auto halt = [] {
+        auto* form = new TForm(&Application());
+        form->OnDestroy = [](TObject*) { std::fputs("form destroyed\n", stderr); };
+        Application().Halt(3);
+    };
+    EXPECT_EXIT(halt(), ::testing::ExitedWithCode(3), "form destroyed");
 }
 
 }  // namespace
