@@ -90,6 +90,13 @@ std::string DeclaredCharset(const char* bytes, gsize length) {
     return head.substr(at, end - at);
 }
 
+std::string WithoutFragment(const std::string& uri) { return uri.substr(0, uri.find('#')); }
+
+// A jump to an anchor of the shown document: the engine scrolls, nothing loads.
+bool IsInPageJump(const std::string& uri, const std::string& current) {
+    return uri.find('#') != std::string::npos && !current.empty() && WithoutFragment(uri) == WithoutFragment(current);
+}
+
 bool SameAddress(const std::string& a, const std::string& b) {
     return a == b || DisplayAddress(a) == DisplayAddress(b);
 }
@@ -214,6 +221,7 @@ WebKitBrowserPeer::Verdict WebKitBrowserPeer::Decide(const NavigationInfo& nav) 
     if (!goOn) return {Verdict::Ignore, ""};
     // Composed pages, mail addresses and links that target a new window are loaded by the peer
     // itself; so is a file named in another letter case than the one on disk.
+    if (IsInPageJump(nav.uri, CurrentUri())) return {};
     std::string loadable = IsFileUri(nav.uri) ? LoadableUri(DisplayAddress(nav.uri)) : nav.uri;
     if (nav.newWindow || IsComposedPageUri(nav.uri) || IsMailtoUri(nav.uri) ||
         (IsFileUri(nav.uri) && !SameAddress(loadable, nav.uri))) {

@@ -39,7 +39,8 @@ protected:
         guitest::WriteFile(data_ + "tomeview.tmp",
                            "top of the page\r\n<p id=\"t\">" + rtl::Ru("Привет") + "</p>" +
                                "<a id=\"x\" href=\"" + folder_ + "data\\x.html\">x</a> " +
-                               "<a id=\"up\" href=\"" + folder_ + "data\\UPPER.html\">u</a>\r\n\r\n");
+                               "<a id=\"up\" href=\"" + folder_ + "data\\UPPER.html\">u</a> " +
+                               "<a id=\"anchor\" href=\"#end\">a</a><p id=\"end\">end</p>\r\n\r\n");
         for (const char* name : {"x", "y", "z", "upper"}) {
             guitest::WriteFile(data_ + name + ".html", std::string("<html><body><p id=\"name\">") + name +
                                                            "</p></body></html>");
@@ -143,6 +144,16 @@ TEST_F(BrowserGuiTest, CancelledClickLoadsNothing) {
     ASSERT_TRUE(WaitForCompleted("z.html"));
     EXPECT_FALSE(Completed("x.html"));
     EXPECT_EQ(before_.size(), 3u) << "each navigation reported once: the page, the click, z.html";
+}
+
+TEST_F(BrowserGuiTest, InPageAnchorIsReportedWithItsFragment) {
+    OpenComposedPage();
+    Click("anchor");
+    ASSERT_TRUE(guitest::WaitUntil([&] { return before_.size() == 2; }));
+    EXPECT_EQ(before_[1], WindowsPath("tomeview.tmp") + "#end");
+    browser_->Navigate("file://" + WindowsPath("z.html"));
+    ASSERT_TRUE(WaitForCompleted("z.html"));
+    EXPECT_EQ(completed_.size(), 2u) << "the jump scrolled the page without loading it again";
 }
 
 TEST_F(BrowserGuiTest, LinkInAnotherLetterCaseFindsTheFile) {
