@@ -1,9 +1,13 @@
-// Puts the WebKit engine behind every browser created from now on (GTK backend only).
-//
-// The web process is started by WebKit itself; nothing needs setting for ordinary desktops. Under
-// a virtual X server without GPU the test set-up sets WEBKIT_DISABLE_COMPOSITING_MODE=1 and
-// WEBKIT_DISABLE_DMABUF_RENDERER=1 (see tests/gui).
+// Puts the WebKit engine behind every browser created from now on (GTK backend only; install the
+// backend first). The web process is started by WebKit itself with its sandbox off (the default of
+// this API version), so nothing needs setting on an ordinary desktop. The GUI tests also set
+// WEBKIT_DISABLE_COMPOSITING_MODE=1 and WEBKIT_DISABLE_DMABUF_RENDERER=1 for a virtual X server
+// without a GPU (see tests/gui/gui_env.cpp).
 #pragma once
+
+namespace forms {
+class TWebBrowser;
+}
 
 namespace web {
 
@@ -11,13 +15,7 @@ class WebKitBrowserPeer;
 
 void UseWebKitBrowsers();
 
-}  // namespace web
-
-namespace forms {
-class TWebBrowser;
-}
-
-namespace web {
 // The engine behind a browser when it is WebKit; null otherwise (tests evaluate scripts with it).
 WebKitBrowserPeer* WebKitEngineOf(const forms::TWebBrowser& browser);
+
 }  // namespace web
