@@ -75,6 +75,8 @@ struct THttpClient::Handles {
             Release();
             throw rtl::EOutOfMemory("Cannot create an HTTP session");
         }
+        // The cookie engine, in memory only, for the handle's (so the client's) life.
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     }
     ~Handles() { Release(); }
     void Release() {
@@ -95,25 +97,25 @@ struct TOptions {
     char* errorText;
 };
 
+// Every option is set on every request (the handle is reused for its cookies, so nothing may be
+// left over from the previous request).
 void SetProxy(CURL* easy, const TProxyParams& proxy) {
     // An empty proxy also keeps the environment's proxy variables out.
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.ProxyServer.c_str());
     curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
-    if (proxy.ProxyServer.empty()) return;
     curl_easy_setopt(easy, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
     curl_easy_setopt(easy, CURLOPT_PROXYPORT, long(proxy.ProxyPort));
-    if (!proxy.BasicAuthentication) return;
     curl_easy_setopt(easy, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
-    curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxy.ProxyUsername.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxy.ProxyPassword.c_str());
+    const bool credentials = !proxy.ProxyServer.empty() && proxy.BasicAuthentication;
+    curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, credentials ? proxy.ProxyUsername.c_str() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, credentials ? proxy.ProxyPassword.c_str() : nullptr);
 }
 
 void SetBinding(CURL* easy, const std::string& boundIP) {
-    if (boundIP.empty()) return;
     const std::string spec = "host!" + boundIP;
-    curl_easy_setopt(easy, CURLOPT_INTERFACE, spec.c_str());  // libcurl copies strings
-    if (boundIP.find(':') == std::string::npos)
-        curl_easy_setopt(easy, CURLOPT_IPRESOLVE, long(CURL_IPRESOLVE_V4));
+    curl_easy_setopt(easy, CURLOPT_INTERFACE, boundIP.empty() ? nullptr : spec.c_str());  // copied
+    const bool ipv4 = !boundIP.empty() && boundIP.find(':') == std::string::npos;
+    curl_easy_setopt(easy, CURLOPT_IPRESOLVE, long(ipv4 ? CURL_IPRESOLVE_V4 : CURL_IPRESOLVE_WHATEVER));
 }
 
 void SetCallbacks(CURL* easy, TTransferState& state) {
@@ -127,14 +129,12 @@ void SetCallbacks(CURL* easy, TTransferState& state) {
 
 void ApplyOptions(CURL* easy, const TOptions& o) {
     const THttpClient& c = o.client;
-    curl_easy_reset(easy);  // keeps the cookies received so far
     curl_easy_setopt(easy, CURLOPT_URL, o.url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http");
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");  // cookie engine on, in memory only
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, c.HandleRedirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, long(std::max(0, c.RedirectMaximum)));
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);

@@ -10,6 +10,7 @@ namespace net {
 namespace {
 
 std::vector<std::string> ParseHistory(const std::string& text) {
+    if (text.size() > kMaxHistoryFileSize) return {};  // grew after its size was looked at
     const std::vector<std::string> lines = rtl::SplitLines(text);
     if (lines.size() > kMaxHistoryEntries) return {};
     for (const std::string& line : lines)

@@ -1,7 +1,13 @@
 // Requests, headers, status errors, redirects, cookies and binding against a loopback server.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "platform/net/httpclient.h"
+#include "platform/net/ipwatch.h"
 #include "platform/rtl/streams.h"
 #include "tests/net/test_http_server.h"
 
@@ -155,6 +161,8 @@ TestResponse Redirects(const TestRequest& r) {
         x.body.assign(200000, 'r');
         return x;
     }
+    if (r.target == "/tofile") return TestResponse::Redirect("file:///etc/hostname");
+    if (r.target == "/tohttps") return TestResponse::Redirect("https://127.0.0.1:1/x");
     if (r.target == "/nolocation") return TestResponse::Text("", 302, "Found");
     return TestResponse::Text("final " + r.target);
 }
@@ -199,6 +207,8 @@ TEST(HttpClientRedirects, RedirectBodiesAreSkippedAndLimitsRespected) {
     }
     client.HandleRedirects = true;
     EXPECT_THROW(client.Get(server.Url("/nolocation")), net::EHTTPProtocolException);
+    EXPECT_THROW(client.Get(server.Url("/tofile")), net::ESocketError);  // only http is followed
+    EXPECT_THROW(client.Get(server.Url("/tohttps")), net::ESocketError);
 }
 
 TEST(HttpClientCookies, CookiesComeBackForTheClientsLife) {
@@ -226,6 +236,26 @@ TEST(HttpClientCookies, CookiesComeBackForTheClientsLife) {
     EXPECT_EQ(other.Get(server.Url("/check")), "");
 }
 
+namespace {
+
+bool IsLocalAddress(const std::string& address) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    return bound;
+}
+
+std::string ForeignAddress() {
+    for (const char* candidate : {"203.0.113.77", "198.51.100.77", "192.0.2.77"})
+        if (!IsLocalAddress(candidate)) return candidate;
+    return {};
+}
+
+}  // namespace
+
 TEST(HttpClientBinding, BindsToTheGivenLocalAddress) {
     TestHttpServer server(Echo);
     THttpClient client;
@@ -238,6 +268,18 @@ TEST(HttpClientBinding, BindsToTheGivenLocalAddress) {
     EXPECT_EQ(requests[0].peerAddress, "127.0.0.1");
     EXPECT_EQ(requests[1].peerAddress, "127.0.0.2");
 
-    client.BoundIP = "192.0.2.1";  // not an address of this machine
+    const std::string foreign = ForeignAddress();
+    ASSERT_FALSE(foreign.empty());
+    client.BoundIP = foreign;  // not an address of this machine
     EXPECT_THROW(client.Get(server.Url("/hello")), net::ESocketError);
+}
+
+TEST(HttpClientBinding, TheWatchersAddressReachesALoopbackServer) {
+    // As the updater does: bind to the watcher's address, then fetch from the server.
+    TestHttpServer server(Echo);
+    net::TLocalAddressWatcher watcher({}, false);
+    THttpClient client;
+    client.BoundIP = watcher.LocalIP();
+    EXPECT_EQ(client.Get(server.Url("/hello")), "Hello, world");
+    EXPECT_EQ(server.Requests().at(0).peerAddress, watcher.LocalIP());
 }

@@ -1,7 +1,14 @@
 // Time-outs, the body cap, the work event and cancellation.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <vector>
 
 #include "platform/net/httpclient.h"
 #include "platform/rtl/exceptions.h"
@@ -78,6 +85,53 @@ TEST(HttpClientTimeouts, ServerGoingSilentMidBodyFails) {
     EXPECT_LT(ElapsedMs(start), 3000);
     EXPECT_GT(stream.Size(), 0);  // what arrived before the silence
     EXPECT_EQ(client.ResponseCode(), 200);
+}
+
+namespace {
+
+// A listening socket that never accepts, with its queue filled, so further connections hang.
+class FullBacklog {
+public:
+    FullBacklog() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof a;
+        bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        listen(listener_, 0);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
+        port_ = ntohs(a.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            fcntl(fd, F_SETFL, O_NONBLOCK);
+            connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            fillers_.push_back(fd);
+        }
+    }
+    ~FullBacklog() {
+        for (int fd : fillers_) close(fd);
+        close(listener_);
+    }
+    int Port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> fillers_;
+};
+
+}  // namespace
+
+TEST(HttpClientTimeouts, ConnectionThatCannotBeMadeFailsWithinTheConnectTimeout) {
+    FullBacklog backlog;
+    THttpClient client;
+    client.ConnectTimeout = 500;
+    const auto start = Clock::now();
+    EXPECT_THROW(client.Get("http://127.0.0.1:" + std::to_string(backlog.Port()) + "/"),
+                 net::EConnectTimeout);
+    EXPECT_GE(ElapsedMs(start), 450);
+    EXPECT_LT(ElapsedMs(start), 3000);
 }
 
 TEST(HttpClientTimeouts, SlowButWithinLimitSucceeds) {
