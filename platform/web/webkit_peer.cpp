@@ -219,9 +219,9 @@ WebKitBrowserPeer::Verdict WebKitBrowserPeer::Decide(const NavigationInfo& nav) 
         return {Verdict::Replace, replacement_};
     }
     if (!goOn) return {Verdict::Ignore, ""};
+    if (IsInPageJump(nav.uri, CurrentUri())) return {};
     // Composed pages, mail addresses and links that target a new window are loaded by the peer
     // itself; so is a file named in another letter case than the one on disk.
-    if (IsInPageJump(nav.uri, CurrentUri())) return {};
     std::string loadable = IsFileUri(nav.uri) ? LoadableUri(DisplayAddress(nav.uri)) : nav.uri;
     if (nav.newWindow || IsComposedPageUri(nav.uri) || IsMailtoUri(nav.uri) ||
         (IsFileUri(nav.uri) && !SameAddress(loadable, nav.uri))) {

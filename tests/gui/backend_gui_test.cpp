@@ -1,4 +1,5 @@
 // The GTK backend's services: desktop geometry, cursors, tooltips, native edit boxes, the queue.
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include "platform/forms/application.h"
 #include "platform/forms/formdesc.h"
 #include "platform/gtk/gtk_backend.h"
+#include "platform/gtk/keys.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/paths.h"
 #include "tests/gui/demo_form.h"
@@ -69,6 +71,21 @@ protected:
     }
     std::string folder_;
 };
+
+TEST_F(BackendGuiTest, KeysTranslateToVirtualKeysAndCp1251Characters) {
+    EXPECT_EQ(gtkui::VirtualKeyOf(GDK_KEY_a, -1), 'A');
+    EXPECT_EQ(gtkui::VirtualKeyOf(GDK_KEY_F2, -1), forms::VK_F1 + 1);
+    EXPECT_EQ(gtkui::VirtualKeyOf(GDK_KEY_KP_Left, -1), forms::VK_LEFT);
+    EXPECT_EQ(gtkui::VirtualKeyOf(GDK_KEY_Return, -1), forms::VK_RETURN);
+    EXPECT_EQ(gtkui::ShiftStateOf(GDK_CONTROL_MASK | GDK_SHIFT_MASK | GDK_BUTTON1_MASK),
+              forms::ssCtrl | forms::ssShift | forms::ssLeft);
+    EXPECT_EQ(gtkui::CharOf(GDK_KEY_Cyrillic_ya, 0), rtl::Ru("я")[0]);
+    EXPECT_EQ(gtkui::CharOf(GDK_KEY_Return, 0), 13);
+    EXPECT_EQ(gtkui::CharOf(GDK_KEY_c, GDK_CONTROL_MASK), 3);
+    EXPECT_EQ(gtkui::CharOf(GDK_KEY_x, GDK_MOD1_MASK), 0);
+    EXPECT_EQ(gtkui::CharOf(GDK_KEY_F1, 0), 0);
+    EXPECT_EQ(gtkui::CharOf(0x1F600 | 0x01000000, 0), '?') << "a character cp1251 lacks";
+}
 
 TEST_F(BackendGuiTest, WorkAreaLiesWithinTheScreen) {
     forms::TPoint screen = forms::Backend().ScreenSize();
