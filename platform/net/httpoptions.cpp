@@ -57,8 +57,8 @@ void SetProxy(CURL* easy, const TProxyParams& proxy) {
 }
 
 void SetBinding(CURL* easy, const std::string& boundIP) {
-    const std::string spec = "host!" + boundIP;
-    curl_easy_setopt(easy, CURLOPT_INTERFACE, boundIP.empty() ? nullptr : spec.c_str());  // copied
+    const std::string option = "host!" + boundIP;
+    curl_easy_setopt(easy, CURLOPT_INTERFACE, boundIP.empty() ? nullptr : option.c_str());  // copied
     const bool ipv4 = !boundIP.empty() && boundIP.find(':') == std::string::npos;
     curl_easy_setopt(easy, CURLOPT_IPRESOLVE, long(ipv4 ? CURL_IPRESOLVE_V4 : CURL_IPRESOLVE_WHATEVER));
 }
