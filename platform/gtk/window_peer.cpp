@@ -100,6 +100,7 @@ GtkWindowPeer::GtkWindowPeer(forms::TForm& form) : form_(form) {
 }
 
 GtkWindowPeer::~GtkWindowPeer() {
+    *alive_ = false;
     g_signal_handlers_disconnect_by_data(layout_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
     gtk_widget_destroy(tooltip_);
@@ -201,7 +202,9 @@ void GtkWindowPeer::Leave(const GdkEventCrossing* event) {
 
 bool GtkWindowPeer::TypeIntoFocusedEntry(char typed) {
     char left = typed;
+    std::shared_ptr<bool> alive = alive_;
     forms::SafeCall(&form_, [&] { left = form_.DispatchKeyPress(typed); });
+    if (!*alive) return true;
     if (left == typed) return false;  // the entry types it as usual
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
     if (left >= 0x20 || static_cast<unsigned char>(left) >= 0x80) {
@@ -219,8 +222,9 @@ bool GtkWindowPeer::KeyPress(const GdkEventKey* event) {
     uint16_t key = VirtualKeyOf(event);
     forms::TShiftState shift = ShiftStateOf(event->state);
     bool taken = false;
+    std::shared_ptr<bool> alive = alive_;
     if (key != 0) forms::SafeCall(&form_, [&] { taken = form_.DispatchKeyDown(key, shift); });
-    if (taken) return TRUE;
+    if (taken || !*alive) return TRUE;
     // Characters go through the form's key-press chain when an edit box (or nothing) has the focus;
     // the browser takes its keys itself.
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));

@@ -6,6 +6,7 @@
 
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/forms/backend.h"
@@ -62,6 +63,8 @@ private:
     bool TypeIntoFocusedEntry(char typed);
 
     forms::TForm& form_;
+    // False once the peer is gone: a handler may free the form while its key is being handled.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     GtkWidget* window_ = nullptr;
     GtkWidget* layout_ = nullptr;
     GtkWidget* tooltip_ = nullptr;
