@@ -159,33 +159,45 @@ std::string TZABaseArchiver::MakeStoredName(const std::string& FileName, const s
     return SafeComponents(name);
 }
 
-void TZABaseArchiver::FillItemFromFile(int32_t Index, const std::string& Path, bool FromDisk)
-{
-    std::string stored = MakeStoredName(Path, rtl::GetCurrentDir(), options_->StorePath);
-    if (stored.empty())
-        return;
-    const bool isDirectory = DirExists(Path);
-    int32_t dosTime = NowAsDosTime();
-    uint32_t attributes = kAttrArchive;
-    if (FromDisk) {
-        const int32_t age = rtl::FileAge(Path);
-        if (age != -1)
-            dosTime = age;
-        if (isDirectory || rtl::FileExists(Path))
-            attributes = static_cast<uint32_t>(rtl::FileGetAttr(Path));
-        if (isDirectory)
-            stored += '/';
-    }
+namespace {
 
+// What a new entry takes from its source: folder or file, DOS date-time and attributes.
+struct TSourceFacts {
+    bool IsDirectory = false;
+    int32_t DosTime = 0;
+    uint32_t Attributes = kAttrArchive;
+};
+
+TSourceFacts FactsOf(const std::string& path, bool fromDisk)
+{
+    TSourceFacts facts;
+    facts.IsDirectory = DirExists(path);
+    facts.DosTime = NowAsDosTime();
+    if (fromDisk) {
+        const int32_t age = rtl::FileAge(path);
+        if (age != -1)
+            facts.DosTime = age;
+        if (facts.IsDirectory || rtl::FileExists(path))
+            facts.Attributes = static_cast<uint32_t>(rtl::FileGetAttr(path));
+    }
+    return facts;
+}
+
+}  // namespace
+
+// Sets every field of entry Index for a new write under the stored name from the given source.
+void TZABaseArchiver::FillEntry(int32_t Index, const std::string& Stored, const std::string& Source,
+                                bool IsDirectory, int32_t DosTime, uint32_t Attributes)
+{
     TZADirArray& dir = DirManager->CurrentDir;
-    dir.RenameItem(Index, stored);
+    dir.RenameItem(Index, Stored);
     TDirItem& item = dir.ItemAt(Index);
     item.Modified = true;
     item.Password = Password;
-    item.SourceFileName = Path;
+    item.SourceFileName = Source;
     item.SourceStream.reset();
     item.OwnsSourceStream = false;
-    item.CompressionMode = isDirectory ? 0 : compressionMode_;
+    item.CompressionMode = IsDirectory ? 0 : compressionMode_;
     // Extra blocks and ZIP64 values described the old data.
     item.ExtraFields.clear();
     item.HasZip64Extra = false;
@@ -199,16 +211,27 @@ void TZABaseArchiver::FillItemFromFile(int32_t Index, const std::string& Path, b
     item.VersionNeeded = otherFormat ? kAltVersionNeeded : options_->OEMFileNames ? kVersionOem : kVersionAnsi;
     item.VersionMadeBy = options_->OEMFileNames ? kVersionOem : kVersionAnsi;
     item.Flags = Password.empty() ? 0 : kFlagEncrypted;
-    item.ModTime = static_cast<uint16_t>(static_cast<uint32_t>(dosTime) & 0xFFFF);
-    item.ModDate = static_cast<uint16_t>(static_cast<uint32_t>(dosTime) >> 16);
-    item.Crc32 = 0xFFFFFFFF;
-    item.NameLength = static_cast<uint16_t>(std::min<size_t>(stored.size(), 0xFFFF));
-    item.ExternalAttributes = attributes;
-    if (isDirectory) {
+    item.ModTime = static_cast<uint16_t>(static_cast<uint32_t>(DosTime) & 0xFFFF);
+    item.ModDate = static_cast<uint16_t>(static_cast<uint32_t>(DosTime) >> 16);
+    item.Crc32 = 0xFFFFFFFF;  // stands in until the data are written
+    item.NameLength = static_cast<uint16_t>(std::min<size_t>(Stored.size(), 0xFFFF));
+    item.ExternalAttributes = Attributes;
+    if (IsDirectory) {
         item.CompressionMethod = 0;
         item.Crc32 = 0;
         item.Flags = kDirectoryFlags;
     }
+}
+
+void TZABaseArchiver::FillItemFromFile(int32_t Index, const std::string& Path, bool FromDisk)
+{
+    std::string stored = MakeStoredName(Path, rtl::GetCurrentDir(), options_->StorePath);
+    if (stored.empty())
+        return;
+    const TSourceFacts facts = FactsOf(Path, FromDisk);
+    if (FromDisk && facts.IsDirectory)
+        stored += '/';
+    FillEntry(Index, stored, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -236,6 +259,19 @@ void TZABaseArchiver::EndUpdate()
         CommitUpdate();
 }
 
+// The index of the entry named stored, made at the end of the directory when there is none.
+int32_t TZABaseArchiver::EntryForName(const std::string& Stored, bool& Existing)
+{
+    TZADirArray& dir = DirManager->CurrentDir;
+    int32_t index = dir.IndexOfName(Stored);
+    Existing = index >= 0;
+    if (!Existing) {
+        index = dir.Count();
+        dir.Resize(index + 1);
+    }
+    return index;
+}
+
 int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Operation)
 {
     if (!InUpdate())
@@ -243,17 +279,13 @@ int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Op
     std::string stored = MakeStoredName(Path, rtl::GetCurrentDir(), options_->StorePath);
     if (stored.empty())
         return -1;
-    if (DirExists(Path))
+    const TSourceFacts facts = FactsOf(Path, true);
+    if (facts.IsDirectory)
         stored += '/';
-    TZADirArray& dir = DirManager->CurrentDir;
-    int32_t index = dir.IndexOfName(stored);
-    const bool existing = index >= 0;
-    if (!existing) {
-        index = dir.Count();
-        dir.Resize(index + 1);
-    }
-    FillItemFromFile(index, Path, true);
-    dir.ItemAt(index).PendingOperation = Operation == poMove ? poMove : existing ? poUpdate : poAdd;
+    bool existing = false;
+    const int32_t index = EntryForName(stored, existing);
+    FillEntry(index, stored, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
+    DirManager->CurrentDir.ItemAt(index).PendingOperation = Operation == poMove ? poMove : existing ? poUpdate : poAdd;
     return index;
 }
 
@@ -264,24 +296,10 @@ int32_t TZABaseArchiver::AddStream(const std::string& Name, std::shared_ptr<rtl:
     const std::string stored = SafeComponents(Name);
     if (stored.empty() || !Source)
         return -1;
-    TZADirArray& dir = DirManager->CurrentDir;
-    int32_t index = dir.IndexOfName(stored);
-    const bool existing = index >= 0;
-    if (!existing) {
-        index = dir.Count();
-        dir.Resize(index + 1);
-    }
-    dir.RenameItem(index, stored);
-    FillItemFromFile(index, stored, false);
-    dir.RenameItem(index, stored);  // the name as given, not made from the current folder
-    TDirItem& item = dir.ItemAt(index);
-    item.NameLength = static_cast<uint16_t>(std::min<size_t>(stored.size(), 0xFFFF));
-    item.ExternalAttributes = kAttrArchive;
-    item.CompressionMethod = static_cast<uint16_t>(std::max<int16_t>(CompressionMethod, 0));
-    item.CompressionMode = compressionMode_;
-    item.Crc32 = 0xFFFFFFFF;
-    item.Flags = Password.empty() ? 0 : kFlagEncrypted;
-    item.SourceFileName = stored;
+    bool existing = false;
+    const int32_t index = EntryForName(stored, existing);
+    FillEntry(index, stored, stored, false, NowAsDosTime(), kAttrArchive);
+    TDirItem& item = DirManager->CurrentDir.ItemAt(index);
     item.SourceStream = std::move(Source);
     item.PendingOperation = existing ? poUpdate : poAdd;
     return index;
@@ -296,10 +314,9 @@ TDirItem& TZABaseArchiver::UpdateItem(int32_t Index, const std::string& Path)
         throw EZAException::CreateWithCode(24, this);
     // An update refreshes the data; the entry keeps the name it has in the archive.
     const std::string name = dir.ItemAt(Index).FileName;
-    FillItemFromFile(Index, Path, true);
-    dir.RenameItem(Index, name);
+    const TSourceFacts facts = FactsOf(Path, true);
+    FillEntry(Index, name, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
     TDirItem& item = dir.ItemAt(Index);
-    item.NameLength = static_cast<uint16_t>(std::min<size_t>(name.size(), 0xFFFF));
     item.PendingOperation = poUpdate;
     return item;
 }

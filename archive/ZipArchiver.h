@@ -401,6 +401,11 @@ public:
     // Removes entry Index from the directory inside a batch (code 22 outside one, 21 bad index).
     void DeleteItem(int32_t Index);
     void DeleteStep(int32_t Index) { DeleteItem(Index); }
+    // Sets every field of entry Index for a new write of Source under the name Stored.
+    void FillEntry(int32_t Index, const std::string& Stored, const std::string& Source, bool IsDirectory,
+        int32_t DosTime, uint32_t Attributes);
+    // The entry named Stored, or a new one at the end of the directory (Existing tells which).
+    int32_t EntryForName(const std::string& Stored, bool& Existing);
     // End of compression and updating
 
     // --- Selection and processing (ZAProcess.cpp) ------------------------------------------------

@@ -137,6 +137,58 @@ TEST_F(Interop, Zip64AlwaysWritesZip64RecordsOtherToolsRead)
     EXPECT_EQ(item.UncompressedSize, kNo32);
     EXPECT_EQ(item.LocalHeaderOffset, kNo32);
     EXPECT_EQ(item.UncompressedSize64(), 1500000);
+    // The local header carries the 20-byte ZIP64 block with both sizes.
+    const std::string bytes = Get("z64.zip");
+    const size_t local = static_cast<size_t>(item.LocalHeaderOffset64());
+    EXPECT_EQ(static_cast<uint8_t>(bytes[local + 4]), 45);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[local + 28]), 20);
+    EXPECT_EQ(bytes.substr(local + 18, 8), std::string(8, '\xFF'));
+}
+
+// Entries written with data descriptors (zipfile writing to a pipe) keep their descriptors when a
+// commit copies them, and an archive behind a stub keeps the stub.
+TEST_F(Interop, CopiedEntriesKeepDescriptorsAndStubs)
+{
+    if (!HaveTool("unzip"))
+        GTEST_SKIP() << "unzip is needed";
+    const std::string zipFile = Quote(Path("d.zip"));
+    ASSERT_EQ(RunCommand("python3 -c " +
+                         Quote("import zipfile,sys\n"
+                               "with zipfile.ZipFile(sys.stdout.buffer,'w',zipfile.ZIP_DEFLATED) as z:\n"
+                               "  z.writestr('one.txt','first'*100)\n"
+                               "  z.writestr('two.txt','second'*100)\n"
+                               "  z.writestr('three.txt','third')\n") +
+                         " | cat > " + zipFile),
+              0);
+    TZipArchiver zip;
+    zip.FileName = Path("d.zip");
+    zip.OpenArchive();
+    ASSERT_NE(zip.DirManager->CurrentDir.ItemAt(1).Flags & 8, 0);
+    zip.BeginUpdate();
+    zip.DeleteItem(0);
+    zip.CloseArchive();
+    std::string out;
+    EXPECT_EQ(RunCommand("unzip -t " + zipFile, &out), 0) << out;
+    EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+    out.clear();
+    EXPECT_EQ(RunCommand("unzip -p " + zipFile + " two.txt three.txt", &out), 0);
+    std::string expected;
+    for (int i = 0; i < 100; ++i)
+        expected += "second";
+    EXPECT_EQ(out, expected + "third");
+
+    MakeArchive("s.zip", files_, 6);
+    Put("stubbed.zip", std::string(1000, 'S') + Get("s.zip"));
+    zip.FileName = Path("stubbed.zip");
+    zip.OpenArchive();
+    zip.BeginUpdate();
+    zip.DeleteItem(1);
+    zip.CloseArchive();
+    EXPECT_EQ(Get("stubbed.zip").substr(0, 1000), std::string(1000, 'S'));
+    out.clear();
+    EXPECT_EQ(RunCommand("unzip -t " + Quote(Path("stubbed.zip")), &out), 0) << out;
+    EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+    EXPECT_EQ(PythonCheck("stubbed.zip"), "ok 3\n");
 }
 
 TEST_F(Interop, MoreThan65535EntriesGetTheZip64EndRecord)

@@ -114,7 +114,8 @@ std::string TextBytes(size_t n)
 
 int RunCommand(const std::string& command, std::string* out)
 {
-    FILE* pipe = popen((command + (out != nullptr ? " 2>&1" : " >/dev/null 2>&1")).c_str(), "r");
+    const std::string redirect = out != nullptr ? " 2>&1" : " >/dev/null 2>&1";
+    FILE* pipe = popen(("(" + command + ")" + redirect).c_str(), "r");
     if (pipe == nullptr)
         return -1;
     char buffer[4096];
