@@ -1,5 +1,7 @@
 # The viewer's main window. The skin (config.ncf and face.dat) gives every picture, places the
-# pieces and sets the minimum size; this is the design they start from.
+# pieces and sets the minimum size; this is the design they start from. The minimum size enlarges
+# the 892 x 673 client area to 900 x 700 as the window is made, so the pieces anchored right or at
+# the bottom are placed against that size.
 object Form1: TForm1
   BorderStyle = bsNone
   Caption = "Ордалион"
@@ -18,7 +20,7 @@ object Form1: TForm1
   object header: TImage
     Left = 0
     Top = 0
-    Width = 892
+    Width = 900
     Height = 30
     Stretch = True
     Anchors = [akLeft, akTop, akRight]
@@ -28,7 +30,7 @@ object Form1: TForm1
   object bg_top: TImage
     Left = 0
     Top = 30
-    Width = 892
+    Width = 900
     Height = 10
     Stretch = True
     Anchors = [akLeft, akTop, akRight]
@@ -43,7 +45,7 @@ object Form1: TForm1
     OnDblClick = ico_maxClick
   end
   object bg_tr: TImage
-    Left = 882
+    Left = 890
     Top = 30
     Width = 10
     Height = 10
@@ -63,19 +65,19 @@ object Form1: TForm1
     Left = 0
     Top = 50
     Width = 10
-    Height = 583
+    Height = 610
     Anchors = [akLeft, akTop, akBottom]
   end
   object bg_lb: TImage
     Left = 0
-    Top = 633
+    Top = 660
     Width = 10
     Height = 10
     AutoSize = True
     Anchors = [akLeft, akBottom]
   end
   object bg_rt: TImage
-    Left = 882
+    Left = 890
     Top = 40
     Width = 10
     Height = 10
@@ -83,15 +85,15 @@ object Form1: TForm1
     Anchors = [akTop, akRight]
   end
   object bg_r: TImage
-    Left = 882
+    Left = 890
     Top = 50
     Width = 10
-    Height = 583
+    Height = 610
     Anchors = [akTop, akRight, akBottom]
   end
   object bg_rb: TImage
-    Left = 882
-    Top = 633
+    Left = 890
+    Top = 660
     Width = 10
     Height = 10
     AutoSize = True
@@ -99,23 +101,23 @@ object Form1: TForm1
   end
   object bg_bot: TImage
     Left = 0
-    Top = 643
-    Width = 892
+    Top = 670
+    Width = 900
     Height = 30
     Stretch = True
     Anchors = [akLeft, akRight, akBottom]
   end
   object bg_bl: TImage
     Left = 0
-    Top = 643
+    Top = 670
     Width = 10
     Height = 30
     AutoSize = True
     Anchors = [akLeft, akBottom]
   end
   object bg_br: TImage
-    Left = 882
-    Top = 643
+    Left = 890
+    Top = 670
     Width = 10
     Height = 30
     AutoSize = True
@@ -138,7 +140,7 @@ object Form1: TForm1
     OnMouseDown = headerMouseDown
   end
   object ico_min: TImage
-    Left = 829
+    Left = 837
     Top = 0
     Width = 21
     Height = 21
@@ -149,7 +151,7 @@ object Form1: TForm1
     OnClick = ico_minClick
   end
   object ico_max: TImage
-    Left = 850
+    Left = 858
     Top = 0
     Width = 21
     Height = 21
@@ -160,7 +162,7 @@ object Form1: TForm1
     OnClick = ico_maxClick
   end
   object ico_clo: TImage
-    Left = 871
+    Left = 879
     Top = 0
     Width = 21
     Height = 21
@@ -171,8 +173,8 @@ object Form1: TForm1
     OnClick = ico_cloClick
   end
   object _resizer: TImage
-    Left = 877
-    Top = 658
+    Left = 885
+    Top = 685
     Width = 15
     Height = 15
     AutoSize = True
@@ -250,7 +252,7 @@ object Form1: TForm1
     OnClick = Sound_pauseClick
   end
   object videocenter: TPanel
-    Left = 126
+    Left = 130
     Top = 40
     Width = 640
     Height = 480
@@ -264,8 +266,8 @@ object Form1: TForm1
   object datacenter: TWebBrowser
     Left = 10
     Top = 40
-    Width = 872
-    Height = 603
+    Width = 880
+    Height = 630
     Anchors = [akLeft, akTop, akRight, akBottom]
     OnBeforeNavigate2 = datacenterBeforeNavigate2
     OnDocumentComplete = datacenterDocumentComplete

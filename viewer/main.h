@@ -15,9 +15,9 @@
 #include "platform/forms/image.h"
 #include "platform/forms/panel.h"
 #include "platform/forms/timer.h"
+#include "platform/media/mediaplayer.h"
 #include "platform/rtl/locks.h"
 #include "platform/web/webbrowser.h"
-#include "viewer/player.h"
 #include "viewer/types.h"
 
 namespace viewer {
@@ -32,6 +32,12 @@ using forms::TCloseAction;
 using forms::TMouseButton;
 using forms::TObject;
 using forms::TShiftState;
+// The player's modes and reports, as the viewer's code names them.
+using forms::TMPModes;
+using forms::mpNotReady, forms::mpStopped, forms::mpPlaying, forms::mpRecording, forms::mpSeeking, forms::mpPaused,
+    forms::mpOpen;
+using forms::TMPNotifyValues;
+using forms::nvSuccessful, forms::nvSuperseded, forms::nvAborted, forms::nvFailure;
 
 class TForm1 : public forms::TForm {
 public:
@@ -68,7 +74,7 @@ public:
     forms::TImage* sound_but = nullptr;
     forms::TImage* Sound_play = nullptr;
     forms::TImage* Sound_pause = nullptr;
-    TMediaPlayer* music_but = nullptr;
+    forms::TMediaPlayer* music_but = nullptr;
     forms::TPanel* videocenter = nullptr;
     forms::TTimer* volume_upper = nullptr;
     forms::TTimer* volume_downer = nullptr;
@@ -146,8 +152,8 @@ public:
     void RunProgram(const std::string& CommandLine);
 
     // ---- background music, clips and volume (main_media.cpp) ----
-    void SetMusicVolume(TMediaPlayer* Player, int Value);
-    int GetMusicVolume(TMediaPlayer* Player);
+    void SetMusicVolume(forms::TMediaPlayer* Player, int Value);
+    int GetMusicVolume(forms::TMediaPlayer* Player);
     bool PageHasVideo(const std::string& PageName);
     void VideoPageRule(const std::string& PageName);
     void StartBackgroundMusic();

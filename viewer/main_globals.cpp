@@ -69,7 +69,7 @@ public:
 
 void RegisterMainWindowClasses() {
     forms::RegisterWebBrowserClass();
-    TMediaPlayer::RegisterClass();
+    forms::RegisterMediaPlayerClass();
     forms::RegisterComponentClass("TXPManifest", [](forms::TComponent* owner) { return new TXPManifest(owner); });
 }
 

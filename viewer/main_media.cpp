@@ -1,6 +1,6 @@
 // Clips, background music and volume as far as navigation needs them: a clip takes the browser's
-// place in the video panel and becomes the current document. Music, the slider and the wave-out
-// volume do nothing yet.
+// place in the video panel, plays there and becomes the current document. Music, the slider and
+// the wave-out volume do nothing yet.
 #include "platform/forms/panel.h"
 #include "viewer/main.h"
 
@@ -13,14 +13,14 @@ void TForm1::PlayVideo(const std::string& ClipName) {
     videocenter->Show();
     music_but->FileName = AppDir + "data\\" + ClipName;
     music_but->Open();
-    music_but->DisplayRect = forms::TRect{left, top, 640, 480};
+    music_but->SetDisplayRect(forms::TRect{left, top, 640, 480});
     music_but->Play();
     CurrentDoc = {ClipName, 1};
 }
 
-void TForm1::SetMusicVolume(TMediaPlayer*, int) {}
+void TForm1::SetMusicVolume(forms::TMediaPlayer*, int) {}
 
-int TForm1::GetMusicVolume(TMediaPlayer*) { return 0; }
+int TForm1::GetMusicVolume(forms::TMediaPlayer*) { return 0; }
 
 bool TForm1::PageHasVideo(const std::string&) { return false; }
 

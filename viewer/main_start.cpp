@@ -141,7 +141,7 @@ void TForm1::FormClose(TObject*, TCloseAction& Action) {
     if (FClosing) return;
     FClosing = true;
     TerminateOnExit endApplication;
-    if (music_but->Mode() == mpOpen) music_but->Close();
+    if (music_but->Mode() == forms::mpOpen) music_but->Close();
     std::string page = CurrentDoc.Path;
     if (int at = rtl::Pos("data\\", page); at > 0) page = rtl::Copy(page, at + 5, 9999);
     std::string lastPage;

@@ -4,6 +4,7 @@
 
 #include "platform/forms/application.h"
 #include "platform/gtk/gtk_backend.h"
+#include "platform/media/system_media.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/web/webkit_browser.h"
@@ -17,6 +18,7 @@ int main() {
         return 1;
     }
     web::UseWebKitBrowsers();
+    media::UseSystemMedia();
     forms::TApplication& application = forms::Application();
     application.Title = rtl::Ru("Зарвелин");
     try {

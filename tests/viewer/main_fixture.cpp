@@ -10,6 +10,7 @@
 #include "platform/forms/bitmap.h"
 #include "platform/forms/bmp.h"
 #include "platform/forms/formdesc.h"
+#include "platform/media/fake_media.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
 #include "viewer/facefile.h"
@@ -47,6 +48,7 @@ void ViewerTest::SetUp() {
     forms::SetResourcesFolder(rtl::FromNativePath(TOME_TEST_RESOURCES));
     rtl::SetDialogService(&dialogs_);
     web::UseFakeWebBrowsers();
+    media::UseFakeMedia();
     ResetMainState();
     ResetPrepareState();
     SplashPauseMs = 0;

@@ -21,6 +21,7 @@ protected:
         WriteSkin({Button("html", "index.html"), Button("avi", "clips\\film.avi", 60)});
         WritePage("index.html", "index");
         WritePage("frew.html", "bye");
+        WriteBookFile("data/clips/film.avi", "RIFF....AVI ");
         Start();
         ASSERT_EQ(CurrentDoc.Path, "index.html");
     }
@@ -210,7 +211,6 @@ TEST_F(NavigateTest, ClipTakesTheBrowsersPlaceUntilTheNextPage) {
 }
 
 TEST_F(NavigateTest, ReloadOnAClipReplaysItInsteadOfComposingIt) {
-    WriteBookFile("data/clips/film.avi", "RIFF....AVI ");
     Form1->testbuttonClick(ButtonImages[1]);
     std::string composed = ReadBookFile("data/tomeview.tmp");
     size_t loads = LoadCount();

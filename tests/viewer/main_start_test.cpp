@@ -346,13 +346,5 @@ TEST_F(CloseTest, ClosingRunsOnceWhenNothingCanBeShown) {
     EXPECT_EQ(CurrentDoc.Path, "");
 }
 
-TEST_F(CloseTest, ClosingClosesAnOpenPlayer) {
-    WriteBasicBook();
-    Start();
-    Form1->music_but->Open();
-    Form1->Close();
-    EXPECT_EQ(Form1->music_but->Mode(), mpNotReady);
-}
-
 }  // namespace
 }  // namespace viewertest

@@ -3,7 +3,7 @@ tome_add_test(viewer_gui_tests
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/gui/gui_env.cpp
     ${CMAKE_CURRENT_LIST_DIR}/viewer_gui_test.cpp
-  LIBS tome_viewer tome_gtk tome_web
+  LIBS tome_viewer tome_gtk tome_web tome_media
   LABELS gui)
 target_compile_definitions(viewer_gui_tests PRIVATE
   TOME_BOOK_DIR="${CMAKE_BINARY_DIR}/book"
