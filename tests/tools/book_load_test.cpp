@@ -95,7 +95,9 @@ TEST_F(BookLoadTest, SkinLoadsWithoutAMessage) {
         EXPECT_GE(viewer::ButtonImages[i]->Left(), 0) << i;
         EXPECT_LE(viewer::ButtonImages[i]->Left() + 40, f.ClientWidth()) << i;
     }
-    // The search box sits inside its picture, right of the left-hand buttons.
+    // The search box sits inside its picture in the tool band, right of the left-hand buttons.
+    EXPECT_EQ(f.searcher->Top(), 40 + 14);
+    EXPECT_EQ(f.searcher_img->Top(), 40 + 9);
     EXPECT_GT(f.searcher->Left(), f.searcher_img->Left());
     EXPECT_LT(f.searcher->Left() + f.searcher->Width(), f.searcher_img->Left() + f.searcher_img->Width());
     EXPECT_GT(f.searcher_img->Left(), viewer::ButtonImages[7]->Left() + 40);
