@@ -301,6 +301,7 @@ int32_t TZABaseArchiver::AddStream(const std::string& Name, std::shared_ptr<rtl:
     FillEntry(index, stored, stored, false, NowAsDosTime(), kAttrArchive);
     TDirItem& item = DirManager->CurrentDir.ItemAt(index);
     item.SourceStream = std::move(Source);
+    item.OwnsSourceStream = true;  // the archiver lets go of it once it is written
     item.PendingOperation = existing ? poUpdate : poAdd;
     return index;
 }
@@ -392,19 +393,21 @@ public:
             stream_ = file_.get();
         }
     }
-    ~TEntrySource() { Release(); }
+    ~TEntrySource() { Release(false); }
     TEntrySource(const TEntrySource&) = delete;
     TEntrySource& operator=(const TEntrySource&) = delete;
 
     rtl::TStream* Stream() const { return stream_; }
     int64_t Size() const { return stream_ != nullptr ? std::max<int64_t>(stream_->Size(), 0) : 0; }
 
-    void Release()
+    // Closes a file opened here. A stream the entry owns is let go once its data are written;
+    // otherwise (a caller's stream, or a write to be retried) it gets its position back.
+    void Release(bool written)
     {
         if (file_) {
             file_.reset();
         } else if (stream_ != nullptr) {
-            if (item_.OwnsSourceStream)
+            if (written && item_.OwnsSourceStream)
                 item_.SourceStream.reset();
             else
                 stream_->Seek(notedPosition_, rtl::soBeginning);
@@ -703,40 +706,44 @@ bool TUpdateCommit::WriteAnew(int index)
     if (a_.CancelRequested)
         return false;
 
-    rtl::TStream& archive = Target();
-    const int64_t entryStart = archive.Seek(0, rtl::soEnd);
+    // Volumes take an entry only once it is complete: it is written to a file of its own first.
+    std::unique_ptr<TTempFile> entryFile;
+    rtl::TStream* target = nullptr;
+    int64_t entryStart = 0;
+    if (volumes_) {
+        entryFile = std::make_unique<TTempFile>(a_.MakeTempFileName());
+        if (entryFile->Name().empty())
+            throw EZAException::CreateWithCodeFmt(19, {a_.TempDir}, &a_);
+        entryFile->stream_ = std::make_unique<rtl::TFileStream>(entryFile->Name(), rtl::fmOpenReadWrite);
+        target = entryFile->stream_.get();
+    } else {
+        target = &Target();
+        entryStart = target->Seek(0, rtl::soEnd);
+    }
+    const auto dropPartialEntry = [&] {
+        target->Seek(entryStart, rtl::soBeginning);
+        target->SetSize(entryStart);
+    };
+
+    bool cancelled = false;
     try {
         item.HasZip64Extra = false;
         TEntrySource source(a_, item);
-        bool cancelled = false;
-        if (volumes_) {
-            TTempFile entryFile(a_.MakeTempFileName());
-            if (entryFile.Name().empty())
-                throw EZAException::CreateWithCodeFmt(19, {item.SourceFileName}, &a_);
-            entryFile.stream_ = std::make_unique<rtl::TFileStream>(entryFile.Name(), rtl::fmOpenReadWrite);
-            WriteEntryTo(item, source, *entryFile.stream_, cancelled);
-            source.Release();
-            if (cancelled)
-                return false;
-            if (!MoveIntoVolumes(item, *entryFile.stream_)) {
-                action_ = fxaAbort;
-                return false;
-            }
-        } else {
-            WriteEntryTo(item, source, archive, cancelled);
-            source.Release();
-            if (cancelled) {
-                archive.SetSize(entryStart);
-                return false;
-            }
-        }
+        WriteEntryTo(item, source, *target, cancelled);
+        source.Release(!cancelled);
     } catch (const EZAException& e) {
-        if (!volumes_) {
-            archive.Seek(entryStart, rtl::soBeginning);
-            archive.SetSize(entryStart);
-        }
+        dropPartialEntry();
         a_.DoOnProcessFileFailure(op == poUpdate ? item.FileName : item.SourceFileName, op, e.NativeError,
                                   e.ErrorCode, e.Message(), action_);
+        return false;
+    }
+    if (cancelled) {
+        dropPartialEntry();
+        return false;
+    }
+    // A failure while the entry goes into the volumes is not the entry's: it ends the commit.
+    if (volumes_ && !MoveIntoVolumes(item, *target)) {
+        action_ = fxaAbort;
         return false;
     }
     if (op == poMove && !item.IsDirectory())

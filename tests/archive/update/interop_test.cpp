@@ -298,4 +298,12 @@ TEST_F(Interop, SplitOutputReadsBackThroughTheLibrary)
     reader.CloseArchive();
     for (const std::string& file : files_)
         EXPECT_EQ(Get("out/" + file), Get(file)) << file;
+
+    // An existing multi-volume archive is not modified: the commit refuses and changes nothing.
+    const std::string last = Get("split.zip");
+    reader.OpenArchive();
+    reader.BeginUpdate();
+    reader.DeleteItem(0);
+    EXPECT_EQ(NativeErrorOf([&] { reader.CloseArchive(); }), 52);
+    EXPECT_EQ(Get("split.zip"), last);
 }
