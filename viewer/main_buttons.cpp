@@ -6,7 +6,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/process.h"
 #include "platform/rtl/sysutils.h"
-#include "viewer/favorites_calls.h"
+#include "viewer/bindings.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
 

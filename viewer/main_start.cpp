@@ -9,7 +9,7 @@
 #include "platform/rtl/process.h"
 #include "platform/rtl/registry.h"
 #include "platform/rtl/sysutils.h"
-#include "viewer/favorites_calls.h"
+#include "viewer/bindings.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
