@@ -497,6 +497,7 @@ private:
     rtl::TStream* oldStream_ = nullptr;
     std::unique_ptr<rtl::TStream> target_;  // the new archive (memory or a temporary file)
     std::unique_ptr<TTempFile> tempFile_;  // the new archive of a file archive
+    std::filesystem::path realArchive_;     // the file it replaces
     bool volumes_ = false;
     std::unique_ptr<rtl::TMemoryStream> diskBuffer_;
     TZAAction action_ = fxaIgnore;
@@ -642,8 +643,15 @@ void TUpdateCommit::PrepareFile()
     if (a_.InMemory() || a_.FileName.empty()) {
         target_ = std::make_unique<rtl::TMemoryStream>();
     } else {
-        const std::string folder = rtl::ExtractFilePath(a_.FileName);
-        const std::string name = rtl::GetTempFileName(folder.empty() ? rtl::GetCurrentDir() : folder, "FC");
+        // The new archive is made beside the file it replaces (a link is followed to it), so the
+        // final rename stays on one file system.
+        const std::filesystem::path native = rtl::ToNativePath(a_.FileName);
+        std::error_code error;
+        realArchive_ = std::filesystem::canonical(native, error);
+        if (error)
+            realArchive_ = native;
+        const std::string folder = rtl::FromNativePath(realArchive_.parent_path().string());
+        const std::string name = rtl::GetTempFileName(folder, "FC");
         if (name.empty())
             throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
         tempFile_ = std::make_unique<TTempFile>(name);
@@ -998,7 +1006,7 @@ void TUpdateCommit::Install()
     tempFile_->stream_->Flush();
     tempFile_->stream_.reset();
     const std::filesystem::path nativeTemp = rtl::ToNativePath(tempFile_->Name());
-    const std::filesystem::path nativeArchive = rtl::ToNativePath(a_.FileName);
+    const std::filesystem::path& nativeArchive = realArchive_;
     std::error_code error;
     const auto permissions = std::filesystem::status(nativeArchive, error).permissions();
     if (!error)

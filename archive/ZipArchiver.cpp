@@ -212,8 +212,12 @@ void TZABaseArchiver::CheckNoUpdate() const
 
 void TZABaseArchiver::DropPendingUpdate()
 {
-    if (PendingUpdateCount > 0)
+    if (PendingUpdateCount > 0) {
         PendingUpdateCount = 0;
+        // The dropped changes leave the directory in memory as the archive file holds it.
+        if (DirManager)
+            DirManager->CurrentDir.CopyFrom(DirManager->BackupDir);
+    }
 }
 
 void TZABaseArchiver::LockArchivers()

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "archive/ZAStrFunc.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
 #include "tests/archive/update/update_fixture.h"
@@ -362,6 +363,64 @@ TEST_F(Commit, MovedFilesAreDeletedOnlyOnceTheArchiveHoldsThem)
     zip.CloseArchive();
     EXPECT_FALSE(std::filesystem::exists(Path("m.txt")));
     EXPECT_EQ(ReadBack("t.zip")[3].second, "moved");
+}
+
+TEST_F(Commit, ADroppedBatchGivesBackTheStoredDirectory)
+{
+    TZipArchiver zip;
+    Open(zip);
+    zip.DeleteItem(0);
+    zip.DropPendingUpdate();
+    ASSERT_EQ(zip.DirManager->CurrentDir.Count(), 3);
+    EXPECT_EQ(zip.DirManager->CurrentDir.ItemAt(0).FileName, "a.txt");
+    zip.CloseArchive();
+    ExpectUntouched();
+}
+
+TEST_F(Commit, AnArchiveReachedThroughALinkIsReplacedBehindTheLink)
+{
+    std::filesystem::create_directories(Path("real"));
+    std::filesystem::rename(Path("t.zip"), Path("real/t.zip"));
+    std::filesystem::create_symlink(Path("real/t.zip"), Path("t.zip"));
+    std::filesystem::permissions(Path("real/t.zip"), std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::owner_write |
+                                                         std::filesystem::perms::group_read);
+    TZipArchiver zip;
+    Open(zip);
+    zip.DeleteItem(2);
+    zip.CloseArchive();
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("t.zip")));
+    EXPECT_EQ(ReadBack("t.zip").size(), 2u);
+    EXPECT_EQ(std::filesystem::status(Path("real/t.zip")).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.bin", "c.txt", "real", "real/t.zip", "t.zip"}));
+}
+
+TEST_F(Commit, NamesOutsideAsciiRoundTripInTheOemCodePage)
+{
+    const std::string name = rtl::Ru("Папка/Файл ё.txt");
+    for (bool oem : {true, false}) {
+        TZipArchiver zip;
+        zip.Options().OEMFileNames = oem;
+        Open(zip);
+        auto data = std::make_shared<rtl::TMemoryStream>();
+        data->WriteBuffer("x", 1);
+        zip.AddStream(name, data);
+        zip.CloseArchive();
+        TZipArchiver reader;
+        reader.Options().OEMFileNames = oem;
+        reader.FileName = Path("t.zip");
+        reader.OpenArchiveWithMode(ZA_MODE_READONLY);
+        EXPECT_EQ(reader.DirManager->CurrentDir.ItemAt(3).FileName, name);
+        reader.CloseArchive();
+        const std::string bytes = Get("t.zip");
+        EXPECT_EQ(bytes.find(oem ? name : rtl::AnsiToOem(name)), std::string::npos);
+        EXPECT_NE(bytes.find(oem ? rtl::AnsiToOem(name) : name), std::string::npos);
+        Open(zip);
+        zip.DeleteItem(3);
+        zip.CloseArchive();
+    }
 }
 
 TEST_F(Commit, ReadOnlyArchivesRefuseABatch)

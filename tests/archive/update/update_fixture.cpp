@@ -53,7 +53,7 @@ std::vector<std::string> UpdateTest::Listing() const
 {
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(dir_))
-        names.push_back(fs::relative(entry.path(), dir_).string());
+        names.push_back(entry.path().lexically_relative(dir_).string());
     std::sort(names.begin(), names.end());
     return names;
 }
