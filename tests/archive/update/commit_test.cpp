@@ -365,6 +365,32 @@ TEST_F(Commit, MovedFilesAreDeletedOnlyOnceTheArchiveHoldsThem)
     EXPECT_EQ(ReadBack("t.zip")[3].second, "moved");
 }
 
+TEST_F(Commit, ProgressEventsNameEachEntryWrittenAnew)
+{
+    Put("d.txt", "fourth");
+    std::vector<std::string> log;
+    TZipArchiver zip;
+    zip.OnOverallProgress = [&](TZABaseArchiver*, double progress, TZAProcessOperation op, TZAProgressPhase phase,
+                                bool&) {
+        if (phase != ppProcess)
+            log.push_back("overall " + std::to_string(int(op)) + " " + std::to_string(int(progress)));
+    };
+    zip.OnFileProgress = [&](TZABaseArchiver*, const std::string& name, double progress, TZAProcessOperation op,
+                             TZAProgressPhase phase, bool&) {
+        if (phase != ppProcess)
+            log.push_back(name + " " + std::to_string(int(op)) + " " + std::to_string(int(progress)));
+    };
+    Open(zip);
+    zip.UpdateItem(1, Path("b.bin"));
+    zip.AddFile("d.txt");
+    zip.CloseArchive();
+    const std::vector<std::string> expected = {"overall 3 0", "b.bin 3 0", "b.bin 3 100", "d.txt 0 0",
+                                               "d.txt 0 100", "overall 3 100"};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(zip.ProcessedFileCount, 2);
+    EXPECT_EQ(zip.ProcessedFileNo, 3);  // the copied c.txt counts too
+}
+
 TEST_F(Commit, ADroppedBatchGivesBackTheStoredDirectory)
 {
     TZipArchiver zip;

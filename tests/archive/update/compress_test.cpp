@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "archive/ZACrypt.h"
 #include "archive/ZAZlib.h"
 #include "platform/rtl/streams.h"
@@ -206,4 +208,73 @@ TEST_F(CompressFile, DeflateBlockOutputNeverOverflowsItsBuffer)
     ASSERT_TRUE(zip_.CompressFile(source, dest, item));
     EXPECT_GT(dest.Size(), static_cast<int64_t>(noise.size()));
     EXPECT_EQ(RawInflate(BytesOf(dest)), noise);
+}
+
+namespace {
+
+// size bytes of zeros, produced on demand.
+class TZeroStream : public rtl::TStream {
+public:
+    explicit TZeroStream(int64_t size) : size_(size) {}
+    int64_t Read(void* buffer, int64_t count) override
+    {
+        const int64_t n = std::max<int64_t>(0, std::min(count, size_ - position_));
+        std::memset(buffer, 0, static_cast<size_t>(n));
+        position_ += n;
+        return n;
+    }
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override
+    {
+        position_ = origin == rtl::soBeginning ? offset : origin == rtl::soCurrent ? position_ + offset : size_ + offset;
+        return position_;
+    }
+    int64_t Size() override { return size_; }
+    void SetSize(int64_t) override {}
+
+private:
+    int64_t size_;
+    int64_t position_ = 0;
+};
+
+// Counts what is written and keeps nothing.
+class TCountingStream : public TZeroStream {
+public:
+    TCountingStream() : TZeroStream(0) {}
+    int64_t Write(const void*, int64_t count) override
+    {
+        written_ += count;
+        return count;
+    }
+    int64_t Written() const { return written_; }
+
+private:
+    int64_t written_ = 0;
+};
+
+}  // namespace
+
+// A source past 4 GiB needs the ZIP64 sizes: with ZIP64 disabled that is code 41, raised once all
+// the data were written; otherwise the entry carries them.
+TEST_F(CompressFile, SourcesPast4GiBNeedZip64)
+{
+    constexpr int64_t kSize = (int64_t{1} << 32) + 10;
+    for (TZip64Mode mode : {zmDisabled, zmAuto}) {
+        zip_.Zip64Mode = mode;
+        TZeroStream source(kSize);
+        TCountingStream dest;
+        TDirItem item = EntryFor(0);
+        if (mode == zmDisabled) {
+            EXPECT_EQ(NativeErrorOf([&] { zip_.CompressFile(source, dest, item); }), 41);
+            EXPECT_EQ(dest.Written(), kSize);
+            continue;
+        }
+        ASSERT_TRUE(zip_.CompressFile(source, dest, item));
+        EXPECT_TRUE(item.HasZip64Extra);
+        EXPECT_EQ(item.UncompressedSize, kNo32);
+        EXPECT_EQ(item.CompressedSize, kNo32);
+        EXPECT_EQ(item.Zip64UncompressedSize, kSize);
+        EXPECT_EQ(item.Zip64CompressedSize, kSize);
+        EXPECT_EQ(item.Crc32, 0x6B87B1ECu);  // zlib.crc32 of that many zeros
+    }
 }
