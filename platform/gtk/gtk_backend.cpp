@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "platform/forms/application.h"
+#include "platform/gtk/checkbox_peer.h"
 #include "platform/gtk/cursors.h"
 #include "platform/gtk/dialogs.h"
 #include "platform/gtk/native_peers.h"
@@ -49,6 +50,12 @@ std::unique_ptr<forms::IEditPeer> GtkBackend::CreateEditPeer(forms::TEdit& edit,
 
 std::unique_ptr<forms::IPanelPeer> GtkBackend::CreatePanelPeer(forms::TPanel& panel, forms::IWindowPeer& window) {
     return NewPanelPeer(panel, window);
+}
+
+std::unique_ptr<forms::IControlPeer> GtkBackend::CreateNativePeer(const std::string& kind, forms::TWinControl& control,
+                                                                  forms::IWindowPeer& window) {
+    if (kind == forms::kCheckBoxPeerKind) return NewCheckBoxPeer(control, window);
+    return nullptr;
 }
 
 forms::TRect GtkBackend::WorkArea() {

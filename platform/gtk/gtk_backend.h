@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "platform/forms/backend.h"
 
@@ -18,6 +19,9 @@ public:
     std::unique_ptr<forms::IWindowPeer> CreateWindowPeer(forms::TForm& form) override;
     std::unique_ptr<forms::IEditPeer> CreateEditPeer(forms::TEdit& edit, forms::IWindowPeer& window) override;
     std::unique_ptr<forms::IPanelPeer> CreatePanelPeer(forms::TPanel& panel, forms::IWindowPeer& window) override;
+    // Native controls by kind: forms::kCheckBoxPeerKind.
+    std::unique_ptr<forms::IControlPeer> CreateNativePeer(const std::string& kind, forms::TWinControl& control,
+                                                          forms::IWindowPeer& window) override;
 
     forms::TRect WorkArea() override;
     forms::TPoint ScreenSize() override;

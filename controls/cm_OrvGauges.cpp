@@ -1,0 +1,258 @@
+// TOrvGauge: construction, properties, range rules and the work tiles.
+#include "controls/cm_OrvGauges.h"
+
+#include <cfloat>
+#include <climits>
+
+#include "platform/forms/canvas.h"
+#include "platform/rtl/format.h"
+
+namespace controls {
+
+using forms::TBitmap;
+using forms::TCanvas;
+using forms::TColor;
+
+// ---- TGFont ----
+
+void TGFont::Changed() {
+    if (OnChange) OnChange();
+}
+
+void TGFont::SetColorOnFilled(TColor value) {
+    if (value == FColorOnFilled) return;
+    FColorOnFilled = value;
+    Changed();
+}
+
+void TGFont::SetColorOnBackground(TColor value) {
+    if (value == FColorOnBackground) return;
+    FColorOnBackground = value;
+    Changed();
+}
+
+void TGFont::SetFixTextColor(bool value) {
+    if (value == FFixTextColor) return;
+    FFixTextColor = value;
+    Changed();
+}
+
+// ---- percent arithmetic ----
+
+int PercentOfRange(int64_t x, int64_t z) {
+    if (z == 0) return 0;
+    return int(double(x) * 100.0 / double(z));
+}
+
+int ScaleByPercent(int x, int z) {
+    // The product is taken in the x87 extended format with 0.01 rounded to a 64-bit mantissa;
+    // that rounding is what makes 10 % of 100 come out as 9, and the bar's length depends on it.
+#if LDBL_MANT_DIG == 64
+    volatile long double hundredth = 0.01L;  // kept out of constant folding
+    long double scaled = static_cast<long double>(x) * hundredth;
+    scaled = scaled * static_cast<long double>(z);
+    return int(scaled);
+#else
+#error "ScaleByPercent needs the 80-bit extended format"
+#endif
+}
+
+// ---- TOrvGauge ----
+
+TOrvGauge::TOrvGauge(forms::TComponent* owner) : forms::TGraphicControl(owner) {
+    FWidth = 150;
+    FHeight = 20;
+    FFont.Color = forms::clBlack;
+    FFont.OnChange = [this] { Changed(); };
+}
+
+void TOrvGauge::Changed() { Invalidate(); }
+
+int TOrvGauge::CurrentPercent() const {
+    return PercentOfRange(int64_t(FProgress) - FMinValue, int64_t(FMaxValue) - FMinValue);
+}
+
+void TOrvGauge::SetBackColor(TColor value) {
+    if (value == FBackColor) return;
+    FBackColor = value;
+    RebuildBackTile();
+    Changed();
+}
+
+void TOrvGauge::SetBorderColor(TColor value) {
+    if (value == FBorderColor) return;
+    FBorderColor = value;
+    Changed();
+}
+
+void TOrvGauge::SetBorderStyle(TBorderStyle value) {
+    if (value == FBorderStyle) return;
+    FBorderStyle = value;
+    Changed();
+}
+
+void TOrvGauge::SetForeColor(TColor value) {
+    if (value == FForeColor) return;
+    FForeColor = value;
+    Changed();
+}
+
+void TOrvGauge::SetGaugeFont(const TGFont& font) {
+    if (&font == &FFont) return;
+    auto notify = std::move(FFont.OnChange);
+    FFont = font;
+    FFont.OnChange = std::move(notify);
+    Changed();
+}
+
+void TOrvGauge::SetFrame3D(bool value) {
+    if (value == FFrame3D) return;
+    FFrame3D = value;
+    Changed();
+}
+
+void TOrvGauge::SetHorTextAlignment(TAlignment value) {
+    if (value == FHorTextAlignment) return;
+    FHorTextAlignment = value;
+    Changed();
+}
+
+void TOrvGauge::SetKind(TOrvGaugeKind value) {
+    if (value == FKind) return;
+    FKind = value;
+    Changed();
+}
+
+void TOrvGauge::SetMinValue(int value) {
+    if (value == FMinValue) return;
+    if (value > FMaxValue && !FLoading)
+        throw EInvalidOperation(rtl::Format("Value must be between %d and %d", {-INT_MAX, int64_t(FMaxValue) - 1}));
+    FMinValue = value;
+    if (FProgress < value) FProgress = value;
+    Changed();
+}
+
+void TOrvGauge::SetMaxValue(int value) {
+    if (value == FMaxValue) return;
+    if (value < FMinValue && !FLoading)
+        throw EInvalidOperation(rtl::Format("Value must be between %d and %d", {int64_t(FMinValue) + 1, INT_MAX}));
+    FMaxValue = value;
+    if (FProgress > value) FProgress = value;
+    Changed();
+}
+
+void TOrvGauge::SetProgress(int value) {
+    // A description may leave Min above Max until both are read; the clamp keeps Min then.
+    if (value > FMaxValue) value = FMaxValue;
+    if (value < FMinValue) value = FMinValue;
+    if (value == FProgress) return;
+    int before = CurrentPercent();
+    FProgress = value;
+    if (RunningStrip) {
+        StepStrip();
+        return;
+    }
+    if (CurrentPercent() != before) Changed();
+}
+
+void TOrvGauge::StepStrip() {
+    if (RuningStep < 1) return;
+    FStripOffset = FStripOffset > INT_MAX - RuningStep ? 0 : FStripOffset + RuningStep;
+    Changed();
+}
+
+void TOrvGauge::SetShowText(bool value) {
+    if (value == FShowText) return;
+    FShowText = value;
+    Changed();
+}
+
+void TOrvGauge::SetText(const std::string& value) {
+    if (value == FText) return;
+    FText = value;
+    Changed();
+}
+
+void TOrvGauge::SetTextureOnBack(const TBitmap& value) {
+    FTextureOnBack = value;
+    if (FTransparentBack) RebuildBackTile();
+    Changed();
+}
+
+void TOrvGauge::SetTextureOnFore(const TBitmap& value) {
+    FTextureOnFore = value;
+    if (FTransparentFore) RebuildForeTile(FTextureOnFore);
+    Changed();
+}
+
+void TOrvGauge::SetTransparentFore(bool value) {
+    if (value == FTransparentFore) return;
+    FTransparentFore = value;
+    if (value) RebuildForeTile(FTextureOnFore);
+    Changed();
+}
+
+void TOrvGauge::SetTransparentBack(bool value) {
+    if (value == FTransparentBack) return;
+    FTransparentBack = value;
+    if (value) RebuildBackTile();
+    RebuildForeTile(FTextureOnFore);
+    Changed();
+}
+
+void TOrvGauge::SetVerTextAlignment(TOrvVerAlignment value) {
+    if (value == FVerTextAlignment) return;
+    FVerTextAlignment = value;
+    Changed();
+}
+
+void TOrvGauge::SetTextInCenterFore(bool value) {
+    if (value == FTextInCenterFore) return;
+    FTextInCenterFore = value;
+    Changed();
+}
+
+// ---- work tiles ----
+
+void TOrvGauge::SetBackgroundBrush(TCanvas& canvas) const {
+    canvas.Brush.Style = forms::bsSolid;
+    canvas.Brush.Bitmap = nullptr;
+    canvas.Brush.Color = FBackColor;
+    if (FTextureOnBack.Empty()) return;
+    canvas.Brush.Bitmap = FTransparentBack ? &FBackTile : &FTextureOnBack;
+}
+
+void TOrvGauge::SetForeBrush(TCanvas& canvas, bool transparentTile) const {
+    canvas.Brush.Style = forms::bsSolid;
+    canvas.Brush.Color = FForeColor;
+    canvas.Brush.Bitmap = FTextureOnFore.Empty() ? nullptr : transparentTile ? &FForeTile : &FTextureOnFore;
+}
+
+// Draws a copy of source with its automatic transparent colour (its bottom-left pixel).
+static void DrawWithAutoTransparency(TCanvas& canvas, int x, int y, const TBitmap& source) {
+    TBitmap keyed(source);
+    keyed.Transparent = true;
+    keyed.TransparentAuto = true;
+    canvas.Draw(x, y, keyed);
+}
+
+void TOrvGauge::RebuildBackTile() {
+    if (FTextureOnBack.Empty()) return;
+    FBackTile.SetSize(FTextureOnBack.Width(), FTextureOnBack.Height());
+    TCanvas canvas(FBackTile);
+    canvas.Brush.Color = FBackColor;
+    canvas.FillRect(forms::Rect(0, 0, FBackTile.Width(), FBackTile.Height()));
+    DrawWithAutoTransparency(canvas, 0, 0, FTextureOnBack);
+}
+
+void TOrvGauge::RebuildForeTile(const TBitmap& source) {
+    if (source.Empty()) return;
+    TBitmap tile(source.Width(), source.Height());
+    TCanvas canvas(tile);
+    SetBackgroundBrush(canvas);
+    canvas.FillRect(forms::Rect(0, 0, tile.Width(), tile.Height()));
+    DrawWithAutoTransparency(canvas, 0, 0, source);
+    FForeTile = std::move(tile);
+}
+
+}  // namespace controls
