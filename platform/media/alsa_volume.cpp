@@ -25,6 +25,9 @@ snd_mixer_elem_t* ChooseElement(snd_mixer_t* mixer) {
     return nullptr;
 }
 
+// The library reports a missing card on stderr; here that only means "no mixer".
+void Quiet(const char*, int, const char*, int, const char*, ...) {}
+
 }  // namespace
 
 long WaveToMixer(uint16_t value, long min, long max) {
@@ -43,10 +46,12 @@ std::unique_ptr<AlsaWaveVolume> AlsaWaveVolume::Open(const std::string& card) {
     snd_mixer_t* mixer = nullptr;
     if (snd_mixer_open(&mixer, 0) < 0) return nullptr;
     snd_mixer_elem_t* element = nullptr;
+    snd_lib_error_set_handler(&Quiet);
     if (snd_mixer_attach(mixer, card.c_str()) >= 0 && snd_mixer_selem_register(mixer, nullptr, nullptr) >= 0 &&
         snd_mixer_load(mixer) >= 0) {
         element = ChooseElement(mixer);
     }
+    snd_lib_error_set_handler(nullptr);
     long min = 0, max = 0;
     if (!element || snd_mixer_selem_get_playback_volume_range(element, &min, &max) < 0 || max <= min) {
         snd_mixer_close(mixer);

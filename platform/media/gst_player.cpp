@@ -23,8 +23,6 @@ struct GstMediaPeer::Mailbox {
     uint64_t failedGeneration = 0;
     std::string error;  // UTF-8
     bool drainQueued = false;
-    uintptr_t window = 0;
-    forms::TRect rect;
 
     void NewGeneration() {
         std::lock_guard<std::mutex> hold(lock);
@@ -38,14 +36,6 @@ namespace {
 
 using Mailbox = GstMediaPeer::Mailbox;
 
-void ApplyRenderRectangle(GstVideoOverlay* overlay, const forms::TRect& rect) {
-    if (rect.IsEmpty()) {
-        gst_video_overlay_set_render_rectangle(overlay, -1, -1, -1, -1);
-    } else {
-        gst_video_overlay_set_render_rectangle(overlay, rect.Left, rect.Top, rect.Width(), rect.Height());
-    }
-}
-
 // Runs on whichever thread posts the message; called with the mailbox locked.
 void QueueDrain(const std::shared_ptr<Mailbox>& mailbox, GSourceFunc drain) {
     if (mailbox->drainQueued) return;
@@ -56,21 +46,6 @@ void QueueDrain(const std::shared_ptr<Mailbox>& mailbox, GSourceFunc drain) {
 
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
     const std::shared_ptr<Mailbox>& mailbox = *static_cast<std::shared_ptr<Mailbox>*>(data);
-    if (gst_is_video_overlay_prepare_window_handle_message(message)) {
-        uintptr_t window;
-        forms::TRect rect;
-        {
-            std::lock_guard<std::mutex> hold(mailbox->lock);
-            window = mailbox->window;
-            rect = mailbox->rect;
-        }
-        if (window) {
-            auto* overlay = GST_VIDEO_OVERLAY(GST_MESSAGE_SRC(message));
-            gst_video_overlay_set_window_handle(overlay, window);
-            ApplyRenderRectangle(overlay, rect);
-        }
-        return GST_BUS_DROP;
-    }
     std::lock_guard<std::mutex> hold(mailbox->lock);
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
         mailbox->ended = true;
@@ -111,8 +86,12 @@ void GstMediaPeer::Teardown() {
         gst_object_unref(pipeline_);
         pipeline_ = nullptr;
     }
+    if (videoSink_) {
+        gst_object_unref(videoSink_);
+        videoSink_ = nullptr;
+    }
+    video_.reset();
     mailbox_->NewGeneration();
-    window_ = 0;
     atEnd_ = broken_ = false;
 }
 
@@ -126,16 +105,15 @@ void GstMediaPeer::Open(const std::string& nativePath, forms::TWinControl* displ
     const std::string uri = FileUri(nativePath);
     g_object_set(pipeline_, "uri", uri.c_str(), nullptr);
     if (GstElement* audio = MakeAudioSink(false)) g_object_set(pipeline_, "audio-sink", audio, nullptr);
-    window_ = NativeVideoWindow(display);
-    if (window_) {
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(pipeline_), window_);
+    // The sink gets its window before it starts, so it never asks for one (or opens its own).
+    video_ = VideoWindow::Create(display, [this] { DisplayLost(); });
+    videoSink_ = video_ ? MakeWindowVideoSink() : nullptr;
+    if (videoSink_) {
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), video_->Handle());
+        g_object_set(pipeline_, "video-sink", videoSink_, nullptr);
     } else {
+        video_.reset();
         g_object_set(pipeline_, "video-sink", MakeSilentSink("video-sink"), nullptr);
-    }
-    {
-        std::lock_guard<std::mutex> hold(mailbox_->lock);
-        mailbox_->window = window_;
-        mailbox_->rect = forms::TRect{};
     }
     GstBus* bus = gst_element_get_bus(pipeline_);
     gst_bus_set_sync_handler(bus, OnBusMessage, new std::shared_ptr<Mailbox>(mailbox_),
@@ -201,14 +179,18 @@ void GstMediaPeer::SetVolume(double volume) {
 }
 
 void GstMediaPeer::SetDisplayRect(const forms::TRect& rect) {
-    {
-        std::lock_guard<std::mutex> hold(mailbox_->lock);
-        mailbox_->rect = rect;
-    }
-    if (!pipeline_ || !window_) return;
-    ApplyRenderRectangle(GST_VIDEO_OVERLAY(pipeline_), rect);
-    gst_video_overlay_expose(GST_VIDEO_OVERLAY(pipeline_));
+    if (!video_ || !videoSink_) return;
+    video_->Place(rect);
+    gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
 }
+
+void GstMediaPeer::DisplayLost() {
+    // The window is about to go: the sink must not draw into it any more.
+    if (pipeline_) gst_element_set_state(pipeline_, GST_STATE_NULL);
+    broken_ = true;
+}
+
+uintptr_t GstMediaPeer::VideoWindowHandle() const { return video_ ? video_->Handle() : 0; }
 
 int GstMediaPeer::Drain(void* data) {
     const std::shared_ptr<Mailbox>& mailbox = *static_cast<std::shared_ptr<Mailbox>*>(data);

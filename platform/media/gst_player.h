@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/media/media_peer.h"
+#include "platform/media/video_window.h"
 
 namespace media {
 
@@ -38,7 +39,7 @@ public:
     void SetDisplayRect(const forms::TRect& rect) override;
 
     // The native window the video is drawn into (0: none, video is discarded).
-    uintptr_t VideoWindow() const { return window_; }
+    uintptr_t VideoWindowHandle() const;
 
     struct Mailbox;  // shared with the pipeline's threads
     // Hands what the pipeline reported to the player (a GLib idle callback; data: the mailbox).
@@ -46,13 +47,15 @@ public:
 
 private:
     void Teardown();
+    void DisplayLost();
     void Deliver(bool ended, bool failed, const std::string& error);
     bool AtEnd();
 
     GstElement* pipeline_ = nullptr;
+    GstElement* videoSink_ = nullptr;     // the window sink, when video goes into a window
+    std::unique_ptr<VideoWindow> video_;  // the window it draws into
     std::shared_ptr<Mailbox> mailbox_;
     IMediaSink* sink_ = nullptr;
-    uintptr_t window_ = 0;
     bool atEnd_ = false;   // the end was handed to the player; Play starts over
     bool broken_ = false;  // playback failed; only Close helps
 };

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace media {
 namespace {
@@ -66,6 +68,21 @@ GstElement* MakeAudioSink(bool requireDevice) {
     GstElement* fresh = gst_element_factory_make("autoaudiosink", "audio-sink");
     gst_object_unref(sink);
     return fresh;
+}
+
+GstElement* MakeWindowVideoSink() {
+    std::vector<std::string> choices = {"xvimagesink", "ximagesink"};
+    if (const char* chosen = std::getenv("TOME_VIDEO_SINK"); chosen && *chosen) choices.insert(choices.begin(), chosen);
+    for (const std::string& name : choices) {
+        GstElement* sink = gst_element_factory_make(name.c_str(), "video-sink");
+        if (!sink) continue;
+        gst_object_ref_sink(sink);
+        const bool ready = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        if (ready) return sink;  // a full reference, no longer floating
+        gst_object_unref(sink);
+    }
+    return nullptr;
 }
 
 std::string ErrorText(GstMessage* message) {

@@ -19,6 +19,10 @@ std::string FileUri(const std::string& nativePath);
 // requireDevice is set.
 GstElement* MakeAudioSink(bool requireDevice);
 
+// A video sink that draws into a native X window: the XVideo sink where the server offers XVideo
+// (it scales), else the plain X sink; TOME_VIDEO_SINK may name another. Null when none works.
+GstElement* MakeWindowVideoSink();
+
 // A silent sink that consumes data at the pace of the clock.
 GstElement* MakeSilentSink(const char* name);
 
