@@ -29,7 +29,7 @@ struct TShortString {
     void Set(std::string_view text) {
         const size_t length = std::min(text.size(), Capacity);
         Length = uint8_t(length);
-        std::memcpy(Chars, text.data(), length);
+        if (length > 0) std::memcpy(Chars, text.data(), length);
         std::memset(Chars + length, 0, Capacity - length);
     }
     void Clear() { Set({}); }
