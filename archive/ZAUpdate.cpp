@@ -499,6 +499,7 @@ private:
     std::unique_ptr<TTempFile> tempFile_;  // the new archive of a file archive
     std::filesystem::path realArchive_;     // the file it replaces
     bool volumes_ = false;
+    bool installed_ = false;  // the new archive has replaced the old file
     std::unique_ptr<rtl::TMemoryStream> diskBuffer_;
     TZAAction action_ = fxaIgnore;
     TZAProcessOperation operation_ = poDelete;
@@ -615,7 +616,8 @@ void TUpdateCommit::Run()
         WriteDirectory();
         Install();
     } catch (...) {
-        TakeBack();
+        if (!installed_)  // once the new archive is in place there is nothing to take back
+            TakeBack();
         throw;
     }
     // The new archive is in place from here on; what follows never takes it back, so the sources
@@ -1015,6 +1017,7 @@ void TUpdateCommit::Install()
     if (error)
         throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
     tempFile_->Release();
+    installed_ = true;
     a_.ArchiveStream.reset();
     m_.Stream = nullptr;
     a_.ArchiveStream = std::make_unique<rtl::TFileStream>(a_.FileName, rtl::fmOpenReadWrite | rtl::fmShareDenyWrite);
