@@ -7,7 +7,8 @@
 //   ZAEvents.cpp     event dispatchers and the default prompts (through rtl::Dialogs())
 //   ZADirWriter.cpp  the volume-aware writes (and TZADirManager::SaveDirectory)
 //   ZACompress.cpp   compression and encryption of one entry's data
-//   ZAUpdate.cpp     batches of changes: add, update, delete, commit
+//   ZAUpdate.cpp     stored names and batches of changes: add, update, delete
+//   ZACommit.cpp     applying a batch to the archive (CommitUpdate)
 //   ZAExtract.cpp, ZAProcess.cpp  decompression, selection and extraction of entries
 #pragma once
 
@@ -367,7 +368,7 @@ public:
     void WriteOrFail(const void* Data, int32_t Count, rtl::TMemoryStream* Buffer, int32_t KeepTogether,
         TZAVolumeNumberInfo& Info, rtl::TStream*& Stream);
 
-    // Compression and updating (ZACompress.cpp, ZAUpdate.cpp)
+    // Compression and updating (ZACompress.cpp, ZAUpdate.cpp, ZACommit.cpp)
     // Writes Source (from its start to its size) as the data of Item at Dest's position: stored or
     // deflated block by block, encrypted behind a 12-byte header when Item.Password is set. Sets the
     // entry's CRC-32, sizes and ZIP64 values. False when the user cancelled; code 34 for a short read

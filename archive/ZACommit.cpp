@@ -1,0 +1,736 @@
+// Applying a batch of changes: CommitUpdate.
+//
+// A commit builds the new archive beside the old one (a temporary file in the archive's folder, or
+// a new memory stream for an archive in memory): the unchanged front is copied, every later entry is
+// compressed anew or copied from the old archive, the new directory follows, and only the complete
+// new archive replaces the old one, in one rename. A failure, a cancel or an abort before that point
+// leaves the old archive and its directory exactly as they were. A multi-volume archive is written
+// in place through its volumes, and only when it is new.
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <unordered_map>
+#include <vector>
+
+#include "archive/ZAExcept.h"
+#include "archive/ZAStrFunc.h"
+#include "archive/ZipArchiver.h"
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/paths.h"
+#include "platform/rtl/streams.h"
+
+namespace {
+
+constexpr int64_t kZip64Limit = int64_t{kNo32};
+constexpr uint16_t kVersionZip64 = 45;
+constexpr uint16_t kVersionOem = 20;
+constexpr uint16_t kVersionAnsi = 0x0B14;
+constexpr uint16_t kLocalZip64ExtraSize = 20;  // tag, size, two 64-bit sizes
+constexpr int64_t kCopyChunk = 1 << 20;
+
+}  // namespace
+
+namespace {
+
+bool IsMetadataChange(uint8_t operation)
+{
+    return operation == poRename || operation == poChangeAttr || operation == poChangeComment;
+}
+
+// The source of an entry written anew: the caller's stream (its position given back afterwards), a
+// disk file opened here, or nothing for a folder.
+class TEntrySource {
+public:
+    TEntrySource(TZABaseArchiver& archiver, TDirItem& item) : item_(item)
+    {
+        if (item.SourceStream) {
+            stream_ = item.SourceStream.get();
+            notedPosition_ = stream_->Position();
+        } else if (!item.IsDirectory()) {
+            const int mode = rtl::fmOpenRead | ShareModeFlags(archiver.Options().ShareMode);
+            try {
+                file_ = std::make_unique<rtl::TFileStream>(item.SourceFileName, static_cast<uint16_t>(mode));
+            } catch (const rtl::Exception&) {
+                throw EZAException::CreateWithCodeFmt(33, {item.SourceFileName}, &archiver);
+            }
+            stream_ = file_.get();
+        }
+    }
+    ~TEntrySource() { Release(false); }
+    TEntrySource(const TEntrySource&) = delete;
+    TEntrySource& operator=(const TEntrySource&) = delete;
+
+    rtl::TStream* Stream() const { return stream_; }
+    int64_t Size() const { return stream_ != nullptr ? std::max<int64_t>(stream_->Size(), 0) : 0; }
+
+    // Closes a file opened here. A stream the entry owns is let go once its data are written;
+    // otherwise (a caller's stream, or a write to be retried) it gets its position back.
+    void Release(bool written)
+    {
+        if (file_) {
+            file_.reset();
+        } else if (stream_ != nullptr) {
+            if (written && item_.OwnsSourceStream)
+                item_.SourceStream.reset();
+            else
+                stream_->Seek(notedPosition_, rtl::soBeginning);
+        }
+        stream_ = nullptr;
+    }
+
+private:
+    TDirItem& item_;
+    rtl::TStream* stream_ = nullptr;
+    std::unique_ptr<rtl::TFileStream> file_;
+    int64_t notedPosition_ = 0;
+};
+
+// A temporary file deleted with the object.
+class TTempFile {
+public:
+    explicit TTempFile(std::string name) : name_(std::move(name)) {}
+    ~TTempFile() { Discard(); }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+
+    const std::string& Name() const { return name_; }
+    void Discard()
+    {
+        stream_.reset();
+        if (!name_.empty())
+            rtl::DeleteFile(name_);
+        name_.clear();
+    }
+    // Once renamed, the file is no longer ours to delete.
+    void Release() { stream_.reset(), name_.clear(); }
+    std::unique_ptr<rtl::TFileStream> stream_;
+
+private:
+    std::string name_;
+};
+
+// The layout of one entry's local record in the old archive.
+struct TLocalRecord {
+    int64_t Offset = 0;
+    TLocalHeader Header;
+    int64_t Length = 0;  // header, name, extra field, data and data descriptor
+};
+
+class TUpdateCommit {
+public:
+    explicit TUpdateCommit(TZABaseArchiver& archiver)
+        : a_(archiver), m_(*archiver.DirManager), dir_(m_.CurrentDir), old_(m_.BackupDir)
+    {
+    }
+
+    void Run();
+
+private:
+    bool Cancelled() const { return a_.CancelRequested || action_ == fxaAbort; }
+    TZAProcessOperation ProgressOperation() const;
+    int32_t FindStartIndex() const;
+    void ComputeCut();
+    int64_t LowestOffset(int from) const;
+    void Prepare();
+    void PrepareFile();
+    void PrepareVolumes();
+    void EntryLoop();
+    bool WriteAnew(int index);
+    void WriteEntryTo(TDirItem& item, TEntrySource& source, rtl::TStream& target, bool& cancelled);
+    bool MoveIntoVolumes(TDirItem& item, rtl::TStream& entryFile);
+    void CopyOld(int index);
+    int FindOldRecord(const TDirItem& item);
+    TLocalRecord ReadLocalRecord(const TDirItem& record);
+    void CopyRange(int64_t from, int64_t count, rtl::TStream& target);
+    void WriteDirectory();
+    void Install();
+    void TakeBack();
+    void MovePass();
+    rtl::TStream& Target()
+    {
+        if (volumes_)
+            return *a_.ArchiveStream;
+        return target_ ? *target_ : *tempFile_->stream_;
+    }
+
+    TZABaseArchiver& a_;
+    TZADirManager& m_;
+    TZADirArray& dir_;
+    TZADirArray& old_;
+    rtl::TStream* oldStream_ = nullptr;
+    std::unique_ptr<rtl::TStream> target_;  // the new archive (memory or a temporary file)
+    std::unique_ptr<TTempFile> tempFile_;  // the new archive of a file archive
+    std::filesystem::path realArchive_;     // the file it replaces
+    bool volumes_ = false;
+    bool installed_ = false;  // the new archive has replaced the old file
+    std::unique_ptr<rtl::TMemoryStream> diskBuffer_;
+    TZAAction action_ = fxaIgnore;
+    TZAProcessOperation operation_ = poDelete;
+    int32_t start_ = 0;
+    int64_t cut_ = 0;
+    std::unordered_map<std::string, int> oldByName_;
+    std::vector<std::string> movedSources_;
+
+    // The manager's record images, given back when the commit is taken back.
+    TEndRecord savedEnd_;
+    TZip64EndRecord savedZip64End_;
+    TZip64Locator savedLocator_;
+    int64_t savedDirectoryStart_ = 0;
+    bool savedZip64_ = false;
+};
+
+TZAProcessOperation TUpdateCommit::ProgressOperation() const
+{
+    for (int i = 0; i < dir_.Count(); ++i)
+        if (dir_.ItemAt(i).Modified)
+            return static_cast<TZAProcessOperation>(dir_.ItemAt(i).PendingOperation);
+    return poDelete;
+}
+
+// The first entry at which the new directory differs from the stored one.
+int32_t TUpdateCommit::FindStartIndex() const
+{
+    const int common = std::min(old_.Count(), dir_.Count());
+    for (int i = 0; i < common; ++i)
+        if (dir_.ItemAt(i).Modified || dir_.ItemAt(i).FileName != old_.ItemAt(i).FileName)
+            return i;
+    return common;
+}
+
+int64_t TUpdateCommit::LowestOffset(int from) const
+{
+    int64_t lowest = std::numeric_limits<int64_t>::max();
+    for (int i = from; i < old_.Count(); ++i)
+        lowest = std::min(lowest, old_.ItemAt(i).LocalHeaderOffset64());
+    return lowest;
+}
+
+// Everything before the cut point stays as it is. It is the lowest offset of the stored entries from
+// the start index on, or the end of the last entry's data when the commit only appends. An archive
+// whose entries lie out of order is rewritten from its first entry, so nothing kept is cut off.
+void TUpdateCommit::ComputeCut()
+{
+    const int64_t size = oldStream_->Size();
+    if (old_.Count() == 0) {
+        cut_ = std::clamp<int64_t>(m_.PrefixSize, 0, size);
+        return;
+    }
+    if (start_ < old_.Count()) {
+        cut_ = LowestOffset(start_);
+        for (int i = 0; i < start_; ++i) {
+            if (old_.ItemAt(i).LocalHeaderOffset64() >= cut_) {
+                start_ = 0;
+                cut_ = LowestOffset(0);
+                break;
+            }
+        }
+    } else {
+        int last = 0;
+        for (int i = 1; i < old_.Count(); ++i)
+            if (old_.ItemAt(i).LocalHeaderOffset64() > old_.ItemAt(last).LocalHeaderOffset64())
+                last = i;
+        const TLocalRecord record = ReadLocalRecord(old_.ItemAt(last));
+        cut_ = record.Offset + record.Length;
+    }
+    if (cut_ < 0 || cut_ > size)
+        throw EZAException::CreateWithCode(35, &a_);
+}
+
+void TUpdateCommit::Run()
+{
+    a_.PendingUpdateCount = 0;
+    a_.ProcessedFileNo = 0;
+    a_.ProcessedFileCount = 0;
+    a_.CancelRequested = false;
+    a_.ProgressEnabled = true;
+    savedEnd_ = m_.EndRecord;
+    savedZip64End_ = m_.Zip64EndRecord;
+    savedLocator_ = m_.Zip64Locator;
+    savedDirectoryStart_ = m_.DirectoryStart;
+    savedZip64_ = m_.IsZip64;
+    oldStream_ = a_.ArchiveStream.get();
+
+    try {
+        if (a_.OpenMode == ZA_MODE_READONLY)
+            throw EZAException::CreateWithCode(32, &a_);
+        for (int i = 0; i < dir_.Count(); ++i)
+            a_.ProcessedFileCount += dir_.ItemAt(i).Modified ? 1 : 0;
+        start_ = FindStartIndex();
+        operation_ = ProgressOperation();
+        a_.DoOnOverallProgress(0, operation_, ppStart, a_.CancelRequested);
+        if (a_.CancelRequested) {
+            TakeBack();
+            return;
+        }
+        Prepare();
+        EntryLoop();
+        if (diskBuffer_) {
+            if (!Cancelled()) {
+                rtl::TStream* stream = a_.ArchiveStream.get();
+                a_.WriteOrFail(diskBuffer_->Memory(), static_cast<int32_t>(diskBuffer_->Size()), nullptr, -1,
+                               a_.VolumeInfo, stream);
+            }
+            diskBuffer_.reset();
+        }
+        if (Cancelled()) {
+            TakeBack();
+            return;
+        }
+        WriteDirectory();
+        Install();
+    } catch (...) {
+        if (!installed_)  // once the new archive is in place there is nothing to take back
+            TakeBack();
+        throw;
+    }
+    // The new archive is in place from here on; what follows never takes it back, so the sources
+    // of moved entries, once deleted, are always in the archive.
+    MovePass();
+    if (!Cancelled())
+        a_.DoOnOverallProgress(100, operation_, ppEnd, a_.CancelRequested);
+    if (volumes_ && a_.Options().FlushBuffers)
+        if (auto* file = dynamic_cast<rtl::TFileStream*>(a_.ArchiveStream.get()))
+            file->Flush();
+}
+
+void TUpdateCommit::Prepare()
+{
+    if (a_.SpanningMode() != smNone)
+        PrepareVolumes();
+    else
+        PrepareFile();
+}
+
+// A new archive: the unchanged front of the old one, then the rest as the commit writes it.
+void TUpdateCommit::PrepareFile()
+{
+    ComputeCut();
+    if (a_.InMemory() || a_.FileName.empty()) {
+        target_ = std::make_unique<rtl::TMemoryStream>();
+    } else {
+        // The new archive is made beside the file it replaces (a link is followed to it), so the
+        // final rename stays on one file system.
+        const std::filesystem::path native = rtl::ToNativePath(a_.FileName);
+        std::error_code error;
+        realArchive_ = std::filesystem::canonical(native, error);
+        if (error)
+            realArchive_ = native;
+        const std::string folder = rtl::FromNativePath(realArchive_.parent_path().string());
+        const std::string name = rtl::GetTempFileName(folder, "FC");
+        if (name.empty())
+            throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
+        tempFile_ = std::make_unique<TTempFile>(name);
+        try {
+            tempFile_->stream_ = std::make_unique<rtl::TFileStream>(name, rtl::fmOpenReadWrite);
+        } catch (const rtl::Exception&) {
+            throw EZAException::CreateWithCodeFmt(19, {name}, &a_);
+        }
+    }
+    CopyRange(0, cut_, Target());
+}
+
+// Volumes are written in place: only a new multi-volume archive can be made, in one batch.
+void TUpdateCommit::PrepareVolumes()
+{
+    volumes_ = true;
+    if (old_.Count() > 0 || oldStream_->Size() > m_.PrefixSize || a_.VolumeInfo.VolumeNumber > 0)
+        throw EZAException::CreateWithCode(52, &a_);
+    cut_ = std::max<int64_t>(m_.PrefixSize, 0);
+    oldStream_->Seek(cut_, rtl::soBeginning);
+    oldStream_->SetSize(cut_);
+    a_.VolumeInfo.SetNumber(0);
+    if (a_.SpanningMode() == smSpanning && IsFloppyName(a_.FileName))
+        diskBuffer_ = std::make_unique<rtl::TMemoryStream>();
+}
+
+void TUpdateCommit::EntryLoop()
+{
+    for (int i = start_; i < dir_.Count() && !a_.CancelRequested;) {
+        bool written = true;
+        do {
+            action_ = fxaIgnore;
+            written = true;
+            const TDirItem& item = dir_.ItemAt(i);
+            if (item.Modified && !IsMetadataChange(item.PendingOperation))
+                written = WriteAnew(i);
+            else
+                CopyOld(i);
+        } while (action_ == fxaRetry);
+        if (Cancelled())
+            return;
+        if (written) {
+            ++a_.ProcessedFileNo;
+            ++i;
+        } else if (FindOldRecord(dir_.ItemAt(i)) < 0) {
+            dir_.RemoveItem(i);  // a new entry that could not be written is left out
+        } else {
+            CopyOld(i);  // the entry keeps its old data and record
+            ++i;
+        }
+    }
+}
+
+bool TUpdateCommit::WriteAnew(int index)
+{
+    TDirItem& item = dir_.ItemAt(index);
+    const auto op = static_cast<TZAProcessOperation>(item.PendingOperation);
+    const std::string progressName = op == poAdd || op == poMove ? item.SourceFileName : item.FileName;
+    a_.DoOnFileProgress(progressName, 0, op, ppStart, a_.CancelRequested);
+    if (a_.CancelRequested)
+        return false;
+
+    // Volumes take an entry only once it is complete: it is written to a file of its own first.
+    std::unique_ptr<TTempFile> entryFile;
+    rtl::TStream* target = nullptr;
+    int64_t entryStart = 0;
+    if (volumes_) {
+        entryFile = std::make_unique<TTempFile>(a_.MakeTempFileName());
+        if (entryFile->Name().empty())
+            throw EZAException::CreateWithCodeFmt(19, {a_.TempDir}, &a_);
+        entryFile->stream_ = std::make_unique<rtl::TFileStream>(entryFile->Name(), rtl::fmOpenReadWrite);
+        target = entryFile->stream_.get();
+    } else {
+        target = &Target();
+        entryStart = target->Seek(0, rtl::soEnd);
+    }
+    const auto dropPartialEntry = [&] {
+        target->Seek(entryStart, rtl::soBeginning);
+        target->SetSize(entryStart);
+    };
+
+    bool cancelled = false;
+    try {
+        item.HasZip64Extra = false;
+        TEntrySource source(a_, item);
+        WriteEntryTo(item, source, *target, cancelled);
+        source.Release(!cancelled);
+    } catch (const EZAException& e) {
+        dropPartialEntry();
+        a_.DoOnProcessFileFailure(op == poUpdate ? item.FileName : item.SourceFileName, op, e.NativeError,
+                                  e.ErrorCode, e.Message(), action_);
+        return false;
+    }
+    if (cancelled) {
+        dropPartialEntry();
+        return false;
+    }
+    // A failure while the entry goes into the volumes is not the entry's: it ends the commit.
+    if (volumes_ && !MoveIntoVolumes(item, *target)) {
+        action_ = fxaAbort;
+        return false;
+    }
+    if (op == poMove && !item.IsDirectory())
+        movedSources_.push_back(item.SourceFileName);
+    bool cancel = false;
+    a_.DoOnFileProgress(progressName, 100, op, ppEnd, cancel);
+    a_.CancelRequested = a_.CancelRequested || cancel;
+    return true;
+}
+
+// The local header, the name, room for the ZIP64 sizes when they may be needed, and the data; then
+// the header again with the final CRC and sizes (no data descriptor is written).
+void TUpdateCommit::WriteEntryTo(TDirItem& item, TEntrySource& source, rtl::TStream& target, bool& cancelled)
+{
+    const bool always = a_.Zip64Mode == zmAlways;
+    const bool disabled = a_.Zip64Mode == zmDisabled;
+    const int64_t size = source.Size();
+    const int64_t headerStart = target.Seek(0, rtl::soEnd);
+    const int64_t offset = volumes_ ? a_.ArchiveStream->Size() : headerStart;
+    item.DiskNumberStart = 0;
+    if (offset >= kZip64Limit || always) {
+        item.HasZip64Extra = true;
+        item.LocalHeaderOffset = kNo32;
+        item.Zip64LocalHeaderOffset = offset;
+    } else {
+        item.LocalHeaderOffset = static_cast<uint32_t>(offset);
+    }
+    // Deflate output (and the cipher header) can outgrow the source by a little: a source close to
+    // 4 GiB gets the ZIP64 sizes in its local header too, so the header can hold what is written.
+    const bool nearLimit = !disabled && size + size / 10 + 64 >= kZip64Limit;
+    const bool hugeSource = size >= kZip64Limit;
+    const bool localZip64 = source.Stream() != nullptr && (always || hugeSource || nearLimit);
+    if (source.Stream() != nullptr && (always || hugeSource))
+        item.HasZip64Extra = true;
+
+    const bool otherFormat = m_.EndRecord.Signature == kAltEndRecordSig;
+    const bool oem = a_.Options().OEMFileNames;
+    uint16_t version = item.HasZip64Extra || hugeSource || localZip64 ? kVersionZip64 : oem ? kVersionOem : kVersionAnsi;
+    if (otherFormat)
+        version = version == kVersionZip64 ? 0x412D : 0x4114;
+    item.VersionNeeded = version;
+    item.VersionMadeBy = version;
+    if (disabled && item.HasZip64Extra)
+        throw EZAException::CreateWithCodeFmt(43, {item.SourceFileName}, &a_);
+
+    const std::string name = oem ? rtl::AnsiToOem(item.FileName) : item.FileName;
+    if (name.size() > 0xFFFF)
+        throw EZAException::CreateWithCode(46, &a_);
+    TLocalHeader header;
+    header.Signature = otherFormat ? kAltLocalHeaderSig : kLocalHeaderSig;
+    header.VersionNeeded = version;
+    header.Flags = item.Flags;
+    header.CompressionMethod = item.CompressionMethod;
+    header.ModTime = item.ModTime;
+    header.ModDate = item.ModDate;
+    header.Crc32 = item.Crc32;
+    header.UncompressedSize = localZip64 ? kNo32 : static_cast<uint32_t>(size);
+    header.NameLength = static_cast<uint16_t>(name.size());
+    header.ExtraLength = localZip64 ? kLocalZip64ExtraSize : 0;
+    item.NameLength = header.NameLength;
+
+    std::vector<uint8_t> bytes(TLocalHeader::Size + name.size() + header.ExtraLength, 0);
+    StoreRecord(header, bytes.data());
+    std::copy(name.begin(), name.end(), bytes.begin() + TLocalHeader::Size);
+    if (target.Write(bytes.data(), static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size()))
+        throw EZAException::CreateWithCode(46, &a_);
+    if (source.Stream() == nullptr)
+        return;
+
+    if (!a_.CompressFile(*source.Stream(), target, item)) {
+        cancelled = true;
+        return;
+    }
+    header.Crc32 = item.Crc32;
+    header.CompressionMethod = item.CompressionMethod;
+    header.CompressedSize = localZip64 ? kNo32 : item.CompressedSize;
+    StoreRecord(header, bytes.data());
+    if (localZip64) {
+        uint8_t* extra = bytes.data() + TLocalHeader::Size + name.size();
+        PutU16(extra, kZip64ExtraTag);
+        PutU16(extra + 2, 16);
+        PutU64(extra + 4, static_cast<uint64_t>(item.UncompressedSize64()));
+        PutU64(extra + 12, static_cast<uint64_t>(item.CompressedSize64()));
+    }
+    target.Seek(headerStart, rtl::soBeginning);
+    if (target.Write(bytes.data(), static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size()))
+        throw EZAException::CreateWithCode(46, &a_);
+    target.Seek(0, rtl::soEnd);
+}
+
+// Copies an entry's own temporary file into the volumes: its local header never straddles two
+// volumes. False when the user cancelled the copy.
+bool TUpdateCommit::MoveIntoVolumes(TDirItem& item, rtl::TStream& entryFile)
+{
+    uint8_t raw[TLocalHeader::Size];
+    entryFile.Seek(0, rtl::soBeginning);
+    entryFile.ReadBuffer(raw, TLocalHeader::Size);
+    TLocalHeader header;
+    LoadRecord(raw, header);
+    const int64_t headerSize = int64_t{TLocalHeader::Size} + header.NameLength + header.ExtraLength;
+    entryFile.Seek(0, rtl::soBeginning);
+    rtl::TStream* stream = a_.ArchiveStream.get();
+    bool cancel = false;
+    a_.CopyWithVolumes(entryFile, stream, false, diskBuffer_.get(), 0, headerSize, cancel, a_.VolumeInfo);
+    const int32_t volume = std::max(a_.VolumeInfo.VolumeNumber, 0);
+    if (volume >= 0xFFFF) {
+        item.DiskNumberStart = kNo16;
+        item.Zip64DiskNumberStart = static_cast<uint32_t>(volume);
+        item.HasZip64Extra = true;
+    } else {
+        item.DiskNumberStart = static_cast<uint16_t>(volume);
+    }
+    const int64_t buffered = diskBuffer_ ? diskBuffer_->Size() : 0;
+    const int64_t offset = stream->Size() + buffered - headerSize;
+    if (offset >= kZip64Limit || a_.Zip64Mode == zmAlways) {
+        item.HasZip64Extra = true;
+        item.LocalHeaderOffset = kNo32;
+        item.Zip64LocalHeaderOffset = offset;
+    } else {
+        item.LocalHeaderOffset = static_cast<uint32_t>(offset);
+    }
+    a_.CopyWithVolumes(entryFile, stream, true, diskBuffer_.get(), -1, -1, cancel, a_.VolumeInfo);
+    return !cancel;
+}
+
+int TUpdateCommit::FindOldRecord(const TDirItem& item)
+{
+    if (oldByName_.empty())
+        for (int i = 0; i < old_.Count(); ++i)
+            oldByName_.emplace(old_.ItemAt(i).FileName, i);
+    int found = -1;
+    if (auto at = oldByName_.find(item.FileName); at != oldByName_.end())
+        found = at->second;
+    if (item.PendingOperation == poRename && !item.PreviousFileName.empty())
+        if (auto at = oldByName_.find(item.PreviousFileName); at != oldByName_.end())
+            found = found < 0 ? at->second : std::min(found, at->second);
+    return found;
+}
+
+// The local record of a stored entry, checked to lie inside the old archive.
+TLocalRecord TUpdateCommit::ReadLocalRecord(const TDirItem& record)
+{
+    TLocalRecord r;
+    r.Offset = record.LocalHeaderOffset64();
+    const int64_t size = oldStream_->Size();
+    const int64_t compressed = record.CompressedSize64();
+    if (r.Offset < 0 || compressed < 0 || size - r.Offset < static_cast<int64_t>(TLocalHeader::Size))
+        throw EZAException::CreateWithCode(35, &a_);
+    uint8_t raw[TLocalHeader::Size];
+    oldStream_->Seek(r.Offset, rtl::soBeginning);
+    oldStream_->ReadBuffer(raw, TLocalHeader::Size);
+    LoadRecord(raw, r.Header);
+    if (r.Header.Signature != kLocalHeaderSig && r.Header.Signature != kAltLocalHeaderSig)
+        throw EZAException::CreateWithCode(35, &a_);
+    const int64_t dataStart = r.Offset + static_cast<int64_t>(TLocalHeader::Size) + r.Header.NameLength +
+                              r.Header.ExtraLength;
+    if (dataStart > size || size - dataStart < compressed)
+        throw EZAException::CreateWithCode(35, &a_);
+    int64_t descriptor = 0;
+    if ((r.Header.Flags & kFlagDataDescriptor) != 0) {
+        // The descriptor after the data goes with the entry; with its signature or without.
+        const bool zip64 = r.Header.CompressedSize == kNo32 || r.Header.UncompressedSize == kNo32 ||
+                           compressed >= kZip64Limit || record.UncompressedSize64() >= kZip64Limit;
+        uint8_t signature[4] = {0, 0, 0, 0};
+        oldStream_->Seek(dataStart + compressed, rtl::soBeginning);
+        const bool hasSignature = oldStream_->Read(signature, 4) == 4 && GetU32(signature) == kDataDescriptorSig;
+        descriptor = (zip64 ? 20 : 12) + (hasSignature ? 4 : 0);
+        descriptor = std::min(descriptor, size - dataStart - compressed);
+    }
+    r.Length = dataStart - r.Offset + compressed + descriptor;
+    return r;
+}
+
+void TUpdateCommit::CopyRange(int64_t from, int64_t count, rtl::TStream& target)
+{
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(count, 1), kCopyChunk)));
+    oldStream_->Seek(from, rtl::soBeginning);
+    target.Seek(0, rtl::soEnd);
+    while (count > 0) {
+        const int64_t piece = std::min<int64_t>(count, static_cast<int64_t>(buffer.size()));
+        if (oldStream_->Read(buffer.data(), piece) != piece)
+            throw EZAException::CreateWithCode(35, &a_);
+        if (target.Write(buffer.data(), piece) != piece)
+            throw EZAException::CreateWithCode(46, &a_);
+        count -= piece;
+    }
+}
+
+// An entry that keeps its data: its local record is copied from the old archive (under its new name
+// when it was renamed). Unchanged entries are found by their own record, changed ones by name.
+void TUpdateCommit::CopyOld(int index)
+{
+    TDirItem* item = &dir_.ItemAt(index);
+    TDirItem record = *item;
+    if (item->Modified) {
+        const int old = FindOldRecord(*item);
+        if (old < 0)
+            throw EZAException::CreateWithCode(7, &a_);
+        record = old_.ItemAt(old);
+        if (item->PendingOperation == poUpdate || !IsMetadataChange(item->PendingOperation)) {
+            dir_.StoreItem(index, record);
+            item = &dir_.ItemAt(index);
+        }
+    }
+    const TLocalRecord local = ReadLocalRecord(record);
+    rtl::TStream& target = Target();
+    const int64_t position = target.Seek(0, rtl::soEnd);
+    item->SetLocalHeaderOffset64(position);
+    if (position >= kZip64Limit)
+        item->HasZip64Extra = true;
+
+    if (item->Modified && item->PendingOperation == poRename) {
+        const std::string name = a_.Options().OEMFileNames ? rtl::AnsiToOem(item->FileName) : item->FileName;
+        if (name.size() > 0xFFFF)
+            throw EZAException::CreateWithCode(46, &a_);
+        TLocalHeader header = local.Header;
+        header.NameLength = static_cast<uint16_t>(name.size());
+        std::vector<uint8_t> bytes(TLocalHeader::Size + name.size());
+        StoreRecord(header, bytes.data());
+        std::copy(name.begin(), name.end(), bytes.begin() + TLocalHeader::Size);
+        if (target.Write(bytes.data(), static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size()))
+            throw EZAException::CreateWithCode(46, &a_);
+        const int64_t skipped = static_cast<int64_t>(TLocalHeader::Size) + local.Header.NameLength;
+        CopyRange(local.Offset + skipped, local.Length - skipped, target);
+    } else {
+        CopyRange(local.Offset, local.Length, target);
+    }
+}
+
+void TUpdateCommit::WriteDirectory()
+{
+    if (volumes_) {
+        m_.SaveDirectory(true, a_.ArchiveStream.get());
+        return;
+    }
+    m_.SaveDirectory(true, &Target());
+}
+
+// The complete new archive takes the old one's place: a memory stream is swapped in; a file is
+// pushed to the disk, given the old file's permissions and renamed over it in one step.
+void TUpdateCommit::Install()
+{
+    if (volumes_) {
+        m_.Stream = a_.ArchiveStream.get();
+        return;
+    }
+    if (target_) {
+        a_.ArchiveStream = std::move(target_);
+        m_.Stream = a_.ArchiveStream.get();
+        return;
+    }
+    tempFile_->stream_->Flush();
+    tempFile_->stream_.reset();
+    const std::filesystem::path nativeTemp = rtl::ToNativePath(tempFile_->Name());
+    const std::filesystem::path& nativeArchive = realArchive_;
+    std::error_code error;
+    const auto permissions = std::filesystem::status(nativeArchive, error).permissions();
+    if (!error)
+        std::filesystem::permissions(nativeTemp, permissions, error);
+    std::filesystem::rename(nativeTemp, nativeArchive, error);
+    if (error)
+        throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
+    tempFile_->Release();
+    installed_ = true;
+    a_.ArchiveStream.reset();
+    m_.Stream = nullptr;
+    a_.ArchiveStream = std::make_unique<rtl::TFileStream>(a_.FileName, rtl::fmOpenReadWrite | rtl::fmShareDenyWrite);
+    m_.Stream = a_.ArchiveStream.get();
+}
+
+// The old archive was never touched (volumes excepted, which only a new archive has): the directory
+// in memory and the manager's records go back to what the file holds.
+void TUpdateCommit::TakeBack()
+{
+    diskBuffer_.reset();
+    target_.reset();
+    tempFile_.reset();
+    dir_.CopyFrom(old_);
+    m_.EndRecord = savedEnd_;
+    m_.Zip64EndRecord = savedZip64End_;
+    m_.Zip64Locator = savedLocator_;
+    m_.DirectoryStart = savedDirectoryStart_;
+    m_.IsZip64 = savedZip64_;
+    if (volumes_ && a_.ArchiveStream && a_.VolumeInfo.VolumeNumber <= 0) {
+        // A new archive still on its first volume goes back to holding only its stub.
+        a_.ArchiveStream->Seek(cut_, rtl::soBeginning);
+        a_.ArchiveStream->SetSize(cut_);
+    }
+    m_.Stream = a_.ArchiveStream.get();
+}
+
+// Sources of moved entries are deleted once the new archive holding them is in place.
+void TUpdateCommit::MovePass()
+{
+    for (const std::string& source : movedSources_) {
+        do {
+            action_ = fxaIgnore;
+            if (!rtl::DeleteFile(source)) {
+                const EZAException e = EZAException::CreateWithCodeFmt(27, {source}, &a_);
+                a_.DoOnProcessFileFailure(source, poMove, e.NativeError, e.ErrorCode, e.Message(), action_);
+            }
+        } while (action_ == fxaRetry);
+        if (action_ == fxaAbort)
+            return;
+    }
+}
+
+}  // namespace
+
+void TZABaseArchiver::CommitUpdate()
+{
+    if (!InUpdate())
+        return;
+    CheckActive();
+    TUpdateCommit commit(*this);
+    commit.Run();
+}
