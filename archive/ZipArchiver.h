@@ -368,7 +368,8 @@ public:
     void WriteOrFail(const void* Data, int32_t Count, rtl::TMemoryStream* Buffer, int32_t KeepTogether,
         TZAVolumeNumberInfo& Info, rtl::TStream*& Stream);
 
-    // Compression and updating (ZACompress.cpp, ZAUpdate.cpp, ZACommit.cpp)
+    // Compression and updating (ZACompress.cpp, ZAUpdate.cpp)
+    // (CommitUpdate is in ZACommit.cpp.)
     // Writes Source (from its start to its size) as the data of Item at Dest's position: stored or
     // deflated block by block, encrypted behind a 12-byte header when Item.Password is set. Sets the
     // entry's CRC-32, sizes and ZIP64 values. False when the user cancelled; code 34 for a short read
