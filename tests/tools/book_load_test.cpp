@@ -16,6 +16,7 @@
 #include "viewer/main.h"
 #include "viewer/parse.h"
 #include "viewer/prepare.h"
+#include "viewer/search_mod.h"
 
 namespace fs = std::filesystem;
 
@@ -133,6 +134,37 @@ TEST_F(BookLoadTest, FavouritesPageListsAnAddedArticle) {
     EXPECT_NE(text.find("data\\1part\\101.html\" class=\"template_favor_link\">" + rtl::Ru("Волга") + "</a>"),
               std::string::npos);
     EXPECT_NE(text.find("favs.html?delete=0\""), std::string::npos);
+}
+
+TEST_F(BookLoadTest, SearchWordsFindDifferentNumbersOfTitledPages) {
+    ASSERT_EQ(viewer::Form2->LoadSkin(), -1);
+    const std::string programDir = rtl::FromNativePath(book_);
+    auto hits = [&](const std::string& word) {
+        viewer::TPattern words = viewer::search::MakePattern(rtl::Ru(word));
+        viewer::TSearch_res pages;
+        viewer::search::CollectPages(programDir + "data\\", "", pages, &words);
+        viewer::TSearch_res found = viewer::search::FilterAndSort(pages);
+        for (const auto& page : found) EXPECT_FALSE(page.Title.empty()) << page.Path;
+        return found.size();
+    };
+    const size_t rivers = hits("река"), cities = hits("город"), books = hits("энциклопедия"), bears = hits("медведь");
+    EXPECT_GE(bears, 1u);
+    EXPECT_GT(books, bears);
+    EXPECT_GT(cities, books);
+    EXPECT_GT(rivers, cities);
+
+    std::string results;
+    viewer::search::RunSearch(rtl::Ru("река город"), programDir, viewer::SearchTemplate,
+                              [&](const std::string& path) { results = path; });
+    ASSERT_FALSE(results.empty());
+    std::string composed;
+    viewer::ComposePage(programDir, results, composed);
+    const std::string text = booktest::ReadBytes(rtl::ToNativePath(composed));
+    EXPECT_NE(text.find(rtl::Ru("полное совпадение")), std::string::npos);
+    EXPECT_NE(text.find(rtl::Ru("нестрогое совпадение")), std::string::npos);
+    EXPECT_NE(text.find("class=\"template_search_link\">" + rtl::Ru("Волга") + "</a>"), std::string::npos);
+    EXPECT_EQ(text.rfind("<html><head>", 0), 0u);
+    EXPECT_TRUE(dialogs_.Log().empty()) << BoxTexts();
 }
 
 }  // namespace
