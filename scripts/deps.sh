@@ -7,7 +7,7 @@ PACKAGES=(
   libgtest-dev zlib1g-dev libjpeg-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-x gstreamer1.0-alsa
   libcurl4-openssl-dev libasound2-dev
   xvfb xauth zip unzip p7zip-full python3 fonts-dejavu-core
 )

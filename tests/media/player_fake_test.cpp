@@ -2,6 +2,7 @@
 // with which value), the one-shot Notify, the volume scale, the display and form descriptions.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -82,10 +83,11 @@ TEST_F(PlayerTest, WithoutADeviceOpenRaises) {
 }
 
 TEST_F(PlayerTest, CommandsNeedAnOpenMediumExceptClose) {
-    for (auto command : {&TMediaPlayer::Play, &TMediaPlayer::Pause, &TMediaPlayer::Resume, &TMediaPlayer::Stop,
-                         &TMediaPlayer::Rewind}) {
-        EXPECT_EQ(ErrorOf([&] { (player->*command)(); }), sMCINotOpen);
-    }
+    TMediaPlayer* p = player;
+    const std::vector<std::function<void()>> commands = {[p] { p->Play(); }, [p] { p->Pause(); },
+                                                         [p] { p->Resume(); }, [p] { p->Stop(); },
+                                                         [p] { p->Rewind(); }};
+    for (const auto& command : commands) EXPECT_EQ(ErrorOf(command), sMCINotOpen);
     EXPECT_EQ(ErrorOf([&] { player->Close(); }), "");
     EXPECT_EQ(player->Mode(), mpNotReady);
 }
