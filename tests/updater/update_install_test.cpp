@@ -1,0 +1,219 @@
+// The list check and the installation against an HTTP server on 127.0.0.1, with packs made by
+// Python's zipfile.
+#include <filesystem>
+
+#include "controls/cm_OrvGauges.h"
+#include "platform/forms/application.h"
+#include "platform/rtl/codepage.h"
+#include "tests/updater/update_fixture.h"
+#include "updater/update_grid.h"
+#include "viewer/bindings.h"
+
+namespace updatertest {
+namespace {
+
+using viewer::IntConfig;
+using viewer::PendingUpdates;
+
+class UpdateInstallTest : public UpdateTest {
+protected:
+    // Shows the dialog on its progress page, as the introduction's Next does.
+    void RunCheck() {
+        Dialog().Show();
+        Dialog().Panel5->Hide();
+        Dialog().FetchUpdateList();
+    }
+    void Install() { Dialog().load_but3Click(&Dialog()); }
+    int SavedVersion() const {
+        const std::string record = ReadBookFile("intcfg.dat");
+        return record.size() < 2 ? -1 : uint8_t(record[0]) | (uint8_t(record[1]) << 8);
+    }
+    std::string ErrorsShown() const {
+        std::string texts;
+        for (const auto& box : dialogs_.Log()) texts += box.Text + "\n";
+        return texts;
+    }
+};
+
+TEST_F(UpdateInstallTest, NewerPacksAreOfferedInstalledInListOrderAndRecorded) {
+    IntConfig.UpdateVersion = 2;
+    std::string list = "1|old.zip|5\r\n";
+    list += PackLine(3, "p3.zip", MakeZip({{"data/page3.htm", "three"}, {"readme.txt", "v3"}}));
+    list += PackLine(5, "p5.zip", MakeZip({{"readme.txt", "v5"}}));
+    list += PackLine(4, "p4.zip", MakeZip({{"data/sub/page4.htm", "four"}}));
+    Serve("updates.list", list);
+
+    RunCheck();
+    ASSERT_EQ(Dialog().CurrentPage(), Dialog().Panel3);
+    ASSERT_EQ(PendingUpdates.size(), 3u);
+    EXPECT_EQ(Dialog().StringGrid1->Cell(0, 0), "");
+    EXPECT_EQ(Dialog().StringGrid1->Cell(0, 1), rtl::Ru("Пакет обновления 3"));
+    EXPECT_EQ(Dialog().StringGrid1->Cell(0, 2), rtl::Ru("Пакет обновления 5"));
+    EXPECT_EQ(Dialog().StringGrid1->Cell(0, 3), rtl::Ru("Пакет обновления 4"));
+    EXPECT_EQ(Dialog().ProgressBar1->Progress(), 100);
+
+    Install();
+    EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel4);
+    EXPECT_TRUE(Shows(Dialog().im_last));
+    EXPECT_FALSE(Shows(Dialog().im_err));
+    EXPECT_TRUE(Shows(Dialog().Image9));
+    EXPECT_EQ(ReadBookFile("data/page3.htm"), "three");
+    EXPECT_EQ(ReadBookFile("data/sub/page4.htm"), "four");
+    EXPECT_EQ(ReadBookFile("readme.txt"), "v5");  // installed after pack 3's copy
+    EXPECT_EQ(IntConfig.UpdateVersion, 4);          // the last installed, not the highest
+    EXPECT_EQ(SavedVersion(), 4);
+    EXPECT_FALSE(BookFileExists("updated.zip"));
+    EXPECT_GE(Dialog().ProgressBar1->Progress(), 99);
+
+    std::vector<std::string> order;
+    for (const auto& request : Requests()) {
+        order.push_back(request.target);
+        EXPECT_EQ(request.Header("user-agent"), "Korvel v1");
+        EXPECT_EQ(request.Header("accept"), "text/html, */*");
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"/updates.list", "/p3.zip", "/p5.zip", "/p4.zip"}));
+}
+
+TEST_F(UpdateInstallTest, NothingNewerEndsOnTheEmptyResult) {
+    IntConfig.UpdateVersion = 7;
+    Serve("updates.list", "7|a.zip|10\r\n\r\n3|b.zip|10\r\n");
+    RunCheck();
+    EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel4);
+    EXPECT_TRUE(Shows(Dialog().im_empty));
+    EXPECT_FALSE(Shows(Dialog().im_err));
+    EXPECT_TRUE(PendingUpdates.empty());
+}
+
+TEST_F(UpdateInstallTest, AMissingOrEmptyListEndsOnTheErrorResult) {
+    RunCheck();
+    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel4);
+
+    Serve("updates.list", "");
+    RunCheck();
+    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_TRUE(dialogs_.Log().empty());
+}
+
+TEST_F(UpdateInstallTest, AMalformedListIsReportedAndOffersNothing) {
+    Serve("updates.list", "3|a.zip|10\r\n4|b.zip\r\n");
+    RunCheck();
+    ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log()[0].Text, rtl::Ru("Ошибка обработки листа обновлений"));
+    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_TRUE(PendingUpdates.empty());
+}
+
+TEST_F(UpdateInstallTest, ASecondCheckOffersOnlyWhatTheNewListOffers) {
+    Serve("updates.list", "3|a.zip|10\r\n4|b.zip|10\r\n");
+    RunCheck();
+    ASSERT_EQ(PendingUpdates.size(), 2u);
+    Serve("updates.list", "5|c.zip|10\r\n");
+    RunCheck();
+    ASSERT_EQ(PendingUpdates.size(), 1u);
+    EXPECT_EQ(PendingUpdates[0].PackFile, "c.zip");
+    EXPECT_EQ(Dialog().StringGrid1->Cell(0, 2), "");
+}
+
+TEST_F(UpdateInstallTest, AFailedDownloadKeepsThePacksInstalledBeforeIt) {
+    IntConfig.UpdateVersion = 1;
+    std::string list = PackLine(2, "p2.zip", MakeZip({{"a.txt", "2"}}));
+    list += PackLine(3, "p3.zip", MakeZip({{"b.txt", "3"}}));
+    list += "4|gone.zip|100\r\n";
+    list += PackLine(5, "p5.zip", MakeZip({{"c.txt", "5"}}));
+    Serve("updates.list", list);
+    RunCheck();
+    Install();
+    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_EQ(IntConfig.UpdateVersion, 3);
+    EXPECT_EQ(SavedVersion(), 3);
+    EXPECT_FALSE(BookFileExists("c.txt"));  // later packs are not fetched
+    EXPECT_EQ(Requests().back().target, "/gone.zip");
+}
+
+TEST_F(UpdateInstallTest, APackWhoseSizeDiffersFromTheListIsNotInstalled) {
+    const std::string pack = MakeZip({{"a.txt", "new"}});
+    Serve("p2.zip", pack);
+    Serve("updates.list", "2|p2.zip|" + std::to_string(pack.size() + 1) + "\r\n");
+    RunCheck();
+    Install();
+    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_EQ(IntConfig.UpdateVersion, 0);
+    EXPECT_FALSE(BookFileExists("a.txt"));
+    EXPECT_FALSE(BookFileExists("intcfg.dat"));
+}
+
+TEST_F(UpdateInstallTest, APackOfUnlistedSizeIsInstalled) {
+    Serve("p2.zip", MakeZip({{"a.txt", "new"}}));
+    Serve("updates.list", "2|p2.zip|0\r\n");
+    RunCheck();
+    Install();
+    EXPECT_TRUE(Shows(Dialog().im_last));
+    EXPECT_EQ(ReadBookFile("a.txt"), "new");
+    EXPECT_EQ(IntConfig.UpdateVersion, 2);
+}
+
+// A pack whose entry fails its check: the extraction's failure prompt is answered, and whatever
+// the answer, the pack's version is not recorded and "updated.zip" is gone.
+TEST_F(UpdateInstallTest, APackThatFailsToExtractLeavesTheVersionUnchanged) {
+    for (int answer : {rtl::mrAbort, rtl::mrIgnore}) {
+        IntConfig.UpdateVersion = 1;
+        std::string pack = MakeZip({{"good.txt", "fine"}, {"bad.txt", std::string(4000, 'x')}});
+        const size_t data = pack.find("bad.txt") + 7 + 2;  // into bad.txt's compressed bytes
+        ASSERT_LT(data, pack.size());
+        pack[data] = char(pack[data] ^ 0x55);
+        Serve("updates.list", PackLine(2, "p2.zip", pack));
+        RunCheck();
+        dialogs_.ClearLog();
+        dialogs_.PushResult(answer);
+        Install();
+        EXPECT_TRUE(Shows(Dialog().im_err)) << answer;
+        EXPECT_EQ(IntConfig.UpdateVersion, 1) << answer;
+        EXPECT_FALSE(BookFileExists("intcfg.dat")) << answer;
+        EXPECT_FALSE(BookFileExists("updated.zip")) << answer;
+        EXPECT_FALSE(dialogs_.Log().empty()) << answer;
+    }
+}
+
+TEST_F(UpdateInstallTest, ADownloadThatIsNotAnArchiveIsReportedAndNotRecorded) {
+    Serve("updates.list", PackLine(2, "p2.zip", "<html>not found</html>"));
+    RunCheck();
+    Install();
+    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_EQ(IntConfig.UpdateVersion, 0);
+    EXPECT_FALSE(BookFileExists("updated.zip"));
+    EXPECT_FALSE(ErrorsShown().empty());
+}
+
+TEST_F(UpdateInstallTest, EntriesCannotEscapeTheProgramFolder) {
+    Serve("updates.list", PackLine(2, "p2.zip", MakeZip({{"../escaped.txt", "x"}, {"inside.txt", "y"}})));
+    RunCheck();
+    Install();
+    EXPECT_FALSE(std::filesystem::exists(scratch_ + "escaped.txt"));
+}
+
+TEST_F(UpdateInstallTest, CancelDuringTheListDownloadAbandonsIt) {
+    ServeStalled("updates.list", 20000);
+    backend_->Post([this] { Dialog().SpeedButton2Click(&Dialog()); });
+    const auto started = std::chrono::steady_clock::now();
+    RunCheck();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_TRUE(viewer::UpdateCancelled);
+    EXPECT_FALSE(Dialog().Visible());
+    EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel5);
+    EXPECT_FALSE(Shows(Dialog().im_last));
+}
+
+TEST_F(UpdateInstallTest, CancelDuringAPackDownloadRecordsNothing) {
+    ServeStalled("p2.zip", 20000);
+    Serve("updates.list", "2|p2.zip|0\r\n");
+    RunCheck();
+    backend_->Post([this] { Dialog().SpeedButton2Click(&Dialog()); });
+    Install();
+    EXPECT_EQ(IntConfig.UpdateVersion, 0);
+    EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel5);
+    EXPECT_FALSE(BookFileExists("updated.zip"));
+}
+
+}  // namespace
+}  // namespace updatertest

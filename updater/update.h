@@ -1,0 +1,215 @@
+// Unit update: the update dialog TForm5 (pages, picture buttons, proxy settings) and the online
+// update behind it: the list "updates.list" from the update server, the download of each newer pack
+// and its installation over the program folder.
+//
+// Files of this unit:
+//   update_form.cpp     the form, its binding table, pages, hover handlers, cursors, Cancel and Close
+//   update_proxy.cpp    the browser's proxy from the registry, the proxy page, the client's proxy
+//   update_list.cpp     parsing of the list and the texts of the offer (no window needed)
+//   update_install.cpp  the list check, the download and installation of packs
+//   update_grid.cpp     the list page's text grid
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/ZipArchiver.h"
+#include "platform/forms/edit.h"
+#include "platform/forms/form.h"
+#include "platform/forms/image.h"
+#include "platform/forms/panel.h"
+#include "platform/forms/timer.h"
+#include "platform/net/httpclient.h"
+#include "platform/net/ipwatch.h"
+
+namespace controls {
+class TOrvGauge;
+class TbztCheckBoxT;
+}  // namespace controls
+
+namespace viewer {
+
+class TStringGrid;
+
+// One pack offered by the update server.
+struct TMyUpdate {
+    std::string PackFile;     // file name as the list gives it, relative to UpdateUrl
+    int32_t PackSize = 0;     // bytes as the list gives it; 0 = not given
+    int32_t PackVersion = 0;  // 1..65535
+};
+
+// The packs offered by the current check, in list order.
+extern std::vector<TMyUpdate> PendingUpdates;
+// Set by every Cancel and Close of the dialog, cleared when it is opened; a request in flight
+// is abandoned once it is set.
+extern bool UpdateCancelled;
+// Pause in milliseconds before each page change of a check or an installation (messages are
+// pumped meanwhile). Tests set 0.
+extern int UpdatePauseMs;
+
+// ---- the list (update_list.cpp) ----
+
+// Largest list and pack the updater fetches; a list naming a larger pack is malformed.
+constexpr int64_t kMaxListBytes = int64_t(1) << 20;
+constexpr int64_t kMaxPackBytes = int64_t(256) << 20;
+// Versions are kept in 16 bits ("intcfg.dat").
+constexpr int kMaxPackVersion = 65535;
+
+struct TUpdateListResult {
+    bool Malformed = false;
+    std::vector<TMyUpdate> Offers;  // lines newer than the installed version, in list order
+    int Lines = 0;                  // lines that count a progress step (empty first fields do not)
+};
+
+// Parses "updates.list": lines of "version|file|size" (CR LF, LF or CR ends; blanks and control
+// characters around fields ignored). A line whose first field is empty is skipped; an older line is
+// read no further than its version. A version that is not a number, or a newer line without a
+// usable file name, size (0..kMaxPackBytes) or version (up to kMaxPackVersion) makes the list
+// malformed.
+TUpdateListResult ParseUpdateList(const std::string& body, int installedVersion);
+// Rounds halves to the even neighbour, as the offer's and the gauge's arithmetic does.
+int64_t RoundHalfEven(double value);
+// "Пакет обновления 5" and "2кб" (size / 1024 rounded, halves to even), cp1251.
+std::string OfferTitle(const TMyUpdate& pack);
+std::string OfferSize(const TMyUpdate& pack);
+// The gauge steps of an installation: two per pack, each half of the pack's share of 100.
+int InstallHalfStep(const TMyUpdate& pack, const std::vector<TMyUpdate>& all);
+
+// ---- the browser's proxy (update_proxy.cpp) ----
+
+struct TProxyAddress {
+    std::string Host;
+    std::string Port;
+};
+// Host and port from the browser's "ProxyServer" value: "host:port", or a per-protocol list
+// ("ftp=...;http=host:port;...") whose http entry is followed by ";". False when none is found.
+bool ParseProxyServer(const std::string& value, TProxyAddress& address);
+
+// ---- the dialog ----
+
+class TForm5 : public forms::TForm {
+public:
+    explicit TForm5(forms::TComponent* owner);
+    ~TForm5() override;
+    const char* ClassName() const override { return "TForm5"; }
+
+    // ---- components (bound from the form description) ----
+    forms::TImage* Image6 = nullptr;
+    forms::TPanel* Panel1 = nullptr;  // proxy
+    forms::TImage* Image1 = nullptr;
+    forms::TEdit* proxy_address = nullptr;
+    forms::TEdit* proxy_port = nullptr;
+    forms::TEdit* proxy_user = nullptr;
+    forms::TEdit* proxy_pass = nullptr;
+    controls::TbztCheckBoxT* CheckBox1 = nullptr;
+    controls::TbztCheckBoxT* checkbox2 = nullptr;
+    forms::TImage* Image13 = nullptr;
+    forms::TImage* Image14 = nullptr;
+    forms::TImage* upper_next1 = nullptr;
+    forms::TImage* Next_but1 = nullptr;
+    forms::TImage* upper_canel1 = nullptr;
+    forms::TImage* Cancel_but1 = nullptr;
+    forms::TPanel* Panel2 = nullptr;  // progress
+    forms::TImage* Image4 = nullptr;
+    forms::TImage* Image9 = nullptr;
+    controls::TOrvGauge* ProgressBar1 = nullptr;
+    forms::TImage* upper_cancel4 = nullptr;
+    forms::TImage* cancel_but2 = nullptr;
+    forms::TPanel* Panel3 = nullptr;  // list
+    forms::TImage* Image5 = nullptr;
+    forms::TImage* Image10 = nullptr;
+    TStringGrid* StringGrid1 = nullptr;
+    forms::TImage* upper_load3 = nullptr;
+    forms::TImage* load_but3 = nullptr;
+    forms::TImage* upper_cancel3 = nullptr;
+    forms::TImage* Cancel_but3 = nullptr;
+    forms::TPanel* Panel4 = nullptr;  // result
+    forms::TImage* im_last = nullptr;
+    forms::TImage* im_empty = nullptr;
+    forms::TImage* im_err = nullptr;
+    forms::TImage* Image11 = nullptr;
+    forms::TImage* Image15 = nullptr;
+    forms::TImage* upper_close4 = nullptr;
+    forms::TImage* Close_but4 = nullptr;
+    forms::TPanel* Panel5 = nullptr;  // introduction
+    forms::TImage* Image16 = nullptr;
+    forms::TImage* upper_next5 = nullptr;
+    forms::TImage* Next_but5 = nullptr;
+    forms::TImage* upper_cancel5 = nullptr;
+    forms::TImage* cancel_but5 = nullptr;
+    forms::TImage* Image2 = nullptr;
+    forms::TTimer* Timer1 = nullptr;
+
+    // Non-visual components.
+    net::THttpClient IdHTTP1;
+    TZipArchiver zip_archiver;
+    net::TLocalAddressWatcher my_ip;
+
+    // ---- opening, proxy page (update_form.cpp, update_proxy.cpp) ----
+    void OpenUpdateDialog();
+    bool DetectIEProxy();
+    void SaveProxySettings();
+    bool set_cursor();
+
+    // ---- the update (update_install.cpp) ----
+    void FetchUpdateList();
+    // Unpacks program folder + "updated.zip" over the program folder; false when an entry was
+    // skipped or a failure ignored (the pack is then not complete). Archive errors propagate.
+    bool UnpackPackage();
+
+    // ---- handlers ----
+    void FormShow(forms::TObject* Sender);
+    void FormClose(forms::TObject* Sender, forms::TCloseAction& Action);
+    void Next_but5Click(forms::TObject* Sender);
+    void SpeedButton1Click(forms::TObject* Sender);
+    void SpeedButton2Click(forms::TObject* Sender);
+    void load_but3Click(forms::TObject* Sender);
+    void Image2Click(forms::TObject* Sender);
+    void CheckBox1Click(forms::TObject* Sender);
+    void CheckBox2Click(forms::TObject* Sender);
+    void Image13Click(forms::TObject* Sender);
+    void Image14Click(forms::TObject* Sender);
+    void Image10MouseDown(forms::TObject* Sender, forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
+    void Image11Click(forms::TObject* Sender);
+    void Image15Click(forms::TObject* Sender);
+
+    void upper_next1MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void upper_canel1MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void Image1MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void upper_cancel4MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void Image4MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void upper_load3MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void upper_cancel3MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void Image5MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void StringGrid1MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void upper_close4MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void im_errMouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void im_emptyMouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void im_lastMouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void upper_next5MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void upper_cancel5MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+    void Image16MouseMove(forms::TObject* Sender, forms::TShiftState Shift, int X, int Y);
+
+    // The page the reader sees: the topmost visible panel (null when none is).
+    forms::TPanel* CurrentPage() const;
+
+private:
+    void ConfigureClient();
+    void ConfigureArchiver();
+    void ShowResult(forms::TImage* background);
+    void ShowProgressPage();
+    void PumpMessages();
+    void Pause();
+    void StepProgress(int delta);
+    void OfferPacks(const std::vector<TMyUpdate>& offers);
+    bool Download(const std::string& url, int64_t expectedSize, std::string& body);
+    bool InstallPack(const std::string& body);
+    bool RecordVersion(const TMyUpdate& pack);
+    void ClearGrid();
+
+    bool FWorking = false;  // a check or an installation is running (its requests pump messages)
+};
+
+}  // namespace viewer

@@ -1,0 +1,240 @@
+// The list check and the installation of packs: each request blocks the GUI thread but pumps its
+// messages, so Cancel can run meanwhile and abandons the request.
+#include <chrono>
+#include <thread>
+
+#include "controls/cm_OrvGauges.h"
+#include "platform/forms/application.h"
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/dialogs.h"
+#include "platform/rtl/paths.h"
+#include "platform/rtl/textfile.h"
+#include "updater/update.h"
+#include "updater/update_grid.h"
+#include "viewer/bindings.h"
+#include "viewer/main.h"
+
+namespace viewer {
+
+std::vector<TMyUpdate> PendingUpdates;
+bool UpdateCancelled = false;
+int UpdatePauseMs = 1000;
+
+namespace {
+
+constexpr int kListProgressStep = 8;
+constexpr int32_t kExtractAttributes = 10431;  // 0x28BF, the library's default search attributes
+
+// Marks the dialog busy for one check or installation; a nested start (from a pumped message)
+// is ignored.
+class TWorkingScope {
+public:
+    explicit TWorkingScope(bool& flag) : FFlag(flag) { FFlag = true; }
+    ~TWorkingScope() { FFlag = false; }
+    TWorkingScope(const TWorkingScope&) = delete;
+    TWorkingScope& operator=(const TWorkingScope&) = delete;
+
+private:
+    bool& FFlag;
+};
+
+// "updated.zip" lives only while its pack is unpacked.
+class TDownloadedPack {
+public:
+    explicit TDownloadedPack(std::string path) : FPath(std::move(path)) {}
+    ~TDownloadedPack() { rtl::DeleteFile(FPath); }
+    TDownloadedPack(const TDownloadedPack&) = delete;
+    TDownloadedPack& operator=(const TDownloadedPack&) = delete;
+    const std::string& Path() const { return FPath; }
+
+private:
+    std::string FPath;
+};
+
+}  // namespace
+
+void TForm5::PumpMessages() { forms::Application().ProcessMessages(); }
+
+void TForm5::Pause() {
+    using clock = std::chrono::steady_clock;
+    const auto end = clock::now() + std::chrono::milliseconds(UpdatePauseMs);
+    while (clock::now() < end) {
+        PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void TForm5::StepProgress(int delta) {
+    if (ProgressBar1) ProgressBar1->SetProgress(std::min(ProgressBar1->Progress() + delta, ProgressBar1->MaxValue()));
+}
+
+void TForm5::ShowResult(forms::TImage* background) {
+    for (forms::TImage* image : {im_err, im_empty, im_last})
+        if (image) image->SetVisible(image == background);
+    Panel2->Hide();
+    Panel4->Show();
+}
+
+void TForm5::ShowProgressPage() {
+    if (ProgressBar1) ProgressBar1->SetText("");
+    Panel2->Show();
+    PumpMessages();
+    Pause();
+}
+
+bool TForm5::Download(const std::string& url, int64_t limit, std::string& body) {
+    IdHTTP1.MaxBodySize = limit;
+    body.clear();
+    bool ok = true;
+    try {
+        body = IdHTTP1.Get(url);
+    } catch (const std::exception&) {
+        ok = false;
+    }
+    IdHTTP1.Disconnect();
+    return ok && int64_t(body.size()) <= limit;
+}
+
+void TForm5::OfferPacks(const std::vector<TMyUpdate>& offers) {
+    int row = 0;
+    for (const TMyUpdate& pack : offers) {
+        ++row;
+        PendingUpdates.push_back(pack);
+        if (!StringGrid1) continue;
+        StringGrid1->SetCell(0, row, OfferTitle(pack));
+        StringGrid1->SetCell(1, row, OfferSize(pack));
+    }
+}
+
+void TForm5::FetchUpdateList() {
+    if (FWorking) return;
+    TWorkingScope working(FWorking);
+    UpdateCancelled = false;
+    Panel1->Hide();
+    ShowProgressPage();
+    PendingUpdates.clear();
+    ClearGrid();
+    if (ProgressBar1) ProgressBar1->SetProgress(0);
+
+    IdHTTP1.BoundIP = my_ip.LocalIP();
+    PumpMessages();
+    StepProgress(1);
+    PumpMessages();
+
+    std::string body;
+    const bool fetched = Download(UpdateUrl + "updates.list", kMaxListBytes, body);
+    if (UpdateCancelled) return;
+    StepProgress(kListProgressStep);
+    PumpMessages();
+    if (!fetched || body.empty()) {
+        StepProgress(100);
+        PumpMessages();
+        Pause();
+        ShowResult(im_err);
+        return;
+    }
+
+    const TUpdateListResult list = ParseUpdateList(body, IntConfig.UpdateVersion);
+    if (list.Malformed) {
+        rtl::Dialogs().MessageBox(rtl::Ru("Ошибка обработки листа обновлений"), forms::Application().Title, rtl::MB_OK);
+        ShowResult(im_err);
+        return;
+    }
+    StepProgress(list.Lines * kListProgressStep);
+    OfferPacks(list.Offers);
+    StepProgress(100);
+    PumpMessages();
+    Pause();
+    if (!list.Offers.empty()) {
+        Panel2->Hide();
+        Panel3->Show();
+    } else {
+        ShowResult(im_empty);
+    }
+    PumpMessages();
+}
+
+bool TForm5::UnpackPackage() {
+    zip_archiver.FileName = AppDir + "updated.zip";
+    zip_archiver.BaseDir = AppDir;
+    zip_archiver.OpenArchive();
+    int32_t failures = 0;
+    try {
+        zip_archiver.ExtractFiles("*.*", kExtractAttributes, "");
+        failures = zip_archiver.IgnoredFailures() + zip_archiver.PasswordSkips();
+    } catch (...) {
+        try {
+            zip_archiver.CloseArchive();
+        } catch (...) {
+            // The extraction's own error is the one to report.
+        }
+        throw;
+    }
+    zip_archiver.CloseArchive();
+    return failures == 0;
+}
+
+bool TForm5::InstallPack(const std::string& body) {
+    TDownloadedPack pack(AppDir + "updated.zip");
+    try {
+        rtl::WriteFileAtomic(pack.Path(), body);
+        PumpMessages();
+        const bool complete = UnpackPackage();
+        PumpMessages();
+        return complete;
+    } catch (const std::exception& error) {
+        forms::Application().HandleException(this, error);
+        return false;
+    }
+}
+
+bool TForm5::RecordVersion(const TMyUpdate& pack) {
+    const uint16_t previous = IntConfig.UpdateVersion;
+    IntConfig.UpdateVersion = uint16_t(pack.PackVersion);
+    try {
+        SaveIntConfig();
+        return true;
+    } catch (const std::exception& error) {
+        IntConfig.UpdateVersion = previous;
+        forms::Application().HandleException(this, error);
+        return false;
+    }
+}
+
+void TForm5::load_but3Click(forms::TObject*) {
+    if (FWorking) return;
+    TWorkingScope working(FWorking);
+    UpdateCancelled = false;
+    if (ProgressBar1) ProgressBar1->SetProgress(0);
+    Image4->Hide();
+    Image9->Show();
+    Panel3->Hide();
+    ShowProgressPage();
+    IdHTTP1.Disconnect();
+
+    const std::vector<TMyUpdate> packs = PendingUpdates;
+    for (const TMyUpdate& pack : packs) {
+        const int64_t limit = pack.PackSize > 0 ? pack.PackSize : kMaxPackBytes;
+        std::string body;
+        const bool fetched = Download(UpdateUrl + pack.PackFile, limit, body);
+        // Only a whole pack is installed: the size the list gives must be the size received.
+        if (!fetched || (pack.PackSize > 0 && int64_t(body.size()) != pack.PackSize)) {
+            if (!UpdateCancelled) ShowResult(im_err);
+            return;
+        }
+        const int halfStep = InstallHalfStep(pack, packs);
+        StepProgress(halfStep);
+        PumpMessages();
+        if (!InstallPack(body) || !RecordVersion(pack)) {
+            ShowResult(im_err);
+            return;
+        }
+        StepProgress(halfStep);
+        PumpMessages();
+    }
+    PumpMessages();
+    ShowResult(im_last);
+    PumpMessages();
+}
+
+}  // namespace viewer
