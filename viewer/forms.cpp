@@ -26,10 +26,6 @@ void TForm4::BuildPage(const std::string& PageName, std::string& ComposedPath) {
     ComposePage(AppDir, PageName, ComposedPath);
 }
 
-TForm5::TForm5(forms::TComponent* owner) : forms::TForm(owner) { InitForm(PlainTable<TForm5>("TForm5", "Form5.frm")); }
-
-void TForm5::OpenUpdateDialog() { Show(); }
-
 Tsett::Tsett(forms::TComponent* owner) : forms::TForm(owner) { InitForm(PlainTable<Tsett>("Tsett", "sett.frm")); }
 
 }  // namespace viewer

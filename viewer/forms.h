@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/forms/form.h"
+#include "updater/update.h"
 
 namespace viewer {
 
@@ -27,20 +28,7 @@ public:
     void BuildPage(const std::string& PageName, std::string& ComposedPath);
 };
 
-// The updater's local-address watcher as far as the start sequence uses it.
-struct TLocalAddressWatcher {
-    std::string HistoryFilename;
-};
-
-// The update dialog.
-class TForm5 : public forms::TForm {
-public:
-    explicit TForm5(forms::TComponent* owner);
-    const char* ClassName() const override { return "TForm5"; }
-    TLocalAddressWatcher my_ip;
-    // Clears the cancel flag, loads the stored proxy settings and shows the dialog.
-    void OpenUpdateDialog();
-};
+// The update dialog TForm5 is the updater's unit update.
 
 // The settings dialog.
 class Tsett : public forms::TForm {
