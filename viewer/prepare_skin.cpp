@@ -14,7 +14,7 @@
 #include "platform/rtl/registry.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/textfile.h"
-#include "viewer/intconfig_calls.h"
+#include "viewer/bindings.h"
 #include "viewer/facefile.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
