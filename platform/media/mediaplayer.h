@@ -79,7 +79,8 @@ public:
     TMPNotifyValues NotifyValue = nvSuccessful;
     TNotifyEvent OnNotify;
 
-    // The control whose native window shows the video; taken at Open. Cleared when it is freed.
+    // The control whose native window shows the video; taken at Open. When it is freed the
+    // reference is cleared and an open medium closed (its picture has nowhere to go).
     TWinControl* Display() const { return FDisplay; }
     void SetDisplay(TWinControl* display);
     // Left and Top place the video inside the display; Right and Bottom hold its width and height.
