@@ -94,8 +94,10 @@ void TNewCustomCheckBox::ButtonClicked() {
 }
 
 forms::TCheckBoxPeerState TNewCustomCheckBox::PeerClicked() {
+    std::shared_ptr<bool> alive = FAlive;
     ButtonClicked();
-    return forms::TCheckBoxPeerState(FState);
+    // A handler that freed the box freed its peer too; nobody shows the answer then.
+    return *alive ? forms::TCheckBoxPeerState(FState) : forms::cpsUnchecked;
 }
 
 // ---- input without a native button ----
@@ -108,13 +110,15 @@ void TNewCustomCheckBox::MouseDown(forms::TMouseButton button, forms::TShiftStat
         FMouseDown = true;
         FPressed = false;
         if (!Focused()) {
+            std::shared_ptr<bool> alive = FAlive;  // OnEnter handlers run inside SetFocus
             ClicksDisabled = true;
             try {
                 if (CanFocus()) SetFocus();
             } catch (...) {
-                ClicksDisabled = false;
+                if (*alive) ClicksDisabled = false;
                 throw;
             }
+            if (!*alive) return;
             ClicksDisabled = false;
             if (!Focused()) return;
         }
@@ -140,7 +144,11 @@ void TNewCustomCheckBox::MouseUp(forms::TMouseButton button, forms::TShiftState 
         FMouseDown = false;
         bool pressed = FPressed;
         FPressed = false;
-        if (pressed && ClientRect().Contains(x, y)) ButtonClicked();
+        if (pressed && ClientRect().Contains(x, y)) {
+            std::shared_ptr<bool> alive = FAlive;
+            ButtonClicked();
+            if (!*alive) return;
+        }
     }
     TNewButtonControl::MouseUp(button, shift, x, y);
 }

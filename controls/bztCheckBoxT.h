@@ -4,6 +4,7 @@
 // form's raster and takes its clicks and Space presses from the form.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "controls/alignment.h"
@@ -18,6 +19,7 @@ enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
 class TNewButtonControl : public forms::TWinControl {
 public:
     explicit TNewButtonControl(forms::TComponent* owner) : forms::TWinControl(owner) {}
+    ~TNewButtonControl() override { *FAlive = false; }
     const char* ClassName() const override { return "TNewButtonControl"; }
 
     // While set, state changes run no click and the button's clicked notifications are dropped.
@@ -34,6 +36,8 @@ protected:
     // Replaces the native button by a new one (its layout changed); the peer gets the state again.
     void RecreateWnd();
     bool FWordWrap = false;
+    // False once the control is freed: a handler run from inside a member may free it.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 class TNewCustomCheckBox : public TNewButtonControl, public forms::ICheckBoxPeerSink {

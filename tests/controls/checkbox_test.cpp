@@ -280,3 +280,23 @@ TEST_F(NativeCheckBox, TheNativeButtonDrawsItselfSoTheRasterStaysBare) {
     for (int y = 0; y < 17; ++y)
         for (int x = 0; x < 97; ++x) ASSERT_EQ(raster.Pixel(x, y), background);
 }
+
+// OnClick handlers may free the box (a dialog closing itself); nothing touches it afterwards.
+TEST_F(CheckBox, HandlerMayFreeTheBox) {
+    box->OnClick = [this](TObject*) {
+        box->Free();
+        box = nullptr;
+    };
+    backend->DoubleClick(*form, 28, 38);
+    EXPECT_EQ(box, nullptr);
+}
+
+TEST_F(NativeCheckBox, HandlerMayFreeTheBoxDuringThePeersClick) {
+    box->OnClick = [this](TObject*) {
+        box->Free();
+        box = nullptr;
+    };
+    TbztCheckBoxT* clicked = box;
+    clicked->PeerClicked();
+    EXPECT_EQ(box, nullptr);
+}
