@@ -1,7 +1,6 @@
 // TOrvGauge: construction, properties, range rules and the work tiles.
 #include "controls/cm_OrvGauges.h"
 
-#include <cfloat>
 #include <climits>
 
 #include "platform/forms/canvas.h"
@@ -44,17 +43,50 @@ int PercentOfRange(int64_t x, int64_t z) {
     return int(double(x) * 100.0 / double(z));
 }
 
+namespace {
+
+using u128 = unsigned __int128;
+
+// A magnitude rounded to a 64-bit mantissa, nearest with ties to even, as the x87 unit rounds
+// every extended-precision result: value = mantissa * 2^exponent.
+struct Extended {
+    u128 mantissa;
+    int exponent;
+};
+
+Extended RoundToExtended(u128 value, int exponent) {
+    int bits = 0;
+    for (u128 v = value; v != 0; v >>= 1) ++bits;
+    if (bits <= 64) return {value, exponent};
+    int shift = bits - 64;
+    u128 kept = value >> shift;
+    u128 rest = value - (kept << shift);
+    u128 half = u128(1) << (shift - 1);
+    if (rest > half || (rest == half && (kept & 1))) ++kept;
+    return {kept, exponent + shift};  // a carry to 2^64 is still exact
+}
+
+// 0.01 in the extended format: 0xA3D70A3D70A3D70A * 2^-70.
+constexpr uint64_t kHundredthMantissa = 0xA3D70A3D70A3D70AULL;
+constexpr int kHundredthExponent = -70;
+
+}  // namespace
+
 int ScaleByPercent(int x, int z) {
-    // The product is taken in the x87 extended format with 0.01 rounded to a 64-bit mantissa;
-    // that rounding is what makes 10 % of 100 come out as 9, and the bar's length depends on it.
-#if LDBL_MANT_DIG == 64
-    volatile long double hundredth = 0.01L;  // kept out of constant folding
-    long double scaled = static_cast<long double>(x) * hundredth;
-    scaled = scaled * static_cast<long double>(z);
-    return int(scaled);
-#else
-#error "ScaleByPercent needs the 80-bit extended format"
-#endif
+    // The gauge has always taken x * 0.01 * z in extended precision, each product rounded to a
+    // 64-bit mantissa, then truncated; that rounding is why 10 % of 100 comes out as 9, and the
+    // bar lengths depend on it. Emulated in integers, so every machine draws the same bars.
+    if (x == 0 || z == 0) return 0;
+    bool negative = (x < 0) != (z < 0);
+    u128 ax = x < 0 ? unsigned(-(int64_t(x))) : unsigned(x);
+    u128 az = z < 0 ? unsigned(-(int64_t(z))) : unsigned(z);
+    Extended first = RoundToExtended(ax * kHundredthMantissa, kHundredthExponent);
+    Extended product = RoundToExtended(first.mantissa * az, first.exponent);
+    u128 whole;
+    if (product.exponent >= 0) whole = product.exponent >= 64 ? ~u128(0) : product.mantissa << product.exponent;
+    else whole = -product.exponent >= 128 ? 0 : product.mantissa >> -product.exponent;
+    if (whole > u128(INT_MAX)) return negative ? -INT_MAX : INT_MAX;
+    return negative ? -int(whole) : int(whole);
 }
 
 // ---- TOrvGauge ----

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 
 #include "controls/cm_OrvGauges.h"
 #include "gauge_util.h"
@@ -45,6 +47,27 @@ TEST(GaugeArithmetic, ScaleByPercentTruncatesInExtendedPrecision) {
     EXPECT_EQ(ScaleByPercent(0, 373), 0);
     EXPECT_EQ(ScaleByPercent(50, -1), 0);
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+// On x87 hardware the extended format itself is the reference.
+long double HardwareScale(int x, int z) {
+    volatile long double hundredth = 0.01L;
+    long double scaled = static_cast<long double>(x) * hundredth;
+    return scaled * static_cast<long double>(z);
+}
+
+TEST(GaugeArithmetic, ScaleByPercentMatchesTheExtendedFormat) {
+    for (int x = -101; x <= 101; ++x)
+        for (int z = -1000; z <= 2000; ++z) ASSERT_EQ(ScaleByPercent(x, z), int(HardwareScale(x, z))) << x << " " << z;
+    for (int x : {1, 3, 7, 33, 99, 1000, 123456, INT_MAX, INT_MIN + 1})
+        for (int z : {65537, 1 << 20, 99999989, INT_MAX / 1000}) {
+            if (std::abs(HardwareScale(x, z)) >= INT_MAX) continue;
+            ASSERT_EQ(ScaleByPercent(x, z), int(HardwareScale(x, z))) << x << " " << z;
+        }
+    EXPECT_EQ(ScaleByPercent(INT_MAX, INT_MAX), INT_MAX);  // clamped, not undefined
+    EXPECT_EQ(ScaleByPercent(INT_MIN, INT_MAX), -INT_MAX);
+}
+#endif
 
 TEST(GaugeArithmetic, PercentOfRangeHasNoDivisionByZero) {
     EXPECT_EQ(PercentOfRange(5, 0), 0);
