@@ -26,6 +26,4 @@ void TForm4::BuildPage(const std::string& PageName, std::string& ComposedPath) {
     ComposePage(AppDir, PageName, ComposedPath);
 }
 
-Tsett::Tsett(forms::TComponent* owner) : forms::TForm(owner) { InitForm(PlainTable<Tsett>("Tsett", "sett.frm")); }
-
 }  // namespace viewer

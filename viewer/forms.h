@@ -7,6 +7,7 @@
 
 #include "platform/forms/form.h"
 #include "updater/update.h"
+#include "viewer/settings.h"
 
 namespace viewer {
 
@@ -30,11 +31,6 @@ public:
 
 // The update dialog TForm5 is the updater's unit update.
 
-// The settings dialog.
-class Tsett : public forms::TForm {
-public:
-    explicit Tsett(forms::TComponent* owner);
-    const char* ClassName() const override { return "Tsett"; }
-};
+// The settings dialog Tsett is the unit settings.
 
 }  // namespace viewer

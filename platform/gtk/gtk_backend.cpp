@@ -4,6 +4,7 @@
 
 #include "platform/forms/application.h"
 #include "platform/gtk/checkbox_peer.h"
+#include "platform/gtk/combobox_peer.h"
 #include "platform/gtk/cursors.h"
 #include "platform/gtk/dialogs.h"
 #include "platform/gtk/native_peers.h"
@@ -55,6 +56,7 @@ std::unique_ptr<forms::IPanelPeer> GtkBackend::CreatePanelPeer(forms::TPanel& pa
 std::unique_ptr<forms::IControlPeer> GtkBackend::CreateNativePeer(const std::string& kind, forms::TWinControl& control,
                                                                   forms::IWindowPeer& window) {
     if (kind == forms::kCheckBoxPeerKind) return NewCheckBoxPeer(control, window);
+    if (kind == forms::kComboBoxPeerKind) return NewComboBoxPeer(control, window);
     return nullptr;
 }
 
