@@ -3,6 +3,7 @@
 // active and while a page that links to clips is shown; the play and pause pictures let the reader
 // pause it. The player's completion reports start the background track over at its end.
 #include <exception>
+#include <initializer_list>
 
 #include "platform/forms/panel.h"
 #include "platform/rtl/paths.h"
