@@ -1,6 +1,7 @@
 # The update dialog: borderless 400 x 300, centred, on top. Five pages of 400 x 300 stacked at its
 # origin (proxy, progress, list, result, introduction from bottom to top); only the introduction is
-# visible at first. Every button is a hot zone without picture and, above it, the hidden picture
+# visible at first. The pages are panels without a native window (TUpdatePage), so their pictures
+# show. Every button is a hot zone without picture and, above it, the hidden picture
 # that shows under the mouse and takes the click. Pictures: update/ (drawn by updater/art).
 object Form5: TForm5
   BorderStyle = bsNone
@@ -17,7 +18,7 @@ object Form5: TForm5
     Width = 18
     Height = 19
   end
-  object Panel1: TPanel
+  object Panel1: TUpdatePage
     Left = 0
     Top = 0
     Width = 400
@@ -128,7 +129,7 @@ object Form5: TForm5
       OnClick = SpeedButton2Click
     end
   end
-  object Panel2: TPanel
+  object Panel2: TUpdatePage
     Left = 0
     Top = 0
     Width = 400
@@ -182,7 +183,7 @@ object Form5: TForm5
       OnClick = SpeedButton2Click
     end
   end
-  object Panel3: TPanel
+  object Panel3: TUpdatePage
     Left = 0
     Top = 0
     Width = 400
@@ -252,7 +253,7 @@ object Form5: TForm5
       OnClick = SpeedButton2Click
     end
   end
-  object Panel4: TPanel
+  object Panel4: TUpdatePage
     Left = 0
     Top = 0
     Width = 400
@@ -317,7 +318,7 @@ object Form5: TForm5
       OnClick = SpeedButton2Click
     end
   end
-  object Panel5: TPanel
+  object Panel5: TUpdatePage
     Left = 0
     Top = 0
     Width = 400

@@ -8,6 +8,7 @@
 //   update_list.cpp     parsing of the list and the texts of the offer (no window needed)
 //   update_install.cpp  the list check, the download and installation of packs
 //   update_grid.cpp     the list page's text grid
+//   update_page.cpp     the pages: panels without a native window
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,7 @@
 #include "platform/rtl/sysutils.h"
 #include "updater/update.h"
 #include "updater/update_grid.h"
+#include "updater/update_page.h"
 #include "viewer/bindings.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
@@ -29,6 +30,7 @@ void RegisterUpdateDialogClasses() {
     static const bool registered = [] {
         controls::RegisterSkinnedControls();
         RegisterStringGridClass();
+        RegisterUpdatePageClass();
         return true;
     }();
     (void)registered;

@@ -43,6 +43,18 @@ TEST_F(UpdateDialogTest, OpeningShowsTheIntroductionWithTheStoredProxy) {
     EXPECT_EQ(Dialog().Height(), 300);
 }
 
+// The pages have no native window that would cover their pictures; the edits keep theirs.
+TEST_F(UpdateDialogTest, ThePagesPicturesShowInTheWindow) {
+    Dialog().OpenUpdateDialog();
+    for (forms::TPanel* page : {Dialog().Panel1, Dialog().Panel2, Dialog().Panel3, Dialog().Panel4, Dialog().Panel5})
+        EXPECT_EQ(page->Peer(), nullptr);
+    EXPECT_NE(Dialog().proxy_address->Peer(), nullptr);
+    const forms::TBitmap shown = backend_->Snapshot(Dialog());
+    const forms::TBitmap& intro = *Dialog().Image16->Picture().Graphic();
+    for (auto [x, y] : {std::pair{5, 5}, std::pair{100, 150}, std::pair{300, 270}})
+        EXPECT_EQ(shown.Pixel(x, y), intro.Pixel(x, y)) << x << "," << y;
+}
+
 TEST_F(UpdateDialogTest, AButtonPictureShowsOnlyUnderTheMouse) {
     Dialog().OpenUpdateDialog();
     backend_->MouseMove(Dialog(), 290, 270);
