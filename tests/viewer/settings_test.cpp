@@ -311,6 +311,31 @@ TEST_F(SettingsTest, ChangedSkinStyleReplacesNamesakesInEverySubfolderAndRebuild
     EXPECT_TRUE(dialogs_.Log().empty());
 }
 
+TEST_F(SettingsTest, StyleFolderNamingAFileAsFolderLeavesTheProgramsFileInPlace) {
+    WriteBook();
+    WriteBookFile("Styles/Blue/face.dat/inner.txt", "a folder where the program has a file");
+    WriteBookFile("Styles/Blue/data/style.css", "blue sheet");
+    StartAndShow();
+    const std::string face = ReadBookFile("face.dat");
+    sett->KorStyle->SetItemIndex(0);
+    Apply();
+    EXPECT_EQ(ReadBookFile("face.dat"), face);
+    EXPECT_EQ(ReadBookFile("data/style.css"), "blue sheet");
+    EXPECT_EQ(ReadViewerValue("Style"), "Blue");
+}
+
+TEST_F(SettingsTest, F12ShowsAndFillsTheDialog) {
+    WriteBook();
+    WriteBookFile("Styles/Blue/face.dat", "x");
+    Start();
+    ASSERT_FALSE(sett->Visible());
+    Backend().KeyDown(*Form1, forms::VK_F12);
+    Pump();
+    EXPECT_TRUE(sett->Visible());
+    EXPECT_EQ(sett->KorStyle->Text(), "Blue");
+    EXPECT_FALSE(Form1->Timer1->Enabled());
+}
+
 TEST_F(SettingsTest, ButtonsDestroyEmptiesBothTables) {
     WriteBook(2);
     StartAndShow();
