@@ -3,6 +3,8 @@
 #include "platform/forms/formdesc.h"
 #include "viewer/main.h"
 #include "viewer/parse.h"
+#include "viewer/prepare.h"
+#include "viewer/search_mod.h"
 
 namespace viewer {
 
@@ -18,7 +20,10 @@ const forms::TFormTable<F>& PlainTable(const char* className, const char* file) 
 
 TForm3::TForm3(forms::TComponent* owner) : forms::TForm(owner) { InitForm(PlainTable<TForm3>("TForm3", "Form3.frm")); }
 
-void TForm3::RunSearch() {}
+void TForm3::RunSearch() {
+    search::RunSearch(Form1->searcher->Text(), AppDir, SearchTemplate,
+                      [](const std::string& path) { Form1->OpenPage(path); });
+}
 
 TForm4::TForm4(forms::TComponent* owner) : forms::TForm(owner) { InitForm(PlainTable<TForm4>("TForm4", "Form4.frm")); }
 

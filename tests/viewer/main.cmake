@@ -6,6 +6,7 @@ tome_add_test(viewer_main_tests
     ${CMAKE_CURRENT_LIST_DIR}/main_start_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_navigate_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_buttons_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/main_search_test.cpp
   LIBS tome_viewer tome_headless tome_web_fake tome_media_fake)
 target_compile_definitions(viewer_main_tests PRIVATE TOME_TEST_RESOURCES="${CMAKE_SOURCE_DIR}/resources")
 
