@@ -332,17 +332,17 @@ object Form5: TForm5
       Picture = "update/intro.bmp"
       OnMouseMove = Image16MouseMove
     end
-    # Next and Cancel lie inside the page, where the other pages have theirs.
+    # As the dialog is laid out, Next and Cancel of this page lie below its 300-pixel client area.
     object upper_next5: TImage
       Left = 267
-      Top = 253
+      Top = 312
       Width = 61
       Height = 35
       OnMouseMove = upper_next5MouseMove
     end
     object Next_but5: TImage
       Left = 267
-      Top = 253
+      Top = 314
       Width = 61
       Height = 36
       Picture = "update/next.bmp"
@@ -351,14 +351,14 @@ object Form5: TForm5
     end
     object upper_cancel5: TImage
       Left = 332
-      Top = 253
+      Top = 313
       Width = 59
       Height = 35
       OnMouseMove = upper_cancel5MouseMove
     end
     object cancel_but5: TImage
       Left = 332
-      Top = 253
+      Top = 312
       Width = 59
       Height = 36
       Picture = "update/cancel.bmp"

@@ -17,6 +17,9 @@ using viewer::IntConfig;
 
 class UpdateDialogTest : public UpdateTest {
 protected:
+    // The introduction page's Next lies below the client area, out of the mouse's reach: its handler
+    // is run directly.
+    void NextOnIntroduction() { Dialog().Next_but5Click(Dialog().Next_but5); }
     void StoreProxy(bool use, const std::string& host, uint16_t port, bool auth, const std::string& user,
                     const std::string& password) {
         IntConfig.UseProxy = use;
@@ -55,22 +58,34 @@ TEST_F(UpdateDialogTest, ThePagesPicturesShowInTheWindow) {
         EXPECT_EQ(shown.Pixel(x, y), intro.Pixel(x, y)) << x << "," << y;
 }
 
-TEST_F(UpdateDialogTest, AButtonPictureShowsOnlyUnderTheMouse) {
+TEST_F(UpdateDialogTest, IntroductionButtonsLieBelowTheClientArea) {
     Dialog().OpenUpdateDialog();
+    EXPECT_GE(Dialog().upper_next5->Top(), Dialog().ClientHeight());
+    EXPECT_GE(Dialog().upper_cancel5->Top(), Dialog().ClientHeight());
     backend_->MouseMove(Dialog(), 290, 270);
-    EXPECT_TRUE(Dialog().Next_but5->Visible());
-    EXPECT_FALSE(Dialog().cancel_but5->Visible());
-    backend_->MouseMove(Dialog(), 360, 270);
     EXPECT_FALSE(Dialog().Next_but5->Visible());
-    EXPECT_TRUE(Dialog().cancel_but5->Visible());
-    backend_->MouseMove(Dialog(), 100, 100);
     EXPECT_FALSE(Dialog().cancel_but5->Visible());
+}
+
+TEST_F(UpdateDialogTest, AButtonPictureShowsOnlyUnderTheMouse) {
+    SetProxyRegistry(1, "gateway.example.org:8080");  // a browser proxy leads to the proxy page
+    Dialog().OpenUpdateDialog();
+    NextOnIntroduction();
+    ASSERT_EQ(Dialog().CurrentPage(), Dialog().Panel1);  // its buttons lie inside the area
+    backend_->MouseMove(Dialog(), 290, 270);
+    EXPECT_TRUE(Dialog().Next_but1->Visible());
+    EXPECT_FALSE(Dialog().Cancel_but1->Visible());
+    backend_->MouseMove(Dialog(), 360, 270);
+    EXPECT_FALSE(Dialog().Next_but1->Visible());
+    EXPECT_TRUE(Dialog().Cancel_but1->Visible());
+    backend_->MouseMove(Dialog(), 100, 100);
+    EXPECT_FALSE(Dialog().Cancel_but1->Visible());
 }
 
 TEST_F(UpdateDialogTest, NextWithoutBrowserProxyRunsTheCheckThroughTheStoredSettings) {
     Serve("updates.list", "3|a.zip|2048\r\n");
     Dialog().OpenUpdateDialog();
-    HoverAndClick(Dialog().upper_next5);
+    NextOnIntroduction();
     EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel3);
     EXPECT_EQ(Dialog().StringGrid1->Cell(1, 1), "2" + rtl::Ru("кб"));
     EXPECT_EQ(Dialog().IdHTTP1.ProxyParams.ProxyServer, "");
@@ -80,7 +95,7 @@ TEST_F(UpdateDialogTest, NextWithoutBrowserProxyRunsTheCheckThroughTheStoredSett
 TEST_F(UpdateDialogTest, TheBrowserProxyFillsTheProxyPageAndIsSaved) {
     SetProxyRegistry(1, "gateway.example.org:8080");
     Dialog().OpenUpdateDialog();
-    HoverAndClick(Dialog().upper_next5);
+    NextOnIntroduction();
     EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel1);
     EXPECT_TRUE(Dialog().CheckBox1->Checked());
     EXPECT_TRUE(Dialog().proxy_address->Enabled());
@@ -172,7 +187,7 @@ TEST_F(UpdateDialogTest, CancelHidesResetsThePagesAndReopeningStartsAfresh) {
     StoreProxy(false, "stored.local", 81, false, "", "");
     Serve("updates.list", "3|a.zip|10\r\n");
     Dialog().OpenUpdateDialog();
-    HoverAndClick(Dialog().upper_next5);
+    NextOnIntroduction();
     ASSERT_EQ(Dialog().CurrentPage(), Dialog().Panel3);
     Dialog().proxy_address->SetText("typed.local");
     HoverAndClick(Dialog().upper_cancel3);
@@ -195,7 +210,7 @@ TEST_F(UpdateDialogTest, TheProxyPagesNextSavesAndChecks) {
     SetProxyRegistry(1, "127.0.0.1:1");
     Serve("updates.list", "3|a.zip|10\r\n");
     Dialog().OpenUpdateDialog();
-    HoverAndClick(Dialog().upper_next5);
+    NextOnIntroduction();
     ASSERT_EQ(Dialog().CurrentPage(), Dialog().Panel1);
     Dialog().CheckBox1->SetChecked(false);  // the reader turns the found proxy off
     HoverAndClick(Dialog().upper_next1);
