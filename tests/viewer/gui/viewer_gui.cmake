@@ -2,6 +2,7 @@
 tome_add_test(viewer_gui_tests
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/gui/gui_env.cpp
+    ${CMAKE_SOURCE_DIR}/tests/gui/screen.cpp
     ${CMAKE_CURRENT_LIST_DIR}/viewer_gui_test.cpp
   LIBS tome_viewer tome_gtk tome_web tome_media
   LABELS gui)

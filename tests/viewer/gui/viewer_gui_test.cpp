@@ -2,6 +2,7 @@
 // article link, the next part page by Ctrl+Right, a favourite added, listed on favs.html and
 // deleted, the skin's chrome in the window's raster; and a second viewer that ends at once.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,15 +16,18 @@
 #include "platform/forms/application.h"
 #include "platform/forms/bmp.h"
 #include "platform/forms/formdesc.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/locks.h"
 #include "platform/rtl/paths.h"
 #include "platform/web/webkit_browser.h"
 #include "platform/web/webkit_peer.h"
 #include "tests/gui/gui_env.h"
+#include "tests/gui/screen.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
+#include "viewer/search_mod.h"
 
 extern char** environ;
 
@@ -237,6 +241,55 @@ TEST_F(ViewerGuiTest, ReadsAPartFollowsItAndKeepsAFavourite) {
 
     Form1->Close();
     EXPECT_TRUE(forms::Application().Terminated());
+}
+
+// ---- search ----
+
+const char* const kClickFirstResult = R"((function () {
+  var link = document.querySelector('a.template_search_link');
+  if (!link) return '';
+  link.click();
+  return decodeURIComponent(link.getAttribute('href'));
+})())";
+
+TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0)) << "the first page never finished loading";
+
+    // Type into the native search box; its first character is dropped before the search.
+    void* entry = guitest::NativeWidget(*Form1->searcher);
+    ASSERT_NE(entry, nullptr);
+    gtk_widget_grab_focus(GTK_WIDGET(entry));
+    gtk_entry_set_text(GTK_ENTRY(entry), " река город");
+    ASSERT_TRUE(guitest::WaitUntil([] { return Form1->searcher->Text() == rtl::Ru(" река город"); }));
+    int before = completed_;
+    guitest::PutKey(*Form1, GDK_KEY_Return);
+    ASSERT_TRUE(WaitForPage(before)) << "no results page";
+    EXPECT_NE(CurrentDoc.Path.find("tomeview_search.tmp"), std::string::npos) << CurrentDoc.Path;
+
+    // The rows are the pages the search finds, in its order.
+    const TPattern words = search::MakePattern(rtl::Ru("река город"));
+    TSearch_res pages;
+    search::CollectPages(AppDir + "data\\", "", pages, &words);
+    const TSearch_res hits = search::FilterAndSort(pages);
+    ASSERT_GE(hits.size(), 2u) << "the sample book should give several hits";
+    const std::string results = ReadText(book_ + "data/tomeview_search.tmp");
+    size_t at = 0;
+    for (const auto& hit : hits) {
+        const size_t row = results.find("href=\"" + hit.Path + "\"", at);
+        ASSERT_NE(row, std::string::npos) << hit.Path << " missing or out of order";
+        at = row + 1;
+    }
+    EXPECT_EQ(Evaluate("document.querySelectorAll('a.template_search_link').length"), std::to_string(hits.size()));
+
+    // Open the first result.
+    before = completed_;
+    const std::string clicked = Evaluate(kClickFirstResult);
+    ASSERT_FALSE(clicked.empty());
+    ASSERT_TRUE(WaitForPage(before));
+    EXPECT_EQ(CurrentDoc.Path, hits.front().Path);
+    EXPECT_TRUE(dialogs_.Log().empty());
+    Form1->Close();
 }
 
 // ---- second instance ----
