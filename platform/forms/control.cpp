@@ -376,6 +376,7 @@ void TWinControl::SetFocus() {
     if (!form) return;
     if (!Showing() || !FEnabled) throw rtl::Exception("Cannot focus a disabled or invisible window");
     form->SetActiveControl(this);
+    if (form->ActiveControl() != this) return;  // an OnEnter or OnExit handler moved the focus or freed this
     if (FPeer) FPeer->SetFocus();
 }
 

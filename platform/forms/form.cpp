@@ -247,9 +247,16 @@ void TForm::SetActiveControl(TWinControl* control) {
     if (control == FActiveControl) return;
     TWinControl* old = FActiveControl;
     FActiveControl = control;
-    if (old && HasControl(old) && old->OnExit) SafeCall(old, [old] { old->OnExit(old); });
-    if (control && FActiveControl == control && control->OnEnter)
-        SafeCall(control, [control] { control->OnEnter(control); });
+    // The handlers run from copies and the controls are looked up again afterwards: a handler may
+    // free its own control.
+    if (old && HasControl(old) && old->OnExit) {
+        auto onExit = old->OnExit;
+        SafeCall(old, [onExit, old] { onExit(old); });
+    }
+    if (control && FActiveControl == control && HasControl(control) && control->OnEnter) {
+        auto onEnter = control->OnEnter;
+        SafeCall(control, [onEnter, control] { onEnter(control); });
+    }
 }
 
 void TForm::FocusChanged(TWinControl* control, bool focused) {

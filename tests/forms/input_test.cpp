@@ -245,3 +245,30 @@ TEST_F(Input, WindowStateReachesThePeer) {
 }
 
 }  // namespace
+
+namespace {
+
+// Focus handlers may free their own control; nothing may touch it afterwards.
+TEST_F(Input, FocusHandlersMayFreeTheirOwnControl) {
+    auto* first = new TEdit(form);
+    first->SetParent(form);
+    auto* second = new TEdit(form);
+    second->SetParent(form);
+    bool exited = false;
+    first->OnEnter = [](TObject* sender) { static_cast<TEdit*>(sender)->Free(); };
+    first->SetFocus();
+    EXPECT_EQ(form->ActiveControl(), nullptr);
+
+    second->OnExit = [&](TObject* sender) {
+        exited = true;
+        static_cast<TEdit*>(sender)->Free();
+    };
+    second->SetFocus();
+    auto* third = new TEdit(form);
+    third->SetParent(form);
+    third->SetFocus();
+    EXPECT_TRUE(exited);
+    EXPECT_EQ(form->ActiveControl(), third);
+}
+
+}  // namespace
