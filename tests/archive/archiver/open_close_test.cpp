@@ -40,7 +40,7 @@ protected:
     }
 };
 
-// Issue 6: closing a new archive whose stream is empty writes the empty archive, byte-identical to
+// Closing a new archive whose stream is empty writes the empty archive, byte-identical to
 // the one Python's zipfile writes.
 TEST_F(OpenClose, MissingFileBecomesTheEmptyArchiveOnClose)
 {
@@ -160,7 +160,7 @@ TEST_F(OpenClose, ExtractFilesNeedsAnOpenArchive)
     zip.PendingUpdateCount = 0;
 }
 
-// Issue 6: a failed open releases the stream and the manager and restores RebuildDamagedDirectory
+// A failed open releases the stream and the manager and restores RebuildDamagedDirectory
 // on every path.
 TEST_F(OpenClose, NoEndRecordWithRebuildingOffRaisesCode48)
 {
@@ -221,7 +221,7 @@ TEST_F(OpenClose, CancelledLastDiskOnARemovableDriveRaisesCode45)
     EXPECT_EQ(dialogs_.Log().back().Text, "Please insert the last disk");
 }
 
-// Issue 6: CloseArchive finishes closing and then raises the first error.
+// CloseArchive finishes closing and then raises the first error.
 TEST_F(OpenClose, CloseFinishesThenRaisesTheFirstError)
 {
     TZipArchiver zip;

@@ -233,7 +233,7 @@ TEST_F(VolumeFiles, NoVolumeBesideCountsAsSpanned)
     EXPECT_TRUE(zip.SpanningOptions().AdvancedNaming);  // flipped back
 }
 
-// Issue 6: a ZIP64 archive's 0xFFFF disk field is resolved through the locator when the spanning
+// A ZIP64 archive's 0xFFFF disk field is resolved through the locator when the spanning
 // mode is detected.
 TEST_F(VolumeFiles, Zip64DiskFieldIsTakenFromTheLocator)
 {

@@ -92,7 +92,7 @@ TEST(TZAHashedStringListTest, DeleteReplaceAndDuplicates)
     EXPECT_EQ(list.IndexOf("c"), 0);
 }
 
-// Issue 5: "ReplaceAt removes the node of that index, not the first node with an equal key".
+// ReplaceAt removes the node of that index, not the first node with an equal key.
 TEST(TZAHashedStringListTest, ReplaceAtRemovesTheNodeOfItsOwnIndex)
 {
     TZAHashedStringList list;
@@ -166,7 +166,7 @@ TEST(TZAHashedStringListTest, ValueHashGrowsWithTheList)
         ASSERT_EQ(list.IndexOf("F" + std::to_string(i)), i);
 }
 
-// Issue 5: "the value hash is rebuilt with a bucket count that fits the list".
+// The value hash is rebuilt with a bucket count that fits the list.
 TEST(TZAHashedStringListTest, StaleValueHashIsResizedOnRebuild)
 {
     TZAHashedStringList list;

@@ -63,8 +63,8 @@ TEST(DirArray, LargeRequestIsMetExactlyAndZeroReleases)
     EXPECT_EQ(array.Count(), 0);
 }
 
-// Issue 5: "slots made live by Resize start empty, so a rebuild never sees stale names or ZIP64
-// values from a failed read".
+// Slots made live by Resize start empty, so a rebuild never sees stale names or ZIP64 values from a
+// failed read.
 TEST(DirArray, SlotsMadeLiveAgainStartEmpty)
 {
     TZADirArray array;
@@ -123,7 +123,7 @@ TEST(DirArray, StoreItemMakesADeepCopyAndSetsTheName)
     EXPECT_EQ(array.IndexOfName("b"), -1);
 }
 
-// Issue 5: "RemoveItem removes the name-list entry at the item's own index".
+// RemoveItem removes the name-list entry at the item's own index.
 TEST(DirArray, RemoveItemDropsTheEntryAtItsOwnIndex)
 {
     TZADirArray array;

@@ -70,9 +70,8 @@ TEST(DirManager, PlainArchiveKeepsItsOffsets)
     EXPECT_EQ(a->dir().IndexOfName("DOCS/A.TXT"), 2);
 }
 
-// Issue 5: "the stub shift is found as the actual directory start minus the recorded one, checked
-// by a local header signature at the first entry's shifted offset, and applied to the 64-bit offsets
-// of every entry".
+// The stub shift is the actual directory start minus the recorded one, checked by a local header
+// signature at the first entry's shifted offset, and applied to the 64-bit offsets of every entry.
 TEST(DirManager, StubInFrontShiftsEveryOffsetFoldersIncluded)
 {
     std::string stub(5000, 'S');
@@ -222,7 +221,7 @@ TEST(DirManager, Utf8FlaggedNamesAreTakenAsUtf8)
     EXPECT_EQ(a->item(0).FileName, rtl::Ru("При.txt"));
 }
 
-// Issue 5: "an extra field whose blocks overrun its length stops parsing at the field's end".
+// An extra field whose blocks overrun its length stops parsing at the field's end.
 TEST(DirManager, ExtraBlocksThatOverrunTheFieldAreCut)
 {
     TestEntry e{"a", "data"};

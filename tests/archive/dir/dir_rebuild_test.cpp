@@ -58,9 +58,8 @@ TestZip Sample()
     return BuildZip({{"a.txt", "alpha"}, {"b/", "", false, false, 0x10}, {"b/c.txt", "gamma gamma"}});
 }
 
-// Each damaged class of issue 5: "Damaged archives (truncated, flipped central signature, a bad ZIP64
-// locator, counts and sizes beyond the file, extra fields that overrun) end in a rebuilt directory or
-// the Part's code".
+// Each class of damage (truncated, flipped central signature, a bad ZIP64 locator, counts and sizes
+// beyond the file, extra fields that overrun) ends in a rebuilt directory or the library's own code.
 TEST(DirDamaged, FlippedCentralSignatureIsRebuilt)
 {
     TestZip zip = Sample();
@@ -180,8 +179,8 @@ TEST(DirDamaged, NoLocalHeaderAnywhereRaises35)
     EXPECT_THROW(empty.manager->LoadDirectory(), EZAException);
 }
 
-// Issue 5: "the rebuild skips over the data of an entry whose size it knows ... and never takes a
-// nested archive's headers for top-level entries".
+// The rebuild skips over the data of an entry whose size it knows, so a nested archive's headers are
+// never taken for top-level entries.
 TEST(DirDamaged, RebuildSkipsTheDataOfANestedArchive)
 {
     std::string inner = BuildZip({{"inner1", "xx"}, {"inner2", "yy", true}}).bytes;

@@ -182,7 +182,7 @@ TEST_F(ExtractTest, DateAndReadOnlyAttributeAreApplied)
     EXPECT_EQ(rtl::FileGetAttr((out_ / "ro.txt").string()) & 1, 1);
 }
 
-// Issue 6: inflate fails as soon as the output passes the entry's size (zip bombs).
+// Inflate fails as soon as the output passes the entry's size (zip bombs).
 TEST_F(ExtractTest, BombIsRefusedWithoutWritingItsOutput)
 {
     auto& a = Open({TEntry("bomb.txt", std::string(64 << 20, '\0')).usize(1000),
@@ -213,7 +213,7 @@ TEST_F(ExtractTest, TruncatedStreamWrongCrcAndForeignMethodsFailWithCode8)
     EXPECT_TRUE(Tree(out_).empty());
 }
 
-// Issue 6: data that runs into the next entry or the directory fails as soon as it passes the
+// Data that runs into the next entry or the directory fails as soon as it passes the
 // entry's size; the next entry is not disturbed.
 TEST_F(ExtractTest, OverlongCompressedSizeFailsAndLeavesTheNextEntry)
 {
@@ -243,7 +243,7 @@ TEST_F(ExtractTest, CorruptedOutputIsKeptWhenAskedFor)
     EXPECT_EQ(Slurp(out_ / "crc.txt"), "payload");
 }
 
-// Issue 6: an existing target is replaced only by a complete, checked file.
+// An existing target is replaced only by a complete, checked file.
 TEST_F(ExtractTest, ExistingTargetIsUntouchedByAFailedEntry)
 {
     Spit(out_ / "keep.txt", "old contents");
@@ -268,7 +268,7 @@ TEST_F(ExtractTest, ReadOnlyTargetIsReplacedOnlyWhenAllowed)
     EXPECT_TRUE(failures_.empty());
 }
 
-// Issue 6: extraction never writes outside BaseDir; code 19 names the entry, before any folder is made.
+// Extraction never writes outside BaseDir; code 19 names the entry, before any folder is made.
 TEST_F(ExtractTest, TraversalAndAbsoluteNamesAreRefused)
 {
     const std::vector<std::string> names = {"../evil1.txt", "sub/../../evil2.txt", "made/..\\..\\evil3.txt",
@@ -305,7 +305,7 @@ TEST_F(ExtractTest, NameChangedByHandlerIsCheckedToo)
     EXPECT_FALSE(fs::exists(root_ / "escaped.txt"));
 }
 
-// Issue 6: after an abort ExtractFiles raises the exception that caused it.
+// After an abort ExtractFiles raises the exception that caused it.
 TEST_F(ExtractTest, AbortRaisesTheCausingError)
 {
     auto& a = Open({TEntry("bad.txt", "x").crc(3), TEntry("later.txt", "y")});
@@ -367,7 +367,7 @@ TEST_F(ExtractTest, PasswordFromDialogAfterAWrongOne)
     EXPECT_EQ(log[0].Text, "Enter password: ");
 }
 
-// Issue 6: entries skipped for a password are counted and can be read after the call.
+// Entries skipped for a password are counted and can be read after the call.
 TEST_F(ExtractTest, CancelledPasswordSkipsTheEntryAndCountsIt)
 {
     auto& a = Open({TEntry("secret.txt", "classified").password("right"),
