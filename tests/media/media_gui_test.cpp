@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "media_files.h"
+#include "tests/gui/gui_env.h"
 #include "platform/forms/application.h"
 #include "platform/forms/form.h"
 #include "platform/forms/panel.h"
@@ -23,21 +24,7 @@ using namespace forms;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        // Wake at least every 10 ms so the deadline is noticed without any event arriving.
-        bool fired = false;
-        guint wake = g_timeout_add_full(G_PRIORITY_LOW, 10, [](gpointer flag) {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        }, &fired, nullptr);
-        g_main_context_iteration(nullptr, TRUE);
-        if (!fired) g_source_remove(wake);
-    }
-    return true;
-}
+using guitest::WaitUntil;
 
 // The colour the screen shows at a point of a native window (0x00RRGGBB; 0xFF000000 when unknown).
 uint32_t ScreenPixel(GdkWindow* window, int x, int y) {
