@@ -314,8 +314,8 @@ void TZABaseArchiver::ProcessEntry(int32_t Index, TZAProcessOperation Op, const 
     SkipCurrentFile = false;
     switch (Op) {
     case poDelete:
-        DeleteStep(Index);
-        return;  // the entry is gone; the loop looks at the same index again
+        DeleteStep(Index);  // the entry is gone; the loop looks at the same index again
+        break;
     case poExtract:
         ExtractItemToFile(Index, Name, folder);
         break;

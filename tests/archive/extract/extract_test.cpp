@@ -380,6 +380,19 @@ TEST_F(ExtractTest, CancelledPasswordSkipsTheEntryAndCountsIt)
     EXPECT_EQ(a.ProcessedFileNo, 2);
 }
 
+// Every operation counts the entries it finished, deletions included.
+TEST_F(ExtractTest, DeletedEntriesCountAsProcessed)
+{
+    auto& a = Open({TEntry("one.txt", "1"), TEntry("two.txt", "2"), TEntry("keep.bin", "3")});
+    a.BeginUpdate();
+    a.MarkFiles("*.txt", 10431, "");
+    a.ProcessFiles(poDelete);
+    EXPECT_EQ(a.ProcessedFileCount, 2);
+    EXPECT_EQ(a.ProcessedFileNo, 2);
+    EXPECT_EQ(a.DirManager->CurrentDir.Count(), 1);
+    a.DropPendingUpdate();
+}
+
 TEST_F(ExtractTest, HandlerRepeatingAFailedPasswordDoesNotHang)
 {
     auto& a = Open({TEntry("secret.txt", "classified").password("right")});
