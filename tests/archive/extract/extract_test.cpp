@@ -421,6 +421,38 @@ TEST_F(ExtractTest, CancelDuringDataDeletesOnlyThatEntry)
     EXPECT_EQ(Tree(out_), std::vector<std::string>{"one.txt"});
 }
 
+TEST_F(ExtractTest, CancelInTheFinalProgressKeepsTheFinishedFile)
+{
+    auto& a = Open({TEntry("one.txt", "1"), TEntry("two.txt", "2")});
+    a.OnFileProgress = [](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
+                          TZAProgressPhase phase, bool& cancel) {
+        if (name == "one.txt" && phase == ppEnd)
+            cancel = true;
+    };
+    ExtractAll(a);
+    EXPECT_TRUE(a.CancelRequested);
+    EXPECT_EQ(a.ProcessedFileNo, 0);
+    EXPECT_EQ(Tree(out_), std::vector<std::string>{"one.txt"});
+    EXPECT_EQ(Slurp(out_ / "one.txt"), "1");
+}
+
+// A target exactly as old as the entry is neither newer nor older: both modes keep it.
+TEST_F(ExtractTest, OverwriteModesKeepATargetOfTheSameAge)
+{
+    const uint16_t date = static_cast<uint16_t>(((2010 - 1980) << 9) | (6 << 5) | 15);
+    const uint16_t time = static_cast<uint16_t>((12 << 11) | (30 << 5) | 10);
+    Spit(out_ / "same.txt", "disk");
+    rtl::FileSetDate((out_ / "same.txt").string(), static_cast<int32_t>((uint32_t{date} << 16) | time));
+    auto& a = Open({TEntry("same.txt", "entry").date(date).time(time)});
+    a.Options().OverwriteMode = omIfNewer;
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "same.txt"), "disk");
+    a.Options().OverwriteMode = omIfOlder;
+    ExtractAll(a);
+    EXPECT_EQ(Slurp(out_ / "same.txt"), "disk");
+    EXPECT_TRUE(failures_.empty());
+}
+
 TEST_F(ExtractTest, OverwriteModesCompareDosTimesUnsigned)
 {
     // 2050-01-01: the top bit of the DOS date-time is set.
