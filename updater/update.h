@@ -207,7 +207,7 @@ private:
     void OfferPacks(const std::vector<TMyUpdate>& offers);
     bool Download(const std::string& url, int64_t expectedSize, std::string& body);
     bool InstallPack(const std::string& body);
-    bool RecordVersion(const TMyUpdate& pack);
+    void RecordVersion(const TMyUpdate& pack);
     void ClearGrid();
 
     bool FWorking = false;  // a check or an installation is running (its requests pump messages)

@@ -176,28 +176,21 @@ bool TForm5::UnpackPackage() {
 
 bool TForm5::InstallPack(const std::string& body) {
     TDownloadedPack pack(AppDir + "updated.zip");
-    try {
-        rtl::WriteFileAtomic(pack.Path(), body);
-        PumpMessages();
-        const bool complete = UnpackPackage();
-        PumpMessages();
-        return complete;
-    } catch (const std::exception& error) {
-        forms::Application().HandleException(this, error);
-        return false;
-    }
+    rtl::WriteFileAtomic(pack.Path(), body);
+    PumpMessages();
+    const bool complete = UnpackPackage();
+    PumpMessages();
+    return complete;
 }
 
-bool TForm5::RecordVersion(const TMyUpdate& pack) {
+void TForm5::RecordVersion(const TMyUpdate& pack) {
     const uint16_t previous = IntConfig.UpdateVersion;
     IntConfig.UpdateVersion = uint16_t(pack.PackVersion);
     try {
         SaveIntConfig();
-        return true;
-    } catch (const std::exception& error) {
-        IntConfig.UpdateVersion = previous;
-        forms::Application().HandleException(this, error);
-        return false;
+    } catch (...) {
+        IntConfig.UpdateVersion = previous;  // memory keeps what the record holds
+        throw;
     }
 }
 
@@ -225,7 +218,16 @@ void TForm5::load_but3Click(forms::TObject*) {
         const int halfStep = InstallHalfStep(pack, packs);
         StepProgress(halfStep);
         PumpMessages();
-        if (!InstallPack(body) || !RecordVersion(pack)) {
+        bool complete = false;
+        try {
+            complete = InstallPack(body);
+            if (complete) RecordVersion(pack);
+        } catch (const std::exception& error) {
+            // Reported as the application reports any error; the dialog stays on the progress page.
+            forms::Application().HandleException(this, error);
+            return;
+        }
+        if (!complete) {
             ShowResult(im_err);
             return;
         }

@@ -154,7 +154,8 @@ TEST_F(UpdateInstallTest, APackOfUnlistedSizeIsInstalled) {
 }
 
 // A pack whose entry fails its check: the extraction's failure prompt is answered, and whatever
-// the answer, the pack's version is not recorded and "updated.zip" is gone.
+// the answer, the pack's version is not recorded and "updated.zip" is gone. Abort raises the
+// archive's error, which is reported and leaves the progress page; Ignore ends on the error page.
 TEST_F(UpdateInstallTest, APackThatFailsToExtractLeavesTheVersionUnchanged) {
     for (int answer : {rtl::mrAbort, rtl::mrIgnore}) {
         IntConfig.UpdateVersion = 1;
@@ -167,7 +168,12 @@ TEST_F(UpdateInstallTest, APackThatFailsToExtractLeavesTheVersionUnchanged) {
         dialogs_.ClearLog();
         dialogs_.PushResult(answer);
         Install();
-        EXPECT_TRUE(Shows(Dialog().im_err)) << answer;
+        if (answer == rtl::mrAbort) {
+            EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
+        } else {
+            EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel4);
+            EXPECT_TRUE(Shows(Dialog().im_err));
+        }
         EXPECT_EQ(IntConfig.UpdateVersion, 1) << answer;
         EXPECT_FALSE(BookFileExists("intcfg.dat")) << answer;
         EXPECT_FALSE(BookFileExists("updated.zip")) << answer;
@@ -175,13 +181,34 @@ TEST_F(UpdateInstallTest, APackThatFailsToExtractLeavesTheVersionUnchanged) {
     }
 }
 
+// The archive's error is reported as any error of the program; the dialog stays on the progress
+// page and the later packs are not fetched.
 TEST_F(UpdateInstallTest, ADownloadThatIsNotAnArchiveIsReportedAndNotRecorded) {
-    Serve("updates.list", PackLine(2, "p2.zip", "<html>not found</html>"));
+    std::string list = PackLine(2, "p2.zip", "<html>not found</html>");
+    list += PackLine(3, "p3.zip", MakeZip({{"a.txt", "x"}}));
+    Serve("updates.list", list);
     RunCheck();
     Install();
-    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
     EXPECT_EQ(IntConfig.UpdateVersion, 0);
     EXPECT_FALSE(BookFileExists("updated.zip"));
+    EXPECT_FALSE(BookFileExists("a.txt"));
+    EXPECT_FALSE(ErrorsShown().empty());
+    EXPECT_EQ(Requests().back().target, "/p2.zip");
+}
+
+// A record that cannot be written: the error is reported, the dialog stays on the progress page
+// and the version in memory stays the one the record holds.
+TEST_F(UpdateInstallTest, ARecordThatCannotBeSavedKeepsTheVersionAndTheProgressPage) {
+    IntConfig.UpdateVersion = 1;
+    Serve("updates.list", PackLine(2, "p2.zip", MakeZip({{"a.txt", "new"}})));
+    RunCheck();
+    std::filesystem::create_directory(BookFile("intcfg.dat"));
+    dialogs_.ClearLog();
+    Install();
+    EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
+    EXPECT_EQ(IntConfig.UpdateVersion, 1);
+    EXPECT_EQ(ReadBookFile("a.txt"), "new");
     EXPECT_FALSE(ErrorsShown().empty());
 }
 
