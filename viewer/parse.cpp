@@ -132,6 +132,12 @@ void ResolveIncludes(std::string& Page, const std::string& Base) {
   std::vector<IncludeNode> nodes;
 
   for (;;) {
+    // A "<" ending the finished part and a "?" opening the rest (brought together by a removed directive
+    // or an included file) form a "<?" too: that "<" is read again.
+    if (!done.empty() && done.back() == '<' && !rest.empty() && rest.back() == '?') {
+      done.pop_back();
+      rest.push_back('<');
+    }
     const size_t openAt = rest.rfind("?<");  // first "<?" of the unread text
     if (openAt == std::string::npos) break;
     const size_t a = rest.size() - 2 - openAt;  // offset of "<?" from the front of the rest

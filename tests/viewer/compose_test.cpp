@@ -137,6 +137,16 @@ TEST_F(ComposerTest, IncludesResolveRepeatedlyAndMissingOnesVanish) {
   EXPECT_TRUE(dialogs_.Log().empty());
 }
 
+TEST_F(ComposerTest, LessThanBeforeAResolvedDirectiveCanOpenTheNext) {
+  // Removing "<?x?>" or including a file that starts with "?" leaves "<" followed by "?": a new "<?".
+  Write("inc/f.htm", "F");
+  Write("inc/q.htm", "?i(\"inc/f.htm\")?>");
+  Write("data/lt.html", "a<<?x?>?i(\"inc/f.htm\")?>b");
+  EXPECT_EQ(Compose("lt.html")[1], "aF b ");
+  Write("data/lq.html", "a<<?i(\"inc/q.htm\")?>b");
+  EXPECT_EQ(Compose("lq.html")[1], "aF  b ");
+}
+
 TEST_F(ComposerTest, NestedIncludesAreRelativeToTheProgramFolder) {
   Write("inc/outer.htm", "[<?x(\"inc/inner.htm\")?>]");
   Write("inc/inner.htm", "in");
