@@ -1,5 +1,6 @@
 // The configuration lines: decoding "config.ncf" and one handler per section, each acting on the
 // main window's components.
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -40,6 +41,11 @@ void ReportSoundAlignment() {
 bool StartsWith(const std::string& Line, std::string_view Prefix) { return Line.compare(0, Prefix.size(), Prefix) == 0; }
 
 int ConfigInt(const std::string& Value) { return rtl::StrToInt(Value); }
+
+// A place or size written with room for any number of digits. One beyond any screen is held at
+// 2^24 pixels, so sums with the window's sizes can never overflow.
+constexpr int kMaxPlace = 1 << 24;
+int ConfigPlace(const std::string& Value) { return std::clamp(ConfigInt(Value), -kMaxPlace, kMaxPlace); }
 
 void SetCaptionOf(forms::TForm* Form, const std::string& Caption) {
     if (Form) Form->SetCaption(Caption);
@@ -231,23 +237,23 @@ void TForm2::ParseHeaderLine(const std::string& Line) {
             break;
         case 12: AlignSoundHorizontally(f, first); break;
         case 13: AlignSoundVertically(f, first); break;
-        case 14: f.Sound_fon->SetTop(ConfigInt(value)); break;
+        case 14: f.Sound_fon->SetTop(ConfigPlace(value)); break;
         case 15: {
-            const int n = ConfigInt(value);
+            const int n = ConfigPlace(value);
             f.Sound_fon->SetLeft(n);
             // The knob starts at the right end of the track.
             f.sound_but->SetLeft(n + f.Sound_fon->Width() - f.sound_but->Width() - 1);
             break;
         }
-        case 16: f.sound_but->SetTop(ConfigInt(value)); break;
+        case 16: f.sound_but->SetTop(ConfigPlace(value)); break;
         case 17: {
-            const int n = ConfigInt(value);
+            const int n = ConfigPlace(value);
             f.Sound_play->SetTop(n);
             f.Sound_pause->SetTop(n);
             break;
         }
         case 18: {
-            const int n = ConfigInt(value);
+            const int n = ConfigPlace(value);
             f.Sound_play->SetLeft(n);
             f.Sound_pause->SetLeft(n);
             break;
@@ -302,14 +308,14 @@ void TForm2::ParseSearchLine(const std::string& Line) {
             }
             break;
         case 9: {
-            const int n = ConfigInt(long99);
+            const int n = ConfigPlace(long99);
             picture.SetTop(n);
             SearchImgTop = uint16_t(n);
             break;
         }
-        case 10: picture.SetHeight(ConfigInt(long99)); break;
-        case 11: picture.SetLeft(ConfigInt(long99)); break;
-        case 12: picture.SetWidth(ConfigInt(long99)); break;
+        case 10: picture.SetHeight(ConfigPlace(long99)); break;
+        case 11: picture.SetLeft(ConfigPlace(long99)); break;
+        case 12: picture.SetWidth(ConfigPlace(long99)); break;
         default: break;
     }
 }
@@ -332,8 +338,8 @@ void TForm2::ParseButtonLine(const std::string& Line) {
 
         TMBut& button = Buttons[index];
         button.Target = fields[bfTarget];
-        button.Left = ConfigInt(fields[bfLeft]);
-        button.Top = ConfigInt(fields[bfTop]);
+        button.Left = ConfigPlace(fields[bfLeft]);
+        button.Top = ConfigPlace(fields[bfTop]);
         button.Width = uint16_t(ConfigInt(fields[bfWidth]));
         button.Height = uint16_t(ConfigInt(fields[bfHeight]));
         forms::TImage** holders[] = {&button.NormalPicture, &button.DownPicture, &button.UpPicture,

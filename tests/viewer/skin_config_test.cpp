@@ -123,6 +123,22 @@ TEST_F(SkinConfigTest, UnreadableNumberGivesTheDescriptionMessageAndKeepsWhatWas
     EXPECT_THROW(F2().ParseButtonLine("BUTTON=system,exit,quit,x"), HaltCalled);
 }
 
+TEST_F(SkinConfigTest, PlacesBeyondAnyScreenAreHeldSoTheLayoutNeverOverflows) {
+    constexpr int kHeld = 1 << 24;
+    ASSERT_TRUE(Apply({"BUTTON=data,html,p,-2147483648,2147483647,100,30,n.bmp,d.bmp,n.bmp,n.bmp,v,r,b,,",
+                       "HEADER_height=30", "HEADER_sound_fon_left=2147483647", "HEADER_sound_all_alignhor=r",
+                       "SEARCH_img_left=-2147483648", "SEARCH_img_width=2147483647", "SEARCH_halign=r",
+                       "SEARCH_img_top=2147483647", "SEARCH_valign=b"}));
+    EXPECT_EQ(Buttons[0].Left, -kHeld);
+    EXPECT_EQ(ButtonImages[0]->Left(), F1().ClientWidth() + kHeld - 100);
+    EXPECT_EQ(F1().Sound_fon->Left(), kHeld);
+    EXPECT_EQ(F1().searcher_img->Left(), -kHeld);
+    EXPECT_EQ(F1().searcher_img->Width(), kHeld);
+    F2().LayoutSkin();
+    EXPECT_EQ(Buttons[0].Top, kHeld + 30);
+    EXPECT_TRUE(Boxes().empty());
+}
+
 // ---- START_, SKIN, URL_ ----
 
 TEST_F(SkinConfigTest, StartLineSetsButtonRegistryAndTitleLowerCased) {
