@@ -83,7 +83,7 @@ bool ChainHolds(const std::vector<IncludeNode>& nodes, int node, const std::stri
 // Included files read once per composition; a missing file reads as nothing.
 class IncludeFiles {
  public:
-  // Key is the lower-cased name, under which the file is kept.
+  // Key is the name as written: two names that differ only in case may be two files here.
   const std::string& Get(const std::string& key, const std::string& path) {
     auto found = cache_.find(key);
     if (found != cache_.end()) return found->second;
@@ -159,7 +159,7 @@ void ResolveIncludes(std::string& Page, const std::string& Base) {
     const std::string key = rtl::AnsiLowerCase(name);
     const bool allowed = !name.empty() && depth < kMaxIncludeDepth && !ChainHolds(nodes, parent, key);
     if (!allowed) continue;
-    const std::string& content = files.Get(key, Base + name);
+    const std::string& content = files.Get(name, Base + name);
     if (content.empty() || inserted + content.size() > kMaxIncludedBytes) continue;
 
     inserted += content.size();

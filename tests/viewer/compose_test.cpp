@@ -147,6 +147,13 @@ TEST_F(ComposerTest, LessThanBeforeAResolvedDirectiveCanOpenTheNext) {
   EXPECT_EQ(Compose("lq.html")[1], "aF  b ");
 }
 
+TEST_F(ComposerTest, IncludeNamesDifferingInCaseReadTheirOwnFiles) {
+  Write("inc/Up.htm", "U");
+  Write("inc/up.htm", "u");
+  Write("data/case.html", "p<?i(\"inc/Up.htm\")?>|<?i(\"inc/up.htm\")?>");
+  EXPECT_EQ(Compose("case.html")[1], "pU |u  ");
+}
+
 TEST_F(ComposerTest, NestedIncludesAreRelativeToTheProgramFolder) {
   Write("inc/outer.htm", "[<?x(\"inc/inner.htm\")?>]");
   Write("inc/inner.htm", "in");
