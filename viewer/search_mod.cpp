@@ -239,7 +239,9 @@ void WalkPages(const std::string& DataDir, const std::string& Prefix, std::vecto
       WalkPages(DataDir, Prefix + entry.Name + "\\", paths);
       continue;
     }
-    if ((entry.Attr & rtl::faDirectory) == 0 && IsPageExtension(entry.Name)) paths.push_back(Prefix + entry.Name);
+    // Devices, pipes and sockets carry the system attribute here; opening a pipe would wait for a writer.
+    const bool plainFile = (entry.Attr & (rtl::faDirectory | rtl::faSysFile)) == 0;
+    if (plainFile && IsPageExtension(entry.Name)) paths.push_back(Prefix + entry.Name);
   } while (rtl::FindNext(entry) == 0);
   rtl::FindClose(entry);
 }

@@ -1,12 +1,16 @@
 // Full-text search: page preparation, query words, the walk, the result order and the results page.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
@@ -204,6 +208,29 @@ TEST_F(SearchTree, OnlyLowerCasePageExtensionsInPlainFoldersAreRead) {
   fs::create_symlink(root_ / "data" / "missing.html", root_ / "data" / "broken.html");
   EXPECT_EQ(Walk({"cat"}), (std::vector<std::string>{"a.html:1", "b.htm:1", "c.edf:1", "folder.html\\i.html:1",
                                                      "sub\\g.html:1"}));
+}
+
+TEST_F(SearchTree, PipesNamedLikePagesAreNotRead) {
+  Page("a.html", "cat");
+  const fs::path pipe = root_ / "data" / "pipe.html";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // Should the walk open the pipe, a writer that comes and goes ends its read instead of leaving it hanging.
+  std::atomic<bool> walked{false};
+  std::thread writer([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!walked && std::chrono::steady_clock::now() < deadline) {
+      const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) {
+        ::close(fd);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  const auto found = Walk({"cat"});
+  walked = true;
+  writer.join();
+  EXPECT_EQ(found, std::vector<std::string>{"a.html:1"});
 }
 
 TEST_F(SearchTree, RankingAndMatchTexts) {
