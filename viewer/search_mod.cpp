@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <map>
 #include <string_view>
 #include <system_error>
@@ -246,7 +247,9 @@ void WalkPages(const std::string& DataDir, const std::string& Prefix, std::vecto
   rtl::FindClose(entry);
 }
 
-// Reads and, with Words, counts one page; false when it cannot be read (it is then left out).
+// Reads and, with Words, counts one page; false when it cannot be read (it is then left out). This
+// runs on the search's own threads, where nothing may escape: a page too large to hold in memory is
+// one that cannot be read.
 bool PreparePage(const std::string& DataDir, const TPattern* Words, TSearch_header& page) {
   try {
     if (Words != nullptr && CanCountOnBytes(*Words)) {
@@ -259,7 +262,7 @@ bool PreparePage(const std::string& DataDir, const TPattern* Words, TSearch_head
       std::string().swap(page.Text);
     }
     return true;
-  } catch (const rtl::Exception&) {
+  } catch (const std::exception&) {
     return false;
   }
 }
