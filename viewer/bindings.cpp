@@ -20,6 +20,9 @@ TIntConfig IntConfig{};
 namespace {
 
 bool DamageReported = false;
+// Set when the record file exists but could not be read at all: its bookmarks may still be there, so
+// it is not replaced by the zeroed record of this run.
+bool RecordUnreadable = false;
 
 std::string RecordPath() { return AppDir + "intcfg.dat"; }
 
@@ -63,6 +66,7 @@ void ReportDamageOnce() {
 
 void LoadIntConfig() {
     const std::string path = RecordPath();
+    RecordUnreadable = false;
     if (!rtl::FileExists(path)) return;
     TIntConfig loaded{};
     bool damaged = false;
@@ -71,17 +75,23 @@ void LoadIntConfig() {
     } catch (const rtl::Exception&) {
         loaded = TIntConfig{};
         damaged = true;
+        RecordUnreadable = true;
     }
     damaged = RepairStrings(loaded) || damaged;
     IntConfig = loaded;
     if (damaged) ReportDamageOnce();
 }
 
-void SaveIntConfig() { rtl::WriteRecord(RecordPath(), IntConfig); }
+void SaveIntConfig() {
+    if (RecordUnreadable)
+        throw rtl::EInOutError("intcfg.dat could not be read; it is kept as it is and not replaced", 5);
+    rtl::WriteRecord(RecordPath(), IntConfig);
+}
 
 void ResetBindingsState() {
     IntConfig = TIntConfig{};
     DamageReported = false;
+    RecordUnreadable = false;
 }
 
 }  // namespace viewer

@@ -83,7 +83,8 @@ extern TIntConfig IntConfig;
 void LoadIntConfig();
 
 // Writes IntConfig as the whole of program folder + "intcfg.dat", atomically (temporary file, then
-// rename). Raises the run time's input-output error when it cannot.
+// rename). Raises the run time's input-output error when it cannot, and also when the last load found
+// the file but could not read it at all: that file may still hold bookmarks and is never replaced.
 void SaveIntConfig();
 
 // Adds CurrentDoc to the favourites, saves, rewrites the fragment and reopens the page. A slot is

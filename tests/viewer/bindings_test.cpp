@@ -227,6 +227,23 @@ TEST_F(BindingsTest, SaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(files, 1);
 }
 
+// A record that exists but cannot be read at all (here a link to a file whose reads fail) is reported,
+// this run goes on with a zeroed record, and no save replaces the file that may still hold bookmarks.
+TEST_F(BindingsTest, UnreadableRecordIsReportedAndNeverReplaced) {
+    fs::create_symlink("/proc/self/mem", Path("intcfg.dat"));
+    IntConfig.TextStyleIndex = 5;
+    viewer::LoadIntConfig();
+    EXPECT_EQ(IntConfig.TextStyleIndex, 0);
+    EXPECT_EQ(Boxes(), 1u);
+    EXPECT_THROW(viewer::SaveIntConfig(), rtl::EInOutError);
+    EXPECT_TRUE(fs::is_symlink(Path("intcfg.dat")));
+
+    fs::remove(Path("intcfg.dat"));  // once the file is gone, saving works again
+    viewer::LoadIntConfig();
+    viewer::SaveIntConfig();
+    EXPECT_EQ(Record().size(), 54016u);
+}
+
 TEST_F(BindingsTest, SaveIntoAMissingFolderRaisesAnInputOutputError) {
     viewer::AppDir = rtl::FromNativePath(folder_ + "missing/");
     EXPECT_THROW(viewer::SaveIntConfig(), rtl::EInOutError);
