@@ -9,6 +9,7 @@
 
 #include "archive/ZAExcept.h"
 #include "archive/ZipArchiver.h"
+#include "tests/archive/native_error.h"
 #include "platform/rtl/dialogs.h"
 
 class ArchiverTest : public ::testing::Test {
@@ -35,14 +36,3 @@ bool HaveTool(const std::string& tool);
 // Runs a Python snippet with `path` bound to the given file name; true on success.
 bool Python(const std::string& code, const std::string& path);
 
-// The native error code of the EZAException that fn raises (-1: none raised).
-template <class Fn>
-int NativeErrorOf(Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const EZAException& e) {
-        return e.NativeError;
-    }
-    return -1;
-}

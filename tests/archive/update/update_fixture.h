@@ -12,6 +12,7 @@
 
 #include "archive/ZAExcept.h"
 #include "archive/ZipArchiver.h"
+#include "tests/archive/native_error.h"
 #include "platform/rtl/dialogs.h"
 
 class UpdateTest : public ::testing::Test {
@@ -50,13 +51,3 @@ int RunCommand(const std::string& command, std::string* out = nullptr);
 bool HaveTool(const std::string& tool);
 std::string Quote(const std::string& s);
 
-template <class Fn>
-int NativeErrorOf(Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const EZAException& e) {
-        return e.NativeError;
-    }
-    return -1;
-}
