@@ -4,7 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/deps.sh"
-jobs="$(nproc)"
+jobs="${TOME_JOBS:-$(nproc)}"
 
 bash "$root/scripts/build.sh" build
 bash "$root/scripts/build.sh" build/asan -DTOME_SANITIZE=ON -DTOME_GUI=OFF
