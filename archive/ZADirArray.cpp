@@ -131,6 +131,8 @@ void TZADirArray::RenameItem(int index, const std::string& name)
         throw EZAException::CreateWithCode(59);
     }
     item.FileName = name;
+    item.StoredName.clear();
+    item.NameLossy = false;
 }
 
 void TZADirArray::RemoveItem(int index)

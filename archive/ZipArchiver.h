@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/ZADirManager.h"
@@ -484,6 +485,8 @@ private:
     // Event defaults (ZAEvents.cpp).
     bool AsksForDisks() const { return spanningMode_ == smSpanning; }
 
+    // Files written by the running extraction, and whether the entry's name lost characters.
+    std::unordered_map<std::string, bool> extractedTargets_;
     bool endRecordFound_ = false;  // the last search of the open paths found a real end record
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;
