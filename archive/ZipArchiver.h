@@ -407,6 +407,8 @@ public:
     // Sets every field of entry Index for a new write of Source under the name Stored.
     void FillEntry(int32_t Index, const std::string& Stored, const std::string& Source, bool IsDirectory,
         int32_t DosTime, uint32_t Attributes);
+    // Code 33 for a name the OEM code page cannot hold when names are stored in it.
+    void CheckStorableName(const std::string& Stored) const;
     // The entry named Stored, or a new one at the end of the directory (Existing tells which).
     int32_t EntryForName(const std::string& Stored, bool& Existing);
     // End of compression and updating
