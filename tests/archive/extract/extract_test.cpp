@@ -418,15 +418,23 @@ TEST_F(ExtractTest, CancelDuringDataDeletesOnlyThatEntry)
 {
     auto& a = Open({TEntry("one.txt", "1"), TEntry("two.txt", "2"),
                     TEntry("three.txt", "3")});
-    a.OnFileProgress = [](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
-                          TZAProgressPhase phase, bool& cancel) {
+    std::vector<std::string> events;
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
+                           TZAProgressPhase phase, bool& cancel) {
+        events.push_back(name + " " + std::to_string(int(phase)));
         if (name == "two.txt" && phase == ppProcess)
             cancel = true;
+    };
+    a.OnOverallProgress = [&](TZABaseArchiver*, double, TZAProcessOperation, TZAProgressPhase phase, bool&) {
+        events.push_back("overall " + std::to_string(int(phase)));
     };
     ExtractAll(a);
     EXPECT_TRUE(failures_.empty());
     EXPECT_TRUE(a.CancelRequested);
     EXPECT_EQ(Tree(out_), std::vector<std::string>{"one.txt"});
+    // The overall event of the block still comes after the file event that cancelled.
+    const std::vector<std::string> tail(events.end() - 4, events.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"two.txt 1", "overall 1", "two.txt 2", "overall 2"}));
 }
 
 TEST_F(ExtractTest, CancelInTheFinalProgressKeepsTheFinishedFile)
