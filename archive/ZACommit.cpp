@@ -336,9 +336,15 @@ void TUpdateCommit::Run()
 
 void TUpdateCommit::Prepare()
 {
-    // Whatever volume an extraction last switched to, the new archive is written from the first.
-    if (a_.SpanningMode() == smNone)
+    // Whatever volume an extraction last switched to, the new archive is written from the first,
+    // and a single-file archive holds every entry on it.
+    if (a_.SpanningMode() == smNone) {
         a_.VolumeInfo.SetNumber(0);
+        for (int i = 0; i < dir_.Count(); ++i) {
+            dir_.ItemAt(i).DiskNumberStart = 0;
+            dir_.ItemAt(i).Zip64DiskNumberStart = 0;
+        }
+    }
     if (a_.SpanningMode() != smNone)
         PrepareVolumes();
     else
@@ -506,7 +512,7 @@ void TUpdateCommit::WriteEntryTo(TDirItem& item, TEntrySource& source, rtl::TStr
     if (disabled && item.HasZip64Extra)
         throw EZAException::CreateWithCodeFmt(43, {item.SourceFileName}, &a_);
 
-    const std::string name = oem ? rtl::AnsiToOem(item.FileName) : item.FileName;
+    const std::string name = item.NameBytes(oem);
     if (name.size() > 0xFFFF)
         throw EZAException::CreateWithCode(46, &a_);
     TLocalHeader header;
@@ -663,11 +669,6 @@ void TUpdateCommit::CopyOld(int index)
     item->SetLocalHeaderOffset64(position);
     if (position >= kZip64Limit)
         item->HasZip64Extra = true;
-    if (!volumes_) {
-        // A single-file archive holds every entry on its only volume.
-        item->DiskNumberStart = 0;
-        item->Zip64DiskNumberStart = 0;
-    }
 
     if (item->Modified && item->PendingOperation == poRename) {
         // The new name is encoded afresh, so it no longer carries the UTF-8 flag of the old one.

@@ -38,10 +38,9 @@ uint32_t Zip64ExtraSize(const TDirItem& item)
 // given anew is encoded in the OEM (or the system's) code page, never flagged as UTF-8.
 std::string StoredNameBytes(TDirItem& item, bool oemNames)
 {
-    if (!item.StoredName.empty())
-        return item.StoredName;
-    item.Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
-    return oemNames ? rtl::AnsiToOem(item.FileName) : item.FileName;
+    if (item.StoredName.empty())
+        item.Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
+    return item.NameBytes(oemNames);
 }
 
 // The central record of one entry (header, name, extra field, comment) as bytes. The lengths in the

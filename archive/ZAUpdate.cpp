@@ -310,11 +310,14 @@ TDirItem& TZABaseArchiver::UpdateItem(int32_t Index, const std::string& Path)
     TZADirArray& dir = DirManager->CurrentDir;
     if (Index < 0 || Index >= dir.Count())
         throw EZAException::CreateWithCode(24, this);
-    // An update refreshes the data; the entry keeps the name it has in the archive.
-    const std::string name = dir.ItemAt(Index).FileName;
+    // An update refreshes the data; the entry keeps the name it has in the archive, byte for byte.
+    const TDirItem old = dir.FetchItem(Index);
     const TSourceFacts facts = FactsOf(Path, true);
-    FillEntry(Index, name, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
+    FillEntry(Index, old.FileName, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
     TDirItem& item = dir.ItemAt(Index);
+    item.StoredName = old.StoredName;
+    item.NameLossy = old.NameLossy;
+    item.Flags |= old.Flags & kFlagUtf8Name;
     item.PendingOperation = poUpdate;
     return item;
 }

@@ -1,6 +1,7 @@
 // Extraction of entries into files: checks of the data, hostile archives, passwords, failures,
 // overwrite rules and selection by mask. Archives are built byte by byte (zip_builder.h).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -232,6 +233,34 @@ TEST_F(ExtractTest, OverlongCompressedSizeRefusesTheArchive)
     }
     EXPECT_EQ(native, 57);
     EXPECT_TRUE(Tree(out_).empty());
+}
+
+// Entries made on Unix get the permission bits they store, never setuid, setgid or sticky; entries
+// of other hosts only the read-only attribute.
+TEST_F(ExtractTest, PermissionsFollowTheHostThatMadeTheEntry)
+{
+    struct {
+        const char* name;
+        uint16_t madeBy;
+        uint32_t attributes;
+        unsigned mode;
+    } const cases[] = {
+        {"tool.sh", 0x0314, 0100755u << 16, 0755},
+        {"secret.key", 0x0314, 0100600u << 16, 0600},
+        {"setuid.bin", 0x0314, (0104755u << 16) | 0x20, 0755},
+        {"sticky.txt", 0x0314, (0101644u << 16) | 0x20, 0644},
+        {"dos.txt", 0x0014, 0x21, 0444},
+    };
+    std::vector<TEntry> entries;
+    for (const auto& c : cases)
+        entries.push_back(TEntry(c.name, "data").madeBy(c.madeBy).attr(c.attributes));
+    auto& a = Open(entries);
+    const mode_t saved = ::umask(022);
+    ExtractAll(a);
+    ::umask(saved);
+    EXPECT_TRUE(failures_.empty());
+    for (const auto& c : cases)
+        EXPECT_EQ(static_cast<unsigned>(fs::status(out_ / c.name).permissions()), c.mode) << c.name;
 }
 
 TEST_F(ExtractTest, Deflate64IsCode55)

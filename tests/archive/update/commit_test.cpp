@@ -592,6 +592,34 @@ TEST_F(Commit, CommitAfterReadingAnEntryOfAnotherDiskWritesASingleVolume)
     zip.AddFile("d.txt");
     zip.CloseArchive();
     EXPECT_EQ(ReadBack("t.zip").size(), 4u);
+    std::string out;
+    if (HaveTool("unzip"))
+        EXPECT_EQ(RunCommand("unzip -t -qq " + Quote(Path("t.zip")), &out), 0) << out;
+}
+
+// An updated entry keeps its name byte for byte, with the UTF-8 flag it had.
+TEST_F(Commit, UpdatedEntryKeepsItsStoredName)
+{
+    const std::string utf8 = "\xE6\x97\xA5.t";  // as long as "c.txt"
+    std::string bytes = Get("t.zip");
+    for (size_t at = bytes.find("c.txt"); at != std::string::npos; at = bytes.find("c.txt", at)) {
+        const size_t flags = bytes.compare(at - 46, 4, "PK\x01\x02") == 0 ? at - 46 + 8 : at - 30 + 6;
+        bytes[flags + 1] = static_cast<char>(bytes[flags + 1] | 0x08);  // bit 11
+        bytes.replace(at, 5, utf8);
+    }
+    Put("t.zip", bytes);
+    TZipArchiver zip;
+    Open(zip);
+    zip.UpdateItem(2, Path("a.txt"));
+    zip.CloseArchive();
+    TZipArchiver reader;
+    reader.FileName = Path("t.zip");
+    reader.OpenArchiveWithMode(ZA_MODE_READONLY);
+    const TDirItem& item = reader.DirManager->CurrentDir.ItemAt(2);
+    EXPECT_EQ(item.StoredName, utf8);
+    EXPECT_NE(item.Flags & kFlagUtf8Name, 0);
+    reader.CloseArchive();
+    EXPECT_EQ(ReadBack("t.zip")[2].second, Get("a.txt"));
 }
 
 // The new archive is made in the archive's folder under a name that shows whose it is, and takes
