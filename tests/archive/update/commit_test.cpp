@@ -593,8 +593,9 @@ TEST_F(Commit, CommitAfterReadingAnEntryOfAnotherDiskWritesASingleVolume)
     zip.CloseArchive();
     EXPECT_EQ(ReadBack("t.zip").size(), 4u);
     std::string out;
-    if (HaveTool("unzip"))
+    if (HaveTool("unzip")) {
         EXPECT_EQ(RunCommand("unzip -t -qq " + Quote(Path("t.zip")), &out), 0) << out;
+    }
 }
 
 // An updated entry keeps its name byte for byte, with the UTF-8 flag it had.
@@ -627,8 +628,9 @@ TEST_F(Commit, UpdatedEntryKeepsItsStoredName)
 TEST_F(Commit, ReplacedArchiveKeepsOwnerGroupAndMode)
 {
     const bool root = ::geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(::chown(Path("t.zip").c_str(), 4321, 8765), 0);
+    }
     ASSERT_EQ(::chmod(Path("t.zip").c_str(), 0640), 0);
     std::vector<std::string> during;
     TZipArchiver zip;
