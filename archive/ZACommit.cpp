@@ -54,6 +54,8 @@ std::string MakeSiblingTempFile(const std::filesystem::path& archive)
             ::close(fd);
             return rtl::FromNativePath(name);
         }
+        if (errno == ENAMETOOLONG)  // no room for the archive's name: a plain temporary name
+            return rtl::GetTempFileName(rtl::FromNativePath(archive.parent_path().string()), "FC");
         if (errno != EEXIST)
             return {};
     }

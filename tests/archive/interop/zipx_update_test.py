@@ -155,16 +155,22 @@ def run_case(binary, case, work):
 
 def colliding_names(binary, work):
     """Two names that both come out as '??.txt' in the system's code page: the first is extracted,
-    the second refused, never written over it."""
+    the second refused, never written over it. The archive is made by `zipx add`, then changed by
+    Python."""
     path = os.path.join(work, "cjk.zip")
-    with zipfile.ZipFile(path, "w") as z:
+    write_tree(os.path.join(work, "src"), ["made.txt"])
+    r = zipx(binary, "add", path, os.path.join(work, "src"), "made.txt")
+    if r.returncode != 0 or [e[0] for e in model(path)] != [b"made.txt"]:
+        return ["zipx add made no new archive: " + r.stderr.decode(errors="replace")]
+    with zipfile.ZipFile(path, "a") as z:
         z.writestr("日本.txt", b"first\n")
         z.writestr("中文.txt", b"second\n")
     out = os.path.join(work, "out")
     os.makedirs(out)
     r = zipx(binary, "extract", path, out)
     files = {n: open(os.path.join(out, n), "rb").read() for n in os.listdir(out)}
-    if r.returncode != 1 or files != {"??.txt": b"first\n"}:
+    made = open(os.path.join(work, "src", "made.txt"), "rb").read()
+    if r.returncode != 1 or files != {"made.txt": made, "??.txt": b"first\n"}:
         return ["colliding names: exit %d, files %s" % (r.returncode, files)]
     return []
 
