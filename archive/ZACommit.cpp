@@ -338,19 +338,18 @@ void TUpdateCommit::Run()
 
 void TUpdateCommit::Prepare()
 {
+    if (a_.SpanningMode() != smNone) {
+        PrepareVolumes();
+        return;
+    }
     // Whatever volume an extraction last switched to, the new archive is written from the first,
     // and a single-file archive holds every entry on it.
-    if (a_.SpanningMode() == smNone) {
-        a_.VolumeInfo.SetNumber(0);
-        for (int i = 0; i < dir_.Count(); ++i) {
-            dir_.ItemAt(i).DiskNumberStart = 0;
-            dir_.ItemAt(i).Zip64DiskNumberStart = 0;
-        }
+    a_.VolumeInfo.SetNumber(0);
+    for (int i = 0; i < dir_.Count(); ++i) {
+        dir_.ItemAt(i).DiskNumberStart = 0;
+        dir_.ItemAt(i).Zip64DiskNumberStart = 0;
     }
-    if (a_.SpanningMode() != smNone)
-        PrepareVolumes();
-    else
-        PrepareFile();
+    PrepareFile();
 }
 
 // A new archive: the unchanged front of the old one, then the rest as the commit writes it.

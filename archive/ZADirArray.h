@@ -55,7 +55,7 @@ struct TDirItem : TCentralHeader {
     bool Modified = false;          // changed in the current batch of updates
     std::string PreviousFileName;   // a renamed entry's name in the archive file
     int32_t StoredIndex = -1;       // its place in the stored directory of a batch; -1 for a new entry
-    bool SizesUnknown = false;      // rebuilt without its data descriptor: no size or CRC to check
+    bool SizesUnknown = false;      // rebuilt with sizes lost or damaged: no check can pass
 
     // The 64-bit values, whichever of the 32-bit field or the ZIP64 value holds them.
     int64_t UncompressedSize64() const;
