@@ -225,10 +225,10 @@ bool GtkWindowPeer::KeyPress(const GdkEventKey* event) {
     std::shared_ptr<bool> alive = alive_;
     if (key != 0) forms::SafeCall(&form_, [&] { taken = form_.DispatchKeyDown(key, shift); });
     if (taken || !*alive) return TRUE;
-    // Characters go through the form's key-press chain when an edit box (or nothing) has the focus;
-    // the browser takes its keys itself.
+    // Characters go through the form's key-press chain (and on to the accelerators) when an edit
+    // box, a button or nothing has the focus; the browser takes its keys itself.
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
-    bool toForm = !focus || GTK_IS_ENTRY(focus) || focus == layout_;
+    bool toForm = !focus || GTK_IS_ENTRY(focus) || GTK_IS_BUTTON(focus) || focus == layout_;
     char typed = CharOf(event->keyval, event->state);
     if (toForm && typed != 0 && TypeIntoFocusedEntry(typed)) return TRUE;
     return FALSE;
