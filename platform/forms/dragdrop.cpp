@@ -52,6 +52,7 @@ void TDragTracker::Begin(TControl& source, TPoint formPos, bool immediate, int t
     FAccepted = false;
     FMoving = false;
     FStart = formPos;
+    FLast = formPos;
     FThreshold = threshold;
     TDragObject* object = nullptr;
     SafeCall(&source, [&] { source.DoStartDrag(object); });
@@ -95,9 +96,8 @@ bool TDragTracker::StillThere(const Hit& hit) const {
     return std::find(forms.begin(), forms.end(), hit.form) != forms.end() && hit.form->HasControl(hit.control);
 }
 
-bool TDragTracker::AskTarget(const Hit& hit, TDragState state) {
+bool TDragTracker::AskTarget(const Hit& hit, TDragState state, TObject* source) {
     bool accepted = false;
-    TObject* source = SourceObject();
     SafeCall(hit.control, [&] { accepted = hit.control->DragOver(source, hit.pos.X, hit.pos.Y, state); });
     return accepted;
 }
@@ -108,20 +108,21 @@ void TDragTracker::Move(TPoint formPos) {
         if (std::abs(formPos.X - FStart.X) < FThreshold && std::abs(formPos.Y - FStart.Y) < FThreshold) return;
         FMoving = true;
     }
+    FLast = formPos;
     TControl* source = FSource;
     Hit hit = TargetAt(formPos);
-    if (hit.control != FTarget.control && StillThere(FTarget)) AskTarget(FTarget, dsDragLeave);
+    if (hit.control != FTarget.control && StillThere(FTarget)) AskTarget(FTarget, dsDragLeave, SourceObject());
     if (FSource != source) return;  // a handler ended the drag
     bool entering = hit.control != FTarget.control;
     FTarget = hit;
-    FAccepted = hit.control && AskTarget(hit, entering ? dsDragEnter : dsDragMove);
+    FAccepted = hit.control && AskTarget(hit, entering ? dsDragEnter : dsDragMove, SourceObject());
     if (FSource != source) return;
     FForm.RefreshCursor();
 }
 
 void TDragTracker::Drop(TPoint formPos) {
     if (!FSource) return;
-    if (FMoving) Move(formPos);
+    if (FMoving && !(formPos == FLast)) Move(formPos);
     Finish(FMoving && FAccepted && StillThere(FTarget), formPos);
 }
 
@@ -138,7 +139,7 @@ void TDragTracker::Finish(bool dropped, TPoint) {
     FAccepted = false;
     FMoving = false;
     FForm.RefreshCursor();
-    if (StillThere(target)) AskTarget(target, dsDragLeave);
+    if (StillThere(target)) AskTarget(target, dsDragLeave, sourceObject);
     if (dropped && StillThere(target)) {
         SafeCall(target.control, [&] { target.control->DragDrop(sourceObject, target.pos.X, target.pos.Y); });
     }

@@ -58,7 +58,7 @@ private:
     };
     Hit TargetAt(TPoint formPos) const;
     bool StillThere(const Hit& hit) const;
-    bool AskTarget(const Hit& hit, TDragState state);
+    bool AskTarget(const Hit& hit, TDragState state, TObject* source);
     void Finish(bool dropped, TPoint formPos);
     TObject* SourceObject() const;
 
@@ -69,6 +69,7 @@ private:
     bool FAccepted = false;
     bool FMoving = false;  // past the threshold
     TPoint FStart;
+    TPoint FLast;  // where the last move was taken
     int FThreshold = kDragThreshold;
 };
 

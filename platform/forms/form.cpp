@@ -412,6 +412,9 @@ void TForm::DispatchMouseUp(TMouseButton button, TShiftState shift, int x, int y
     SafeCall(this, [&] {
         FLastMouse = TPoint{x, y};
         if (FDrag.Active()) {
+            FButtonsDown &= ~ButtonBit(button);
+            if (!(FButtonsDown & (ssLeft | ssRight | ssMiddle))) FCaptureControl = nullptr;
+            FClickControl = nullptr;
             if (button == mbLeft) FDrag.Drop(FLastMouse);
             return;
         }
