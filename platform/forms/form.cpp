@@ -437,19 +437,20 @@ void TForm::DispatchMouseUp(TMouseButton button, TShiftState shift, int x, int y
     });
 }
 
-void TForm::ContextPopup(TControl* control, TPoint formPos, bool fromKeyboard) {
+bool TForm::ContextPopup(TControl* control, TPoint formPos, bool fromKeyboard) {
     for (TControl* c = control; c; c = c->Parent()) {
         TPoint mouse = fromKeyboard ? TPoint{-1, -1} : c->FormToClient(formPos);
         bool handled = false;
         Fire(c->OnContextPopup, c, mouse, handled);
-        if (handled || !HasControl(c)) return;
+        if (handled || !HasControl(c)) return true;
         TPopupMenu* menu = c->PopupMenu();
         if (menu && menu->AutoPopup) {
             menu->PopupComponent = c;
             menu->Popup(*this, fromKeyboard ? c->ClientToForm(TPoint{0, 0}) : formPos);
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 // Offers a character to the controls' accelerators; a control that types characters keeps it.
@@ -483,8 +484,7 @@ bool TForm::DispatchKeyDown(uint16_t key, TShiftState shift) {
         bool plain = !(shift & (ssShift | ssCtrl | ssAlt));
         if ((key == VK_APPS && plain) || (key == VK_F10 && (shift & (ssShift | ssCtrl | ssAlt)) == ssShift)) {
             TControl* focused = FActiveControl && HasControl(FActiveControl) ? FActiveControl : this;
-            ContextPopup(focused, TPoint{-1, -1}, true);
-            handled = true;
+            handled = ContextPopup(focused, TPoint{-1, -1}, true);
         } else if ((shift & (ssAlt | ssCtrl)) == ssAlt && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
             handled = DialogChar(char(key));  // Alt+letter reaches the accelerators from any control
         }

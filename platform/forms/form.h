@@ -79,8 +79,8 @@ public:
     TDragTracker& DragTracker() { return FDrag; }
     TPoint LastMousePos() const { return FLastMouse; }  // client coordinates of the last mouse event
     // The context menu for a control: OnContextPopup up the parent chain until one handles it or
-    // a control with a popup menu shows it. At (-1, -1) the keyboard asked.
-    void ContextPopup(TControl* control, TPoint formPos, bool fromKeyboard);
+    // a control with a popup menu shows it. At (-1, -1) the keyboard asked. True when taken.
+    bool ContextPopup(TControl* control, TPoint formPos, bool fromKeyboard);
 
     // Backend → form. Coordinates are client coordinates of the form.
     void DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int y);  // ssDouble = double click
