@@ -61,6 +61,7 @@ void TNewButtonControl::RecreateWnd() {
 TNewCustomCheckBox::TNewCustomCheckBox(forms::TComponent* owner) : TNewButtonControl(owner) {
     FWidth = 97;
     FHeight = 17;
+    FControlStyle = forms::csSetCaption | forms::csDoubleClicks;
 }
 
 forms::ICheckBoxPeer* TNewCustomCheckBox::CheckPeer() const { return dynamic_cast<forms::ICheckBoxPeer*>(FPeer.get()); }

@@ -258,3 +258,20 @@ TEST_F(GtkCheckBox, ARightClickPopsTheMenuUp) {
     EXPECT_TRUE(PumpUntil([] { return ShownMenu() == nullptr; }));
     EXPECT_EQ(picked, 1);
 }
+
+// A right click on the native button reaches the box's OnContextPopup at the box's own point.
+TEST_F(GtkCheckBox, ARightClickOnTheButtonAsksTheBoxForItsMenu) {
+    std::vector<forms::TPoint> asked;
+    box->OnContextPopup = [&](forms::TObject*, forms::TPoint p, bool& handled) {
+        asked.push_back(p);
+        handled = true;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(Button()); }));
+    GdkWindow* input = EventWindowOf(Button());
+    ASSERT_NE(input, nullptr);
+    PutButton(input, true, 6, 7, 3);
+    PutButton(input, false, 6, 7, 3);
+    ASSERT_TRUE(PumpUntil([&] { return !asked.empty(); }));
+    EXPECT_EQ(asked[0], (forms::TPoint{6, 7}));
+    EXPECT_EQ(clicks, 0);
+}

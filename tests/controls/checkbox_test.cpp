@@ -58,6 +58,7 @@ TEST_F(CheckBox, CreatedUncheckedWithTheClassDefaults) {
     EXPECT_TRUE(fresh.TabStop);
     EXPECT_EQ(fresh.Alignment(), taRightJustify);
     EXPECT_FALSE(fresh.AllowGrayed);
+    EXPECT_EQ(fresh.ControlStyle(), forms::csSetCaption | forms::csDoubleClicks);
     EXPECT_STREQ(fresh.ClassName(), "TbztCheckBoxT");
 }
 
