@@ -168,13 +168,29 @@ bool GtkWindowPeer::IsDoubleClick(const GdkEventButton* event) {
     return isDouble;
 }
 
+// Events a native child leaves unhandled (a check button's right click, the pointer moving over
+// it) reach the layout in the child's window coordinates; the form wants its own.
+forms::TPoint GtkWindowPeer::ClientPoint(GdkWindow* window, double x, double y) const {
+    GdkWindow* surface = gtk_layout_get_bin_window(GTK_LAYOUT(layout_));
+    double cx = x, cy = y;
+    GdkWindow* w = window;
+    for (; w && w != surface; w = gdk_window_get_parent(w)) {
+        gint dx = 0, dy = 0;
+        gdk_window_get_position(w, &dx, &dy);
+        cx += dx;
+        cy += dy;
+    }
+    return w ? forms::TPoint{Coord(cx), Coord(cy)} : forms::TPoint{Coord(x), Coord(y)};
+}
+
 bool GtkWindowPeer::ButtonPress(const GdkEventButton* event) {
     if (event->type != GDK_BUTTON_PRESS) return TRUE;  // GDK's own double/triple clicks: see IsDoubleClick
     HideTooltip();
     forms::TShiftState shift = ShiftStateOf(event->state) | ButtonBit(event->button);
     if (IsDoubleClick(event)) shift |= forms::ssDouble;
     forms::SafeCall(&form_, [&] {
-        form_.DispatchMouseDown(ButtonOf(event->button), shift, Coord(event->x), Coord(event->y));
+        forms::TPoint p = ClientPoint(event->window, event->x, event->y);
+        form_.DispatchMouseDown(ButtonOf(event->button), shift, p.X, p.Y);
     });
     return TRUE;
 }
@@ -182,14 +198,16 @@ bool GtkWindowPeer::ButtonPress(const GdkEventButton* event) {
 bool GtkWindowPeer::ButtonRelease(const GdkEventButton* event) {
     forms::TShiftState shift = ShiftStateOf(event->state) & ~ButtonBit(event->button);
     forms::SafeCall(&form_, [&] {
-        form_.DispatchMouseUp(ButtonOf(event->button), shift, Coord(event->x), Coord(event->y));
+        forms::TPoint p = ClientPoint(event->window, event->x, event->y);
+        form_.DispatchMouseUp(ButtonOf(event->button), shift, p.X, p.Y);
     });
     return TRUE;
 }
 
 bool GtkWindowPeer::Motion(const GdkEventMotion* event) {
     forms::SafeCall(&form_, [&] {
-        form_.DispatchMouseMove(ShiftStateOf(event->state), Coord(event->x), Coord(event->y));
+        forms::TPoint p = ClientPoint(event->window, event->x, event->y);
+        form_.DispatchMouseMove(ShiftStateOf(event->state), p.X, p.Y);
     });
     return TRUE;
 }
@@ -225,10 +243,10 @@ bool GtkWindowPeer::KeyPress(const GdkEventKey* event) {
     std::shared_ptr<bool> alive = alive_;
     if (key != 0) forms::SafeCall(&form_, [&] { taken = form_.DispatchKeyDown(key, shift); });
     if (taken || !*alive) return TRUE;
-    // Characters go through the form's key-press chain when an edit box (or nothing) has the focus;
-    // the browser takes its keys itself.
+    // Characters go through the form's key-press chain (and on to the accelerators) when an edit
+    // box, a button or nothing has the focus; the browser takes its keys itself.
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
-    bool toForm = !focus || GTK_IS_ENTRY(focus) || focus == layout_;
+    bool toForm = !focus || GTK_IS_ENTRY(focus) || GTK_IS_BUTTON(focus) || focus == layout_;
     char typed = CharOf(event->keyval, event->state);
     if (toForm && typed != 0 && TypeIntoFocusedEntry(typed)) return TRUE;
     return FALSE;

@@ -59,6 +59,7 @@ public:
 
 private:
     bool IsDoubleClick(const GdkEventButton* event);
+    forms::TPoint ClientPoint(GdkWindow* window, double x, double y) const;
     void ApplyCursor();
     bool TypeIntoFocusedEntry(char typed);
 

@@ -131,6 +131,8 @@ public:
     void WakeUp() override {}
     forms::TCursorHandle LoadCursorFromFile(const std::string& path) override;
     void Beep() override { ++Beeps; }
+    void PopupMenu(forms::IWindowPeer& window, TPoint clientPos, const std::vector<forms::TMenuEntry>& entries,
+                   std::function<void(int)> chosen) override;
 
     // Desktop.
     void SetScreen(TPoint size, TRect workArea) { FScreen = size, FWorkArea = workArea; }
@@ -175,6 +177,16 @@ public:
 
     int Beeps = 0;
     std::vector<std::string> CursorFilesLoaded;
+
+    // The popup menu shown last; a test picks an entry with ChooseMenuEntry.
+    struct TShownMenu {
+        forms::IWindowPeer* window = nullptr;
+        TPoint at;
+        std::vector<forms::TMenuEntry> entries;
+        std::function<void(int)> chosen;
+    };
+    std::vector<TShownMenu> MenusShown;
+    void ChooseMenuEntry(int index);  // in the last menu shown; pumps posted messages
 
 private:
     struct Timer {
