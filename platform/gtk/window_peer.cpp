@@ -307,6 +307,8 @@ void GtkWindowPeer::ReleaseCapture() {
 
 void GtkWindowPeer::Minimize() { gtk_window_iconify(GTK_WINDOW(window_)); }
 
+void GtkWindowPeer::Maximize() { gtk_window_maximize(GTK_WINDOW(window_)); }
+
 void GtkWindowPeer::Restore() {
     gtk_window_deiconify(GTK_WINDOW(window_));
     gtk_window_present(GTK_WINDOW(window_));
