@@ -236,7 +236,24 @@ bool GtkWindowPeer::KeyPress(const GdkEventKey* event) {
 
 void GtkWindowPeer::Allocated(int width, int height) {
     if (width == form_.Width() && height == form_.Height()) return;
+    std::shared_ptr<bool> alive = alive_;
     forms::SafeCall(&form_, [&] { form_.DispatchResized(width, height); });
+    if (!*alive) return;
+    // The anchored children changed their size requests while GTK was allocating, which GTK does not
+    // act on in the same pass (a window maximized by the window manager would keep them at their old
+    // size): one more pass right after this one places them.
+    struct Pending {
+        std::shared_ptr<bool> alive;
+        GtkWidget* layout;
+    };
+    g_idle_add_full(
+        G_PRIORITY_HIGH_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* pending = static_cast<Pending*>(data);
+            if (*pending->alive) gtk_widget_queue_resize(pending->layout);
+            return G_SOURCE_REMOVE;
+        },
+        new Pending{alive, layout_}, [](gpointer data) { delete static_cast<Pending*>(data); });
 }
 
 void GtkWindowPeer::Configured() {
