@@ -30,7 +30,7 @@ std::string DefaultResourcesFolder() {
         return rtl::IncludeTrailingBackslash(rtl::FromNativePath(env));
     std::string program = rtl::ProgramFolder();
     if (rtl::DirectoryExists(program + "resources")) return program + "resources\\";
-    return program + "..\\resources\\";
+    return rtl::ExpandFileName(program + "..\\resources\\");
 }
 
 }  // namespace
