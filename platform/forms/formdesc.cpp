@@ -330,7 +330,7 @@ void TFormLoader::LoadFromFile(const std::string& path) {
     try {
         text = rtl::ReadFileBytes(path);
     } catch (const rtl::Exception& e) {
-        throw EFormDescriptionError("Cannot read form description " + path + ": " + e.Message());
+        throw EFormDescriptionError(e.Message());  // it names the file
     }
     LoadFromText(text);
 }

@@ -121,6 +121,18 @@ void GtkWindowPeer::Hide() {
 }
 
 void GtkWindowPeer::SetBounds(const forms::TRect& screenBounds) {
+    // A window the window manager maximized: its own size coming back through the form changes
+    // nothing, and any other size the program gives takes the window out of that state.
+    if (GdkWindow* native = gtk_widget_get_window(window_);
+        native && (gdk_window_get_state(native) & GDK_WINDOW_STATE_MAXIMIZED)) {
+        if (screenBounds.Width() == gtk_widget_get_allocated_width(layout_) &&
+            screenBounds.Height() == gtk_widget_get_allocated_height(layout_)) {
+            bounds_ = screenBounds;
+            boundsSet_ = true;
+            return;
+        }
+        gtk_window_unmaximize(GTK_WINDOW(window_));
+    }
     bounds_ = screenBounds;
     boundsSet_ = true;
     gtk_window_move(GTK_WINDOW(window_), screenBounds.Left, screenBounds.Top);
