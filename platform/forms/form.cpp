@@ -11,8 +11,8 @@ namespace forms {
 
 namespace {
 
-// The window state the process's starter asked for applies to the main window's first show only,
-// as on the original platform.
+// The window state the process's starter asked for applies to the main window's first show only:
+// later shows, and the other windows, open as the program places them.
 void ApplyStartupWindowState(IWindowPeer& window) {
     static bool applied = false;
     if (applied) return;
