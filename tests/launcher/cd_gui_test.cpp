@@ -94,6 +94,10 @@ TEST(CdGuiTest, LauncherOfACopiedCdStartsTheInstalledBookMaximized) {
         const int x = viewer->Left + viewer->Width / 2, y = viewer->Top + viewer->Height - 60;
         EXPECT_TRUE(guitest::WaitUntil([&] { return guitest::GrabScreen(x, y, 1, 1) != std::vector<uint32_t>{kSkinGround}; }))
             << "the browser kept its normal size";
+        // The first page's text across the top of the browser.
+        EXPECT_TRUE(guitest::WaitUntil([&] {
+            return Colours(guitest::GrabScreen(viewer->Left, viewer->Top + 160, viewer->Width, 40)) > 16;
+        })) << "no page is shown";
         guitest::GrabScreen(viewer->Left, viewer->Top, viewer->Width, viewer->Height, "viewer_maximized_screenshot.png");
         End(viewer->Pid);
     }
