@@ -74,6 +74,7 @@ public:
     virtual void BeginMoveDrag() = 0;
     virtual void ReleaseCapture() = 0;
     virtual void Minimize() = 0;
+    virtual void Maximize() = 0;  // the window manager's maximized state (no effect without one)
     virtual void Restore() = 0;
     virtual void BringToFront() = 0;
     virtual void* NativeHandle() = 0;  // the container native child peers are placed in

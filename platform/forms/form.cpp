@@ -5,11 +5,29 @@
 #include "platform/forms/cursors.h"
 #include "platform/forms/formdesc.h"
 #include "platform/forms/menus.h"
+#include "platform/rtl/process.h"
 #include "platform/rtl/sysutils.h"
 
 namespace forms {
 
 namespace {
+
+// The window state the process's starter asked for applies to the main window's first show only:
+// later shows, and the other windows, open as the program places them.
+void ApplyStartupWindowState(IWindowPeer& window) {
+    static bool applied = false;
+    if (applied) return;
+    applied = true;
+    switch (rtl::StartupShowCommand()) {
+        case rtl::SW_SHOWMAXIMIZED: window.Maximize(); break;
+        case rtl::SW_SHOWMINIMIZED:
+        case rtl::SW_MINIMIZE:
+        case rtl::SW_SHOWMINNOACTIVE:
+            window.Minimize();
+            break;
+        default: break;
+    }
+}
 
 bool IsInside(const TControl* control, const TControl* container) {
     for (const TControl* c = control; c; c = c->Parent())
@@ -130,6 +148,7 @@ void TForm::SetVisible(bool value) {
         if (OnShow) SafeCall(this, [this] { Fire(OnShow, this); });
         if (FVisible && FWindow) {
             FWindow->Show();
+            if (Application().MainForm() == this) ApplyStartupWindowState(*FWindow);
             Invalidate();
         }
     } else {

@@ -31,7 +31,7 @@ std::string DefaultResourcesFolder() {
         return rtl::IncludeTrailingBackslash(rtl::FromNativePath(env));
     std::string program = rtl::ProgramFolder();
     if (rtl::DirectoryExists(program + "resources")) return program + "resources\\";
-    return program + "..\\resources\\";
+    return rtl::ExpandFileName(program + "..\\resources\\");
 }
 
 }  // namespace
@@ -343,7 +343,7 @@ void TFormLoader::LoadFromFile(const std::string& path) {
     try {
         text = rtl::ReadFileBytes(path);
     } catch (const rtl::Exception& e) {
-        throw EFormDescriptionError("Cannot read form description " + path + ": " + e.Message());
+        throw EFormDescriptionError(e.Message());  // it names the file
     }
     LoadFromText(text);
 }

@@ -121,6 +121,18 @@ void GtkWindowPeer::Hide() {
 }
 
 void GtkWindowPeer::SetBounds(const forms::TRect& screenBounds) {
+    // A window the window manager maximized: its own size coming back through the form changes
+    // nothing, and any other size the program gives takes the window out of that state.
+    if (GdkWindow* native = gtk_widget_get_window(window_);
+        native && (gdk_window_get_state(native) & GDK_WINDOW_STATE_MAXIMIZED)) {
+        if (screenBounds.Width() == gtk_widget_get_allocated_width(layout_) &&
+            screenBounds.Height() == gtk_widget_get_allocated_height(layout_)) {
+            bounds_ = screenBounds;
+            boundsSet_ = true;
+            return;
+        }
+        gtk_window_unmaximize(GTK_WINDOW(window_));
+    }
     bounds_ = screenBounds;
     boundsSet_ = true;
     gtk_window_move(GTK_WINDOW(window_), screenBounds.Left, screenBounds.Top);
@@ -254,7 +266,24 @@ bool GtkWindowPeer::KeyPress(const GdkEventKey* event) {
 
 void GtkWindowPeer::Allocated(int width, int height) {
     if (width == form_.Width() && height == form_.Height()) return;
+    std::shared_ptr<bool> alive = alive_;
     forms::SafeCall(&form_, [&] { form_.DispatchResized(width, height); });
+    if (!*alive) return;
+    // The anchored children changed their size requests while GTK was allocating, which GTK does not
+    // act on in the same pass (a window maximized by the window manager would keep them at their old
+    // size): one more pass right after this one places them.
+    struct Pending {
+        std::shared_ptr<bool> alive;
+        GtkWidget* layout;
+    };
+    g_idle_add_full(
+        G_PRIORITY_HIGH_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* pending = static_cast<Pending*>(data);
+            if (*pending->alive) gtk_widget_queue_resize(pending->layout);
+            return G_SOURCE_REMOVE;
+        },
+        new Pending{alive, layout_}, [](gpointer data) { delete static_cast<Pending*>(data); });
 }
 
 void GtkWindowPeer::Configured() {
@@ -324,6 +353,8 @@ void GtkWindowPeer::ReleaseCapture() {
 }
 
 void GtkWindowPeer::Minimize() { gtk_window_iconify(GTK_WINDOW(window_)); }
+
+void GtkWindowPeer::Maximize() { gtk_window_maximize(GTK_WINDOW(window_)); }
 
 void GtkWindowPeer::Restore() {
     gtk_window_deiconify(GTK_WINDOW(window_));

@@ -43,6 +43,7 @@ public:
     void BeginMoveDrag() override { MoveDragging = true; }
     void ReleaseCapture() override { ++CaptureReleases; }
     void Minimize() override { Minimized = true; }
+    void Maximize() override { Maximized = true; }
     void Restore() override { Minimized = false; }
     void BringToFront() override;
     void* NativeHandle() override { return this; }
@@ -50,6 +51,7 @@ public:
     forms::TForm& Form;
     bool Visible = false;
     bool Minimized = false;
+    bool Maximized = false;
     bool StayOnTop = false;
     bool MoveDragging = false;
     TRect Bounds;
