@@ -6,19 +6,11 @@
 
 namespace controls {
 
+using forms::PropChoice;
+
 namespace {
 
 bool Is(const std::string& name, const char* expected) { return rtl::SameText(name, expected); }
-
-int Choice(const forms::TPropValue& value, forms::TFormLoader& loader, std::initializer_list<const char*> names) {
-    const std::string& id = value.AsIdentifier();
-    int index = 0;
-    for (const char* name : names) {
-        if (rtl::SameText(id, name)) return index;
-        ++index;
-    }
-    loader.Fail(value.line, "Unknown value " + id);
-}
 
 // Published for the designer's sake; nothing here acts on them.
 bool IsInertBoolean(const std::string& name) {
@@ -31,7 +23,7 @@ bool IsInertBoolean(const std::string& name) {
 
 bool TbztCheckBoxT::SetProperty(const std::string& name, const forms::TPropValue& value, forms::TFormLoader& loader) {
     if (Is(name, "Alignment")) {
-        SetAlignment(Choice(value, loader, {"taLeftJustify", "taRightJustify"}) == 0 ? taLeftJustify : taRightJustify);
+        SetAlignment(PropChoice(value, loader, {"taLeftJustify", "taRightJustify"}) == 0 ? taLeftJustify : taRightJustify);
     } else if (Is(name, "AllowGrayed")) {
         AllowGrayed = value.AsBoolean();
     } else if (Is(name, "Caption")) {
@@ -39,7 +31,7 @@ bool TbztCheckBoxT::SetProperty(const std::string& name, const forms::TPropValue
     } else if (Is(name, "Checked")) {
         SetChecked(value.AsBoolean());
     } else if (Is(name, "State")) {
-        SetState(TCheckBoxState(Choice(value, loader, {"cbUnchecked", "cbChecked", "cbGrayed"})));
+        SetState(TCheckBoxState(PropChoice(value, loader, {"cbUnchecked", "cbChecked", "cbGrayed"})));
     } else if (Is(name, "WordWrap")) {
         SetWordWrap(value.AsBoolean());
     } else if (Is(name, "TabStop")) {
@@ -47,7 +39,7 @@ bool TbztCheckBoxT::SetProperty(const std::string& name, const forms::TPropValue
     } else if (Is(name, "TabOrder")) {
         TabOrder = value.AsInt(-1, 0x7FFF);
     } else if (Is(name, "BiDiMode")) {
-        SetRightToLeft(Choice(value, loader, {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign",
+        SetRightToLeft(PropChoice(value, loader, {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign",
                                               "bdRightToLeftReadingOnly"}) != 0);
     } else if (IsInertBoolean(name)) {
         value.AsBoolean();

@@ -8,36 +8,27 @@
 
 namespace controls {
 
+using forms::PropChoice;
+
 namespace {
 
 bool Is(const std::string& name, const char* expected) { return rtl::SameText(name, expected); }
 
 int AnyInt(const forms::TPropValue& value) { return value.AsInt(INT32_MIN, INT32_MAX); }
 
-// An identifier from a fixed list; its index.
-int Choice(const forms::TPropValue& value, forms::TFormLoader& loader, std::initializer_list<const char*> names) {
-    const std::string& id = value.AsIdentifier();
-    int index = 0;
-    for (const char* name : names) {
-        if (rtl::SameText(id, name)) return index;
-        ++index;
-    }
-    loader.Fail(value.line, "Unknown value " + id);
-}
-
 }  // namespace
 
 bool TOrvGauge::SetEnumProperty(const std::string& name, const forms::TPropValue& value, forms::TFormLoader& loader) {
     if (Is(name, "Kind")) {
-        SetKind(TOrvGaugeKind(Choice(value, loader, {"lgkHorizontalBar", "lgkVerticalBar", "lgkPie3D", "lgkPie"})));
+        SetKind(TOrvGaugeKind(PropChoice(value, loader, {"lgkHorizontalBar", "lgkVerticalBar", "lgkPie3D", "lgkPie"})));
     } else if (Is(name, "BorderStyle")) {
-        SetBorderStyle(Choice(value, loader, {"bsNone", "bsSingle"}) == 0 ? forms::bsNone : forms::bsSingle);
+        SetBorderStyle(PropChoice(value, loader, {"bsNone", "bsSingle"}) == 0 ? forms::bsNone : forms::bsSingle);
     } else if (Is(name, "HorTextAlignment")) {
-        SetHorTextAlignment(TAlignment(Choice(value, loader, {"taLeftJustify", "taRightJustify", "taCenter"})));
+        SetHorTextAlignment(TAlignment(PropChoice(value, loader, {"taLeftJustify", "taRightJustify", "taCenter"})));
     } else if (Is(name, "VerTextAlignment")) {
-        SetVerTextAlignment(TOrvVerAlignment(Choice(value, loader, {"taTop", "taCentered", "taBottom"})));
+        SetVerTextAlignment(TOrvVerAlignment(PropChoice(value, loader, {"taTop", "taCentered", "taBottom"})));
     } else if (Is(name, "Align")) {
-        Choice(value, loader, {"alNone"});  // the class library here aligns nothing
+        PropChoice(value, loader, {"alNone"});  // the class library here aligns nothing
     } else {
         return false;
     }

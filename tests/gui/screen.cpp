@@ -20,6 +20,21 @@ GdkWindow* ClientWindow(forms::TForm& form) {
     return layout && gtk_widget_get_realized(layout) ? gtk_layout_get_bin_window(GTK_LAYOUT(layout)) : nullptr;
 }
 
+// A picture's pixels row by row as 0x00RRGGBB.
+std::vector<uint32_t> PixelsOf(GdkPixbuf* shot) {
+    const int width = gdk_pixbuf_get_width(shot), height = gdk_pixbuf_get_height(shot);
+    const int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
+    const guchar* data = gdk_pixbuf_read_pixels(shot);
+    std::vector<uint32_t> pixels;
+    pixels.reserve(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const guchar* p = data + y * stride + x * channels;
+            pixels.push_back((uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]);
+        }
+    return pixels;
+}
+
 GdkDevice* Pointer() { return gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())); }
 GdkDevice* Keyboard() { return gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())); }
 
@@ -32,18 +47,10 @@ Screenshot::Screenshot(forms::TForm& form) {
     int w = gdk_window_get_width(window), h = gdk_window_get_height(window);
     GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, w, h);
     if (!shot) return;
-    int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
-    const guchar* data = gdk_pixbuf_read_pixels(shot);
-    pixels_.resize(size_t(w) * size_t(h));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const guchar* p = data + y * stride + x * channels;
-            pixels_[size_t(y) * size_t(w) + size_t(x)] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
-        }
-    }
+    pixels_ = PixelsOf(shot);
+    g_object_unref(shot);
     width_ = w;
     height_ = h;
-    g_object_unref(shot);
 }
 
 uint32_t Screenshot::Pixel(int x, int y) const {
@@ -68,6 +75,15 @@ bool Screenshot::SavePng(const std::string& path) const {
     bool saved = gdk_pixbuf_save(out, path.c_str(), "png", nullptr, nullptr);
     g_object_unref(out);
     return saved;
+}
+
+std::vector<uint32_t> GrabScreen(int left, int top, int width, int height, const std::string& pngPath) {
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), left, top, width, height);
+    if (!shot) return {};
+    std::vector<uint32_t> pixels = PixelsOf(shot);
+    if (!pngPath.empty()) gdk_pixbuf_save(shot, pngPath.c_str(), "png", nullptr, nullptr);
+    g_object_unref(shot);
+    return pixels;
 }
 
 bool WaitForPixel(forms::TForm& form, int x, int y, uint32_t rgb) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/forms/form.h"
 #include "platform/web/webbrowser.h"
@@ -21,8 +22,12 @@ public:
 
 private:
     int width_ = 0, height_ = 0;
-    std::basic_string<uint32_t> pixels_;
+    std::vector<uint32_t> pixels_;
 };
+
+// The screen's pixels in a rectangle (0x00RRGGBB, row by row), read from the root window so that
+// other programs' windows and native children show as they are; saved as PNG when path is not "".
+std::vector<uint32_t> GrabScreen(int left, int top, int width, int height, const std::string& pngPath = "");
 
 // Waits (bounded) until the pixel at the client point shows the colour.
 bool WaitForPixel(forms::TForm& form, int x, int y, uint32_t rgb);

@@ -83,20 +83,4 @@ void ClickScreen(int x, int y) {
     XFlush(display);
 }
 
-std::vector<uint32_t> GrabScreen(int left, int top, int width, int height, const std::string& pngPath) {
-    std::vector<uint32_t> pixels;
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), left, top, width, height);
-    if (!shot) return pixels;
-    const int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
-    const guchar* data = gdk_pixbuf_read_pixels(shot);
-    for (int row = 0; row < gdk_pixbuf_get_height(shot); ++row)
-        for (int col = 0; col < gdk_pixbuf_get_width(shot); ++col) {
-            const guchar* p = data + row * stride + col * channels;
-            pixels.push_back(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
-        }
-    if (!pngPath.empty()) gdk_pixbuf_save(shot, pngPath.c_str(), "png", nullptr, nullptr);
-    g_object_unref(shot);
-    return pixels;
-}
-
 }  // namespace guitest

@@ -23,7 +23,5 @@ std::vector<ClientWindow> ClientWindows();
 std::optional<ClientWindow> WindowOfProgram(const std::string& program);
 // Moves the pointer to a screen point and clicks the left button there.
 void ClickScreen(int x, int y);
-// The screen's pixels in a rectangle (0x00RRGGBB, row by row); saved as PNG when path is not "".
-std::vector<uint32_t> GrabScreen(int left, int top, int width, int height, const std::string& pngPath = "");
 
 }  // namespace guitest

@@ -13,6 +13,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
 #include "tests/gui/gui_env.h"
+#include "tests/gui/screen.h"
 #include "tests/gui/x_clients.h"
 
 extern char** environ;

@@ -306,19 +306,7 @@ std::vector<uint32_t> GrabNative(void* widget) {
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(widget));
     int x = 0, y = 0;
     gdk_window_get_origin(window, &x, &y);
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y,
-                                                 gdk_window_get_width(window), gdk_window_get_height(window));
-    std::vector<uint32_t> pixels;
-    if (!shot) return pixels;
-    const int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
-    const guchar* data = gdk_pixbuf_read_pixels(shot);
-    for (int row = 0; row < gdk_pixbuf_get_height(shot); ++row)
-        for (int col = 0; col < gdk_pixbuf_get_width(shot); ++col) {
-            const guchar* p = data + row * stride + col * channels;
-            pixels.push_back(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
-        }
-    g_object_unref(shot);
-    return pixels;
+    return guitest::GrabScreen(x, y, gdk_window_get_width(window), gdk_window_get_height(window));
 }
 
 TEST_F(ViewerGuiTest, ClipPagePausesTheMusicAndItsClipMovesInThePanel) {
