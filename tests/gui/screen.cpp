@@ -29,16 +29,24 @@ Screenshot::Screenshot(forms::TForm& form) {
     GtkWidget* layout = LayoutOf(form);
     if (!layout || !gtk_widget_get_realized(layout)) return;
     GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(layout));
-    int w = gdk_window_get_width(window), h = gdk_window_get_height(window);
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, w, h);
+    Take(window, 0, 0, gdk_window_get_width(window), gdk_window_get_height(window));
+}
+
+Screenshot::Screenshot(const forms::TRect& screenArea) {
+    gdk_display_sync(gdk_display_get_default());  // what was drawn so far has reached the screen
+    Take(gdk_get_default_root_window(), screenArea.Left, screenArea.Top, screenArea.Width(), screenArea.Height());
+}
+
+void Screenshot::Take(GdkWindow* window, int x, int y, int w, int h) {
+    GdkPixbuf* shot = w > 0 && h > 0 ? gdk_pixbuf_get_from_window(window, x, y, w, h) : nullptr;
     if (!shot) return;
     int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
     const guchar* data = gdk_pixbuf_read_pixels(shot);
     pixels_.resize(size_t(w) * size_t(h));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const guchar* p = data + y * stride + x * channels;
-            pixels_[size_t(y) * size_t(w) + size_t(x)] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const guchar* p = data + row * stride + column * channels;
+            pixels_[size_t(row) * size_t(w) + size_t(column)] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
         }
     }
     width_ = w;

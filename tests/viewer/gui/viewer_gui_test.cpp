@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <fstream>
 #include <regex>
 #include <spawn.h>
@@ -16,6 +18,7 @@
 #include "platform/forms/application.h"
 #include "platform/forms/bmp.h"
 #include "platform/forms/formdesc.h"
+#include "platform/gtk/dialogs.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/locks.h"
@@ -292,6 +295,64 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     Form1->Close();
 }
 
+// ---- dialogs over the page ----
+
+// The page's area on screen, without the scroll bar, which fades in and out on its own.
+forms::TRect PageOnScreen() {
+    forms::TRect r = Form1->datacenter->FormRect();
+    return forms::Bounds(Form1->Left() + r.Left, Form1->Top() + r.Top, r.Width() - 20, r.Height());
+}
+
+TEST_F(ViewerGuiTest, ADialogClosedOverThePageLeavesThePageAsItWas) {
+    guitest::WindowManager windowManager;
+    REQUIRE_WINDOW_MANAGER(windowManager);
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0));
+    guitest::PumpFor(500);
+    const forms::TRect page = PageOnScreen();
+    gtkui::GtkDialogService messageBoxes;
+    std::optional<guitest::Screenshot> covered;
+    auto showForm = [&](forms::TForm* dialog) {
+        dialog->Show();
+        guitest::PumpFor(500);
+        covered.emplace(page);
+        dialog->Close();
+    };
+    auto showMessageBox = [&] {
+        // The box is answered from the loop its own run drives.
+        static std::function<void()> answer;
+        gtkui::GtkDialogService::SetDialogShownHook([&](GtkDialog* box) {
+            gtkui::GtkDialogService::SetDialogShownHook({});
+            answer = [&, box] {
+                covered.emplace(page);
+                gtk_dialog_response(box, GTK_RESPONSE_OK);
+            };
+            g_timeout_add(500, [](gpointer) {
+                answer();
+                return G_SOURCE_REMOVE;
+            }, nullptr);
+        });
+        rtl::SetDialogService(&messageBoxes);
+        messageBoxes.MessageDlg(rtl::Ru("Файл не найден"), rtl::mtCustom, rtl::mbOK);
+        rtl::SetDialogService(&dialogs_);
+    };
+    const std::pair<const char*, std::function<void()>> dialogs[] = {
+        {"settings dialog", [&] { showForm(sett); }},
+        {"update dialog", [&] { showForm(Form5); }},
+        {"message box", showMessageBox},
+    };
+    for (const auto& [name, showAndClose] : dialogs) {
+        const guitest::Screenshot before(page);
+        showAndClose();
+        ASSERT_TRUE(covered.has_value()) << name;
+        EXPECT_FALSE(*covered == before) << name << " did not cover the page";
+        EXPECT_TRUE(guitest::WaitUntil([&] { return guitest::Screenshot(page) == before; }, 1000))
+            << name << " left its traces on the page";
+        covered.reset();
+    }
+    Form1->Close();
+}
+
 // ---- second instance ----
 
 TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
@@ -320,3 +381,4 @@ TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
 }
 
 }  // namespace
+
