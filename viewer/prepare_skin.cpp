@@ -48,7 +48,10 @@ int TForm2::LoadSkin() {
     LoadFaceImages();
     ShowRandomSplash(Image1);
     Pump();
-    if (StartedOnce == 0) Show();
+    if (StartedOnce == 0) {
+        Show();
+        Update();  // on screen before the pause, not behind it
+    }
     Pump();
     if (!ApplyConfig()) return 0;
     LayoutSkin();

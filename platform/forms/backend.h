@@ -75,6 +75,9 @@ public:
     virtual void Minimize() = 0;
     virtual void Restore() = 0;
     virtual void BringToFront() = 0;
+    // Returns once the shown window's contents are on the screen (bounded wait; a window manager
+    // maps a new window a little later, and it shows nothing until then).
+    virtual void Update() {}
     virtual void* NativeHandle() = 0;  // the container native child peers are placed in
 };
 

@@ -168,6 +168,10 @@ void TForm::BringToFront() {
     if (FWindow && FVisible) FWindow->BringToFront();
 }
 
+void TForm::Update() {
+    if (FWindow && FVisible) FWindow->Update();
+}
+
 void TForm::Minimize() {
     if (FWindow) FWindow->Minimize();
 }

@@ -27,6 +27,7 @@
 #include "platform/web/webkit_peer.h"
 #include "tests/gui/gui_env.h"
 #include "tests/gui/screen.h"
+#include "tests/viewer/gui/screen_watch.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
@@ -92,7 +93,7 @@ protected:
         guitest::RemoveScratchFolder(scratch_);
     }
 
-    void StartViewer() {
+    void StartViewer(const std::function<void()>& beforeShow = {}) {
         forms::TApplication& application = forms::Application();
         application.CreateForm(Form1);
         application.CreateForm(Form2);
@@ -105,6 +106,7 @@ protected:
             ++completed_;
             shown(sender, url);
         };
+        if (beforeShow) beforeShow();
         Form1->Show();
     }
     // Waits for the document complete that follows an action.
@@ -350,6 +352,45 @@ TEST_F(ViewerGuiTest, ADialogClosedOverThePageLeavesThePageAsItWas) {
             << name << " left its traces on the page";
         covered.reset();
     }
+    Form1->Close();
+}
+
+// ---- splash ----
+
+// The longest time the grabs showed the picture without a break.
+double LongestShown(const std::vector<guitest::ScreenWatch::Grab>& grabs, const forms::TBitmap& picture) {
+    auto shows = [&](const guitest::ScreenWatch::Grab& grab) {
+        size_t i = 0, same = 0;
+        for (int y = 0; y < picture.Height(); y += guitest::ScreenWatch::kStep)
+            for (int x = 0; x < picture.Width(); x += guitest::ScreenWatch::kStep, ++i)
+                same += i < grab.samples.size() && grab.samples[i] == (picture.Pixel(x, y) & 0xFFFFFF);
+        return same >= i * 99 / 100;
+    };
+    double longest = 0;
+    for (size_t first = 0; first < grabs.size();) {
+        size_t last = first;
+        while (last < grabs.size() && shows(grabs[last])) ++last;
+        if (last > first) longest = std::max(longest, grabs[last - 1].ms - grabs[first].ms);
+        first = last + 1;
+    }
+    return longest;
+}
+
+TEST_F(ViewerGuiTest, TheSplashShowsItsPictureThroughItsPause) {
+    guitest::WindowManager windowManager;
+    REQUIRE_WINDOW_MANAGER(windowManager);
+    SplashPauseMs = 2000;
+    std::unique_ptr<guitest::ScreenWatch> watch;
+    StartViewer([&] {
+        forms::TPoint screen = forms::Backend().ScreenSize();
+        watch = std::make_unique<guitest::ScreenWatch>(forms::Bounds((screen.X - Form2->Width()) / 2,
+                                                            (screen.Y - Form2->Height()) / 2, Form2->Width(),
+                                                            Form2->Height()));
+    });
+    ASSERT_TRUE(WaitForPage(0));
+    const std::vector<guitest::ScreenWatch::Grab>& grabs = watch->Stop();
+    ASSERT_FALSE(Form2->Image1->Picture().Empty()) << "the book has no splash picture";
+    EXPECT_GE(LongestShown(grabs, Form2->Raster()), 1500.0) << grabs.size() << " grabs";
     Form1->Close();
 }
 
