@@ -6,7 +6,9 @@
 // is reported. Needs an X display (run_bench.sh provides one); starts openbox on it when no window
 // manager runs there.
 //
-// usage: startup_bench PROGRAM_FOLDER [--runs N]
+// usage: startup_bench PROGRAM_FOLDER [--runs N] [--shots DIR]
+// --shots saves the screen of the first run as PNG files at a few moments (shot-<ms>.png) and once
+// settled (shot-final.png), to look at what the reader saw.
 #include <gdk/gdk.h>
 
 #include <fcntl.h>
@@ -47,14 +49,18 @@ double NowMs() {
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-// One grab of the screen, kept as a hash per tile.
+// Moments of the first run whose screen --shots saves.
+const double kShotMs[] = {300, 1000, 2000, 2200, 2300, 2400, 2600};
+
+// One grab of the screen, kept as a hash per tile (and the picture itself when it is to be saved).
 struct Frame {
     double ms = 0;
     int columns = 0;
     std::vector<uint64_t> tiles;
+    GdkPixbuf* kept = nullptr;
 };
 
-Frame Grab(double startMs) {
+Frame Grab(double startMs, bool keep) {
     GdkWindow* root = gdk_get_default_root_window();
     int w = gdk_window_get_width(root), h = gdk_window_get_height(root);
     Frame frame;
@@ -72,8 +78,20 @@ Frame Grab(double startMs) {
             for (int c = 0; c < 3; ++c) hash = (hash ^ row[x * channels + c]) * 1099511628211ull;
         }
     }
-    g_object_unref(shot);
+    if (keep) frame.kept = shot;
+    else g_object_unref(shot);
     return frame;
+}
+
+// Saves the frames that kept their pictures (the last one as the settled screen) and frees them.
+void SaveShots(std::vector<Frame>& frames, const std::string& folder) {
+    for (Frame& frame : frames) {
+        if (!frame.kept) continue;
+        std::string name = &frame == &frames.back() ? "final" : std::to_string(int(frame.ms));
+        gdk_pixbuf_save(frame.kept, (folder + "/shot-" + name + ".png").c_str(), "png", nullptr, nullptr);
+        g_object_unref(frame.kept);
+        frame.kept = nullptr;
+    }
 }
 
 // Share of the frame's tiles that equal the final frame's.
@@ -131,7 +149,7 @@ struct RunResult {
     double completeMs = -1, firstFrameMs = -1;
 };
 
-RunResult RunOnce(const std::string& program, const std::string& registry) {
+RunResult RunOnce(const std::string& program, const std::string& registry, const std::string& shots) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return {};
     fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
@@ -144,13 +162,22 @@ RunResult RunOnce(const std::string& program, const std::string& registry) {
     std::optional<double> completion;
     std::vector<Frame> frames;
     std::string pending;
+    size_t nextShot = 0;
     while (viewer > 0 && NowMs() - start < kGiveUpMs) {
-        frames.push_back(Grab(start));
+        bool keep = !shots.empty() && nextShot < std::size(kShotMs) && NowMs() - start >= kShotMs[nextShot];
+        if (keep) ++nextShot;
+        frames.push_back(Grab(start, keep));
         char buffer[4096];
         for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) pending.append(buffer, size_t(n));
         for (size_t eol; (eol = pending.find('\n')) != std::string::npos; pending.erase(0, eol + 1))
             if (!completion) completion = ParseCompletion(pending.substr(0, eol));
-        if (completion && frames.back().ms > std::max(*completion - start + kSettleMs, kFinalNotBeforeMs)) break;
+        if (completion && frames.back().ms > std::max(*completion - start + kSettleMs, kFinalNotBeforeMs)) {
+            if (!shots.empty()) {
+                if (frames.back().kept) g_object_unref(frames.back().kept);
+                frames.back() = Grab(start, true);
+            }
+            break;
+        }
         if (waitpid(viewer, nullptr, WNOHANG) == viewer) viewer = -1;
     }
     if (viewer > 0) {
@@ -158,6 +185,7 @@ RunResult RunOnce(const std::string& program, const std::string& registry) {
         waitpid(viewer, nullptr, 0);
     }
     close(pipeFds[0]);
+    if (!shots.empty()) SaveShots(frames, shots);
     if (!completion || frames.empty()) return result;
     result.completeMs = *completion - start;
     for (const Frame& frame : frames)
@@ -181,8 +209,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     int runs = 5;
-    for (int i = 2; i + 1 < argc; ++i)
+    std::string shots;
+    for (int i = 2; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--shots") == 0) shots = argv[i + 1];
+    }
     if (!gdk_init_check(&argc, &argv)) {
         std::fputs("startup_bench: no X display (run it through run_bench.sh or xvfb-run)\n", stderr);
         return 2;
@@ -197,7 +228,7 @@ int main(int argc, char** argv) {
     std::vector<double> complete, firstFrame;
     for (int run = 1; run <= runs; ++run) {
         RunResult r = RunOnce((scratch / "book" / "tomeview").string(),
-                              (scratch / ("registry-" + std::to_string(run))).string());
+                              (scratch / ("registry-" + std::to_string(run))).string(), run == 1 ? shots : "");
         std::printf("run %d: document complete %.0f ms, first page frame %.0f ms\n", run, r.completeMs,
                     r.firstFrameMs);
         std::fflush(stdout);
