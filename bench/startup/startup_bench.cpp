@@ -151,7 +151,7 @@ struct RunResult {
 
 RunResult RunOnce(const std::string& program, const std::string& registry, const std::string& shots) {
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) return {};
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
     fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
     setenv("TOME_STARTUP_TRACE", "1", 1);
     setenv("TOME_REGISTRY", registry.c_str(), 1);

@@ -330,17 +330,20 @@ void GtkWindowPeer::Update() {
     if (!gtk_widget_get_visible(window_)) return;
     // GTK marks a shown window mapped at once; the X server maps it only when the window manager
     // has placed it, and a draw before that shows nothing. So: wait for the server's map, then for
-    // a draw after it, then until the server has the pixels.
+    // a draw after it, then until the server has the pixels. Handlers run meanwhile and may free
+    // the form, and with it this peer.
+    const std::shared_ptr<bool> alive = alive_;
     const gint64 deadline = g_get_monotonic_time() + kUpdateLimitMs * 1000;
-    auto waitFor = [deadline](const std::function<bool()>& done) {
-        while (!done() && g_get_monotonic_time() < deadline)
+    auto waitFor = [&alive, deadline](const std::function<bool()>& done) {
+        while (*alive && !done() && g_get_monotonic_time() < deadline)
             if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+        return *alive;
     };
-    waitFor([this] { return onScreen_; });
+    if (!waitFor([this] { return onScreen_; })) return;
     const unsigned paintsBefore = paints_;
     gtk_widget_queue_draw(layout_);
-    waitFor([this, paintsBefore] { return paints_ != paintsBefore; });
-    gdk_display_sync(gtk_widget_get_display(window_));
+    if (waitFor([this, paintsBefore] { return paints_ != paintsBefore; }))
+        gdk_display_sync(gtk_widget_get_display(window_));
 }
 
 }  // namespace gtkui
