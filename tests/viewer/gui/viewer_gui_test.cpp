@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
-#include <fstream>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -322,17 +322,20 @@ TEST_F(ViewerGuiTest, ADialogClosedOverThePageLeavesThePageAsItWas) {
     };
     auto showMessageBox = [&] {
         // The box is answered from the loop its own run drives.
-        static std::function<void()> answer;
         gtkui::GtkDialogService::SetDialogShownHook([&](GtkDialog* box) {
             gtkui::GtkDialogService::SetDialogShownHook({});
-            answer = [&, box] {
-                covered.emplace(page);
-                gtk_dialog_response(box, GTK_RESPONSE_OK);
-            };
-            g_timeout_add(500, [](gpointer) {
-                answer();
-                return G_SOURCE_REMOVE;
-            }, nullptr);
+            using Answer = std::function<void()>;
+            g_timeout_add_full(
+                G_PRIORITY_DEFAULT, 500,
+                [](gpointer answer) {
+                    (*static_cast<Answer*>(answer))();
+                    return G_SOURCE_REMOVE;
+                },
+                new Answer([&, box] {
+                    covered.emplace(page);
+                    gtk_dialog_response(box, GTK_RESPONSE_OK);
+                }),
+                [](gpointer answer) { delete static_cast<Answer*>(answer); });
         });
         rtl::SetDialogService(&messageBoxes);
         messageBoxes.MessageDlg(rtl::Ru("Файл не найден"), rtl::mtCustom, rtl::mbOK);
@@ -382,10 +385,10 @@ TEST_F(ViewerGuiTest, TheSplashShowsItsPictureThroughItsPause) {
     SplashPauseMs = 2000;
     std::unique_ptr<guitest::ScreenWatch> watch;
     StartViewer([&] {
-        forms::TPoint screen = forms::Backend().ScreenSize();
-        watch = std::make_unique<guitest::ScreenWatch>(forms::Bounds((screen.X - Form2->Width()) / 2,
-                                                            (screen.Y - Form2->Height()) / 2, Form2->Width(),
-                                                            Form2->Height()));
+        // The splash is centred on the screen.
+        const forms::TPoint screen = forms::Backend().ScreenSize();
+        const int w = Form2->Width(), h = Form2->Height();
+        watch = std::make_unique<guitest::ScreenWatch>(forms::Bounds((screen.X - w) / 2, (screen.Y - h) / 2, w, h));
     });
     ASSERT_TRUE(WaitForPage(0));
     const std::vector<guitest::ScreenWatch::Grab>& grabs = watch->Stop();
@@ -422,4 +425,3 @@ TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
 }
 
 }  // namespace
-
