@@ -49,7 +49,7 @@ int TForm2::LoadSkin() {
     Pump();
     if (StartedOnce == 0) {
         Show();
-        Update();  // on screen before the pause, not behind it
+        WaitUntilShown();  // on screen before the pause, not behind it
     }
     Pump();
     if (!ApplyConfig()) return 0;

@@ -20,8 +20,8 @@ namespace gtkui {
 
 class GtkWindowPeer : public forms::IWindowPeer {
 public:
-    // Longest wait of Update for the window to show its contents.
-    static constexpr int kUpdateLimitMs = 1000;
+    // Longest wait of WaitUntilShown for the window to show its contents.
+    static constexpr int kShownLimitMs = 1000;
 
     explicit GtkWindowPeer(forms::TForm& form);
     ~GtkWindowPeer() override;
@@ -40,9 +40,10 @@ public:
     void BeginMoveDrag() override;
     void ReleaseCapture() override;
     void Minimize() override;
+    void Maximize() override;
     void Restore() override;
     void BringToFront() override;
-    void Update() override;
+    void WaitUntilShown() override;
     void* NativeHandle() override { return layout_; }
 
     GtkWindow* Window() const { return GTK_WINDOW(window_); }
@@ -64,6 +65,7 @@ public:
 
 private:
     bool IsDoubleClick(const GdkEventButton* event);
+    forms::TPoint ClientPoint(GdkWindow* window, double x, double y) const;
     void ApplyCursor();
     bool TypeIntoFocusedEntry(char typed);
 
