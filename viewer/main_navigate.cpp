@@ -88,7 +88,7 @@ void TForm1::HideBrowserBorder(forms::TWebBrowser* Browser) {
     forms::THTMLDocument* document = Browser ? Browser->Document() : nullptr;
     if (!document || !document->Body()) return;
     document->Body()->Style()->SetBorderStyle("none");
-    if (Form2) Form2->Hide();
+    if (Form2) Form2->HideSplash();
 }
 
 void TForm1::StepPartPage(int Delta) {

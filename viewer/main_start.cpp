@@ -130,7 +130,11 @@ void TForm1::StartViewer() {
     }
     if (StartButton < ButtonImages.size()) testbuttonClick(ButtonImages[StartButton]);
     else WriteFavoritesPage();
+    // The first page has been loading behind the splash; the main window comes when the splash
+    // has had its time, and the splash goes after it, as it did before.
+    Form2->WaitSplashPause();
     Show();
+    Form2->EndSplashPause();
     forms::Application().OnActivate = [this](TObject* Sender) { AppActivate(Sender); };
     forms::Application().OnDeactivate = [this](TObject* Sender) { AppDeactivate(Sender); };
 }

@@ -3,6 +3,7 @@
 // the chrome out, reads the two list templates and writes the install path into the registry.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -31,6 +32,16 @@ public:
     void LoadSearchTemplate();
     void WriteInstallPath();
 
+    // ---- the splash pause of the first load (prepare_skin.cpp) ----
+    // The splash stays SplashPauseMs on screen after the layout. The start goes on behind it (the
+    // first page is composed and loaded meanwhile); the main window comes when the pause is over.
+    // Dispatches messages until the pause has run its time; at once when none runs.
+    void WaitSplashPause();
+    // The pause is over: a hide asked during it happens now.
+    void EndSplashPause();
+    // Hides the splash; asked while the pause runs, the hide waits for EndSplashPause.
+    void HideSplash();
+
     // ---- layout (prepare_layout.cpp) ----
     void LayoutSkin();
 
@@ -52,6 +63,10 @@ private:
     void LoadTemplate(const std::string& FileName, const std::string& MissingMessage, TKorTemplate& Target,
                       bool WithMiddle);
     void CreateButtonImage(uint16_t Index);
+
+    std::chrono::steady_clock::time_point FPauseEnd;
+    bool FPauseRunning = false;
+    bool FHideAfterPause = false;
 };
 
 // ---- program-wide state of this unit ----

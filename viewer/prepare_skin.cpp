@@ -1,7 +1,6 @@
 // Skin loading: the picture store, the splash picture, the list templates and the install path.
 #include <chrono>
 #include <exception>
-#include <thread>
 #include <vector>
 
 #include "platform/forms/application.h"
@@ -48,12 +47,17 @@ int TForm2::LoadSkin() {
     LoadFaceImages();
     ShowRandomSplash(Image1);
     Pump();
-    if (StartedOnce == 0) Show();
+    if (StartedOnce == 0) {
+        Show();
+        WaitUntilShown();  // on screen before the pause, not behind it
+    }
     Pump();
     if (!ApplyConfig()) return 0;
     LayoutSkin();
-    if (StartedOnce == 0 && SplashPauseMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(SplashPauseMs));
+    if (StartedOnce == 0 && SplashPauseMs > 0) {
+        FPauseEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(SplashPauseMs);
+        FPauseRunning = true;
+    }
     Pump();
     LoadIntConfig();
     LoadFavoritesTemplate();
@@ -61,6 +65,23 @@ int TForm2::LoadSkin() {
     Pump();
     WriteInstallPath();
     return result;
+}
+
+void TForm2::WaitSplashPause() {
+    if (!FPauseRunning) return;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(FPauseEnd - std::chrono::steady_clock::now());
+    if (left.count() > 0) forms::Application().ProcessMessagesFor(unsigned(left.count()));
+}
+
+void TForm2::EndSplashPause() {
+    FPauseRunning = false;
+    if (FHideAfterPause) Hide();
+    FHideAfterPause = false;
+}
+
+void TForm2::HideSplash() {
+    if (FPauseRunning) FHideAfterPause = true;
+    else Hide();
 }
 
 void TForm2::LoadFaceImages() {

@@ -1,8 +1,10 @@
 #include "platform/forms/application.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/forms/form.h"
 #include "platform/rtl/dialogs.h"
@@ -67,6 +69,18 @@ void TApplication::ProcessMessages() {
 
 void TApplication::HandleMessage() {
     if (HasBackend()) Guard(this, [] { Backend().HandleMessage(); });
+}
+
+void TApplication::ProcessMessagesFor(unsigned ms) {
+    if (!HasBackend()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return;
+    }
+    // The timer wakes the wait at its end even when no other message comes.
+    bool due = false;
+    const int timer = Backend().AddTimer(std::max(ms, 1u), [&due] { due = true; });
+    while (!due && !FTerminated) HandleMessage();
+    Backend().RemoveTimer(timer);
 }
 
 void TApplication::Minimize() {

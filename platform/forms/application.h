@@ -39,6 +39,9 @@ public:
     bool Terminated() const { return FTerminated; }
     void ProcessMessages();  // re-entrant
     void HandleMessage();
+    // Dispatches messages as they come for ms milliseconds (a pause that keeps the windows alive);
+    // returns early when the application is told to end.
+    void ProcessMessagesFor(unsigned ms);
     void Minimize();
     void Restore();
     // Destroys the application and its forms (OnDestroy runs), then ends the process with the code.

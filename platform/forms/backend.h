@@ -77,6 +77,9 @@ public:
     virtual void Maximize() = 0;  // the window manager's maximized state (no effect without one)
     virtual void Restore() = 0;
     virtual void BringToFront() = 0;
+    // Returns once the shown window's contents are on the screen (bounded wait; a window manager
+    // maps a new window a little later, and it shows nothing until then).
+    virtual void WaitUntilShown() {}
     virtual void* NativeHandle() = 0;  // the container native child peers are placed in
 };
 

@@ -188,6 +188,10 @@ void TForm::BringToFront() {
     if (FWindow && FVisible) FWindow->BringToFront();
 }
 
+void TForm::WaitUntilShown() {
+    if (FWindow && FVisible) FWindow->WaitUntilShown();
+}
+
 void TForm::Minimize() {
     if (FWindow) FWindow->Minimize();
 }

@@ -43,6 +43,9 @@ public:
     void Close();
     void Release();          // frees the form from the message loop
     void BringToFront();
+    // Paints what is due and returns once the window shows it on screen (a window just shown
+    // included), so that a pause that follows shows the window's contents.
+    void WaitUntilShown();
     void Minimize();
     // The system move: the window follows the pointer until release (WM_SYSCOMMAND 0xF012).
     void BeginMoveDrag();

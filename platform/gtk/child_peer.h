@@ -52,6 +52,15 @@ public:
     GtkWidget* Widget() const { return widget_; }
     forms::TWinControl& Control() const { return control_; }
 
+protected:
+    // Focus changes of a widget inside the placed one (which may take no focus itself) reach the
+    // control too; StopFollowingFocus before that widget leaves.
+    void FollowFocusOf(GtkWidget* inner) {
+        g_signal_connect(inner, "focus-in-event", G_CALLBACK(OnFocusIn), this);
+        g_signal_connect(inner, "focus-out-event", G_CALLBACK(OnFocusOut), this);
+    }
+    void StopFollowingFocus(GtkWidget* inner) { g_signal_handlers_disconnect_by_data(inner, this); }
+
 private:
     // An empty control shows nothing (GTK would still draw a widget of its minimum size).
     void ApplyVisibility() { gtk_widget_set_visible(widget_, visible_ && !bounds_.IsEmpty()); }

@@ -1,6 +1,7 @@
 #include "platform/gtk/window_peer.h"
 
 #include <cmath>
+#include <functional>
 
 #include "platform/forms/application.h"
 #include "platform/forms/form.h"
@@ -40,6 +41,14 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     return TRUE;  // the form decides whether it closes
 }
 void OnRealize(GtkWidget*, gpointer data) { Self(data)->Realized(); }
+gboolean OnMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
+    Self(data)->MappedOnScreen(true);
+    return FALSE;
+}
+gboolean OnUnmapEvent(GtkWidget*, GdkEvent*, gpointer data) {
+    Self(data)->MappedOnScreen(false);
+    return FALSE;
+}
 
 forms::TMouseButton ButtonOf(guint button) {
     if (button == 3) return forms::mbRight;
@@ -89,6 +98,8 @@ GtkWindowPeer::GtkWindowPeer(forms::TForm& form) : form_(form) {
     g_signal_connect(window_, "configure-event", G_CALLBACK(OnConfigure), this);
     g_signal_connect(window_, "notify::is-active", G_CALLBACK(OnActiveChanged), this);
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
+    g_signal_connect(window_, "map-event", G_CALLBACK(OnMapEvent), this);
+    g_signal_connect(window_, "unmap-event", G_CALLBACK(OnUnmapEvent), this);
 
     tooltip_ = gtk_window_new(GTK_WINDOW_POPUP);
     g_object_ref_sink(tooltip_);
@@ -151,6 +162,7 @@ void GtkWindowPeer::Invalidate(const forms::TRect& clientRect) {
 }
 
 void GtkWindowPeer::Paint(cairo_t* cr) {
+    ++paints_;
     const forms::TBitmap* raster = nullptr;
     forms::SafeCall(&form_, [&] { raster = &form_.Raster(); });
     if (!raster || raster->Empty()) return;
@@ -362,5 +374,25 @@ void GtkWindowPeer::Restore() {
 }
 
 void GtkWindowPeer::BringToFront() { gtk_window_present(GTK_WINDOW(window_)); }
+
+void GtkWindowPeer::WaitUntilShown() {
+    if (!gtk_widget_get_visible(window_)) return;
+    // GTK marks a shown window mapped at once; the X server maps it only when the window manager
+    // has placed it, and a draw before that shows nothing. So: wait for the server's map, then for
+    // a draw after it, then until the server has the pixels. Handlers run meanwhile and may free
+    // the form, and with it this peer.
+    const std::shared_ptr<bool> alive = alive_;
+    const gint64 deadline = g_get_monotonic_time() + kShownLimitMs * 1000;
+    auto waitFor = [&alive, deadline](const std::function<bool()>& done) {
+        while (*alive && !done() && g_get_monotonic_time() < deadline)
+            if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+        return *alive;
+    };
+    if (!waitFor([this] { return onScreen_; })) return;
+    const unsigned paintsBefore = paints_;
+    gtk_widget_queue_draw(layout_);
+    if (waitFor([this, paintsBefore] { return paints_ != paintsBefore; }))
+        gdk_display_sync(gtk_widget_get_display(window_));
+}
 
 }  // namespace gtkui

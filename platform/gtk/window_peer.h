@@ -20,6 +20,9 @@ namespace gtkui {
 
 class GtkWindowPeer : public forms::IWindowPeer {
 public:
+    // Longest wait of WaitUntilShown for the window to show its contents.
+    static constexpr int kShownLimitMs = 1000;
+
     explicit GtkWindowPeer(forms::TForm& form);
     ~GtkWindowPeer() override;
     GtkWindowPeer(const GtkWindowPeer&) = delete;
@@ -40,6 +43,7 @@ public:
     void Maximize() override;
     void Restore() override;
     void BringToFront() override;
+    void WaitUntilShown() override;
     void* NativeHandle() override { return layout_; }
 
     GtkWindow* Window() const { return GTK_WINDOW(window_); }
@@ -57,6 +61,7 @@ public:
     void ActiveChanged();
     void CloseRequested();
     void Realized();
+    void MappedOnScreen(bool mapped) { onScreen_ = mapped; }
 
 private:
     bool IsDoubleClick(const GdkEventButton* event);
@@ -79,6 +84,8 @@ private:
     double lastPressX_ = -1000, lastPressY_ = -1000;
     guint lastPressButton_ = 0;
     bool lastWasDouble_ = false;
+    unsigned paints_ = 0;     // draws of the client area so far
+    bool onScreen_ = false;   // mapped by the X server (map-event), not only by GTK
 };
 
 }  // namespace gtkui

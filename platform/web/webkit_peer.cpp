@@ -19,6 +19,11 @@ void ConfigureSettings(WebKitWebView* view) {
     webkit_settings_set_allow_universal_access_from_file_urls(settings, TRUE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+    // Pages are drawn by the processor. Accelerated compositing has GTK draw the whole window
+    // through GL, and on an X server without a compositor such a window keeps stale pixels where
+    // another window (a dialog) covered it, until the page itself repaints; the engine's GL
+    // set-up also delays the first page. The book's pages are plain documents that need no GPU.
+    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 }
 
 WebKitBrowserPeer::NavigationInfo DescribeNavigation(WebKitPolicyDecision* decision,

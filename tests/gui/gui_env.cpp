@@ -17,11 +17,9 @@
 namespace guitest {
 namespace {
 
-// WebKit under a virtual X server without a GPU: no accelerated compositing and no DMA-BUF
-// renderer, or pages may stay blank. Set before GTK or WebKit start; an explicit value wins.
+// The engine draws as the program has it draw (by the processor, no GL), so the tests see what a
+// reader sees. Set before GTK or WebKit start; an explicit value wins.
 void PrepareEnvironment() {
-    setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
-    setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
     setenv("NO_AT_BRIDGE", "1", 0);       // no accessibility bus in the test session
     setenv("GTK_THEME", "Adwaita", 0);    // the same look whatever the machine's settings

@@ -44,13 +44,21 @@ Screenshot::Screenshot(forms::TForm& form) {
     GtkWidget* layout = LayoutOf(form);
     if (!layout || !gtk_widget_get_realized(layout)) return;
     GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(layout));
-    int w = gdk_window_get_width(window), h = gdk_window_get_height(window);
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, w, h);
+    Take(window, 0, 0, gdk_window_get_width(window), gdk_window_get_height(window));
+}
+
+Screenshot::Screenshot(const forms::TRect& screenArea) {
+    gdk_display_sync(gdk_display_get_default());  // what was drawn so far has reached the screen
+    Take(gdk_get_default_root_window(), screenArea.Left, screenArea.Top, screenArea.Width(), screenArea.Height());
+}
+
+void Screenshot::Take(GdkWindow* window, int x, int y, int w, int h) {
+    GdkPixbuf* shot = w > 0 && h > 0 ? gdk_pixbuf_get_from_window(window, x, y, w, h) : nullptr;
     if (!shot) return;
     pixels_ = PixelsOf(shot);
+    width_ = gdk_pixbuf_get_width(shot);
+    height_ = gdk_pixbuf_get_height(shot);
     g_object_unref(shot);
-    width_ = w;
-    height_ = h;
 }
 
 uint32_t Screenshot::Pixel(int x, int y) const {

@@ -8,19 +8,26 @@
 #include "platform/forms/form.h"
 #include "platform/web/webbrowser.h"
 
+typedef struct _GdkWindow GdkWindow;
+
 namespace guitest {
 
 // The form's client area as the screen shows it now, pixel by pixel (0x00RRGGBB).
 class Screenshot {
 public:
     explicit Screenshot(forms::TForm& form);
+    // An area of the screen as the reader sees it, whatever window lies on top there.
+    explicit Screenshot(const forms::TRect& screenArea);
     bool Valid() const { return width_ > 0; }
     uint32_t Pixel(int x, int y) const;  // 0xFF000000 outside the picture
     bool SavePng(const std::string& path) const;
     int Width() const { return width_; }
     int Height() const { return height_; }
+    bool operator==(const Screenshot&) const = default;
 
 private:
+    void Take(GdkWindow* window, int x, int y, int w, int h);
+
     int width_ = 0, height_ = 0;
     std::vector<uint32_t> pixels_;
 };

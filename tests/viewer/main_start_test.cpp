@@ -128,6 +128,26 @@ TEST_F(StartTest, StartSetsFoldersCaptionGuardAndOpensTheStartButtonsPage) {
     EXPECT_TRUE(forms::Application().OnActivate != nullptr);
 }
 
+TEST_F(StartTest, FirstPageLoadsBehindTheSplashWhichGoesOnlyAfterItsPause) {
+    WriteBasicBook();
+    SplashPauseMs = 2000;
+    CreateWindows();
+    auto mainAboveSplash = [this] { return Backend().WindowOf(*Form1)->ZOrder > Backend().WindowOf(*Form2)->ZOrder; };
+    bool mainAboveAtComplete = true, splashShownAtComplete = false;
+    Form1->datacenter->OnDocumentComplete = [&, shown = Form1->datacenter->OnDocumentComplete](
+                                                forms::TObject* sender, const std::string& url) {
+        mainAboveAtComplete = mainAboveSplash();
+        splashShownAtComplete = Form2->Visible();
+        shown(sender, url);
+    };
+    Form1->Show();
+    Pump();
+    EXPECT_FALSE(mainAboveAtComplete);
+    EXPECT_TRUE(splashShownAtComplete);
+    EXPECT_TRUE(mainAboveSplash());
+    EXPECT_FALSE(Form2->Visible());
+}
+
 TEST_F(StartTest, StartButtonBeyondTheButtonsOpensNothing) {
     WriteSkin({Button("html", "index.html")}, {"START_button=0", "START_registry=TestBook"});
     WritePage("index.html");

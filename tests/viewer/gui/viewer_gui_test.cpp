@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <regex>
 #include <set>
 #include <spawn.h>
@@ -17,6 +19,7 @@
 #include "platform/forms/application.h"
 #include "platform/forms/bmp.h"
 #include "platform/forms/formdesc.h"
+#include "platform/gtk/dialogs.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/locks.h"
@@ -28,6 +31,7 @@
 #include "platform/web/webkit_peer.h"
 #include "tests/gui/gui_env.h"
 #include "tests/gui/screen.h"
+#include "tests/viewer/gui/screen_watch.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
@@ -96,7 +100,7 @@ protected:
         guitest::RemoveScratchFolder(scratch_);
     }
 
-    void StartViewer() {
+    void StartViewer(const std::function<void()>& beforeShow = {}) {
         forms::TApplication& application = forms::Application();
         application.CreateForm(Form1);
         application.CreateForm(Form2);
@@ -109,6 +113,7 @@ protected:
             ++completed_;
             shown(sender, url);
         };
+        if (beforeShow) beforeShow();
         Form1->Show();
     }
     // Waits for the document complete that follows an action.
@@ -296,6 +301,106 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     ASSERT_TRUE(WaitForPage(before));
     EXPECT_EQ(CurrentDoc.Path, hits.front().Path);
     EXPECT_TRUE(dialogs_.Log().empty());
+    Form1->Close();
+}
+
+// ---- dialogs over the page ----
+
+// The page's area on screen, without the scroll bar, which fades in and out on its own.
+forms::TRect PageOnScreen() {
+    forms::TRect r = Form1->datacenter->FormRect();
+    return forms::Bounds(Form1->Left() + r.Left, Form1->Top() + r.Top, r.Width() - 20, r.Height());
+}
+
+TEST_F(ViewerGuiTest, ADialogClosedOverThePageLeavesThePageAsItWas) {
+    guitest::WindowManager windowManager;
+    REQUIRE_WINDOW_MANAGER(windowManager);
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0));
+    guitest::PumpFor(500);
+    const forms::TRect page = PageOnScreen();
+    gtkui::GtkDialogService messageBoxes;
+    std::optional<guitest::Screenshot> covered;
+    auto showForm = [&](forms::TForm* dialog) {
+        dialog->Show();
+        guitest::PumpFor(500);
+        covered.emplace(page);
+        dialog->Close();
+    };
+    auto showMessageBox = [&] {
+        // The box is answered from the loop its own run drives.
+        gtkui::GtkDialogService::SetDialogShownHook([&](GtkDialog* box) {
+            gtkui::GtkDialogService::SetDialogShownHook({});
+            using Answer = std::function<void()>;
+            g_timeout_add_full(
+                G_PRIORITY_DEFAULT, 500,
+                [](gpointer answer) {
+                    (*static_cast<Answer*>(answer))();
+                    return G_SOURCE_REMOVE;
+                },
+                new Answer([&, box] {
+                    covered.emplace(page);
+                    gtk_dialog_response(box, GTK_RESPONSE_OK);
+                }),
+                [](gpointer answer) { delete static_cast<Answer*>(answer); });
+        });
+        rtl::SetDialogService(&messageBoxes);
+        messageBoxes.MessageDlg(rtl::Ru("Файл не найден"), rtl::mtCustom, rtl::mbOK);
+        rtl::SetDialogService(&dialogs_);
+    };
+    const std::pair<const char*, std::function<void()>> dialogs[] = {
+        {"settings dialog", [&] { showForm(sett); }},
+        {"update dialog", [&] { showForm(Form5); }},
+        {"message box", showMessageBox},
+    };
+    for (const auto& [name, showAndClose] : dialogs) {
+        const guitest::Screenshot before(page);
+        showAndClose();
+        ASSERT_TRUE(covered.has_value()) << name;
+        EXPECT_FALSE(*covered == before) << name << " did not cover the page";
+        EXPECT_TRUE(guitest::WaitUntil([&] { return guitest::Screenshot(page) == before; }, 1000))
+            << name << " left its traces on the page";
+        covered.reset();
+    }
+    Form1->Close();
+}
+
+// ---- splash ----
+
+// The longest time the grabs showed the picture without a break.
+double LongestShown(const std::vector<guitest::ScreenWatch::Grab>& grabs, const forms::TBitmap& picture) {
+    auto shows = [&](const guitest::ScreenWatch::Grab& grab) {
+        size_t i = 0, same = 0;
+        for (int y = 0; y < picture.Height(); y += guitest::ScreenWatch::kStep)
+            for (int x = 0; x < picture.Width(); x += guitest::ScreenWatch::kStep, ++i)
+                same += i < grab.samples.size() && grab.samples[i] == (picture.Pixel(x, y) & 0xFFFFFF);
+        return same >= i * 99 / 100;
+    };
+    double longest = 0;
+    for (size_t first = 0; first < grabs.size();) {
+        size_t last = first;
+        while (last < grabs.size() && shows(grabs[last])) ++last;
+        if (last > first) longest = std::max(longest, grabs[last - 1].ms - grabs[first].ms);
+        first = last + 1;
+    }
+    return longest;
+}
+
+TEST_F(ViewerGuiTest, TheSplashShowsItsPictureThroughItsPause) {
+    guitest::WindowManager windowManager;
+    REQUIRE_WINDOW_MANAGER(windowManager);
+    SplashPauseMs = 2000;
+    std::unique_ptr<guitest::ScreenWatch> watch;
+    StartViewer([&] {
+        // The splash is centred on the screen.
+        const forms::TPoint screen = forms::Backend().ScreenSize();
+        const int w = Form2->Width(), h = Form2->Height();
+        watch = std::make_unique<guitest::ScreenWatch>(forms::Bounds((screen.X - w) / 2, (screen.Y - h) / 2, w, h));
+    });
+    ASSERT_TRUE(WaitForPage(0));
+    const std::vector<guitest::ScreenWatch::Grab>& grabs = watch->Stop();
+    ASSERT_FALSE(Form2->Image1->Picture().Empty()) << "the book has no splash picture";
+    EXPECT_GE(LongestShown(grabs, Form2->Raster()), 1500.0) << grabs.size() << " grabs";
     Form1->Close();
 }
 
