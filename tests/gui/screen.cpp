@@ -86,12 +86,9 @@ bool Screenshot::SavePng(const std::string& path) const {
 }
 
 std::vector<uint32_t> GrabScreen(int left, int top, int width, int height, const std::string& pngPath) {
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), left, top, width, height);
-    if (!shot) return {};
-    std::vector<uint32_t> pixels = PixelsOf(shot);
-    if (!pngPath.empty()) gdk_pixbuf_save(shot, pngPath.c_str(), "png", nullptr, nullptr);
-    g_object_unref(shot);
-    return pixels;
+    const Screenshot shot(forms::TRect{left, top, left + width, top + height});
+    if (!pngPath.empty()) shot.SavePng(pngPath);
+    return shot.Pixels();
 }
 
 bool WaitForPixel(forms::TForm& form, int x, int y, uint32_t rgb) {

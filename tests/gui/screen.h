@@ -23,6 +23,7 @@ public:
     bool SavePng(const std::string& path) const;
     int Width() const { return width_; }
     int Height() const { return height_; }
+    const std::vector<uint32_t>& Pixels() const { return pixels_; }
     bool operator==(const Screenshot&) const = default;
 
 private:
