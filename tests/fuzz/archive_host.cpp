@@ -79,7 +79,7 @@ bool ExtractAndTest(TZipArchiver& archiver, bool& mayEmptyExisting)
     archiver.OnProcessFileFailure = [](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t,
                                        int32_t, const std::string&, TZAAction& action) { action = fxaIgnore; };
     try {
-        archiver.OpenArchiveWithMode(ZA_MODE_READONLY);
+        archiver.OpenArchive();
     } catch (const rtl::Exception&) {
         return false;
     }

@@ -29,11 +29,11 @@ const TLayout& FreshLayout();
 // Writes one volume of the archive into run/ and remembers it as a file that belongs there.
 void WriteVolume(const std::string& nativePath, std::string_view bytes);
 
-// Opens archiver.FileName read-only, then extracts every entry into out/ and tests every entry; the
-// password prompt is answered, failures are ignored so the run goes on, and errors the library
-// reports end the attempt quietly. Closes the archive. Then aborts when a file appeared outside
-// out/ (other than the volumes written) or an existing file was emptied without the archive holding
-// an empty entry of that name.
+// Opens archiver.FileName as the updater does (read-write when it can), then extracts every entry
+// into out/ and tests every entry; the password prompt is answered, failures are ignored so the run
+// goes on, and errors the library reports end the attempt quietly. Closes the archive. Then aborts
+// when a file appeared outside out/ (other than the volumes written) or an existing file was
+// emptied without the archive holding an empty entry of that name.
 void ExtractTestAndCheck(TZipArchiver& archiver, const TLayout& layout);
 
 }  // namespace fuzzarchive
