@@ -6,6 +6,7 @@
 
 #include "archive/ZAExcept.h"
 #include "fuzz_util.h"
+#include "platform/rtl/dialogs.h"
 #include "platform/rtl/paths.h"
 
 namespace fuzzarchive {
@@ -49,6 +50,32 @@ bool HoldsEmptyEntryNamed(const TZipArchiver& archiver, std::string_view name)
     return false;
 }
 
+// The user of the updater's prompts: gives the password once per entry (a repeated prompt means it
+// was wrong, and is cancelled), ignores every failure so the run goes on, and agrees to the rest.
+class TPromptAnswers : public rtl::IDialogService {
+public:
+    int MessageBox(const std::string&, const std::string&, unsigned) override { return rtl::IDOK; }
+    int MessageDlg(const std::string&, rtl::TMsgDlgType, rtl::TMsgDlgButtons buttons) override
+    {
+        if (buttons.Contains(rtl::mbIgnore))
+            return rtl::mrIgnore;
+        return buttons.Contains(rtl::mbYes) ? rtl::mrYes : rtl::mrOk;
+    }
+    bool InputQuery(const std::string& caption, const std::string&, std::string& value, bool) override
+    {
+        const bool repeated = caption == lastCaption_;
+        lastCaption_ = caption;
+        if (repeated)
+            return false;
+        value = "secret";
+        return true;
+    }
+    void ShowMessage(const std::string&) override {}
+
+private:
+    std::string lastCaption_;
+};
+
 void RunQuietly(TZipArchiver& archiver, TZAProcessOperation op)
 {
     try {
@@ -73,11 +100,9 @@ std::vector<std::string>& WrittenVolumes()
 // named like the existing file.
 bool ExtractAndTest(TZipArchiver& archiver, bool& mayEmptyExisting)
 {
-    archiver.OnPassword = [](TZABaseArchiver*, const std::string&, std::string& password, bool&) {
-        password = "secret";
-    };
-    archiver.OnProcessFileFailure = [](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t,
-                                       int32_t, const std::string&, TZAAction& action) { action = fxaIgnore; };
+    static TPromptAnswers answers;
+    answers = TPromptAnswers();
+    rtl::SetDialogService(&answers);
     try {
         archiver.OpenArchive();
     } catch (const rtl::Exception&) {
