@@ -13,6 +13,7 @@
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/findfile.h"
 #include "platform/rtl/sysutils.h"
 
@@ -195,6 +196,10 @@ std::string GetCurrentDir() {
 bool SetCurrentDir(std::string_view dir) {
     if (dir.empty()) return false;
     return chdir(ToNativePath(dir).c_str()) == 0;
+}
+
+void ChDir(std::string_view dir) {
+    if (!SetCurrentDir(dir)) throw EInOutError("I/O error 3", 3);
 }
 
 std::string ExpandFileName(std::string_view path) {

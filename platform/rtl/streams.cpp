@@ -12,6 +12,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
+#include "platform/rtl/sysutils.h"
 
 namespace rtl {
 namespace {
@@ -25,7 +26,7 @@ constexpr int64_t kCopyBuffer = int64_t{1} << 20;
 constexpr int64_t kMaxMemorySize = int64_t{1} << 39;
 
 std::string Describe(const std::string& fileName, int error) {
-    return std::string(std::strerror(error)) + " (" + fileName + ")";
+    return SysErrorMessage(error) + " (" + fileName + ")";
 }
 
 // base + offset, or EStreamError when the sum overflows or is negative.
@@ -77,7 +78,7 @@ TFileStream::TFileStream(std::string_view fileName, uint16_t mode) : fileName_(f
     const std::string native = ToNativePath(fileName);
     if (mode == fmCreate) {
         fd_ = ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName_ + "\". " + std::strerror(errno));
+        if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName_ + "\". " + SysErrorMessage(errno));
         return;
     }
     static constexpr int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR};
@@ -91,7 +92,7 @@ TFileStream::TFileStream(std::string_view fileName, uint16_t mode) : fileName_(f
         fd_ = -1;
         error = EISDIR;
     }
-    if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName_ + "\". " + std::strerror(error));
+    if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName_ + "\". " + SysErrorMessage(error));
 }
 
 TFileStream::~TFileStream() {
