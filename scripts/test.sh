@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the normal and the sanitizer trees and runs every test.
-# GUI tests (label gui) run against the real backend under Xvfb. With clang, a third tree builds the
-# fuzz targets and replays their seeds and regression inputs (label fuzz).
+# GUI tests (label gui) run against the real backend under Xvfb. The sanitizer tree replays the fuzz
+# targets' seeds and regression inputs (label fuzz) through a plain replay driver; with clang, a
+# third tree builds the targets as libFuzzer programs and replays the same inputs through them.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/deps.sh"

@@ -121,6 +121,7 @@ bool ExtractAndTest(TZipArchiver& archiver, bool& mayEmptyExisting)
 void CheckLayout(const TLayout& layout, bool mayEmptyExisting)
 {
     const std::vector<std::string>& volumes = WrittenVolumes();
+    fuzzutil::GrantOwnerAccess(layout.Root);
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(layout.Root)) {
         const std::string path = entry.path().string();
         if (entry.is_directory()) {

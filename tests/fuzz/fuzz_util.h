@@ -53,10 +53,25 @@ inline std::string ReadBytes(const std::string& nativePath)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Gives the owner full access to a tree again: extraction applies the permissions an archive
+// stores, and a folder without them could be neither listed nor emptied.
+inline void GrantOwnerAccess(const fs::path& path)
+{
+    std::error_code ignored;
+    if (fs::is_symlink(fs::symlink_status(path, ignored)))
+        return;
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+    if (!fs::is_directory(path, ignored))
+        return;
+    for (const fs::directory_entry& entry : fs::directory_iterator(path, ignored))
+        GrantOwnerAccess(entry.path());
+}
+
 // Empties a folder (creating it when missing) without removing the folder itself.
 inline void ResetFolder(const std::string& nativePath)
 {
     std::error_code ignored;
+    GrantOwnerAccess(nativePath);
     fs::remove_all(nativePath, ignored);
     fs::create_directories(nativePath);
 }

@@ -119,10 +119,21 @@ def zip_tool_archives(work):
     return archives, {"split_64k": joined}
 
 
-def write_archives(out):
+def damaged_archives(source):
+    """The archives the archive tests keep as damaged: each must be refused without harm."""
+    folder = os.path.join(source, "tests", "archive", "damaged")
+    archives = {}
+    for name in sorted(os.listdir(folder)):
+        if name.endswith(".zip"):
+            with open(os.path.join(folder, name), "rb") as f:
+                archives["damaged_" + name[:-4]] = f.read()
+    return archives
+
+
+def write_archives(source, out):
     with tempfile.TemporaryDirectory() as work:
         tool, split = zip_tool_archives(work)
-    archives = {**python_archives(), **tool}
+    archives = {**python_archives(), **tool, **damaged_archives(source)}
     for name, data in archives.items():
         put(out, "zip_dir", name + ".zip", data)
         put(out, "zip_extract", name + ".zip", data)
@@ -236,7 +247,8 @@ def write_small_seeds(out):
     put(out, "registry", "damaged", b"TOMEREG 1\nS HKCU A B\nI HKCU Software x 12z\nK HKXX Bad\nS HKCU a%zz b c\n")
 
     pairs = [(0, b"*.*", b"name"), (1, b"*.TXT", b"readme.txt"), (0, b"a**", b"ab"), (1, b"?b*c?", b"abxxcd"),
-             (0, b"*a*a*a*b", b"a" * 40), (1, b"\xc0*", b"\xe0\xe1")]
+             (0, b"*a*a*a*b", b"a" * 40), (1, b"\xc0*", b"\xe0\xe1"), (0, b"x**.*", b"xab"),
+             (1, b"**.*", b"")]
     for i, (flags, mask, name) in enumerate(pairs):
         put(out, "wildcard", f"pair{i}", bytes([flags]) + mask + b"\x01" + name)
 
@@ -244,7 +256,7 @@ def write_small_seeds(out):
 def main():
     source, out = sys.argv[1], sys.argv[2]
     shutil.rmtree(out, ignore_errors=True)
-    write_archives(out)
+    write_archives(source, out)
     write_pictures(out)
     write_book(source, out)
     write_small_seeds(out)
