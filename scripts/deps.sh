@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git clang libclang-rt-14-dev llvm
   libgtest-dev zlib1g-dev libjpeg-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

@@ -47,11 +47,12 @@ bool Repair(TShortString<N>& s) {
     return true;
 }
 
+// Every string is repaired, so the count (not a short-circuiting "or") tells whether any was.
 bool RepairStrings(TIntConfig& record) {
-    bool repaired = Repair(record.ProxyHost) | Repair(record.ProxyUser) | Repair(record.ProxyPassword);
+    int repaired = int(Repair(record.ProxyHost)) + int(Repair(record.ProxyUser)) + int(Repair(record.ProxyPassword));
     for (TBookmark& slot : record.Bookmarks)
-        repaired = Repair(slot.Path) | Repair(slot.Added) | Repair(slot.Title) | repaired;
-    return repaired;
+        repaired += int(Repair(slot.Path)) + int(Repair(slot.Added)) + int(Repair(slot.Title));
+    return repaired > 0;
 }
 
 void ReportDamageOnce() {

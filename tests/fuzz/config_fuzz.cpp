@@ -1,0 +1,121 @@
+// The skin configuration: "config.ncf" decoded and every line applied to the main window's
+// components through the section parsers, on the headless backend with scripted dialogs.
+//
+// Input: a mode byte, then either the text of the configuration (mode byte even; it is encoded
+// into config.ncf, lines ending with LF or CR LF) or the head of the scrambled record itself (mode
+// byte odd; the rest of the record decodes as line breaks).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz_util.h"
+#include "platform/forms/application.h"
+#include "platform/forms/bitmap.h"
+#include "platform/forms/bmp.h"
+#include "platform/forms/formdesc.h"
+#include "platform/headless/headless.h"
+#include "platform/rtl/dialogs.h"
+#include "platform/rtl/paths.h"
+#include "viewer/facefile.h"
+#include "viewer/main.h"
+#include "viewer/ncf.h"
+#include "viewer/prepare.h"
+
+namespace {
+
+struct THalted {};
+
+// Names the sample skin and the parsers' tests give pictures; a line naming one finds it.
+const char* const kPictureNames[] = {
+    "band.bmp", "hdr_back.bmp", "logo.bmp", "title.bmp", "win_close.bmp", "win_min.bmp", "win_max.bmp",
+    "search_field.bmp", "vol_track.bmp", "vol_knob.bmp", "mus_play.bmp", "grip.bmp", "n.bmp", "d.bmp", "u.bmp", "e.bmp"};
+
+std::string SolidBmp(int width, int height)
+{
+    forms::TBitmap bitmap(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bitmap.SetPixel(x, y, uint32_t(0x102030 * (x + y + 1)));
+    return forms::EncodeBmp24(bitmap);
+}
+
+std::string FaceFile()
+{
+    std::vector<viewer::TFaceEntry> entries;
+    int side = 4;
+    for (const char* name : kPictureNames)
+        entries.push_back({name, SolidBmp(side++, 3)});
+    return viewer::WriteFaceFile(entries);
+}
+
+struct TSkinHost {
+    headless::TScopedHeadless backend;
+    rtl::ScriptedDialogs dialogs;
+    std::string folder = fuzzutil::ScratchFolder() + "skin/";
+
+    TSkinHost()
+    {
+        setenv("TOME_REGISTRY", (folder + "registry").c_str(), 1);
+        fuzzutil::WriteBytes(folder + "face.dat", FaceFile());
+        rtl::SetProgramFolderForTests(rtl::FromNativePath(folder));
+        forms::SetResourcesFolder(rtl::FromNativePath(std::string(TOME_SOURCE_DIR) + "/resources"));
+        rtl::SetDialogService(&dialogs);
+        viewer::SetHaltHandler([](int) { throw THalted{}; });
+    }
+
+    // Fresh windows now and then, so that buttons and settings of earlier inputs do not pile up.
+    // Making them takes far longer than applying a configuration, so they serve many inputs.
+    void RenewWindowsNowAndThen()
+    {
+        if (inputs_++ % kInputsPerWindows != 0)
+            return;
+        forms::ResetApplication();
+        viewer::ResetMainState();
+        viewer::ResetPrepareState();
+        viewer::SplashPauseMs = 0;
+        forms::Application().CreateForm(viewer::Form1);
+        forms::Application().CreateForm(viewer::Form2);
+        viewer::ExePath = rtl::FromNativePath(folder);
+        viewer::Form2->LoadFaceImages();
+    }
+
+private:
+    static constexpr unsigned kInputsPerWindows = 64;
+    unsigned inputs_ = 0;
+};
+
+std::string RecordOf(std::string_view input)
+{
+    if (!input.empty() && (uint8_t(input[0]) & 1)) {
+        std::string record(input.substr(1, viewer::kNcfRecordBytes));
+        record.resize(viewer::kNcfRecordBytes, '\0');
+        return record;
+    }
+    try {
+        return viewer::EncodeNcfText(input.empty() ? input : input.substr(1));
+    } catch (const viewer::ENcfError&) {
+        return {};  // text the file cannot hold
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static TSkinHost host;
+    const std::string record = RecordOf(fuzzutil::AsText(data, size));
+    if (record.empty())
+        return 0;
+    host.dialogs.ClearLog();
+    host.RenewWindowsNowAndThen();
+    fuzzutil::WriteBytes(host.folder + "config.ncf", record);
+    try {
+        viewer::Form2->ApplyConfig();
+    } catch (const THalted&) {
+        // A fatal configuration message was confirmed: the program would end here.
+    } catch (const rtl::Exception&) {
+        // A value the parsers reject reaches the caller, as at start.
+    }
+    return 0;
+}

@@ -1,0 +1,51 @@
+// A split archive: the first byte chooses the volume size (16 bytes shifted left by its low four
+// bits) and the naming of the volumes (its top bit: numbered names "archive_001.zip", else
+// "archive.Z01"); the rest is cut into volumes of that size, the last one named archive.zip. The
+// archive is then listed, extracted and tested as a single file is.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "archive_host.h"
+#include "fuzz_util.h"
+#include "platform/rtl/paths.h"
+
+namespace {
+
+constexpr size_t kMaxVolumes = 64;  // the rest of a longer input stays in the last volume
+
+std::string VolumeName(const std::string& lastVolume, bool advancedNaming, int32_t number)
+{
+    TZipArchiver namer;
+    namer.SetSpanningMode(smSplitting);
+    namer.SpanningOptions().AdvancedNaming = advancedNaming;
+    std::string name = lastVolume;
+    namer.VolumeFileName(name, number, false);
+    return name;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const size_t volumeSize = size_t(16) << (data[0] & 0x0F);
+    const bool advancedNaming = (data[0] & 0x80) != 0;
+    std::string_view rest = fuzzutil::AsText(data + 1, size - 1);
+
+    const fuzzarchive::TLayout& layout = fuzzarchive::FreshLayout();
+    const std::string lastVolume = rtl::FromNativePath(layout.Archive);
+    for (int32_t number = 0; rest.size() > volumeSize && size_t(number) + 1 < kMaxVolumes; ++number) {
+        const std::string name = VolumeName(lastVolume, advancedNaming, number);
+        fuzzarchive::WriteVolume(rtl::ToNativePath(name), rest.substr(0, volumeSize));
+        rest.remove_prefix(volumeSize);
+    }
+    fuzzarchive::WriteVolume(layout.Archive, rest);
+
+    TZipArchiver archiver;
+    archiver.FileName = lastVolume;
+    archiver.BaseDir = rtl::IncludeTrailingBackslash(rtl::FromNativePath(layout.Out));
+    fuzzarchive::ExtractTestAndCheck(archiver, layout);
+    return 0;
+}
