@@ -8,6 +8,8 @@
 #include <cerrno>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/folderindex.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 
 namespace rtl {
@@ -16,8 +18,13 @@ namespace {
 // Owns a file descriptor; closing on destruction covers every path out of a routine.
 class FileHandle {
 public:
-    FileHandle(std::string_view path, const std::string& native, int flags, mode_t mode = 0666)
-        : path_(path), fd_(::open(native.c_str(), flags | O_CLOEXEC, mode)) {
+    // A Windows-style name, found without regard to case.
+    FileHandle(std::string_view path, int flags) : path_(path), fd_(OpenFile(path, flags | O_CLOEXEC)) {
+        if (fd_ < 0) RaiseInOutError(errno, path_);
+    }
+    // A native name used as it is.
+    FileHandle(std::string_view path, const std::string& native, int flags)
+        : path_(path), fd_(sys::Open(native.c_str(), flags | O_CLOEXEC)) {
         if (fd_ < 0) RaiseInOutError(errno, path_);
     }
     FileHandle(const FileHandle&) = delete;
@@ -141,12 +148,12 @@ void WriteLines(std::string_view path, const std::vector<std::string>& lines) {
 }
 
 std::string ReadFileBytes(std::string_view path) {
-    FileHandle file(path, ToNativePath(path), O_RDONLY);
+    FileHandle file(path, O_RDONLY);
     return file.ReadAll();
 }
 
 void WriteFileBytes(std::string_view path, std::string_view bytes) {
-    FileHandle file(path, ToNativePath(path), O_WRONLY | O_CREAT | O_TRUNC);
+    FileHandle file(path, O_WRONLY | O_CREAT | O_TRUNC);
     file.WriteAll(bytes);
     file.Close();
 }
@@ -154,14 +161,15 @@ void WriteFileBytes(std::string_view path, std::string_view bytes) {
 void WriteFileAtomic(std::string_view path, std::string_view bytes) {
     const std::string native = ToNativePath(path);
     struct stat existing;
-    const bool keepMode = ::stat(native.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    const bool keepMode = sys::Stat(native.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
     std::string temp;
     int attempts = 0;
     for (;;) {
         temp = TempNameBeside(native);
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = sys::Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
+            folderindex::NoteCreated(temp);
             break;
         }
         if (errno != EEXIST || ++attempts > 100) RaiseInOutError(errno, path);
@@ -172,9 +180,10 @@ void WriteFileAtomic(std::string_view path, std::string_view bytes) {
         file.WriteAll(bytes);
         file.Sync();
         file.Close();
-        if (::rename(temp.c_str(), native.c_str()) != 0) RaiseInOutError(errno, path);
+        if (sys::Rename(temp.c_str(), native.c_str()) != 0) RaiseInOutError(errno, path);
+        folderindex::NoteRenamed(temp, native);
     } catch (...) {
-        ::unlink(temp.c_str());
+        if (sys::Unlink(temp.c_str()) == 0) folderindex::NoteRemoved(temp);
         throw;
     }
     SyncFolder(native);
@@ -182,7 +191,7 @@ void WriteFileAtomic(std::string_view path, std::string_view bytes) {
 
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size) {
     if (offset < 0) RaiseInOutError(kReadBeyondEnd, path);
-    FileHandle file(path, ToNativePath(path), O_RDONLY);
+    FileHandle file(path, O_RDONLY);
     file.ReadAt(offset, buffer, size);
 }
 
