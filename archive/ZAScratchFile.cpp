@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/folderindex.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(const std::filesystem::
         std::filesystem::path path = nativeFolder / UniqueName();
         // "x": fails when the name exists, so another file is never taken over.
         if (std::FILE* file = std::fopen(path.c_str(), "wbx")) {
+            rtl::folderindex::NoteCreated(path);
             std::setvbuf(file, nullptr, _IONBF, 0);  // the writer hands over large blocks
             return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(file, std::move(path)));
         }
@@ -43,7 +45,8 @@ TZAScratchFile::~TZAScratchFile()
     Close();
     if (!moved_) {
         std::error_code ec;
-        std::filesystem::remove(path_, ec);
+        if (std::filesystem::remove(path_, ec))
+            rtl::folderindex::NoteRemoved(path_);
     }
 }
 
@@ -98,5 +101,7 @@ bool TZAScratchFile::ReplaceTarget(const std::filesystem::path& nativeTarget)
     std::error_code ec;
     std::filesystem::rename(path_, nativeTarget, ec);
     moved_ = !ec;
+    if (moved_)
+        rtl::folderindex::NoteRenamed(path_, nativeTarget);
     return moved_;
 }
