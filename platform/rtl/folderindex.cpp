@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <list>
@@ -19,6 +20,16 @@ namespace {
 // while it is the one in use.
 constexpr size_t kMaxFolders = 32;
 constexpr size_t kMaxNames = 250000;
+// A change of ours is applied to an index only this soon after the index was last confirmed
+// current (by a stamp check or by a change of ours); later the index is dropped and read again,
+// since a change by others may have come in between.
+constexpr int64_t kTrustNanoseconds = 100'000'000;
+
+int64_t MonotonicNanoseconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
 
 struct TStamp {
     dev_t dev = 0;
@@ -39,9 +50,11 @@ struct TIndex {
     // Folded name -> the names on disk that fold to it (nearly always one).
     std::unordered_map<std::string, std::vector<std::string>> names;
     size_t count = 0;
+    int64_t confirmedAt = 0;  // MonotonicNanoseconds()
     std::list<std::string>::iterator recent;
 
     void Add(const std::string& onDisk) {
+        if (onDisk.empty() || onDisk == "." || onDisk == "..") return;
         auto& same = names[Fold(onDisk)];
         if (std::find(same.begin(), same.end(), onDisk) != same.end()) return;
         same.push_back(onDisk);
@@ -74,9 +87,7 @@ bool ReadFolder(const std::string& folder, TIndex& index) {
     DIR* dir = sys::OpenDir(FolderArg(folder));
     if (!dir) return false;
     while (dirent* entry = readdir(dir)) {
-        std::string_view name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        index.Add(std::string(name));
+        index.Add(entry->d_name);
     }
     closedir(dir);
     return true;
@@ -100,6 +111,7 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             auto it = byFolder_.find(folder);
             if (it != byFolder_.end() && it->second.stamp == stamp) {
+                it->second.confirmedAt = MonotonicNanoseconds();
                 Touch(it->second);
                 return {true, it->second.Find(name)};
             }
@@ -107,6 +119,7 @@ public:
         // Read outside the lock: other threads' lookups in other folders go on meanwhile.
         TIndex fresh;
         fresh.stamp = stamp;
+        fresh.confirmedAt = MonotonicNanoseconds();
         if (!ReadFolder(folder, fresh)) return {true, {}};
         std::lock_guard<std::mutex> lock(mutex_);
         TLookup result{true, fresh.Find(name)};
@@ -121,12 +134,15 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = byFolder_.find(folder);
         if (it == byFolder_.end()) return;
+        const int64_t now = MonotonicNanoseconds();
         struct stat st;
-        if (sys::Stat(FolderArg(folder), st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (now - it->second.confirmedAt > kTrustNanoseconds || sys::Stat(FolderArg(folder), st) != 0 ||
+            !S_ISDIR(st.st_mode)) {
             Drop(it);
             return;
         }
         it->second.stamp = TStamp::Of(st);
+        it->second.confirmedAt = now;
         total_ -= it->second.count;
         change(it->second);
         total_ += it->second.count;

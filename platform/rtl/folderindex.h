@@ -3,8 +3,9 @@
 // inode and modification time (to the nanosecond) are those it was read at. The process's own
 // creations, renames and deletions update both the index and that stamp, so writing many files
 // into one folder never reads it again. Changes made by others change the stamp and cause a fresh
-// read on the next lookup (one made within the same clock tick as a change of ours can pass unseen
-// until the folder changes again).
+// read on the next lookup. A change by others that falls within the same clock tick as one of ours,
+// or between a check of the index and a change of ours that follows it within a tenth of a second,
+// can pass unseen until the folder changes again.
 //
 // Safe to use from several threads. Memory is bounded: the indexes of the folders used least
 // recently are dropped once too many folders or names are held.

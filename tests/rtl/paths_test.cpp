@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <thread>
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/findfile.h"
@@ -115,6 +116,12 @@ TEST(PathsTest, CaseBlindIndexFollowsChangesAndReadsAFolderOnce) {
         EXPECT_EQ(ToNativePath(w + step.lookUp), tmp.Native(step.expected)) << step.lookUp;
     }
     EXPECT_EQ((FsCallCounts() - before).FolderReads, 1u + othersChanges);
+
+    // A change of ours made long after the last look-up must not hide one made by others meanwhile.
+    outside([&] { WriteNative(tmp.Native("Late.txt"), ""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ASSERT_TRUE(DeleteFile(w + "f1.txt"));
+    EXPECT_EQ(ToNativePath(w + "LATE.TXT"), tmp.Native("Late.txt"));
 
     // New names in a folder of hundreds: a stat of the name, one of the folder, no read.
     const TFsCallCounts start = FsCallCounts();
