@@ -146,8 +146,9 @@ int main(int argc, char** argv) {
     GenerateFlat(flat / "data");
   }
   // The search strips endings; grep looks for the same stems.
-  for (const auto& [book, label] : {std::pair{root, std::string("nested")}, std::pair{flat, std::string("one folder")}}) {
-    std::printf("%s:\n", label.c_str());
+  const std::pair<fs::path, const char*> books[] = {{root, "nested"}, {flat, "one folder"}};
+  for (const auto& [book, label] : books) {
+    std::printf("%s:\n", label);
     Compare(book, "one word", {rtl::Ru("архипелаг")}, rtl::Ru("архипелаг"));
     Compare(book, "three words", {rtl::Ru("энциклопед"), rtl::Ru("архипелаг"), rtl::Ru("северн")},
             rtl::Ru("энциклопедия архипелаг северный"));

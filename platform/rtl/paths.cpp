@@ -1,6 +1,5 @@
 #include "platform/rtl/paths.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
