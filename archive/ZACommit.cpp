@@ -6,10 +6,16 @@
 // new archive replaces the old one, in one rename. A failure, a cancel or an abort before that point
 // leaves the old archive and its directory exactly as they were. A multi-volume archive is written
 // in place through its volumes, and only when it is new.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <limits>
-#include <unordered_map>
 #include <vector>
 
 #include "archive/ZAExcept.h"
@@ -31,6 +37,42 @@ constexpr int64_t kCopyChunk = 1 << 20;
 }  // namespace
 
 namespace {
+
+// A new empty file beside the archive, named after it ("book.zip" gets "book.zip.FC1A2B.tmp"), so a
+// file left behind by a crash shows whose it is. The system's form of its name, or "" when none
+// can be made.
+std::string MakeSiblingTempFile(const std::filesystem::path& archive)
+{
+    const std::string stem = archive.string() + ".FC";
+    const unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u ^ static_cast<unsigned>(::time(nullptr));
+    for (unsigned i = 0; i < 0x10000; ++i) {
+        char unique[8];
+        std::snprintf(unique, sizeof unique, "%04X", (seed + i) & 0xFFFF);
+        const std::string name = stem + unique + ".tmp";
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return rtl::FromNativePath(name);
+        }
+        if (errno == ENAMETOOLONG)  // no room for the archive's name: a plain temporary name
+            return rtl::GetTempFileName(rtl::FromNativePath(archive.parent_path().string()), "FC");
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+// The new archive takes the owner, group and mode of the one it replaces, as far as the process
+// may set them (an owner it may not give away is left as it is).
+void CopyOwnerAndMode(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    struct stat old {};
+    if (::stat(from.c_str(), &old) != 0)
+        return;
+    if (::chown(to.c_str(), old.st_uid, old.st_gid) != 0)
+        (void)::chown(to.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    ::chmod(to.c_str(), old.st_mode & 07777);
+}
 
 bool IsMetadataChange(uint8_t operation)
 {
@@ -139,12 +181,13 @@ private:
     void WriteEntryTo(TDirItem& item, TEntrySource& source, rtl::TStream& target, bool& cancelled);
     bool MoveIntoVolumes(TDirItem& item, rtl::TStream& entryFile);
     void CopyOld(int index);
-    int FindOldRecord(const TDirItem& item);
+    int FindOldRecord(const TDirItem& item) const;
     TLocalRecord ReadLocalRecord(const TDirItem& record);
     void CopyRange(int64_t from, int64_t count, rtl::TStream& target);
     void WriteDirectory();
     void Install();
     void TakeBack();
+    void DiscardVolumes();
     void MovePass();
     rtl::TStream& Target()
     {
@@ -168,7 +211,6 @@ private:
     TZAProcessOperation operation_ = poDelete;
     int32_t start_ = 0;
     int64_t cut_ = 0;
-    std::unordered_map<std::string, int> oldByName_;
     std::vector<std::string> movedSources_;
 
     // The manager's record images, given back when the commit is taken back.
@@ -187,12 +229,13 @@ TZAProcessOperation TUpdateCommit::ProgressOperation() const
     return poDelete;
 }
 
-// The first entry at which the new directory differs from the stored one.
+// The first entry at which the new directory differs from the stored one. Entries are told by
+// their place in the stored directory, never by name: names may repeat.
 int32_t TUpdateCommit::FindStartIndex() const
 {
     const int common = std::min(old_.Count(), dir_.Count());
     for (int i = 0; i < common; ++i)
-        if (dir_.ItemAt(i).Modified || dir_.ItemAt(i).FileName != old_.ItemAt(i).FileName)
+        if (dir_.ItemAt(i).Modified || dir_.ItemAt(i).StoredIndex != i)
             return i;
     return common;
 }
@@ -295,10 +338,18 @@ void TUpdateCommit::Run()
 
 void TUpdateCommit::Prepare()
 {
-    if (a_.SpanningMode() != smNone)
+    if (a_.SpanningMode() != smNone) {
         PrepareVolumes();
-    else
-        PrepareFile();
+        return;
+    }
+    // Whatever volume an extraction last switched to, the new archive is written from the first,
+    // and a single-file archive holds every entry on it.
+    a_.VolumeInfo.SetNumber(0);
+    for (int i = 0; i < dir_.Count(); ++i) {
+        dir_.ItemAt(i).DiskNumberStart = 0;
+        dir_.ItemAt(i).Zip64DiskNumberStart = 0;
+    }
+    PrepareFile();
 }
 
 // A new archive: the unchanged front of the old one, then the rest as the commit writes it.
@@ -315,8 +366,7 @@ void TUpdateCommit::PrepareFile()
         realArchive_ = std::filesystem::canonical(native, error);
         if (error)
             realArchive_ = native;
-        const std::string folder = rtl::FromNativePath(realArchive_.parent_path().string());
-        const std::string name = rtl::GetTempFileName(folder, "FC");
+        const std::string name = MakeSiblingTempFile(realArchive_);
         if (name.empty())
             throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
         tempFile_ = std::make_unique<TTempFile>(name);
@@ -332,9 +382,10 @@ void TUpdateCommit::PrepareFile()
 // Volumes are written in place: only a new multi-volume archive can be made, in one batch.
 void TUpdateCommit::PrepareVolumes()
 {
-    volumes_ = true;
+    // A refused archive is left alone: nothing is cut or taken back.
     if (old_.Count() > 0 || oldStream_->Size() > m_.PrefixSize || a_.VolumeInfo.VolumeNumber > 0)
         throw EZAException::CreateWithCode(52, &a_);
+    volumes_ = true;
     cut_ = std::max<int64_t>(m_.PrefixSize, 0);
     oldStream_->Seek(cut_, rtl::soBeginning);
     oldStream_->SetSize(cut_);
@@ -462,7 +513,7 @@ void TUpdateCommit::WriteEntryTo(TDirItem& item, TEntrySource& source, rtl::TStr
     if (disabled && item.HasZip64Extra)
         throw EZAException::CreateWithCodeFmt(43, {item.SourceFileName}, &a_);
 
-    const std::string name = oem ? rtl::AnsiToOem(item.FileName) : item.FileName;
+    const std::string name = item.NameBytes(oem);
     if (name.size() > 0xFFFF)
         throw EZAException::CreateWithCode(46, &a_);
     TLocalHeader header;
@@ -542,18 +593,10 @@ bool TUpdateCommit::MoveIntoVolumes(TDirItem& item, rtl::TStream& entryFile)
     return !cancel;
 }
 
-int TUpdateCommit::FindOldRecord(const TDirItem& item)
+// The stored record of an entry that the archive already holds, or -1 for a new entry.
+int TUpdateCommit::FindOldRecord(const TDirItem& item) const
 {
-    if (oldByName_.empty())
-        for (int i = 0; i < old_.Count(); ++i)
-            oldByName_.emplace(old_.ItemAt(i).FileName, i);
-    int found = -1;
-    if (auto at = oldByName_.find(item.FileName); at != oldByName_.end())
-        found = at->second;
-    if (item.PendingOperation == poRename && !item.PreviousFileName.empty())
-        if (auto at = oldByName_.find(item.PreviousFileName); at != oldByName_.end())
-            found = found < 0 ? at->second : std::min(found, at->second);
-    return found;
+    return item.StoredIndex >= 0 && item.StoredIndex < old_.Count() ? item.StoredIndex : -1;
 }
 
 // The local record of a stored entry, checked to lie inside the old archive.
@@ -629,10 +672,13 @@ void TUpdateCommit::CopyOld(int index)
         item->HasZip64Extra = true;
 
     if (item->Modified && item->PendingOperation == poRename) {
+        // The new name is encoded afresh, so it no longer carries the UTF-8 flag of the old one.
         const std::string name = a_.Options().OEMFileNames ? rtl::AnsiToOem(item->FileName) : item->FileName;
         if (name.size() > 0xFFFF)
             throw EZAException::CreateWithCode(46, &a_);
+        item->Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
         TLocalHeader header = local.Header;
+        header.Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
         header.NameLength = static_cast<uint16_t>(name.size());
         std::vector<uint8_t> bytes(TLocalHeader::Size + name.size());
         StoreRecord(header, bytes.data());
@@ -673,9 +719,7 @@ void TUpdateCommit::Install()
     const std::filesystem::path nativeTemp = rtl::ToNativePath(tempFile_->Name());
     const std::filesystem::path& nativeArchive = realArchive_;
     std::error_code error;
-    const auto permissions = std::filesystem::status(nativeArchive, error).permissions();
-    if (!error)
-        std::filesystem::permissions(nativeTemp, permissions, error);
+    CopyOwnerAndMode(nativeArchive, nativeTemp);
     std::filesystem::rename(nativeTemp, nativeArchive, error);
     if (error)
         throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
@@ -700,12 +744,42 @@ void TUpdateCommit::TakeBack()
     m_.Zip64Locator = savedLocator_;
     m_.DirectoryStart = savedDirectoryStart_;
     m_.IsZip64 = savedZip64_;
-    if (volumes_ && a_.ArchiveStream && a_.VolumeInfo.VolumeNumber <= 0) {
-        // A new archive still on its first volume goes back to holding only its stub.
+    if (volumes_)
+        DiscardVolumes();
+    m_.Stream = a_.ArchiveStream.get();
+}
+
+// A new multi-volume archive that is taken back loses the volumes written after its first one, and
+// the first goes back to holding only its stub, as it was made.
+void TUpdateCommit::DiscardVolumes()
+{
+    const int32_t last = a_.VolumeInfo.VolumeNumber;
+    if (last > 0) {
+        a_.ArchiveStream.reset();
+        m_.Stream = nullptr;
+        for (int32_t n = last; n > 0; --n) {
+            std::string name = a_.FileName;
+            a_.VolumeFileName(name, n, false);
+            rtl::DeleteFile(name);
+        }
+        try {
+            TZAVolumeNumberInfo first;
+            first.SetFirst(true);
+            a_.OpenVolume(first);  // made anew, empty
+            a_.VolumeInfo.SetFirst(true);
+            m_.Stream = a_.ArchiveStream.get();
+            if (cut_ > 0 && !a_.SFXStub.empty()) {
+                m_.WriteStub();
+                return;
+            }
+        } catch (const std::exception&) {
+            return;  // the error that ended the commit is the one to report
+        }
+    }
+    if (a_.ArchiveStream) {
         a_.ArchiveStream->Seek(cut_, rtl::soBeginning);
         a_.ArchiveStream->SetSize(cut_);
     }
-    m_.Stream = a_.ArchiveStream.get();
 }
 
 // Sources of moved entries are deleted once the new archive holding them is in place.

@@ -6,6 +6,13 @@
 #include "archive/ZAHashedList.h"
 #include "platform/rtl/codepage.h"
 
+std::string TDirItem::NameBytes(bool oemNames) const
+{
+    if (!StoredName.empty())
+        return StoredName;
+    return oemNames ? rtl::AnsiToOem(FileName) : FileName;
+}
+
 int64_t TDirItem::UncompressedSize64() const
 {
     return UncompressedSize == kNo32 ? Zip64UncompressedSize : UncompressedSize;
@@ -131,6 +138,8 @@ void TZADirArray::RenameItem(int index, const std::string& name)
         throw EZAException::CreateWithCode(59);
     }
     item.FileName = name;
+    item.StoredName.clear();
+    item.NameLossy = false;
 }
 
 void TZADirArray::RemoveItem(int index)

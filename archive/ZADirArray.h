@@ -31,6 +31,10 @@ struct TDirItemExtra {
 // and update paths.
 struct TDirItem : TCentralHeader {
     std::string FileName;  // after the OEM conversion; '/' separates folders
+    // The name bytes as the archive stores them; written back unchanged while the entry keeps its
+    // name (renaming or filling the entry anew clears them, and the name is then encoded afresh).
+    std::string StoredName;
+    bool NameLossy = false;  // the system's code page could not hold every character of the name
     std::string Comment;
     std::vector<TDirItemExtra> ExtraFields;  // in stored order, tag 1 included
     bool HasZip64Extra = false;
@@ -50,6 +54,8 @@ struct TDirItem : TCentralHeader {
     uint8_t PendingOperation = 0;
     bool Modified = false;          // changed in the current batch of updates
     std::string PreviousFileName;   // a renamed entry's name in the archive file
+    int32_t StoredIndex = -1;       // its place in the stored directory of a batch; -1 for a new entry
+    bool SizesUnknown = false;      // rebuilt with sizes lost or damaged: no check can pass
 
     // The 64-bit values, whichever of the 32-bit field or the ZIP64 value holds them.
     int64_t UncompressedSize64() const;
@@ -59,6 +65,9 @@ struct TDirItem : TCentralHeader {
     // all ones, else in Zip64LocalHeaderOffset with the field set to all ones.
     void SetLocalHeaderOffset64(int64_t offset);
     bool IsDirectory() const { return (ExternalAttributes & kAttrDirectory) != 0; }
+    // The name as written to the archive: the stored bytes, or FileName in the OEM code page (with
+    // oemNames) or as it is.
+    std::string NameBytes(bool oemNames) const;
 };
 
 class TZADirArray {
@@ -84,7 +93,8 @@ public:
     TDirItem& ItemAt(int index);                    // code 3; valid until Resize/Remove/CopyFrom/Clear
     const TDirItem& ItemAt(int index) const;        // code 3
     void StoreItem(int index, const TDirItem& item);  // code 1; code 58 when the name list is behind
-    // Sets the item's FileName and its name-list entry; code 59 when the name list is out of step.
+    // Sets the item's FileName and its name-list entry (dropping its stored name bytes); code 59
+    // when the name list is out of step.
     void RenameItem(int index, const std::string& name);
     void RemoveItem(int index);                     // code 4
     void Clear();                                   // live items emptied, Capacity stays

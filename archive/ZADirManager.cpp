@@ -256,6 +256,8 @@ void TZADirManager::LoadDirectory()
     }
     if (!RebuildAllowed() && !walk.spanned)
         CheckTotalSize();
+    if (!walk.spanned)
+        CheckOverlaps();  // refused outright: a rebuild would hand out the same bytes again
 }
 
 int32_t TZADirManager::StartDisk() const
@@ -349,7 +351,7 @@ void TZADirManager::ReadEntry(TWalk& walk, int index)
 
     std::string name(item.NameLength, '\0');
     TakeBytes(walk, name.data(), name.size());
-    CurrentDir.RenameItem(index, ConvertName(std::move(name), item));
+    NameItem(index, std::move(name));
 
     std::vector<uint8_t> extra(item.ExtraLength);
     TakeBytes(walk, extra.data(), extra.size());
@@ -360,17 +362,32 @@ void TZADirManager::ReadEntry(TWalk& walk, int index)
     TakeBytes(walk, entry.Comment.data(), entry.Comment.size());
 }
 
+void TZADirManager::NameItem(int index, std::string raw)
+{
+    bool lossy = false;
+    CurrentDir.RenameItem(index, ConvertName(raw, CurrentDir.ItemAt(index), lossy));
+    TDirItem& item = CurrentDir.ItemAt(index);
+    item.StoredName = std::move(raw);
+    item.NameLossy = lossy;
+}
+
 // The name up to its first zero byte, turned into the system's code page: a name flagged as UTF-8
 // (bit 11) from UTF-8, any other from the OEM code page when the archiver says names are stored so.
-std::string TZADirManager::ConvertName(std::string raw, const TDirItem& item) const
+// lossy tells that some character had no place in the system's code page.
+std::string TZADirManager::ConvertName(std::string raw, const TDirItem& item, bool& lossy) const
 {
     size_t zero = raw.find('\0');
     if (zero != std::string::npos)
         raw.resize(zero);
-    if (item.Flags & kFlagUtf8Name)
-        return rtl::Utf8ToCp1251(raw);
-    bool oem = Archiver == nullptr || Archiver->DirOemNames();
-    return oem ? rtl::OemToAnsi(raw) : raw;
+    std::string name = raw;
+    if (item.Flags & kFlagUtf8Name) {
+        name = rtl::Utf8ToCp1251(raw);
+        lossy = rtl::Cp1251ToUtf8(name) != raw;
+    } else if (Archiver == nullptr || Archiver->DirOemNames()) {
+        name = rtl::OemToAnsi(raw);
+        lossy = rtl::AnsiToOem(name) != raw;
+    }
+    return name;
 }
 
 // Blocks are taken while a whole block header fits; a block whose size runs past the field is cut to
@@ -517,6 +534,29 @@ void TZADirManager::CheckEntryBounds()
         if (DirectoryStart - offset < static_cast<int64_t>(TLocalHeader::Size) ||
             DirectoryStart - offset - static_cast<int64_t>(TLocalHeader::Size) < compressed)
             Damaged();
+    }
+}
+
+// No two entries of a single-volume archive share bytes: each local record (at least its 30-byte
+// header and its data) ends before the next one starts. Entries pointing into the same bytes or
+// into another entry's data (an archive that extracts to far more than it holds) are damaged.
+void TZADirManager::CheckOverlaps()
+{
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    spans.reserve(static_cast<size_t>(CurrentDir.Count()));
+    for (int i = 0; i < CurrentDir.Count(); ++i) {
+        const TDirItem& item = CurrentDir.ItemAt(i);
+        const int64_t offset = item.LocalHeaderOffset64();
+        const int64_t compressed = std::max<int64_t>(item.CompressedSize64(), 0);
+        const int64_t room = std::numeric_limits<int64_t>::max() - static_cast<int64_t>(TLocalHeader::Size);
+        spans.emplace_back(offset, offset + static_cast<int64_t>(TLocalHeader::Size) + std::min(compressed, room - std::max<int64_t>(offset, 0)));
+    }
+    std::sort(spans.begin(), spans.end());
+    int64_t reached = std::numeric_limits<int64_t>::min();
+    for (const auto& [start, end] : spans) {
+        if (start < reached)
+            throw EZAException::CreateWithCode(kDamagedCode);
+        reached = end;
     }
 }
 

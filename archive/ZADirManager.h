@@ -166,7 +166,9 @@ private:
     void ReadSpannedEntries(TWalk& walk, int count);
     void TakeBytes(TWalk& walk, void* buffer, size_t count);
     void ReadEntry(TWalk& walk, int index);
-    std::string ConvertName(std::string raw, const TDirItem& item) const;
+    // Names the item from its raw name bytes (converted, cut at a zero byte), keeping the bytes.
+    void NameItem(int index, std::string raw);
+    std::string ConvertName(std::string raw, const TDirItem& item, bool& lossy) const;
     static void ParseExtraField(TDirItem& item, const std::vector<uint8_t>& field);
     static void TakeZip64Values(TDirItem& item, const std::vector<uint8_t>& data);
 
@@ -174,6 +176,8 @@ private:
     int64_t SearchFirstLocalHeader(int64_t first);
     static bool AgreesWith(const TLocalHeader& local, const TDirItem& item);
     void CheckEntryBounds();
+    void CheckOverlaps();
+    void MarkOverlappedRebuiltEntries();
 
     bool TakeLocalEntry(int64_t offset, int64_t& next);
     void BuildDescriptorIndex(TZADescriptorIndex& index, int64_t from);

@@ -1,5 +1,6 @@
 // Rebuilding a directory that is missing or damaged from the local headers in the stream.
 #include <algorithm>
+#include <limits>
 #include <unordered_map>
 
 #include "archive/ZADirManager.h"
@@ -89,6 +90,25 @@ void TZADirManager::RebuildFromLocalHeaders()
         TakeLocalEntry(offset, next);
         offset = FindLocalHeader(next);
     }
+    // Signatures without a single usable entry behind them are a damaged archive, not an empty one.
+    if (CurrentDir.Count() == 0)
+        throw EZAException::CreateWithCode(57);
+    MarkOverlappedRebuiltEntries();
+}
+
+// An entry whose claimed data runs over the header of an entry found after it has a damaged size:
+// it fails its check rather than hand out bytes that belong to the other.
+void TZADirManager::MarkOverlappedRebuiltEntries()
+{
+    int64_t nextHeader = std::numeric_limits<int64_t>::max();
+    for (int i = CurrentDir.Count() - 1; i >= 0; --i) {
+        TDirItem& item = CurrentDir.ItemAt(i);
+        const int64_t offset = item.LocalHeaderOffset64();
+        const int64_t dataStart = offset + static_cast<int64_t>(TLocalHeader::Size) + item.NameLength + item.ExtraLength;
+        if (!item.SizesUnknown && item.CompressedSize64() > nextHeader - dataStart)
+            item.SizesUnknown = true;
+        nextHeader = std::min(nextHeader, offset);
+    }
 }
 
 // Appends the entry of the local header at offset when the header is plausible. next is where the
@@ -140,7 +160,7 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
         name.resize(local.NameLength);
         ReadAt(nameStart, name.data(), local.NameLength);
     }
-    CurrentDir.RenameItem(index, ConvertName(std::move(name), item));
+    NameItem(index, std::move(name));
 
     TDirItem& entry = CurrentDir.ItemAt(index);
     bool known = !(local.Flags & kFlagDataDescriptor);
@@ -156,11 +176,17 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
             SetSizes(entry, static_cast<int64_t>(descriptor.UncompressedSize),
                      static_cast<int64_t>(descriptor.CompressedSize));
             next = descriptorEnd;
+        } else {
+            entry.SizesUnknown = true;  // the header's zeros are no sizes: nothing to check against
         }
+    } else if (!known) {
+        entry.SizesUnknown = true;
     }
     bool folder = entry.UncompressedSize64() == 0 && known && EndsWithSeparator(entry.FileName);
     entry.ExternalAttributes = folder ? kAttrDirectory : kAttrArchive;
-    if (known && dataStart <= size && size - dataStart >= compressed)
+    // A size field that points anywhere but at the next record (or the end) is damaged: the scan
+    // then goes on right after this header's signature, so no later entry is lost.
+    if (known && dataStart <= size && size - dataStart >= compressed && IsRecordBoundary(dataStart + compressed))
         next = dataStart + compressed;
     return true;
 }
@@ -225,7 +251,10 @@ bool TZADirManager::IsRecordBoundary(int64_t offset)
     uint8_t bytes[4];
     ReadAt(offset, bytes, 4);
     uint32_t sig = GetU32(bytes);
-    return sig == LocalSignature() || sig == CentralSignature() || sig == kDataDescriptorSig;
+    if (sig == LocalSignature())
+        return size - offset >= static_cast<int64_t>(TLocalHeader::Size);
+    return sig == CentralSignature() || sig == kDataDescriptorSig || sig == EndSignature() ||
+           sig == kZip64EndRecordSig || sig == kZip64LocatorSig;
 }
 
 bool TZADirManager::FindDataDescriptor(int64_t dataStart, TZip64DataDescriptor& descriptor,

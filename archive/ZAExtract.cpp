@@ -71,17 +71,18 @@ bool TEntryDecoder::AcceptPassword()
     }
 }
 
-// File and overall progress before a block; false when either handler asked to cancel.
+// File and then overall progress before a block (the overall event comes even when the file event
+// asked to cancel); false when either handler asked to cancel.
 bool TEntryDecoder::ReportProgress()
 {
     const double fileShare = owner_.FileBytesTotal > 0 ? owner_.FileBytesDone / owner_.FileBytesTotal : 0;
     const auto op = static_cast<TZAProcessOperation>(item_.PendingOperation);
     owner_.DoOnFileProgress(item_.FileName, fileShare * 100, op, ppProcess, owner_.CancelRequested);
-    if (owner_.CancelRequested)
-        return false;
     const double count = owner_.ProcessedFileCount > 0 ? owner_.ProcessedFileCount : 1;
+    const bool cancelledByFile = owner_.CancelRequested;
     owner_.DoOnOverallProgress((fileShare + owner_.ProcessedFileNo) / count * 100, op, ppProcess,
                                owner_.CancelRequested);
+    owner_.CancelRequested = owner_.CancelRequested || cancelledByFile;
     return !owner_.CancelRequested;
 }
 
@@ -207,6 +208,9 @@ bool TZABaseArchiver::CheckCipherHeader(rtl::TStream& Archive, const std::string
 
 bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item)
 {
+    // Sizes lost with a data descriptor leave nothing to check the data against.
+    if (Item.SizesUnknown)
+        return false;
     TEntryDecoder decoder(*this, Archive, Dest, Item);
 
     // The local header must be whole and carry its signature; only its CRC, time and flags are

@@ -54,17 +54,26 @@ std::string FolderKey(const std::string& name)
     return rtl::AnsiLowerCase(rtl::ExtractFilePath(n));
 }
 
-// Archives made on Unix may keep read-only only in the file mode of the upper half; such an entry
-// gets the read-only attribute from it.
-uint32_t AttributesForDisk(const TDirItem& item, uint32_t attr)
+// An entry made on Unix keeps its file mode in the upper half of its attributes; the file gets its
+// permission bits from there (never setuid, setgid or sticky). 0 when the entry holds none.
+uint32_t UnixPermissions(const TDirItem& item, uint32_t attr)
 {
     constexpr uint16_t kMadeOnUnix = 3;
-    const uint32_t mode = item.ExternalAttributes >> 16;
-    const bool regularFile = (mode & 0xF000) == 0x8000;
-    if (attr == item.ExternalAttributes && (item.VersionMadeBy >> 8) == kMadeOnUnix && regularFile &&
-        (mode & 0200) == 0)
-        attr |= 0x01;
-    return attr;
+    if ((item.VersionMadeBy >> 8) != kMadeOnUnix || (attr >> 16) == 0)
+        return 0;
+    return (attr >> 16) & 0777;
+}
+
+void SetAttributesOnDisk(const TDirItem& item, uint32_t attr, const std::filesystem::path& nativeTarget,
+                         const std::string& target)
+{
+    if (const uint32_t mode = UnixPermissions(item, attr); mode != 0) {
+        std::error_code ignored;
+        std::filesystem::permissions(nativeTarget, static_cast<std::filesystem::perms>(mode),
+                                     std::filesystem::perm_options::replace, ignored);
+        return;
+    }
+    rtl::FileSetAttr(target, static_cast<int>(attr));
 }
 
 uint32_t DosDateTime(const TDirItem& item)
@@ -249,6 +258,7 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     for (int i = 0; i < dir.Count(); ++i)
         ProcessedFileCount += dir.ItemAt(i).MarkedForProcessing != 0 ? 1 : 0;
     CancelRequested = false;
+    extractedTargets_.clear();
     IgnoredFailureCount = 0;
     PasswordSkipCount = 0;
     const bool reportsProgress = Op == poExtract || Op == poTest;
@@ -410,6 +420,11 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
 
     std::string target = Folder + name;
     std::filesystem::path nativeTarget = rtl::ToNativePath(target);
+    // Names the system's code page cannot hold come out with '?' in them and may meet: the first
+    // entry keeps its file, a later one that would replace it is refused.
+    if (const auto written = extractedTargets_.find(nativeTarget.string());
+        written != extractedTargets_.end() && (written->second || entry.NameLossy))
+        throw EZAException::CreateWithCodeFmt(19, {target}, this);
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(nativeTarget, ec))) {
         const std::string asked = target;
@@ -435,9 +450,9 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     rtl::FileSetDate(scratchName, static_cast<int32_t>(DosDateTime(entry)));
     if (!scratch->ReplaceTarget(nativeTarget))
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    extractedTargets_[nativeTarget.string()] = entry.NameLossy;
     if (Options().SetAttributes)
-        rtl::FileSetAttr(rtl::FromNativePath(nativeTarget.string()),
-                         static_cast<int>(AttributesForDisk(entry, attr)));
+        SetAttributesOnDisk(entry, attr, nativeTarget, rtl::FromNativePath(nativeTarget.string()));
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)

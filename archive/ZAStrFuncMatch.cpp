@@ -1,6 +1,7 @@
 // The wildcard matcher.
 //
-// The rules (see ZAStrFunc.h) come from a recursive walk of name and mask. Instead of recursing,
+// The rules (see ZAStrFunc.h) come from a recursive walk of name and mask; every call of the walk
+// starts with the test for a mask of exactly "*.*". Instead of recursing,
 // the result for every pair (rest of name from i, rest of mask from j) is computed once, mask
 // position by mask position from the end, which keeps every result of the walk and takes
 // O(length(name) x length(mask)) steps even for masks such as "*a*a*a*a*b" on long names.
@@ -54,11 +55,14 @@ bool MatchWildcard(std::string_view name, std::string_view mask, bool ignoreCase
             std::fill(here.begin(), here.end(), 1);
         } else {
             here[nameLength] = 0;  // the name is used up but the mask is not
+            // Each try of a star is a call of its own, and every call starts with the "*.*" test:
+            // a star followed by exactly "*.*" matches any rest of the name it is tried on.
+            const bool restIsStarDotStar = m == '*' && mask.substr(j + 1) == "*.*";
             bool someLaterMatch = false;
             for (size_t i = nameLength; i-- > 0;) {
                 if (m == '*') {
                     // The star takes name[i .. k-1] for some k < length: some later start matches.
-                    someLaterMatch = someLaterMatch || after[i];
+                    someLaterMatch = someLaterMatch || after[i] || restIsStarDotStar;
                     here[i] = someLaterMatch;
                 } else if (m == '?') {
                     here[i] = after[i + 1];

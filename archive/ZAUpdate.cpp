@@ -6,6 +6,7 @@
 #include "archive/ZAExcept.h"
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
@@ -228,8 +229,10 @@ void TZABaseArchiver::BeginUpdate()
         throw EZAException::CreateWithCode(32, this);
     if (PendingUpdateCount == 0) {
         TZADirArray& dir = DirManager->CurrentDir;
-        for (int i = 0; i < dir.Count(); ++i)
+        for (int i = 0; i < dir.Count(); ++i) {
             dir.ItemAt(i).Modified = false;
+            dir.ItemAt(i).StoredIndex = i;  // how the commit knows the entry, whatever its name
+        }
         DirManager->BackupDir.CopyFrom(dir);
     }
     ++PendingUpdateCount;
@@ -241,6 +244,14 @@ void TZABaseArchiver::EndUpdate()
         --PendingUpdateCount;
     else
         CommitUpdate();
+}
+
+// A new name is stored in the OEM code page (with OEMFileNames): one it cannot hold is refused rather
+// than stored with '?' in place of its letters.
+void TZABaseArchiver::CheckStorableName(const std::string& Stored) const
+{
+    if (options_->OEMFileNames && rtl::OemToAnsi(rtl::AnsiToOem(Stored)) != Stored)
+        throw EZAException::CreateWithCodeFmt(33, {Stored}, this);
 }
 
 // The index of the entry named stored, made at the end of the directory when there is none.
@@ -266,6 +277,7 @@ int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Op
     const TSourceFacts facts = FactsOf(Path, true);
     if (facts.IsDirectory)
         stored += '/';
+    CheckStorableName(stored);
     bool existing = false;
     const int32_t index = EntryForName(stored, existing);
     FillEntry(index, stored, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
@@ -280,6 +292,7 @@ int32_t TZABaseArchiver::AddStream(const std::string& Name, std::shared_ptr<rtl:
     const std::string stored = SafeComponents(Name);
     if (stored.empty() || !Source)
         return -1;
+    CheckStorableName(stored);
     bool existing = false;
     const int32_t index = EntryForName(stored, existing);
     FillEntry(index, stored, stored, false, NowAsDosTime(), kAttrArchive);
@@ -297,11 +310,14 @@ TDirItem& TZABaseArchiver::UpdateItem(int32_t Index, const std::string& Path)
     TZADirArray& dir = DirManager->CurrentDir;
     if (Index < 0 || Index >= dir.Count())
         throw EZAException::CreateWithCode(24, this);
-    // An update refreshes the data; the entry keeps the name it has in the archive.
-    const std::string name = dir.ItemAt(Index).FileName;
+    // An update refreshes the data; the entry keeps the name it has in the archive, byte for byte.
+    const TDirItem old = dir.FetchItem(Index);
     const TSourceFacts facts = FactsOf(Path, true);
-    FillEntry(Index, name, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
+    FillEntry(Index, old.FileName, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
     TDirItem& item = dir.ItemAt(Index);
+    item.StoredName = old.StoredName;
+    item.NameLossy = old.NameLossy;
+    item.Flags |= old.Flags & kFlagUtf8Name;
     item.PendingOperation = poUpdate;
     return item;
 }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/ZADirManager.h"
@@ -406,6 +407,8 @@ public:
     // Sets every field of entry Index for a new write of Source under the name Stored.
     void FillEntry(int32_t Index, const std::string& Stored, const std::string& Source, bool IsDirectory,
         int32_t DosTime, uint32_t Attributes);
+    // Code 33 for a name the OEM code page cannot hold when names are stored in it.
+    void CheckStorableName(const std::string& Stored) const;
     // The entry named Stored, or a new one at the end of the directory (Existing tells which).
     int32_t EntryForName(const std::string& Stored, bool& Existing);
     // End of compression and updating
@@ -484,6 +487,8 @@ private:
     // Event defaults (ZAEvents.cpp).
     bool AsksForDisks() const { return spanningMode_ == smSpanning; }
 
+    // Files written by the running extraction, and whether the entry's name lost characters.
+    std::unordered_map<std::string, bool> extractedTargets_;
     bool endRecordFound_ = false;  // the last search of the open paths found a real end record
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;

@@ -18,6 +18,34 @@ void TNewButtonControl::SetWordWrap(bool value) {
     RecreateWnd();
 }
 
+void TNewButtonControl::ActionChange(forms::TObject* sender, bool checkDefaults) {
+    TWinControl::ActionChange(sender, checkDefaults);
+    if (auto* action = dynamic_cast<forms::TAction*>(sender); action && (!checkDefaults || !Checked()))
+        SetChecked(action->Checked());
+}
+
+std::unique_ptr<forms::TControlActionLink> TNewButtonControl::CreateActionLink() {
+    return std::make_unique<TNewButtonActionLink>(this);
+}
+
+// ---- TNewButtonActionLink ----
+
+bool TNewButtonActionLink::IsCheckedLinked() const {
+    return TWinControlActionLink::IsCheckedLinked() && FClient->Checked() == Action()->Checked();
+}
+
+void TNewButtonActionLink::SetChecked(bool value) {
+    if (!IsCheckedLinked()) return;
+    FClient->ClicksDisabled = true;
+    try {
+        FClient->SetChecked(value);
+    } catch (...) {
+        FClient->ClicksDisabled = false;
+        throw;
+    }
+    FClient->ClicksDisabled = false;
+}
+
 void TNewButtonControl::RecreateWnd() {
     if (FPeer) {
         bool focused = Focused();
@@ -33,6 +61,7 @@ void TNewButtonControl::RecreateWnd() {
 TNewCustomCheckBox::TNewCustomCheckBox(forms::TComponent* owner) : TNewButtonControl(owner) {
     FWidth = 97;
     FHeight = 17;
+    FControlStyle = forms::csSetCaption | forms::csDoubleClicks;
 }
 
 forms::ICheckBoxPeer* TNewCustomCheckBox::CheckPeer() const { return dynamic_cast<forms::ICheckBoxPeer*>(FPeer.get()); }

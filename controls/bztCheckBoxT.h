@@ -8,6 +8,7 @@
 #include <string>
 
 #include "controls/alignment.h"
+#include "platform/forms/actions.h"
 #include "platform/forms/checkbox_peer.h"
 #include "platform/forms/control.h"
 
@@ -33,11 +34,26 @@ public:
     void SetWordWrap(bool value);  // a new value recreates the native button
 
 protected:
+    // Copies the action's Checked, unless only defaults are taken and the box is already checked.
+    void ActionChange(forms::TObject* sender, bool checkDefaults) override;
+    std::unique_ptr<forms::TControlActionLink> CreateActionLink() override;
     // Replaces the native button by a new one (its layout changed); the peer gets the state again.
     void RecreateWnd();
     bool FWordWrap = false;
     // False once the control is freed: a handler run from inside a member may free it.
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+};
+
+// The button's action link: it follows the action's Checked only while the two agree, and sets
+// the state with clicks disabled, so no OnClick runs for a change the action made.
+class TNewButtonActionLink : public forms::TWinControlActionLink {
+public:
+    explicit TNewButtonActionLink(TNewButtonControl* client) : forms::TWinControlActionLink(client), FClient(client) {}
+    bool IsCheckedLinked() const override;
+    void SetChecked(bool value) override;
+
+protected:
+    TNewButtonControl* FClient;
 };
 
 class TNewCustomCheckBox : public TNewButtonControl, public forms::ICheckBoxPeerSink {
@@ -72,7 +88,7 @@ public:
     // Runs OnClick (the class library's Click).
     void NotifyClick();
     // The accelerator character of the caption: focuses the box and toggles it. True when taken.
-    bool DialogChar(char key);
+    bool DialogChar(char key) override;
     forms::TCheckBoxPeerState PeerClicked() override;
 
     void MouseDown(forms::TMouseButton button, forms::TShiftState shift, int x, int y) override;

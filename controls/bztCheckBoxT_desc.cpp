@@ -49,12 +49,6 @@ bool TbztCheckBoxT::SetProperty(const std::string& name, const forms::TPropValue
     } else if (Is(name, "BiDiMode")) {
         SetRightToLeft(Choice(value, loader, {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign",
                                               "bdRightToLeftReadingOnly"}) != 0);
-    } else if (Is(name, "DragCursor")) {
-        forms::PropCursor(value, loader);
-    } else if (Is(name, "DragKind")) {
-        Choice(value, loader, {"dkDrag", "dkDock"});
-    } else if (Is(name, "DragMode")) {
-        Choice(value, loader, {"dmManual", "dmAutomatic"});
     } else if (IsInertBoolean(name)) {
         value.AsBoolean();
     } else {

@@ -96,9 +96,10 @@ TOrvGauge::TOrvGauge(forms::TComponent* owner) : forms::TGraphicControl(owner) {
     FHeight = 20;
     FFont.Color = forms::clBlack;
     FFont.OnChange = [this] { Changed(); };
+    FControlStyle |= forms::csFramed | forms::csOpaque;
 }
 
-void TOrvGauge::Changed() { Invalidate(); }
+void TOrvGauge::Changed() { Repaint(); }
 
 int TOrvGauge::CurrentPercent() const {
     return PercentOfRange(int64_t(FProgress) - FMinValue, int64_t(FMaxValue) - FMinValue);
@@ -140,6 +141,7 @@ void TOrvGauge::SetGaugeFont(const TGFont& font) {
 void TOrvGauge::SetFrame3D(bool value) {
     if (value == FFrame3D) return;
     FFrame3D = value;
+    SetControlStyle(value ? FControlStyle | forms::csFramed : FControlStyle & ~forms::csFramed);
     Changed();
 }
 

@@ -81,7 +81,7 @@ public:
     TGFont& GaugeFont() { return FFont; }
     void SetGaugeFont(const TGFont& font);
     bool Frame3D() const { return FFrame3D; }
-    void SetFrame3D(bool value);
+    void SetFrame3D(bool value);  // the framed look: a sunken frame around the gauge
     TAlignment HorTextAlignment() const { return FHorTextAlignment; }
     void SetHorTextAlignment(TAlignment value);
     TOrvGaugeKind Kind() const { return FKind; }
@@ -148,6 +148,7 @@ private:
     int CutToBlocks(int extent, int full, int textureLength) const;
     void DrawRunningStrip(forms::TCanvas& canvas, const forms::TRect& r);
     void DrawPie(forms::TCanvas& canvas, const forms::TRect& r);
+    int ShadowHeight(const forms::TRect& r) const;
     void DrawCaption(forms::TBitmap& image, const forms::TRect& r);
     void RecolourCaption(forms::TBitmap& image, const forms::TRect& box);
     void ReplaceInBox(forms::TBitmap& image, forms::TBitmap& scratch, const forms::TRect& box, forms::TColor under,

@@ -88,9 +88,9 @@ bool TOrvGauge::SetProperty(const std::string& name, const forms::TPropValue& va
     else if (Is(name, "ForeAsBlocks")) ForeAsBlocks = value.AsBoolean();
     else if (Is(name, "ForeBlockSize")) ForeBlockSize = AnyInt(value);
     else if (Is(name, "TextInCenterFore")) SetTextInCenterFore(value.AsBoolean());
-    else if (Is(name, "Pie3DHeight")) Pie3DHeight = value.AsInt(0, 1 << 16);  // one pie drawn per pixel
+    else if (Is(name, "Pie3DHeight")) Pie3DHeight = AnyInt(value);
     else if (Is(name, "Pie3DColor")) Pie3DColor = forms::PropColor(value, loader);
-    else if (Is(name, "Edge")) Edge = value.AsInt(0, 1 << 24);
+    else if (Is(name, "Edge")) Edge = AnyInt(value);
     else if (Is(name, "RunningStrip")) RunningStrip = value.AsBoolean();
     else if (Is(name, "RuningStep")) RuningStep = AnyInt(value);
     else if (Is(name, "ParentColor") || Is(name, "ParentFont") || Is(name, "ParentShowHint")) value.AsBoolean();

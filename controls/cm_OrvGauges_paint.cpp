@@ -215,9 +215,17 @@ void TOrvGauge::DrawRunningStrip(TCanvas& canvas, const TRect& r) {
 
 // ---- pies ----
 
+// The shadow stack's height as painted: a stack taller than the gauge cannot show more than the
+// gauge's height of rim, and drawing billions of hidden pies would stall the paint.
+int TOrvGauge::ShadowHeight(const TRect& r) const {
+    if (FKind != lgkPie3D) return 0;
+    return std::clamp(Pie3DHeight, -(1 << 24), std::max(r.Bottom - r.Top, 0));
+}
+
 void TOrvGauge::DrawPie(TCanvas& canvas, const TRect& r) {
+    int shadow = ShadowHeight(r);
     int w = r.Right - r.Left;
-    int h = r.Bottom - r.Top - (FKind == lgkPie3D ? Pie3DHeight : 0);
+    int h = r.Bottom - r.Top - shadow;
     SetBackgroundBrush(canvas);
     canvas.FillRect(r);
     if (FKind == lgkPie && FBorderStyle == forms::bsSingle) {
@@ -234,7 +242,7 @@ void TOrvGauge::DrawPie(TCanvas& canvas, const TRect& r) {
     int px = Nearest((1 - std::cos(a)) * mx), py = Nearest((1 - std::sin(a)) * my);
     if (FKind == lgkPie3D) {
         canvas.Brush.Color = Pie3DColor;
-        for (int k = 0; k < Pie3DHeight; ++k)
+        for (int k = 0; k < shadow; ++k)
             canvas.Pie(r.Left + 1, r.Top + 1 + k, w - 1, h - 1 + k, px, k + py, mx, k);
     }
     SetForeBrush(canvas, FTransparentFore);
@@ -259,7 +267,7 @@ void TOrvGauge::DrawCaption(TBitmap& image, const TRect& r) {
             : FHorTextAlignment == taRightJustify ? r.Right - tw - 1
             : centreOnFill                        ? r.Left + (FFillExtent - tw) / 2
                                                   : (r.Right - r.Left + 1 - tw) / 2;
-    int bottom = r.Bottom - (FKind == lgkPie3D ? Pie3DHeight : 0);
+    int bottom = r.Bottom - ShadowHeight(r);
     int y = FVerTextAlignment == taTop ? r.Top + 1
             : FVerTextAlignment == taBottom ? bottom - th - 1
             : (FTextInCenterFore && FKind == lgkVerticalBar) ? r.Bottom - th - (FFillExtent - th) / 2

@@ -11,9 +11,10 @@
 //                  Font.ColorOnBackground, Font.FixTextColor), Align (alNone), ParentColor,
 //                  ParentFont, ParentShowHint, and every control property.
 //   TbztCheckBoxT  Alignment, AllowGrayed, Caption, Checked, State (cbUnchecked, cbChecked, cbGrayed),
-//                  WordWrap, TabOrder, TabStop, BiDiMode, Ctl3D, DragCursor, DragKind, DragMode,
-//                  ParentBiDiMode, ParentColor, ParentCtl3D, ParentFont, ParentShowHint, every control
-//                  property; events of windowed controls (OnClick, OnEnter, OnKeyDown ...).
+//                  WordWrap, TabOrder, TabStop, BiDiMode, Ctl3D, ParentBiDiMode, ParentColor,
+//                  ParentCtl3D, ParentFont, ParentShowHint, every control property (Action,
+//                  PopupMenu, DragMode ...); events of windowed controls (OnClick, OnEnter,
+//                  OnKeyDown, OnContextPopup, OnStartDrag ...).
 #pragma once
 
 namespace controls {

@@ -6,7 +6,6 @@
 #include "platform/forms/cursors.h"
 #include "platform/forms/formdesc.h"
 #include "platform/rtl/codepage.h"
-#include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
 #include "platform/rtl/sysutils.h"
@@ -113,8 +112,7 @@ void TForm1::InitConstants() {
 
 // Cursors and the click sound are files of the launcher's folder, which becomes the current one.
 void TForm1::InitCursors() {
-    if (!rtl::SetCurrentDir(LauncherDir))
-        throw rtl::EInOutError(rtl::Ru("Не удается перейти в папку ") + LauncherDir, 3);
+    rtl::ChDir(LauncherDir);
     forms::Screen().LoadCursor(kArrowCursor, "cursor.cur");
     forms::Screen().LoadCursor(kLinkCursor, "cursorlink.cur");
     Image1->SetCursor(kArrowCursor);
@@ -147,7 +145,10 @@ bool TForm1::ReadInstallPath() {
 }
 
 int RunInstaller() {
-    if (rtl::TNamedMutex::OpenExisting(ProductKey) || !MutexHandle.Create(ProductKey)) return 0;
+    if (rtl::TNamedMutex::OpenExisting(ProductKey)) return 0;
+    // Only a mutex held elsewhere means another launcher runs; a lock that cannot be made at all
+    // (an unusable runtime folder) still lets the menu show.
+    if (!MutexHandle.Create(ProductKey) && MutexHandle.AlreadyExists()) return 0;
     forms::TApplication& application = forms::Application();
     application.Title = ApplicationTitle();
     try {

@@ -158,12 +158,15 @@ object Form5: TForm5
       Width = 372
       Height = 9
       BorderStyle = bsNone
+      BorderColor = clWhite
       ForeColor = clNavy
       TextureOnFore = "update/texture.bmp"
       TransparentFore = True
       TransparentBack = True
       ForeAsBlocks = True
       ForeBlockSize = 8
+      Pie3DHeight = 0
+      RuningStep = 0
       Text = "%d%%"
     end
     object upper_cancel4: TImage

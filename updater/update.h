@@ -206,7 +206,8 @@ private:
     void StepProgress(int delta);
     void OfferPacks(const std::vector<TMyUpdate>& offers);
     bool Download(const std::string& url, int64_t expectedSize, std::string& body);
-    bool InstallPack(const std::string& body);
+    bool DownloadPack(const TMyUpdate& pack, const std::string& path);
+    bool InstallPack();
     void RecordVersion(const TMyUpdate& pack);
     void ClearGrid();
 

@@ -7,7 +7,6 @@
 #include "platform/forms/application.h"
 #include "platform/forms/cursors.h"
 #include "platform/forms/formdesc.h"
-#include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 #include "updater/update.h"
@@ -173,7 +172,7 @@ void TForm5::OpenUpdateDialog() {
 
 bool TForm5::set_cursor() {
     ExePath = rtl::IncludeTrailingBackslash(rtl::ProgramFolder());
-    if (!rtl::SetCurrentDir(ExePath + "data\\")) throw rtl::EInOutError("I/O error 3", 3);
+    rtl::ChDir(ExePath + "data\\");
     forms::Screen().LoadCursor(kPointerCursor, ExePath + "data\\cursor.cur");
     forms::Screen().LoadCursor(kLinkCursor, ExePath + "data\\cursorlink.cur");
     return true;

@@ -174,9 +174,29 @@ bool TForm5::UnpackPackage() {
     return failures == 0;
 }
 
-bool TForm5::InstallPack(const std::string& body) {
-    TDownloadedPack pack(AppDir + "updated.zip");
-    rtl::WriteFileAtomic(pack.Path(), body);
+// The pack goes to its file as it arrives, through a temporary file that takes the name only once
+// the whole pack is there, so a pack of any size downloads in bounded memory. A download that fails
+// gives false; a file that cannot be written raises its I/O error.
+bool TForm5::DownloadPack(const TMyUpdate& pack, const std::string& path) {
+    IdHTTP1.MaxBodySize = pack.PackSize > 0 ? pack.PackSize : kMaxPackBytes;
+    rtl::TAtomicFileWriter file(path);
+    bool fetched = true;
+    try {
+        IdHTTP1.Get(UpdateUrl + pack.PackFile, [&file](const char* data, size_t size) { file.Write({data, size}); });
+    } catch (const rtl::EInOutError&) {
+        IdHTTP1.Disconnect();
+        throw;
+    } catch (const std::exception&) {
+        fetched = false;
+    }
+    IdHTTP1.Disconnect();
+    // Only a whole pack is installed: the size the list gives must be the size received.
+    if (!fetched || (pack.PackSize > 0 && file.Size() != pack.PackSize)) return false;
+    file.Commit();
+    return true;
+}
+
+bool TForm5::InstallPack() {
     PumpMessages();
     const bool complete = UnpackPackage();
     PumpMessages();
@@ -207,31 +227,31 @@ void TForm5::load_but3Click(forms::TObject*) {
 
     const std::vector<TMyUpdate> packs = PendingUpdates;
     for (const TMyUpdate& pack : packs) {
-        const int64_t limit = pack.PackSize > 0 ? pack.PackSize : kMaxPackBytes;
-        std::string body;
-        const bool fetched = Download(UpdateUrl + pack.PackFile, limit, body);
-        // Only a whole pack is installed: the size the list gives must be the size received.
-        if (!fetched || (pack.PackSize > 0 && int64_t(body.size()) != pack.PackSize)) {
-            if (!UpdateCancelled) ShowResult(im_err);
-            return;
-        }
-        const int halfStep = InstallHalfStep(pack, packs);
-        StepProgress(halfStep);
-        PumpMessages();
+        TDownloadedPack file(AppDir + "updated.zip");
+        bool fetched = false;
         bool complete = false;
         try {
-            complete = InstallPack(body);
-            if (complete) RecordVersion(pack);
+            fetched = DownloadPack(pack, file.Path());
+            if (fetched) {
+                StepProgress(InstallHalfStep(pack, packs));
+                PumpMessages();
+                complete = InstallPack();
+                if (complete) RecordVersion(pack);
+            }
         } catch (const std::exception& error) {
             // Reported as the application reports any error; the dialog stays on the progress page.
             forms::Application().HandleException(this, error);
+            return;
+        }
+        if (!fetched) {
+            if (!UpdateCancelled) ShowResult(im_err);
             return;
         }
         if (!complete) {
             ShowResult(im_err);
             return;
         }
-        StepProgress(halfStep);
+        StepProgress(InstallHalfStep(pack, packs));
         PumpMessages();
     }
     PumpMessages();

@@ -4,7 +4,6 @@
 #include "platform/forms/cursors.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
-#include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/process.h"
 #include "platform/rtl/registry.h"
@@ -108,7 +107,7 @@ void TForm1::CheckBrowserAndStart() {
 
 bool TForm1::set_cursor() {
     AppDir = rtl::ProgramFolder();
-    if (!rtl::SetCurrentDir(AppDir + "data\\")) throw rtl::EInOutError("I/O error 3", 3);
+    rtl::ChDir(AppDir + "data\\");
     forms::Screen().LoadCursor(1, AppDir + "data\\cursor.cur");
     SetCursor(1);
     return true;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <atomic>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <map>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -247,25 +249,40 @@ void WalkPages(const std::string& DataDir, const std::string& Prefix, std::vecto
   rtl::FindClose(entry);
 }
 
-// Reads and, with Words, counts one page; false when it cannot be read (it is then left out). This
-// runs on the search's own threads, where nothing may escape: a page too large to hold in memory is
-// one that cannot be read.
-bool PreparePage(const std::string& DataDir, const TPattern* Words, TSearch_header& page) {
-  try {
-    if (Words != nullptr && CanCountOnBytes(*Words)) {
-      page.MatchCount = CountOnBytes(rtl::ReadFileBytes(DataDir + page.Path), *Words, page.Title);
-      return true;
-    }
-    ReadPage(DataDir, page.Path, page);
-    if (Words != nullptr) {
-      page.MatchCount = CountMatches(page.Text, *Words);
-      std::string().swap(page.Text);
-    }
-    return true;
-  } catch (const std::exception&) {
-    return false;
+// Reads and, with Words, counts one page; a page that cannot be read raises the run time's error.
+void PreparePage(const std::string& DataDir, const TPattern* Words, TSearch_header& page) {
+  if (Words != nullptr && CanCountOnBytes(*Words)) {
+    page.MatchCount = CountOnBytes(rtl::ReadFileBytes(DataDir + page.Path), *Words, page.Title);
+    return;
+  }
+  ReadPage(DataDir, page.Path, page);
+  if (Words != nullptr) {
+    page.MatchCount = CountMatches(page.Text, *Words);
+    std::string().swap(page.Text);
   }
 }
+
+// The error of the earliest failing page in walk order, gathered from the search's threads. Pages
+// after a failure need not be read; those before it still are, so the error reported is the one a
+// walk page by page would meet first.
+class TFirstFailure {
+public:
+  bool Skips(size_t index) const { return index > first_.load(); }
+  void Record(size_t index, std::exception_ptr error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index >= first_.load()) return;
+    first_ = index;
+    error_ = std::move(error);
+  }
+  void RethrowAny() const {
+    if (error_) std::rethrow_exception(error_);
+  }
+
+private:
+  std::atomic<size_t> first_{SIZE_MAX};
+  std::mutex mutex_;
+  std::exception_ptr error_;
+};
 
 // Runs Work(0..Count-1) on a few threads; the caller waits, so the search still blocks its caller
 // for its whole length, only shorter. Without threads it runs the items itself.
@@ -293,13 +310,18 @@ void CollectPages(const std::string& DataDir, const std::string& Prefix, TSearch
   std::vector<std::string> paths;
   WalkPages(DataDir, Prefix, paths);
   std::vector<TSearch_header> found(paths.size());
-  std::vector<char> readable(paths.size(), 0);
+  TFirstFailure failure;
   RunSpread(paths.size(), [&](size_t i) {
+    if (failure.Skips(i)) return;
     found[i].Path = std::move(paths[i]);
-    readable[i] = PreparePage(DataDir, Words, found[i]);
+    try {
+      PreparePage(DataDir, Words, found[i]);
+    } catch (...) {
+      failure.Record(i, std::current_exception());
+    }
   });
-  for (size_t i = 0; i < found.size(); ++i)
-    if (readable[i]) Pages.push_back(std::move(found[i]));
+  failure.RethrowAny();
+  for (auto& page : found) Pages.push_back(std::move(page));
 }
 
 // The order is that of an exchange sort: for i and j over all positions, swap when element j's count is

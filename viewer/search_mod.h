@@ -47,7 +47,9 @@ TPattern MakePattern(const std::string& Query);
 uint16_t CountMatches(const std::string& Text, const TPattern& Words);
 
 // Every page under DataDir + Prefix (Prefix empty or ending in "\"), subfolders included. With Words given,
-// each page is counted as it is read and its text is not kept.
+// each page is counted as it is read and its text is not kept. A page that cannot be opened or read (a
+// link to nothing among them) raises the run time's error of the first such page in walk order, and
+// Pages is left as it was.
 void CollectPages(const std::string& DataDir, const std::string& Prefix, TSearch_res& Pages,
                   const TPattern* Words = nullptr);
 
@@ -62,7 +64,8 @@ std::string ResultsPageText(const TSearch_res& Hits, uint16_t WordCount, const T
 std::string WriteResultsPage(const std::string& ProgramDir, const TSearch_res& Hits, uint16_t WordCount,
                              const TKorTemplate& Template);
 
-// One whole search for Query: the results page is written and handed to OpenPage by its full path.
+// One whole search for Query: the results page is written and handed to OpenPage by its full path. A page
+// that cannot be read ends the search with its error before anything is written or opened.
 void RunSearch(const std::string& Query, const std::string& ProgramDir, const TKorTemplate& Template,
                const std::function<void(const std::string&)>& OpenPage);
 

@@ -5,12 +5,24 @@
 //                          updater uses (overwrite always, folders created, read-only files
 //                          replaced, attributes and dates set)
 //   zipx test FILE         every entry decompressed and checked
+//   zipx add FILE BASEDIR NAME...
+//                          adds or replaces the files NAME (folders with everything in them),
+//                          given relative to BASEDIR and stored under that name; makes FILE when
+//                          it does not exist
+//   zipx delete FILE NAME...       deletes every entry whose stored name is NAME
+//   zipx delete-at FILE INDEX...   deletes the entries at these directory indexes (from 0)
+// The writing commands make one batch and one commit with the component's default options.
 // ZIPX_PASSWORD, when set, answers the password prompt. Exit 0 on success; exit 1 with the
 // messages on stderr when anything failed, was skipped or refused.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "archive/ZADirManager.h"
 #include "archive/ZAExcept.h"
@@ -104,9 +116,152 @@ int Test(const char* file)
     return rc;
 }
 
+// The system's form of a name given in UTF-8; code 33 (naming the characters it lacks by their
+// numbers) when the system's code page cannot hold the name, so it is never stored with '?'.
+std::string SystemName(const std::string& utf8)
+{
+    const std::string name = rtl::Utf8ToCp1251(utf8);
+    if (rtl::Cp1251ToUtf8(name) == utf8)
+        return name;
+    std::string shown;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t length = 1;
+        while (i + length < utf8.size() && (static_cast<unsigned char>(utf8[i + length]) & 0xC0) == 0x80)
+            ++length;
+        const std::string one = rtl::Utf8ToCp1251(utf8.substr(i, length));
+        if (rtl::Cp1251ToUtf8(one) == utf8.substr(i, length)) {
+            shown += one;
+        } else {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "<%02X", static_cast<unsigned char>(utf8[i]));
+            shown += hex;
+            for (size_t k = 1; k < length; ++k) {
+                std::snprintf(hex, sizeof hex, " %02X", static_cast<unsigned char>(utf8[i + k]));
+                shown += hex;
+            }
+            shown += '>';
+        }
+        i += length;
+    }
+    throw EZAException::CreateWithCodeFmt(33, {shown});
+}
+
+// Runs one batch on FILE and commits it. The first failure of a write ends the commit, which then
+// leaves the archive as it was, and is raised.
+void InBatch(const char* file, const std::function<void(TZipArchiver&)>& changes)
+{
+    TZipArchiver archiver;
+    std::string failure;
+    archiver.OnProcessFileFailure = [&failure](TZABaseArchiver*, const std::string&, TZAProcessOperation,
+                                               int32_t, int32_t, const std::string& message, TZAAction& action) {
+        failure = message;
+        action = fxaAbort;
+    };
+    archiver.FileName = rtl::FromNativePath(file);
+    archiver.OpenArchive();
+    archiver.BeginUpdate();
+    try {
+        changes(archiver);
+    } catch (...) {
+        archiver.DropPendingUpdate();
+        archiver.CloseArchive();
+        throw;
+    }
+    archiver.CloseArchive();
+    if (!failure.empty())
+        throw rtl::Exception(failure);
+}
+
+// Every path to add under one name: the name itself and, for a folder, all it holds (sorted).
+std::vector<std::filesystem::path> PathsUnder(const std::filesystem::path& base, const std::string& name)
+{
+    namespace fs = std::filesystem;
+    const fs::path top = base / name;
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(top, error)))
+        throw EZAException::CreateWithCodeFmt(33, {SystemName(name)});
+    std::vector<fs::path> paths{top.lexically_relative(base)};
+    if (fs::is_directory(top)) {
+        std::vector<fs::path> inside;
+        for (const auto& entry : fs::recursive_directory_iterator(top))
+            inside.push_back(entry.path().lexically_relative(base));
+        std::sort(inside.begin(), inside.end());
+        paths.insert(paths.end(), inside.begin(), inside.end());
+    }
+    return paths;
+}
+
+int Add(const char* file, const char* baseDir, const std::vector<std::string>& names)
+{
+    namespace fs = std::filesystem;
+    const fs::path archive = fs::absolute(file);
+    const fs::path base = fs::absolute(baseDir);
+    std::vector<std::string> stored;
+    for (const std::string& name : names)
+        for (const fs::path& path : PathsUnder(base, name))
+            stored.push_back(SystemName(path.generic_string()));
+    const fs::path savedDir = fs::current_path();
+    fs::current_path(base);  // names are stored relative to the current folder
+    try {
+        InBatch(archive.c_str(), [&](TZipArchiver& archiver) {
+            for (const std::string& name : stored)
+                archiver.AddFile(name);
+        });
+    } catch (...) {
+        fs::current_path(savedDir);
+        throw;
+    }
+    fs::current_path(savedDir);
+    return 0;
+}
+
+// An entry is named NAME when its stored bytes are NAME's bytes, or its name in the system's code
+// page is NAME's.
+bool Named(const TDirItem& item, const std::string& utf8)
+{
+    if (item.StoredName == utf8)
+        return true;
+    const std::string name = rtl::Utf8ToCp1251(utf8);
+    return rtl::Cp1251ToUtf8(name) == utf8 && item.FileName == name;
+}
+
+int Delete(const char* file, const std::vector<std::string>& names)
+{
+    InBatch(file, [&](TZipArchiver& archiver) {
+        TZADirArray& dir = archiver.DirManager->CurrentDir;
+        for (int i = dir.Count() - 1; i >= 0; --i)
+            if (std::any_of(names.begin(), names.end(), [&](const std::string& n) { return Named(dir.ItemAt(i), n); }))
+                archiver.DeleteItem(i);
+    });
+    return 0;
+}
+
+int DeleteAt(const char* file, const std::vector<std::string>& indexes)
+{
+    std::set<long, std::greater<>> at;
+    for (const std::string& text : indexes) {
+        char* end = nullptr;
+        const long index = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || index < 0 || index > INT32_MAX)
+            throw EZAException::CreateWithCode(21);
+        at.insert(index);
+    }
+    InBatch(file, [&](TZipArchiver& archiver) {
+        for (long index : at)  // from the last, so the others keep their places
+            archiver.DeleteItem(static_cast<int32_t>(index));
+    });
+    return 0;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: zipx list FILE | zipx extract FILE DIR | zipx test FILE\n");
+    std::fprintf(stderr,
+                 "usage: zipx list FILE\n"
+                 "       zipx extract FILE DIR\n"
+                 "       zipx test FILE\n"
+                 "       zipx add FILE BASEDIR NAME...\n"
+                 "       zipx delete FILE NAME...\n"
+                 "       zipx delete-at FILE INDEX...\n");
     return 1;
 }
 
@@ -124,6 +279,13 @@ int main(int argc, char** argv)
             return Extract(argv[2], argv[3]);
         if (command == "test" && argc == 3)
             return Test(argv[2]);
+        const std::vector<std::string> rest(argv + std::min(argc, 3), argv + argc);
+        if (command == "add" && argc >= 5)
+            return Add(argv[2], argv[3], std::vector<std::string>(rest.begin() + 1, rest.end()));
+        if (command == "delete" && argc >= 4)
+            return Delete(argv[2], rest);
+        if (command == "delete-at" && argc >= 4)
+            return DeleteAt(argv[2], rest);
     } catch (const rtl::Exception& e) {
         Complain(e.Message());
         return 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/forms/control.h"
 #include "platform/forms/formdesc.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/sysutils.h"
@@ -83,7 +84,33 @@ std::string ShortCutToText(TShortCut shortcut) {
 
 TAction::TAction(TComponent* owner) : TComponent(owner) {}
 
-TAction::~TAction() { SetActionList(nullptr); }
+TAction::~TAction() {
+    SetActionList(nullptr);
+    for (TActionLink* link : FLinks) link->FAction = nullptr;
+}
+
+void TAction::SetChecked(bool value) {
+    if (value == FChecked) return;
+    // A client's handler may drop its link; only links still registered are told.
+    for (TActionLink* link : std::vector<TActionLink*>(FLinks))
+        if (std::find(FLinks.begin(), FLinks.end(), link) != FLinks.end()) link->SetChecked(value);
+    FChecked = value;
+}
+
+TActionLink::~TActionLink() { SetAction(nullptr); }
+
+void TActionLink::SetAction(TAction* action) {
+    if (action == FAction) return;
+    if (FAction) {
+        auto& links = FAction->FLinks;
+        links.erase(std::remove(links.begin(), links.end(), this), links.end());
+    }
+    FAction = action;
+    if (action) action->FLinks.push_back(this);
+}
+
+TWinControlActionLink::TWinControlActionLink(TWinControl* client)
+    : TControlActionLink(client) {}
 
 void TAction::SetActionList(TActionList* list) {
     if (list == FActionList) return;
@@ -120,6 +147,8 @@ bool TAction::SetProperty(const std::string& name, const TPropValue& value, TFor
         Caption = value.AsString();
     } else if (rtl::SameText(name, "Enabled")) {
         Enabled = value.AsBoolean();
+    } else if (rtl::SameText(name, "Checked")) {
+        SetChecked(value.AsBoolean());
     } else {
         return TComponent::SetProperty(name, value, loader);
     }

@@ -22,6 +22,9 @@ TShortCut TextToShortCut(const std::string& text);
 std::string ShortCutToText(TShortCut shortcut);
 
 class TActionList;
+class TActionLink;
+class TControl;
+class TWinControl;
 
 class TAction : public TComponent {
 public:
@@ -37,6 +40,9 @@ public:
     std::vector<std::string> SecondaryShortCuts;  // texts, as the class library keeps them
     bool Enabled = true;
     TNotifyEvent OnExecute;  // replaceable at any time
+    bool Checked() const { return FChecked; }
+    // A new value reaches every linked client first (each link decides whether it follows).
+    void SetChecked(bool value);
 
     bool HandlesShortCut(TShortCut shortcut) const;
     // Runs OnExecute (Sender = the action); false when disabled or without a handler.
@@ -46,7 +52,44 @@ public:
     bool SetEvent(const std::string& name, const std::any& handler) override;
 
 private:
+    friend class TActionLink;
     TActionList* FActionList = nullptr;
+    bool FChecked = false;
+    std::vector<TActionLink*> FLinks;
+};
+
+// Ties a client to an action: the client runs the action when clicked and follows the action's
+// Checked while it is linked for it.
+class TActionLink {
+public:
+    TActionLink() = default;
+    virtual ~TActionLink();
+    TActionLink(const TActionLink&) = delete;
+    TActionLink& operator=(const TActionLink&) = delete;
+
+    TAction* Action() const { return FAction; }
+    void SetAction(TAction* action);
+    virtual bool IsCheckedLinked() const { return FAction != nullptr; }
+    // The action's Checked is about to become value (Action()->Checked() still holds the old one).
+    virtual void SetChecked(bool value) { (void)value; }
+    bool Execute() { return FAction && FAction->Execute(); }
+
+private:
+    friend class TAction;
+    TAction* FAction = nullptr;
+};
+
+class TControlActionLink : public TActionLink {
+public:
+    explicit TControlActionLink(TControl* client) : FClient(client) {}
+
+protected:
+    TControl* FClient;
+};
+
+class TWinControlActionLink : public TControlActionLink {
+public:
+    explicit TWinControlActionLink(TWinControl* client);
 };
 
 class TActionList : public TComponent {

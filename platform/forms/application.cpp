@@ -7,6 +7,7 @@
 #include "platform/forms/form.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/process.h"
 
 namespace forms {
 
@@ -26,7 +27,9 @@ void ResetApplication() {
 
 void SafeCall(TObject* sender, const std::function<void()>& fn) { Application().Guard(sender, fn); }
 
-TApplication::TApplication() : TComponent(nullptr) {}
+// The starter's window state is taken out of the environment before any form exists, so that no
+// program this one starts inherits it.
+TApplication::TApplication() : TComponent(nullptr) { rtl::StartupShowCommand(); }
 
 TApplication::~TApplication() {
     DestroyComponents();

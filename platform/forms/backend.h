@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/forms/types.h"
 
@@ -73,9 +74,17 @@ public:
     virtual void BeginMoveDrag() = 0;
     virtual void ReleaseCapture() = 0;
     virtual void Minimize() = 0;
+    virtual void Maximize() = 0;  // the window manager's maximized state (no effect without one)
     virtual void Restore() = 0;
     virtual void BringToFront() = 0;
     virtual void* NativeHandle() = 0;  // the container native child peers are placed in
+};
+
+// One line of a popup menu as the backend shows it.
+struct TMenuEntry {
+    std::string caption;  // cp1251; "-" draws a separator, "&" marks the accelerator
+    bool enabled = true;
+    bool checked = false;
 };
 
 class IBackend {
@@ -91,6 +100,14 @@ public:
                                                            IWindowPeer& window) {
         (void)kind, (void)control, (void)window;
         return nullptr;
+    }
+
+    // Shows a popup menu over the window at a client point and returns at once; chosen(index)
+    // runs from the message loop when the user picks an enabled entry. Without a menu of its own
+    // the backend shows nothing.
+    virtual void PopupMenu(IWindowPeer& window, TPoint clientPos, const std::vector<TMenuEntry>& entries,
+                           std::function<void(int index)> chosen) {
+        (void)window, (void)clientPos, (void)entries, (void)chosen;
     }
 
     virtual TRect WorkArea() = 0;   // the desktop work area (screen minus panels)

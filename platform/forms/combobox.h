@@ -61,6 +61,7 @@ public:
     // What a user's choice does: selects index and runs OnChange when the selection moved.
     void PeerSelected(int index) override;
     bool CanFocus() const override { return Showing() && FEnabled; }
+    bool WantsChars() const override { return true; }
     void KeyDown(uint16_t& key, TShiftState shift) override;
     void SetFont(const TFont& font);
     void Paint(TCanvas& canvas) override;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "platform/forms/actions.h"
 #include "platform/forms/application.h"
 #include "platform/forms/canvas.h"
 #include "platform/forms/cursors.h"
 #include "platform/forms/form.h"
 #include "platform/forms/formdesc.h"
+#include "platform/forms/menus.h"
 #include "platform/rtl/sysutils.h"
 
 namespace forms {
@@ -25,6 +27,7 @@ bool PropIs(const std::string& name, const char* expected) { return rtl::SameTex
 TControl::TControl(TComponent* owner) : TComponent(owner) {}
 
 TControl::~TControl() {
+    if (FPopupMenu) FPopupMenu->RemoveUser(this);
     if (FParent) FParent->RemoveControl(this);
 }
 
@@ -75,8 +78,21 @@ void TControl::BoundsChanged(const TRect& oldBounds) {
     TForm* form = ParentForm();
     if (!form || form == this || !FParent) return;
     TPoint origin = FParent->ClientToForm(TPoint{0, 0});
-    form->InvalidateRect(OffsetRect(oldBounds, origin.X, origin.Y));
+    form->InvalidateRect(OffsetRect(PaintedArea(oldBounds), origin.X, origin.Y));
     Invalidate();
+}
+
+TRect TControl::PaintedArea(const TRect& bounds) const {
+    if (!(FControlStyle & csFramed)) return bounds;
+    return Rect(bounds.Left - 1, bounds.Top - 1, bounds.Right + 1, bounds.Bottom + 1);
+}
+
+void TControl::SetControlStyle(TControlStyle style) {
+    if (style == FControlStyle) return;
+    bool frameChanged = (style ^ FControlStyle) & csFramed;
+    if (frameChanged) Invalidate();  // the old frame goes
+    FControlStyle = style;
+    if (frameChanged) Invalidate();
 }
 
 void TControl::UpdateAnchorRules() {
@@ -161,7 +177,19 @@ void TControl::SetColor(TColor color) {
 void TControl::Invalidate() {
     TForm* form = ParentForm();
     if (!form || !Showing()) return;
-    form->InvalidateRect(VisibleFormRect());
+    if (form == this || !FParent || !(FControlStyle & csFramed)) {
+        form->InvalidateRect(VisibleFormRect());
+        return;
+    }
+    // The frame lies around the bounds, inside the parent.
+    TPoint origin = FParent->ClientToForm(TPoint{0, 0});
+    TRect parentArea = FParent == form ? form->ClientRect() : FParent->VisibleFormRect();
+    form->InvalidateRect(IntersectRect(OffsetRect(PaintedArea(BoundsRect()), origin.X, origin.Y), parentArea));
+}
+
+void TControl::Repaint() {
+    Invalidate();
+    if (TForm* form = ParentForm()) form->Update();
 }
 
 void TControl::BringToFront() {
@@ -222,7 +250,42 @@ void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
 }
 
 void TControl::Click() {
-    Fire(OnClick, this);
+    if (OnClick) Fire(OnClick, this);
+    else if (FActionLink) FActionLink->Execute();
+}
+
+// ---- action ----
+
+TAction* TControl::Action() const { return FActionLink ? FActionLink->Action() : nullptr; }
+
+void TControl::SetAction(TAction* action) {
+    if (!action) {
+        FActionLink.reset();
+        return;
+    }
+    if (!FActionLink) FActionLink = CreateActionLink();
+    FActionLink->SetAction(action);
+    ActionChange(action, false);
+}
+
+void TControl::SetActionFromDescription(TAction* action) {
+    if (!FActionLink) FActionLink = CreateActionLink();
+    FActionLink->SetAction(action);
+    ActionChange(action, true);
+}
+
+std::unique_ptr<TControlActionLink> TControl::CreateActionLink() { return std::make_unique<TControlActionLink>(this); }
+
+void TControl::ActionChange(TObject* sender, bool checkDefaults) {
+    auto* action = dynamic_cast<TAction*>(sender);
+    if (action && (!checkDefaults || FEnabled)) SetEnabled(action->Enabled);
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu) {
+    if (menu == FPopupMenu) return;
+    if (FPopupMenu) FPopupMenu->RemoveUser(this);
+    FPopupMenu = menu;
+    if (menu) menu->AddUser(this);
 }
 
 void TControl::DblClick() {
@@ -253,6 +316,10 @@ bool TControl::SetProperty(const std::string& name, const TPropValue& value, TFo
     else if (PropIs(name, "Hint")) Hint = value.AsString();
     else if (PropIs(name, "ShowHint")) ShowHint = value.AsBoolean();
     else if (PropIs(name, "Color")) SetColor(PropColor(value, loader));
+    else if (PropIs(name, "Action") || PropIs(name, "PopupMenu")) SetReference(name, value, loader);
+    else if (PropIs(name, "DragMode")) DragMode = TDragMode(PropChoice(value, loader, {"dmManual", "dmAutomatic"}));
+    else if (PropIs(name, "DragKind")) DragKind = TDragKind(PropChoice(value, loader, {"dkDrag", "dkDock"}));
+    else if (PropIs(name, "DragCursor")) DragCursor = PropCursor(value, loader);
     else if (PropIs(name, "Font.Color")) Font.Color = PropColor(value, loader);
     else if (PropIs(name, "Font.Name")) Font.Name = value.AsString();
     else if (PropIs(name, "Font.Size")) Font.Size = value.AsInt(1, 4096);
@@ -293,6 +360,20 @@ bool TControl::SetProperty(const std::string& name, const TPropValue& value, TFo
     return true;
 }
 
+// Action = Action1, PopupMenu = PopupMenu1: a component described earlier in the same form.
+void TControl::SetReference(const std::string& name, const TPropValue& value, TFormLoader& loader) {
+    TComponent* found = loader.FindComponent(value.AsIdentifier());
+    if (PropIs(name, "Action")) {
+        auto* action = dynamic_cast<TAction*>(found);
+        if (!action) loader.Fail(value.line, "No action " + value.AsIdentifier());
+        SetActionFromDescription(action);
+    } else {
+        auto* menu = dynamic_cast<TPopupMenu*>(found);
+        if (!menu) loader.Fail(value.line, "No popup menu " + value.AsIdentifier());
+        SetPopupMenu(menu);
+    }
+}
+
 bool TControl::SetEvent(const std::string& name, const std::any& handler) {
     if (PropIs(name, "OnClick")) AssignEvent(OnClick, handler, name);
     else if (PropIs(name, "OnDblClick")) AssignEvent(OnDblClick, handler, name);
@@ -301,6 +382,13 @@ bool TControl::SetEvent(const std::string& name, const std::any& handler) {
     else if (PropIs(name, "OnMouseUp")) AssignEvent(OnMouseUp, handler, name);
     else if (PropIs(name, "OnMouseEnter")) AssignEvent(OnMouseEnter, handler, name);
     else if (PropIs(name, "OnMouseLeave")) AssignEvent(OnMouseLeave, handler, name);
+    else if (PropIs(name, "OnContextPopup")) AssignEvent(OnContextPopup, handler, name);
+    else if (PropIs(name, "OnStartDrag")) AssignEvent(OnStartDrag, handler, name);
+    else if (PropIs(name, "OnDragOver")) AssignEvent(OnDragOver, handler, name);
+    else if (PropIs(name, "OnDragDrop")) AssignEvent(OnDragDrop, handler, name);
+    else if (PropIs(name, "OnEndDrag")) AssignEvent(OnEndDrag, handler, name);
+    else if (PropIs(name, "OnStartDock")) AssignEvent(OnStartDock, handler, name);
+    else if (PropIs(name, "OnEndDock")) AssignEvent(OnEndDock, handler, name);
     else return TComponent::SetEvent(name, handler);
     return true;
 }
@@ -390,6 +478,16 @@ void TWinControl::KeyDown(uint16_t& key, TShiftState shift) {
 
 void TWinControl::KeyPress(char& key) {
     Fire(OnKeyPress, this, key);
+}
+
+bool TWinControl::DialogChar(char key) {
+    std::vector<TControl*> children = FControls;  // a taker may change the list
+    for (TControl* child : children) {
+        auto* win = dynamic_cast<TWinControl*>(child);
+        if (win && std::find(FControls.begin(), FControls.end(), child) != FControls.end() && win->DialogChar(key))
+            return true;
+    }
+    return false;
 }
 
 bool TWinControl::SetEvent(const std::string& name, const std::any& handler) {

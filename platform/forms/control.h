@@ -8,13 +8,28 @@
 
 #include "platform/forms/backend.h"
 #include "platform/forms/component.h"
+#include "platform/forms/dragdrop.h"
 #include "platform/forms/font.h"
 
 namespace forms {
 
+class TAction;
 class TCanvas;
+class TControlActionLink;
 class TForm;
+class TPopupMenu;
 class TWinControl;
+
+// Control style flags. A framed control gets a sunken one-pixel frame drawn around it by its
+// parent; the others are kept for the controls that declare them.
+using TControlStyle = uint32_t;
+constexpr TControlStyle csFramed = 1;
+constexpr TControlStyle csOpaque = 2;
+constexpr TControlStyle csSetCaption = 4;
+constexpr TControlStyle csDoubleClicks = 8;
+
+// MousePos is in the control's client coordinates, (-1, -1) when the keyboard asked for the menu.
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
 struct TSizeConstraints {
     int MinWidth = 0;
@@ -68,6 +83,38 @@ public:
     TColor Color() const { return FColor; }
     virtual void SetColor(TColor color);
     TFont Font;
+    TControlStyle ControlStyle() const { return FControlStyle; }
+    void SetControlStyle(TControlStyle style);  // a change of csFramed repaints the frame's area
+
+    // The action the control runs when clicked and takes its state from; null for none.
+    TAction* Action() const;
+    void SetAction(TAction* action);
+
+    // The menu a right click or the menu key shows (a parent's when the control has none).
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* menu);
+    TContextPopupEvent OnContextPopup;
+
+    // Dragging: with dmAutomatic a left press begins a drag at once (the press is no click then).
+    TDragMode DragMode = dmManual;
+    TCursor DragCursor = crDrag;  // shown while a target accepts
+    TDragKind DragKind = dkDrag;  // dkDock drags nothing: the library has no docking
+    TStartDragEvent OnStartDrag;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
+    TStartDockEvent OnStartDock;  // kept for the designer; never fired
+    TEndDragEvent OnEndDock;      // kept for the designer; never fired
+    // Begins a drag from this control at the mouse's place; without immediate it takes effect once
+    // the mouse moved threshold pixels (kDragThreshold when negative).
+    void BeginDrag(bool immediate, int threshold = -1);
+    void EndDrag(bool drop);
+    bool Dragging() const;
+    // The drag steps, as the form's tracker calls them (X, Y in this control's client coordinates).
+    virtual void DoStartDrag(TDragObject*& dragObject);
+    virtual bool DragOver(TObject* source, int x, int y, TDragState state);  // true = accepted
+    virtual void DragDrop(TObject* source, int x, int y);
+    virtual void DoEndDrag(TObject* target, int x, int y);
 
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
@@ -78,10 +125,12 @@ public:
     TNotifyEvent OnMouseLeave;
 
     virtual bool IsWindowed() const { return false; }
-    // Repaints the control's area of the form raster (and its peer, for windowed controls).
+    // Marks the control's area of the form raster for repainting (and its peer, for windowed
+    // controls); the paint follows from the message loop.
     virtual void Invalidate();
-    void Repaint() { Invalidate(); }
-    void Refresh() { Invalidate(); }
+    // Invalidates and paints at once (the raster is current when it returns).
+    void Repaint();
+    void Refresh() { Repaint(); }
     void BringToFront();
     void SendToBack();
 
@@ -118,6 +167,11 @@ protected:
     virtual void BoundsChanged(const TRect& oldBounds);
     virtual void VisibilityChanged();
     void ConstrainSize(int& width, int& height) const;
+    // An action was assigned (checkDefaults: while loading, take only what the control leaves at
+    // its default). The library copies Enabled.
+    virtual void ActionChange(TObject* sender, bool checkDefaults);
+    virtual std::unique_ptr<TControlActionLink> CreateActionLink();
+    TControlActionLink* ActionLink() const { return FActionLink.get(); }
 
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -127,9 +181,15 @@ protected:
     TSizeConstraints FConstraints;
     TCursor FCursor = crDefault;
     TColor FColor = clBtnFace;
+    TControlStyle FControlStyle = 0;
 
 private:
     friend class TWinControl;
+    TRect PaintedArea(const TRect& bounds) const;  // bounds plus the frame of a framed control
+    void SetActionFromDescription(TAction* action);
+    void SetReference(const std::string& name, const TPropValue& value, TFormLoader& loader);
+    std::unique_ptr<TControlActionLink> FActionLink;
+    TPopupMenu* FPopupMenu = nullptr;
     TRect FAnchorBounds;          // bounds when the anchor rules were last taken
     TPoint FAnchorParentSize;     // the parent's client size at that moment
     bool FAnchorValid = false;
@@ -177,6 +237,10 @@ public:
     // Keyboard input routed by the form to the focused control.
     virtual void KeyDown(uint16_t& key, TShiftState shift);
     virtual void KeyPress(char& key);
+    // An accelerator character ("&X" of a caption) offered to the children; true once taken.
+    virtual bool DialogChar(char key);
+    // A control that types characters (an edit box) keeps plain letters from the accelerators.
+    virtual bool WantsChars() const { return false; }
 
     bool SetEvent(const std::string& name, const std::any& handler) override;
     void SetEnabled(bool value) override;

@@ -24,6 +24,7 @@ public:
     void SetFont(const TFont& font);
     void SelectAll();
     bool CanFocus() const override { return Showing() && FEnabled; }
+    bool WantsChars() const override { return true; }
 
     TNotifyEvent OnChange;
 

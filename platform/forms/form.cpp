@@ -4,11 +4,30 @@
 #include "platform/forms/application.h"
 #include "platform/forms/cursors.h"
 #include "platform/forms/formdesc.h"
+#include "platform/forms/menus.h"
+#include "platform/rtl/process.h"
 #include "platform/rtl/sysutils.h"
 
 namespace forms {
 
 namespace {
+
+// The window state the process's starter asked for applies to the main window's first show only:
+// later shows, and the other windows, open as the program places them.
+void ApplyStartupWindowState(IWindowPeer& window) {
+    static bool applied = false;
+    if (applied) return;
+    applied = true;
+    switch (rtl::StartupShowCommand()) {
+        case rtl::SW_SHOWMAXIMIZED: window.Maximize(); break;
+        case rtl::SW_SHOWMINIMIZED:
+        case rtl::SW_MINIMIZE:
+        case rtl::SW_SHOWMINNOACTIVE:
+            window.Minimize();
+            break;
+        default: break;
+    }
+}
 
 bool IsInside(const TControl* control, const TControl* container) {
     for (const TControl* c = control; c; c = c->Parent())
@@ -129,6 +148,7 @@ void TForm::SetVisible(bool value) {
         if (OnShow) SafeCall(this, [this] { Fire(OnShow, this); });
         if (FVisible && FWindow) {
             FWindow->Show();
+            if (Application().MainForm() == this) ApplyStartupWindowState(*FWindow);
             Invalidate();
         }
     } else {
@@ -217,6 +237,29 @@ void TForm::PaintControls(TWinControl& container, const TRect& dirty) {
             if (auto* win = dynamic_cast<TWinControl*>(c)) PaintControls(*win, dirty);
         }
     }
+    PaintFrames(container, dirty);
+}
+
+// A framed control's sunken frame: shadow above and left of it, highlight right and below, in
+// the parent's area around the control.
+void TForm::PaintFrames(TWinControl& container, const TRect& dirty) {
+    TPoint origin = container.ClientToForm(TPoint{0, 0});
+    TRect area = &container == this ? ClientRect() : container.VisibleFormRect();
+    for (int i = 0; i < container.ControlCount(); ++i) {
+        TControl* c = container.Controls(i);
+        if (!(c->ControlStyle() & csFramed) || !c->Visible()) continue;
+        TRect b = OffsetRect(c->BoundsRect(), origin.X, origin.Y);
+        TCanvas canvas(FRaster);
+        canvas.SetClipRect(IntersectRect(area, dirty));
+        canvas.Brush.Bitmap = nullptr;
+        canvas.Brush.Style = bsSolid;
+        canvas.Brush.Color = clBtnShadow;
+        canvas.FillRect(Rect(b.Left - 1, b.Top - 1, b.Right, b.Top));
+        canvas.FillRect(Rect(b.Left - 1, b.Top, b.Left, b.Bottom));
+        canvas.Brush.Color = clBtnHighlight;
+        canvas.FillRect(Rect(b.Right, b.Top, b.Right + 1, b.Bottom + 1));
+        canvas.FillRect(Rect(b.Left, b.Bottom, b.Right, b.Bottom + 1));
+    }
 }
 
 TCanvas& TForm::Canvas() { return FRaster.Canvas(); }
@@ -229,6 +272,12 @@ void TForm::InvalidateRect(const TRect& clientRect) {
 }
 
 void TForm::Invalidate() { InvalidateRect(ClientRect()); }
+
+void TForm::Update() {
+    if (!FVisible || FLoading || FDirty.IsEmpty()) return;
+    // The window was told of the area when it was invalidated; it shows the raster as painted now.
+    Raster();
+}
 
 void TForm::BoundsChanged(const TRect& oldBounds) {
     bool resized = oldBounds.Width() != FWidth || oldBounds.Height() != FHeight;
@@ -280,6 +329,7 @@ bool TForm::HasControl(const TControl* control) const {
 }
 
 void TForm::ControlRemoved(TControl* control) {
+    FDrag.Forget(*control);
     if (IsInside(FCaptureControl, control)) FCaptureControl = nullptr;
     if (IsInside(FClickControl, control)) FClickControl = nullptr;
     if (IsInside(FActiveControl, control)) FActiveControl = nullptr;
@@ -297,7 +347,7 @@ void TForm::SetCursor(TCursor cursor) {
 void TForm::RefreshCursor() { ApplyCursor(FCaptureControl ? FCaptureControl : FHoverControl); }
 
 void TForm::ApplyCursor(TControl* control) {
-    TCursor cursor = Screen().Cursor();
+    TCursor cursor = FDrag.Dragging() ? FDrag.Cursor() : Screen().Cursor();
     if (cursor == crDefault)
         for (TControl* c = control ? control : this; c; c = c->Parent())
             if (c->Cursor() != crDefault) {
@@ -333,6 +383,8 @@ void TForm::UpdateHover(TControl* hovered, int x, int y) {
 
 void TForm::DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     SafeCall(this, [&] {
+        FLastMouse = TPoint{x, y};
+        if (FDrag.Active()) return;  // the drag takes the mouse until its release
         TControl* target = FCaptureControl ? FCaptureControl : TargetAt(x, y);
         FCaptureControl = target;
         FButtonsDown |= ButtonBit(button);
@@ -340,6 +392,13 @@ void TForm::DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int
         auto* windowed = dynamic_cast<TWinControl*>(target);
         if (windowed && windowed != this && windowed->CanFocus() && windowed->Enabled()) windowed->SetFocus();
         if (!HasControl(target)) return;
+        if (button == mbLeft && target != this && target->DragMode == dmAutomatic && target->DragKind == dkDrag) {
+            // The press begins the drag and is no press for the control.
+            FCaptureControl = nullptr;
+            FButtonsDown &= ~ButtonBit(button);
+            target->BeginDrag(true);
+            return;
+        }
         TPoint p = target->FormToClient(TPoint{x, y});
         bool doubled = shift & ssDouble;
         if (button == mbLeft) FClickControl = doubled ? nullptr : target;
@@ -353,6 +412,11 @@ void TForm::DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int
 
 void TForm::DispatchMouseMove(TShiftState shift, int x, int y) {
     SafeCall(this, [&] {
+        FLastMouse = TPoint{x, y};
+        if (FDrag.Active()) {
+            FDrag.Move(FLastMouse);
+            return;
+        }
         TControl* under = TargetAt(x, y);
         UpdateHover(under, x, y);
         TControl* target = FCaptureControl ? FCaptureControl : under;
@@ -365,6 +429,14 @@ void TForm::DispatchMouseMove(TShiftState shift, int x, int y) {
 
 void TForm::DispatchMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     SafeCall(this, [&] {
+        FLastMouse = TPoint{x, y};
+        if (FDrag.Active()) {
+            FButtonsDown &= ~ButtonBit(button);
+            if (!(FButtonsDown & (ssLeft | ssRight | ssMiddle))) FCaptureControl = nullptr;
+            FClickControl = nullptr;
+            if (button == mbLeft) FDrag.Drop(FLastMouse);
+            return;
+        }
         TControl* target = FCaptureControl ? FCaptureControl : TargetAt(x, y);
         FButtonsDown &= ~ButtonBit(button);
         if (!(FButtonsDown & (ssLeft | ssRight | ssMiddle))) FCaptureControl = nullptr;
@@ -379,7 +451,31 @@ void TForm::DispatchMouseUp(TMouseButton button, TShiftState shift, int x, int y
             }
         }
         target->MouseUp(button, shift, p.X, p.Y);
+        // The platform asks for the context menu once the right button is released.
+        if (button == mbRight && HasControl(target)) ContextPopup(target, TPoint{x, y}, false);
     });
+}
+
+bool TForm::ContextPopup(TControl* control, TPoint formPos, bool fromKeyboard) {
+    for (TControl* c = control; c; c = c->Parent()) {
+        TPoint mouse = fromKeyboard ? TPoint{-1, -1} : c->FormToClient(formPos);
+        bool handled = false;
+        Fire(c->OnContextPopup, c, mouse, handled);
+        if (handled || !HasControl(c)) return true;
+        TPopupMenu* menu = c->PopupMenu();
+        if (menu && menu->AutoPopup) {
+            menu->PopupComponent = c;
+            menu->Popup(*this, fromKeyboard ? c->ClientToForm(TPoint{0, 0}) : formPos);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Offers a character to the controls' accelerators; a control that types characters keeps it.
+bool TForm::TakeDialogChar(char key) {
+    if (FActiveControl && HasControl(FActiveControl) && FActiveControl->WantsChars()) return false;
+    return DialogChar(key);
 }
 
 void TForm::DispatchMouseLeave() {
@@ -389,6 +485,11 @@ void TForm::DispatchMouseLeave() {
 bool TForm::DispatchKeyDown(uint16_t key, TShiftState shift) {
     bool handled = false;
     SafeCall(this, [&] {
+        if (FDrag.Active() && key == VK_ESCAPE) {
+            FDrag.Cancel();
+            handled = true;
+            return;
+        }
         for (int i = 0; i < ComponentCount(); ++i)
             if (auto* list = dynamic_cast<TActionList*>(Components(i)); list && list->IsShortCut(key, shift)) {
                 handled = true;
@@ -398,6 +499,14 @@ bool TForm::DispatchKeyDown(uint16_t key, TShiftState shift) {
         if (KeyPreview) TWinControl::KeyDown(k, shift);
         if (k && FActiveControl && HasControl(FActiveControl)) FActiveControl->KeyDown(k, shift);
         handled = k == 0;
+        if (handled) return;
+        bool plain = !(shift & (ssShift | ssCtrl | ssAlt));
+        if ((key == VK_APPS && plain) || (key == VK_F10 && (shift & (ssShift | ssCtrl | ssAlt)) == ssShift)) {
+            TControl* focused = FActiveControl && HasControl(FActiveControl) ? FActiveControl : this;
+            handled = ContextPopup(focused, TPoint{-1, -1}, true);
+        } else if ((shift & (ssAlt | ssCtrl)) == ssAlt && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
+            handled = DialogChar(char(key));  // Alt+letter reaches the accelerators from any control
+        }
     });
     return handled;
 }
@@ -407,6 +516,7 @@ char TForm::DispatchKeyPress(char key) {
     SafeCall(this, [&] {
         if (KeyPreview) TWinControl::KeyPress(k);
         if (k && FActiveControl && HasControl(FActiveControl)) FActiveControl->KeyPress(k);
+        if (k && uint8_t(k) > ' ' && TakeDialogChar(k)) k = 0;
     });
     return k;
 }

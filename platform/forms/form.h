@@ -8,6 +8,7 @@
 #include "platform/forms/bitmap.h"
 #include "platform/forms/canvas.h"
 #include "platform/forms/control.h"
+#include "platform/forms/dragdrop.h"
 
 namespace forms {
 
@@ -67,12 +68,19 @@ public:
     void InvalidateRect(const TRect& clientRect);
     void Invalidate() override;
     bool NeedsRepaint() const { return !FDirty.IsEmpty(); }
+    // Paints the dirty part of the raster now (a shown form only; a hidden one paints when shown).
+    void Update();
 
     IWindowPeer* WindowPeer() const { return FWindow.get(); }
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* control);
     TControl* CaptureControl() const { return FCaptureControl; }
     TControl* HoverControl() const { return FHoverControl; }
+    TDragTracker& DragTracker() { return FDrag; }
+    TPoint LastMousePos() const { return FLastMouse; }  // client coordinates of the last mouse event
+    // The context menu for a control: OnContextPopup up the parent chain until one handles it or
+    // a control with a popup menu shows it. At (-1, -1) the keyboard asked. True when taken.
+    bool ContextPopup(TControl* control, TPoint formPos, bool fromKeyboard);
 
     // Backend → form. Coordinates are client coordinates of the form.
     void DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int y);  // ssDouble = double click
@@ -106,6 +114,8 @@ protected:
 
 private:
     void PaintControls(TWinControl& container, const TRect& dirty);
+    void PaintFrames(TWinControl& container, const TRect& dirty);
+    bool TakeDialogChar(char key);
     void PlaceOnScreen();
     void UpdateHover(TControl* hovered, int x, int y);
     void ApplyCursor(TControl* control);
@@ -122,6 +132,8 @@ private:
     TControl* FHoverControl = nullptr;
     TControl* FClickControl = nullptr;  // got a left press that may become a click
     TShiftState FButtonsDown = 0;
+    TPoint FLastMouse;
+    TDragTracker FDrag{*this};
     bool FPlaced = false;
     bool FDestroyFired = false;
     bool FLoading = false;

@@ -7,6 +7,7 @@
 #include "platform/forms/edit.h"
 #include "platform/forms/form.h"
 #include "platform/forms/image.h"
+#include "platform/forms/menus.h"
 #include "platform/forms/panel.h"
 #include "platform/forms/timer.h"
 #include "platform/rtl/codepage.h"
@@ -30,7 +31,7 @@ std::string DefaultResourcesFolder() {
         return rtl::IncludeTrailingBackslash(rtl::FromNativePath(env));
     std::string program = rtl::ProgramFolder();
     if (rtl::DirectoryExists(program + "resources")) return program + "resources\\";
-    return program + "..\\resources\\";
+    return rtl::ExpandFileName(program + "..\\resources\\");
 }
 
 }  // namespace
@@ -108,6 +109,8 @@ std::map<std::string, TComponentFactory>& ClassRegistry() {
         r["ttimer"] = [](TComponent* o) { return new TTimer(o); };
         r["tactionlist"] = [](TComponent* o) { return new TActionList(o); };
         r["taction"] = [](TComponent* o) { return new TAction(o); };
+        r["tpopupmenu"] = [](TComponent* o) { return new TPopupMenu(o); };
+        r["tmenuitem"] = [](TComponent* o) { return new TMenuItem(o); };
         return r;
     }();
     return registry;
@@ -149,7 +152,7 @@ bool IdentToCursor(const std::string& ident, TCursor& cursor) {
         {"crDefault", crDefault}, {"crNone", crNone}, {"crArrow", crArrow}, {"crCross", crCross},
         {"crIBeam", crIBeam}, {"crSizeNESW", crSizeNESW}, {"crSizeNS", crSizeNS}, {"crSizeNWSE", crSizeNWSE},
         {"crSizeWE", crSizeWE}, {"crUpArrow", crUpArrow}, {"crHourGlass", crHourGlass}, {"crDrag", crDrag},
-        {"crNo", crNo}, {"crAppStart", crAppStart}, {"crHelp", crHelp}, {"crHandPoint", crHandPoint},
+        {"crNoDrop", crNoDrop}, {"crNo", crNo}, {"crAppStart", crAppStart}, {"crHelp", crHelp}, {"crHandPoint", crHandPoint},
         {"crSizeAll", crSizeAll}};
     for (auto& [name, value] : cursors)
         if (rtl::SameText(ident, name)) {
@@ -174,6 +177,16 @@ TCursor PropCursor(const TPropValue& value, TFormLoader& loader) {
     TCursor cursor = crDefault;
     if (!IdentToCursor(value.AsIdentifier(), cursor)) loader.Fail(value.line, "Unknown cursor " + value.text);
     return cursor;
+}
+
+int PropChoice(const TPropValue& value, TFormLoader& loader, std::initializer_list<const char*> names) {
+    const std::string& id = value.AsIdentifier();
+    int index = 0;
+    for (const char* name : names) {
+        if (rtl::SameText(id, name)) return index;
+        ++index;
+    }
+    loader.Fail(value.line, "Unknown value " + id);
 }
 
 // ---- parsing ----
@@ -330,7 +343,7 @@ void TFormLoader::LoadFromFile(const std::string& path) {
     try {
         text = rtl::ReadFileBytes(path);
     } catch (const rtl::Exception& e) {
-        throw EFormDescriptionError("Cannot read form description " + path + ": " + e.Message());
+        throw EFormDescriptionError(e.Message());  // it names the file
     }
     LoadFromText(text);
 }

@@ -5,6 +5,7 @@
 
 #include <any>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -139,6 +140,8 @@ bool IdentToColor(const std::string& ident, TColor& color);
 bool IdentToCursor(const std::string& ident, TCursor& cursor);
 TColor PropColor(const TPropValue& value, TFormLoader& loader);
 TCursor PropCursor(const TPropValue& value, TFormLoader& loader);
+// An identifier from a fixed list (an enumeration): its index.
+int PropChoice(const TPropValue& value, TFormLoader& loader, std::initializer_list<const char*> names);
 
 }  // namespace forms
 

@@ -101,6 +101,7 @@ constexpr TCursor crSizeWE = -9;
 constexpr TCursor crUpArrow = -10;
 constexpr TCursor crHourGlass = -11;
 constexpr TCursor crDrag = -12;
+constexpr TCursor crNoDrop = -13;
 constexpr TCursor crNo = -18;
 constexpr TCursor crAppStart = -19;
 constexpr TCursor crHelp = -20;
@@ -123,7 +124,8 @@ enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 // Virtual key codes used by shortcuts and key events.
 constexpr uint16_t VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33,
                    VK_NEXT = 34, VK_END = 35, VK_HOME = 36, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39,
-                   VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46, VK_F1 = 112, VK_F12 = 123;
+                   VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46, VK_APPS = 93, VK_F1 = 112, VK_F10 = 121,
+                   VK_F12 = 123;
 
 // Events: std::function members named as the class library names them.
 using TNotifyEvent = std::function<void(TObject* Sender)>;

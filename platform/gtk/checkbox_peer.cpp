@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/gtk/child_peer.h"
+#include "platform/gtk/mnemonic.h"
 #include "platform/rtl/codepage.h"
 
 namespace gtkui {
@@ -47,19 +48,6 @@ public:
 
 private:
     GtkToggleButton* Toggle() const { return GTK_TOGGLE_BUTTON(Widget()); }
-
-    // "&x" marks the accelerator in the class library and "_x" in GTK; "&&" is a plain "&".
-    static std::string MnemonicLabel(const std::string& caption) {
-        std::string utf8 = rtl::Cp1251ToUtf8(caption), label;
-        for (size_t i = 0; i < utf8.size(); ++i) {
-            char c = utf8[i];
-            if (c == '_') label += "__";
-            else if (c == '&' && i + 1 < utf8.size() && utf8[i + 1] == '&') label += '&', ++i;
-            else if (c == '&') label += '_';
-            else label += c;
-        }
-        return label;
-    }
 
     // No background, frame or padding: the box sits on skinned pictures at its designed size.
     void Restyle() {

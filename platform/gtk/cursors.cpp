@@ -21,7 +21,7 @@ const char* StandardCursorName(forms::TCursor cursor) {
         case forms::crUpArrow: return "default";
         case forms::crHourGlass: return "wait";
         case forms::crDrag: return "grabbing";
-        case forms::crNo: return "not-allowed";
+        case forms::crNo: case forms::crNoDrop: return "not-allowed";
         case forms::crAppStart: return "progress";
         case forms::crHelp: return "help";
         case forms::crHandPoint: return "pointer";

@@ -8,6 +8,7 @@
 #include "platform/gtk/cursors.h"
 #include "platform/gtk/dialogs.h"
 #include "platform/gtk/native_peers.h"
+#include "platform/gtk/popup_menu.h"
 #include "platform/gtk/window_peer.h"
 
 namespace gtkui {
@@ -121,6 +122,11 @@ forms::TCursorHandle GtkBackend::LoadCursorFromFile(const std::string& path) { r
 
 void GtkBackend::Beep() {
     if (GdkDisplay* display = gdk_display_get_default()) gdk_display_beep(display);
+}
+
+void GtkBackend::PopupMenu(forms::IWindowPeer& window, forms::TPoint clientPos,
+                           const std::vector<forms::TMenuEntry>& entries, std::function<void(int)> chosen) {
+    ShowPopupMenu(static_cast<GtkWidget*>(window.NativeHandle()), clientPos, entries, std::move(chosen));
 }
 
 GtkBackend& TheGtkBackend() {

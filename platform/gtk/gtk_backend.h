@@ -36,6 +36,8 @@ public:
 
     forms::TCursorHandle LoadCursorFromFile(const std::string& path) override;
     void Beep() override;
+    void PopupMenu(forms::IWindowPeer& window, forms::TPoint clientPos, const std::vector<forms::TMenuEntry>& entries,
+                   std::function<void(int)> chosen) override;
 
     // Most events one ProcessMessages call dispatches, so a source that is always ready (a busy
     // page, a zero-interval timer) cannot keep it from returning.

@@ -36,6 +36,7 @@ uint16_t SpecialKeyOf(unsigned keyval) {
         case GDK_KEY_Shift_L: case GDK_KEY_Shift_R: return VK_SHIFT;
         case GDK_KEY_Control_L: case GDK_KEY_Control_R: return VK_CONTROL;
         case GDK_KEY_Alt_L: case GDK_KEY_Alt_R: return VK_MENU;
+        case GDK_KEY_Menu: return forms::VK_APPS;
         default: return 0;
     }
 }

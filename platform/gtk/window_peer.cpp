@@ -121,6 +121,18 @@ void GtkWindowPeer::Hide() {
 }
 
 void GtkWindowPeer::SetBounds(const forms::TRect& screenBounds) {
+    // A window the window manager maximized: its own size coming back through the form changes
+    // nothing, and any other size the program gives takes the window out of that state.
+    if (GdkWindow* native = gtk_widget_get_window(window_);
+        native && (gdk_window_get_state(native) & GDK_WINDOW_STATE_MAXIMIZED)) {
+        if (screenBounds.Width() == gtk_widget_get_allocated_width(layout_) &&
+            screenBounds.Height() == gtk_widget_get_allocated_height(layout_)) {
+            bounds_ = screenBounds;
+            boundsSet_ = true;
+            return;
+        }
+        gtk_window_unmaximize(GTK_WINDOW(window_));
+    }
     bounds_ = screenBounds;
     boundsSet_ = true;
     gtk_window_move(GTK_WINDOW(window_), screenBounds.Left, screenBounds.Top);
@@ -168,13 +180,29 @@ bool GtkWindowPeer::IsDoubleClick(const GdkEventButton* event) {
     return isDouble;
 }
 
+// Events a native child leaves unhandled (a check button's right click, the pointer moving over
+// it) reach the layout in the child's window coordinates; the form wants its own.
+forms::TPoint GtkWindowPeer::ClientPoint(GdkWindow* window, double x, double y) const {
+    GdkWindow* surface = gtk_layout_get_bin_window(GTK_LAYOUT(layout_));
+    double cx = x, cy = y;
+    GdkWindow* w = window;
+    for (; w && w != surface; w = gdk_window_get_parent(w)) {
+        gint dx = 0, dy = 0;
+        gdk_window_get_position(w, &dx, &dy);
+        cx += dx;
+        cy += dy;
+    }
+    return w ? forms::TPoint{Coord(cx), Coord(cy)} : forms::TPoint{Coord(x), Coord(y)};
+}
+
 bool GtkWindowPeer::ButtonPress(const GdkEventButton* event) {
     if (event->type != GDK_BUTTON_PRESS) return TRUE;  // GDK's own double/triple clicks: see IsDoubleClick
     HideTooltip();
     forms::TShiftState shift = ShiftStateOf(event->state) | ButtonBit(event->button);
     if (IsDoubleClick(event)) shift |= forms::ssDouble;
     forms::SafeCall(&form_, [&] {
-        form_.DispatchMouseDown(ButtonOf(event->button), shift, Coord(event->x), Coord(event->y));
+        forms::TPoint p = ClientPoint(event->window, event->x, event->y);
+        form_.DispatchMouseDown(ButtonOf(event->button), shift, p.X, p.Y);
     });
     return TRUE;
 }
@@ -182,14 +210,16 @@ bool GtkWindowPeer::ButtonPress(const GdkEventButton* event) {
 bool GtkWindowPeer::ButtonRelease(const GdkEventButton* event) {
     forms::TShiftState shift = ShiftStateOf(event->state) & ~ButtonBit(event->button);
     forms::SafeCall(&form_, [&] {
-        form_.DispatchMouseUp(ButtonOf(event->button), shift, Coord(event->x), Coord(event->y));
+        forms::TPoint p = ClientPoint(event->window, event->x, event->y);
+        form_.DispatchMouseUp(ButtonOf(event->button), shift, p.X, p.Y);
     });
     return TRUE;
 }
 
 bool GtkWindowPeer::Motion(const GdkEventMotion* event) {
     forms::SafeCall(&form_, [&] {
-        form_.DispatchMouseMove(ShiftStateOf(event->state), Coord(event->x), Coord(event->y));
+        forms::TPoint p = ClientPoint(event->window, event->x, event->y);
+        form_.DispatchMouseMove(ShiftStateOf(event->state), p.X, p.Y);
     });
     return TRUE;
 }
@@ -225,10 +255,10 @@ bool GtkWindowPeer::KeyPress(const GdkEventKey* event) {
     std::shared_ptr<bool> alive = alive_;
     if (key != 0) forms::SafeCall(&form_, [&] { taken = form_.DispatchKeyDown(key, shift); });
     if (taken || !*alive) return TRUE;
-    // Characters go through the form's key-press chain when an edit box (or nothing) has the focus;
-    // the browser takes its keys itself.
+    // Characters go through the form's key-press chain (and on to the accelerators) when an edit
+    // box, a button or nothing has the focus; the browser takes its keys itself.
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
-    bool toForm = !focus || GTK_IS_ENTRY(focus) || focus == layout_;
+    bool toForm = !focus || GTK_IS_ENTRY(focus) || GTK_IS_BUTTON(focus) || focus == layout_;
     char typed = CharOf(event->keyval, event->state);
     if (toForm && typed != 0 && TypeIntoFocusedEntry(typed)) return TRUE;
     return FALSE;
@@ -236,7 +266,24 @@ bool GtkWindowPeer::KeyPress(const GdkEventKey* event) {
 
 void GtkWindowPeer::Allocated(int width, int height) {
     if (width == form_.Width() && height == form_.Height()) return;
+    std::shared_ptr<bool> alive = alive_;
     forms::SafeCall(&form_, [&] { form_.DispatchResized(width, height); });
+    if (!*alive) return;
+    // The anchored children changed their size requests while GTK was allocating, which GTK does not
+    // act on in the same pass (a window maximized by the window manager would keep them at their old
+    // size): one more pass right after this one places them.
+    struct Pending {
+        std::shared_ptr<bool> alive;
+        GtkWidget* layout;
+    };
+    g_idle_add_full(
+        G_PRIORITY_HIGH_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* pending = static_cast<Pending*>(data);
+            if (*pending->alive) gtk_widget_queue_resize(pending->layout);
+            return G_SOURCE_REMOVE;
+        },
+        new Pending{alive, layout_}, [](gpointer data) { delete static_cast<Pending*>(data); });
 }
 
 void GtkWindowPeer::Configured() {
@@ -306,6 +353,8 @@ void GtkWindowPeer::ReleaseCapture() {
 }
 
 void GtkWindowPeer::Minimize() { gtk_window_iconify(GTK_WINDOW(window_)); }
+
+void GtkWindowPeer::Maximize() { gtk_window_maximize(GTK_WINDOW(window_)); }
 
 void GtkWindowPeer::Restore() {
     gtk_window_deiconify(GTK_WINDOW(window_));

@@ -37,6 +37,7 @@ public:
     void BeginMoveDrag() override;
     void ReleaseCapture() override;
     void Minimize() override;
+    void Maximize() override;
     void Restore() override;
     void BringToFront() override;
     void* NativeHandle() override { return layout_; }
@@ -59,6 +60,7 @@ public:
 
 private:
     bool IsDoubleClick(const GdkEventButton* event);
+    forms::TPoint ClientPoint(GdkWindow* window, double x, double y) const;
     void ApplyCursor();
     bool TypeIntoFocusedEntry(char typed);
 

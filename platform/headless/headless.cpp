@@ -115,6 +115,20 @@ TCursorHandle THeadlessBackend::LoadCursorFromFile(const std::string& path) {
     return std::make_shared<std::string>(path);
 }
 
+void THeadlessBackend::PopupMenu(IWindowPeer& window, TPoint clientPos, const std::vector<TMenuEntry>& entries,
+                                 std::function<void(int)> chosen) {
+    MenusShown.push_back(TShownMenu{&window, clientPos, entries, std::move(chosen)});
+}
+
+void THeadlessBackend::ChooseMenuEntry(int index) {
+    if (MenusShown.empty()) return;
+    const TShownMenu& menu = MenusShown.back();
+    if (index < 0 || size_t(index) >= menu.entries.size() || !menu.entries[size_t(index)].enabled) return;
+    std::function<void(int)> chosen = menu.chosen;
+    Post([chosen, index] { chosen(index); });
+    ProcessMessages();
+}
+
 THeadlessWindow* THeadlessBackend::WindowOf(TForm& form) const {
     return dynamic_cast<THeadlessWindow*>(form.WindowPeer());
 }

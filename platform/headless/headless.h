@@ -43,6 +43,7 @@ public:
     void BeginMoveDrag() override { MoveDragging = true; }
     void ReleaseCapture() override { ++CaptureReleases; }
     void Minimize() override { Minimized = true; }
+    void Maximize() override { Maximized = true; }
     void Restore() override { Minimized = false; }
     void BringToFront() override;
     void* NativeHandle() override { return this; }
@@ -50,6 +51,7 @@ public:
     forms::TForm& Form;
     bool Visible = false;
     bool Minimized = false;
+    bool Maximized = false;
     bool StayOnTop = false;
     bool MoveDragging = false;
     TRect Bounds;
@@ -131,6 +133,8 @@ public:
     void WakeUp() override {}
     forms::TCursorHandle LoadCursorFromFile(const std::string& path) override;
     void Beep() override { ++Beeps; }
+    void PopupMenu(forms::IWindowPeer& window, TPoint clientPos, const std::vector<forms::TMenuEntry>& entries,
+                   std::function<void(int)> chosen) override;
 
     // Desktop.
     void SetScreen(TPoint size, TRect workArea) { FScreen = size, FWorkArea = workArea; }
@@ -175,6 +179,16 @@ public:
 
     int Beeps = 0;
     std::vector<std::string> CursorFilesLoaded;
+
+    // The popup menu shown last; a test picks an entry with ChooseMenuEntry.
+    struct TShownMenu {
+        forms::IWindowPeer* window = nullptr;
+        TPoint at;
+        std::vector<forms::TMenuEntry> entries;
+        std::function<void(int)> chosen;
+    };
+    std::vector<TShownMenu> MenusShown;
+    void ChooseMenuEntry(int index);  // in the last menu shown; pumps posted messages
 
 private:
     struct Timer {

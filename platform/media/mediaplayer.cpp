@@ -7,13 +7,16 @@
 #include "platform/forms/control.h"
 #include "platform/forms/formdesc.h"
 #include "platform/media/native_path.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 
 namespace forms {
 
 const char* const sMCINotOpen = "No media device is open";
-const char* const sMCIFileNotFound = "Cannot find the specified file. Check the path and the file name";
+// The media layer's own text, which the platform gives in the user's language.
+const std::string sMCIFileNotFound =
+    rtl::Ru("Указанный файл не найден. Убедитесь, что путь и имя файла указаны правильно.");
 const char* const sMCINoFileName = "No file name is given for the media device";
 const char* const sMCINoDevice = "No media device is available";
 

@@ -41,7 +41,7 @@ public:
 
 // The messages the player raises.
 extern const char* const sMCINotOpen;       // a command needs an open medium
-extern const char* const sMCIFileNotFound;  // the file does not exist
+extern const std::string sMCIFileNotFound;  // the file does not exist
 extern const char* const sMCINoFileName;    // Open with an empty FileName
 extern const char* const sMCINoDevice;      // no media device is installed
 

@@ -106,6 +106,8 @@ void THttpClient::Get(const std::string& url, rtl::TStream& dest) {
     });
 }
 
+void THttpClient::Get(const std::string& url, const TBodySink& sink) { Perform(url, sink); }
+
 void THttpClient::Disconnect() {
     if (busy_) Cancel();
 }
@@ -197,7 +199,7 @@ void RaiseOnFailure(CURLcode result, const TTransferState& state, const char* er
 
 }  // namespace
 
-void THttpClient::Perform(const std::string& url, const TSink& sink) {
+void THttpClient::Perform(const std::string& url, const TBodySink& sink) {
     if (busy_) throw ESocketError("A request is already running", 0);
     response_.Clear();
     effectiveUrl_ = url;

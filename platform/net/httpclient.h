@@ -74,6 +74,10 @@ public:
     std::string Get(const std::string& url);
     // Writes the body at dest's position; bytes already written stay there when the request fails.
     void Get(const std::string& url, rtl::TStream& dest);
+    // Hands the body to sink piece by piece as it arrives, so no more of it than one piece is held;
+    // an exception from sink ends the request and passes out of Get as it is.
+    using TBodySink = std::function<void(const char* data, size_t size)>;
+    void Get(const std::string& url, const TBodySink& sink);
 
     // Every request closes its connection, so outside a request there is nothing to close; during
     // one (from OnWork or another thread) it cancels the request like Cancel().
@@ -89,8 +93,7 @@ public:
 
 private:
     struct Handles;
-    using TSink = std::function<void(const char*, size_t)>;
-    void Perform(const std::string& url, const TSink& sink);
+    void Perform(const std::string& url, const TBodySink& sink);
 
     std::unique_ptr<Handles> handles_;
     TResponseInfo response_;

@@ -98,11 +98,13 @@ TNamedMutex::~TNamedMutex() { Close(); }
 
 bool TNamedMutex::Create(std::string_view name) {
     Close();
+    alreadyExists_ = false;
     std::string file = LockFileName(name);
     if (file.empty()) return false;
     int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
     if (!TryLock(fd, LOCK_EX)) {
+        alreadyExists_ = errno == EWOULDBLOCK;
         close(fd);
         return false;
     }

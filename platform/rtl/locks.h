@@ -37,8 +37,10 @@ public:
     TNamedMutex& operator=(const TNamedMutex&) = delete;
 
     // Takes the lock; false when another holder has it (unlike the platform, which would hand out a
-    // second handle) or the lock file cannot be made.
+    // second handle) or the lock file cannot be made. AlreadyExists() tells the two apart.
     bool Create(std::string_view name);
+    // True after a Create that failed because another holder has the mutex.
+    bool AlreadyExists() const { return alreadyExists_; }
     // True when some holder (this process included) has the mutex; never takes it.
     static bool OpenExisting(std::string_view name);
     void Close();
@@ -48,6 +50,7 @@ public:
 
 private:
     int fd_ = -1;
+    bool alreadyExists_ = false;
 };
 
 }  // namespace rtl

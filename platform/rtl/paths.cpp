@@ -12,6 +12,7 @@
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/findfile.h"
 #include "platform/rtl/folderindex.h"
 #include "platform/rtl/fscalls.h"
@@ -264,6 +265,10 @@ std::string GetCurrentDir() {
 bool SetCurrentDir(std::string_view dir) {
     if (dir.empty()) return false;
     return OnExistingName(dir, nullptr, [](const std::string& n) { return chdir(n.c_str()) == 0; });
+}
+
+void ChDir(std::string_view dir) {
+    if (!SetCurrentDir(dir)) throw EInOutError("I/O error 3", 3);
 }
 
 std::string ExpandFileName(std::string_view path) {

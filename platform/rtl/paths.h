@@ -35,6 +35,8 @@ void SetProgramFolderForTests(std::string_view folder);
 // Current folder without a trailing "\" (except for the root "\").
 std::string GetCurrentDir();
 bool SetCurrentDir(std::string_view dir);
+// SetCurrentDir that raises the run time's input/output error ("I/O error 3", code 3) on failure.
+void ChDir(std::string_view dir);
 
 // Full name of path against the current folder, with "." and ".." folded away.
 std::string ExpandFileName(std::string_view path);

@@ -23,6 +23,7 @@ namespace {
 constexpr int kWinExecDone = 33;
 constexpr int kShellExecuteDone = 42;
 constexpr int SE_ERR_ACCESSDENIED = 5;
+constexpr const char kShowWindowVariable[] = "TOME_SHOW_WINDOW";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -77,14 +78,33 @@ std::string ResolveProgram(std::string_view name) {
     return {};
 }
 
+// This process's environment for a started program: without our own window state, and with the
+// requested one when there is one (negative: none, as for documents handed to the opener).
+std::vector<std::string> ChildEnvironment(int showCmd) {
+    const std::string prefix = std::string(kShowWindowVariable) + "=";
+    std::vector<std::string> env;
+    for (char** entry = environ; entry && *entry; ++entry)
+        if (std::string_view(*entry).substr(0, prefix.size()) != prefix) env.emplace_back(*entry);
+    if (showCmd >= 0) env.push_back(prefix + std::to_string(showCmd));
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 // Runs program detached: a middle child forks the real one and ends at once, so the program is
 // adopted by init and never becomes our zombie. 0 when exec succeeded, else its errno.
-int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& folder) {
+int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
+          int showCmd = -1) {
     std::vector<std::string> argvStore{program};
     argvStore.insert(argvStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Pointers(argvStore);
+    std::vector<std::string> envStore = ChildEnvironment(showCmd);
+    std::vector<char*> envp = Pointers(envStore);
 
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return errno;
@@ -112,7 +132,7 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
         sigprocmask(SIG_SETMASK, &none, nullptr);
         signal(SIGPIPE, SIG_DFL);
         close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);  // no held lock or socket leaks into the program
-        if (folder.empty() || chdir(folder.c_str()) == 0) execve(argv[0], argv.data(), environ);
+        if (folder.empty() || chdir(folder.c_str()) == 0) execve(argv[0], argv.data(), envp.data());
         int error = errno;
         (void)!write(report[1], &error, sizeof error);
         _exit(127);
@@ -208,7 +228,7 @@ std::vector<std::string> SplitCommandLine(std::string_view cmdLine) {
     return args;
 }
 
-int WinExec(std::string_view cmdLine, int /*showCmd*/) {
+int WinExec(std::string_view cmdLine, int showCmd) {
     std::string program;
     std::vector<std::string> args;
     if (!FindProgramInLine(cmdLine, program, args)) {
@@ -218,11 +238,11 @@ int WinExec(std::string_view cmdLine, int /*showCmd*/) {
         return folderMissing ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
     }
     if (access(program.c_str(), X_OK) != 0) return ERROR_BAD_FORMAT;
-    int error = Spawn(program, ToUtf8(args), std::string());
+    int error = Spawn(program, ToUtf8(args), std::string(), showCmd);
     return error == 0 ? kWinExecDone : WinExecError(error);
 }
 
-int ShellExecuteOpen(std::string_view target, std::string_view params, std::string_view dir, int /*showCmd*/) {
+int ShellExecuteOpen(std::string_view target, std::string_view params, std::string_view dir, int showCmd) {
     if (target.empty()) return ERROR_FILE_NOT_FOUND;
     std::string folder = dir.empty() ? std::string() : ToNativePath(ExpandFileName(dir));
     if (IsAddress(target)) {
@@ -238,10 +258,24 @@ int ShellExecuteOpen(std::string_view target, std::string_view params, std::stri
     std::string program = ResolveProgram(full);
     if (program.empty()) return ERROR_FILE_NOT_FOUND;
     if (access(program.c_str(), X_OK) != 0) return OpenWithOpener(program, folder);  // a document
-    int error = Spawn(program, ToUtf8(SplitCommandLine(params)), folder);
+    int error = Spawn(program, ToUtf8(SplitCommandLine(params)), folder, showCmd);
     if (error == 0) return kShellExecuteDone;
     if (error == EACCES) return SE_ERR_ACCESSDENIED;
     return error == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_BAD_FORMAT;
+}
+
+int StartupShowCommand() {
+    static const int showCmd = [] {
+        int value = SW_SHOWNORMAL;
+        if (const char* text = getenv(kShowWindowVariable)) {
+            char* end = nullptr;
+            long parsed = std::strtol(text, &end, 10);
+            if (end != text && *end == '\0' && parsed >= 0 && parsed <= 11) value = int(parsed);
+            unsetenv(kShowWindowVariable);
+        }
+        return value;
+    }();
+    return showCmd;
 }
 
 }  // namespace rtl

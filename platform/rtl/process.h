@@ -5,7 +5,9 @@
 // ("c:\program files\x\app.exe arg") is tried prefix by prefix, as the platform does. The program is
 // looked up like any path (case-blind, relative to the current folder; a bare name also on $PATH);
 // a name ending in ".exe" that does not exist is tried without that extension as well. It runs
-// directly when it is executable; the window state has no meaning here and is ignored.
+// directly when it is executable. The requested window state travels to the program in the
+// environment variable TOME_SHOW_WINDOW (decimal SW_ value), which the started program's class
+// library takes once for its main window's first show (StartupShowCommand).
 // Started programs are detached (double fork): they outlive the caller and leave no zombies.
 // Documents, folders and http/https/ftp/mailto/file addresses (and "www." names) go to xdg-open, or
 // to the command in the environment variable TOME_OPEN_COMMAND (tests; split like a command line,
@@ -26,6 +28,7 @@ constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
 constexpr int SW_RESTORE = 9;
 
 // Results besides success.
@@ -40,5 +43,10 @@ int ShellExecuteOpen(std::string_view target, std::string_view params, std::stri
                      int showCmd = SW_SHOWNORMAL);
 
 std::vector<std::string> SplitCommandLine(std::string_view cmdLine);
+
+// The window state this process was started with: SW_SHOWNORMAL unless its starter asked for
+// another. The first call takes it out of the environment, so the programs this one starts never
+// inherit it; later calls return the same value.
+int StartupShowCommand();
 
 }  // namespace rtl

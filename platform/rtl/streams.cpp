@@ -12,6 +12,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
+#include "platform/rtl/sysutils.h"
 
 namespace rtl {
 namespace {
@@ -25,7 +26,7 @@ constexpr int64_t kCopyBuffer = int64_t{1} << 20;
 constexpr int64_t kMaxMemorySize = int64_t{1} << 39;
 
 std::string Describe(const std::string& fileName, int error) {
-    return std::string(std::strerror(error)) + " (" + fileName + ")";
+    return SysErrorMessage(error) + " (" + fileName + ")";
 }
 
 // base + offset, or EStreamError when the sum overflows or is negative.
@@ -76,7 +77,7 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 TFileStream::TFileStream(std::string_view fileName, uint16_t mode) : fileName_(fileName) {
     if (mode == fmCreate) {
         fd_ = OpenFile(fileName, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName_ + "\". " + std::strerror(errno));
+        if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName_ + "\". " + SysErrorMessage(errno));
         return;
     }
     static constexpr int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR};
@@ -90,7 +91,7 @@ TFileStream::TFileStream(std::string_view fileName, uint16_t mode) : fileName_(f
         fd_ = -1;
         error = EISDIR;
     }
-    if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName_ + "\". " + std::strerror(error));
+    if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName_ + "\". " + SysErrorMessage(error));
 }
 
 TFileStream::~TFileStream() {

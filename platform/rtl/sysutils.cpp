@@ -1,6 +1,8 @@
 #include "platform/rtl/sysutils.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <string>
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/exceptions.h"
@@ -232,6 +234,23 @@ int AnsiCompareText(std::string_view a, std::string_view b) { return CompareMapp
 
 int CompareStr(std::string_view a, std::string_view b) {
     return CompareMapped(a, b, [](char c) { return static_cast<int>(static_cast<unsigned char>(c)); });
+}
+
+std::string SysErrorMessage(int error) {
+    switch (error) {
+        case ENOENT: return Ru("Не удается найти указанный файл.");
+        case ENOTDIR: return Ru("Системе не удается найти указанный путь.");
+        case EACCES:
+        case EPERM:
+        case EISDIR: return Ru("Отказано в доступе.");
+        case ENOSPC: return Ru("Недостаточно места на диске.");
+        case EROFS: return Ru("Носитель защищен от записи.");
+        case EEXIST: return Ru("Файл существует.");
+        case EMFILE:
+        case ENFILE: return Ru("Системе не удается открыть файл.");
+        case ENAMETOOLONG: return Ru("Имя файла или его расширение имеет неверную длину.");
+        default: return Ru("Ошибка ввода-вывода (") + std::to_string(error) + ").";
+    }
 }
 
 }  // namespace rtl

@@ -64,4 +64,8 @@ int AnsiCompareText(std::string_view a, std::string_view b);
 // Case-sensitive comparison of bytes, unsigned.
 int CompareStr(std::string_view a, std::string_view b);
 
+// The platform's own text (cp1251, Russian, ending in a full stop) for an error number of a file
+// operation, as a file-open or file-create error reports it after the class library's words.
+std::string SysErrorMessage(int error);
+
 }  // namespace rtl

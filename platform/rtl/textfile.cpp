@@ -15,6 +15,16 @@
 namespace rtl {
 namespace {
 
+void WriteAllTo(int fd, std::string_view bytes, std::string_view path) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) RaiseInOutError(errno, path);
+        if (n == 0) RaiseInOutError(kShortWrite, path);
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
 // Owns a file descriptor; closing on destruction covers every path out of a routine.
 class FileHandle {
 public:
@@ -57,15 +67,7 @@ public:
         }
     }
 
-    void WriteAll(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) RaiseInOutError(errno, path_);
-            if (n == 0) RaiseInOutError(kShortWrite, path_);
-            bytes.remove_prefix(static_cast<size_t>(n));
-        }
-    }
+    void WriteAll(std::string_view bytes) { WriteAllTo(fd_, bytes, path_); }
 
     void ReadAt(int64_t offset, void* buffer, size_t size) {
         char* out = static_cast<char*>(buffer);
@@ -78,10 +80,6 @@ public:
             size -= static_cast<size_t>(n);
             offset += n;
         }
-    }
-
-    void Sync() {
-        if (::fsync(fd_) != 0) RaiseInOutError(errno, path_);
     }
 
 private:
@@ -159,34 +157,44 @@ void WriteFileBytes(std::string_view path, std::string_view bytes) {
 }
 
 void WriteFileAtomic(std::string_view path, std::string_view bytes) {
-    const std::string native = ToNativePath(path);
+    TAtomicFileWriter file(path);
+    file.Write(bytes);
+    file.Commit();
+}
+
+TAtomicFileWriter::TAtomicFileWriter(std::string_view path) : path_(path), native_(ToNativePath(path)) {
     struct stat existing;
-    const bool keepMode = sys::Stat(native.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
-    std::string temp;
-    int attempts = 0;
-    for (;;) {
-        temp = TempNameBeside(native);
-        const int fd = sys::Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            folderindex::NoteCreated(temp);
-            break;
-        }
-        if (errno != EEXIST || ++attempts > 100) RaiseInOutError(errno, path);
+    const bool keepMode = sys::Stat(native_.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
+    for (int attempts = 0;; ++attempts) {
+        temp_ = TempNameBeside(native_);
+        fd_ = sys::Open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) break;
+        if (errno != EEXIST || attempts >= 100) RaiseInOutError(errno, path_);
     }
-    try {
-        FileHandle file(path, temp, O_WRONLY);
-        if (keepMode) ::fchmod(file.fd(), existing.st_mode & 07777);
-        file.WriteAll(bytes);
-        file.Sync();
-        file.Close();
-        if (sys::Rename(temp.c_str(), native.c_str()) != 0) RaiseInOutError(errno, path);
-        folderindex::NoteRenamed(temp, native);
-    } catch (...) {
-        if (sys::Unlink(temp.c_str()) == 0) folderindex::NoteRemoved(temp);
-        throw;
-    }
-    SyncFolder(native);
+    folderindex::NoteCreated(temp_);
+    if (keepMode) ::fchmod(fd_, existing.st_mode & 07777);
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && sys::Unlink(temp_.c_str()) == 0) folderindex::NoteRemoved(temp_);
+}
+
+void TAtomicFileWriter::Write(std::string_view bytes) {
+    WriteAllTo(fd_, bytes, path_);
+    size_ += static_cast<int64_t>(bytes.size());
+}
+
+void TAtomicFileWriter::Commit() {
+    if (::fsync(fd_) != 0) RaiseInOutError(errno, path_);
+    const int fd = fd_;
+    fd_ = -1;
+    // A failing close (a full disk on some file systems) is reported.
+    if (::close(fd) != 0 && errno != EINTR) RaiseInOutError(errno, path_);
+    if (sys::Rename(temp_.c_str(), native_.c_str()) != 0) RaiseInOutError(errno, path_);
+    folderindex::NoteRenamed(temp_, native_);
+    committed_ = true;
+    SyncFolder(native_);
 }
 
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size) {

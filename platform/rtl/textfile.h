@@ -32,6 +32,29 @@ void WriteFileBytes(std::string_view path, std::string_view bytes);
 // are kept.
 void WriteFileAtomic(std::string_view path, std::string_view bytes);
 
+// A file written piece by piece, as its bytes arrive, into a temporary file beside path; Commit flushes
+// it to disk and renames it over path. Until then path keeps its old content, and a writer ended
+// without Commit removes its temporary file. An existing file's permissions are kept.
+class TAtomicFileWriter {
+public:
+    explicit TAtomicFileWriter(std::string_view path);
+    ~TAtomicFileWriter();
+    TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+    TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+    void Write(std::string_view bytes);
+    int64_t Size() const { return size_; }  // bytes written so far
+    void Commit();
+
+private:
+    std::string path_;  // as given, for the error messages
+    std::string native_;
+    std::string temp_;
+    int fd_ = -1;
+    int64_t size_ = 0;
+    bool committed_ = false;
+};
+
 // Reads exactly size bytes at offset; a shorter file or a negative offset raises EInOutError 100.
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size);
 

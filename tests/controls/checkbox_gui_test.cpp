@@ -11,6 +11,7 @@
 #include "controls/bztCheckBoxT.h"
 #include "platform/forms/application.h"
 #include "platform/forms/form.h"
+#include "platform/forms/menus.h"
 #include "platform/gtk/gtk_backend.h"
 
 using namespace controls;
@@ -62,8 +63,8 @@ GdkWindow* EventWindowOf(GtkWidget* button) {
     return nullptr;
 }
 
-// A press or release of the first mouse button at a point of the window, as the X server sends it.
-void PutButton(GdkWindow* window, bool press, int x, int y) {
+// A press or release of a mouse button at a point of the window, as the X server sends it.
+void PutButton(GdkWindow* window, bool press, int x, int y, guint button = 1) {
     int originX = 0, originY = 0;
     gdk_window_get_origin(window, &originX, &originY);
     GdkEvent* event = gdk_event_new(press ? GDK_BUTTON_PRESS : GDK_BUTTON_RELEASE);
@@ -74,11 +75,38 @@ void PutButton(GdkWindow* window, bool press, int x, int y) {
     event->button.y = y;
     event->button.x_root = originX + x;
     event->button.y_root = originY + y;
-    event->button.button = 1;
-    event->button.state = press ? 0 : GDK_BUTTON1_MASK;
+    event->button.button = button;
+    event->button.state = press ? 0 : (button == 3 ? GDK_BUTTON3_MASK : GDK_BUTTON1_MASK);
     gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
     gdk_event_put(event);
     gdk_event_free(event);
+}
+
+// A key press on the form's window, as the X server sends it.
+void PutKey(forms::TForm& form, guint keyval) {
+    auto* layout = static_cast<GtkWidget*>(form.WindowPeer()->NativeHandle());
+    GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(layout));
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(window));
+    event->key.send_event = TRUE;
+    event->key.time = guint32(g_get_monotonic_time() / 1000);
+    event->key.keyval = keyval;
+    event->key.hardware_keycode = 0;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gdk_event_put(event);
+    gdk_event_free(event);
+}
+
+// The popup menu GTK shows, if any.
+GtkMenu* ShownMenu() {
+    GtkMenu* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* item = windows; item && !found; item = item->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(item->data));
+        if (child && GTK_IS_MENU(child) && gtk_widget_get_mapped(child)) found = GTK_MENU(child);
+    }
+    g_list_free(windows);
+    return found;
 }
 
 class GtkCheckBox : public ::testing::Test {
@@ -190,4 +218,60 @@ TEST_F(GtkCheckBox, AHandlerThatFreesTheFormIsSafe) {
     gtk_button_clicked(GTK_BUTTON(Button()));
     Pump();
     EXPECT_EQ(form, nullptr);
+}
+
+// A letter typed while the native button has the focus reaches the caption's accelerator.
+TEST_F(GtkCheckBox, TheAcceleratorWorksFromTheKeyboard) {
+    box->SetCaption("&Proxy");
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(Button()); }));
+    box->SetFocus();
+    ASSERT_EQ(gtk_window_get_focus(GTK_WINDOW(gtk_widget_get_toplevel(Button()))), Button());
+    PutKey(*form, GDK_KEY_p);
+    ASSERT_TRUE(PumpUntil([&] { return clicks > 0; }));
+    EXPECT_TRUE(box->Checked());
+    EXPECT_TRUE(Active());
+    EXPECT_EQ(clicks, 1);
+}
+
+// A right click on the form pops its menu up as a GtkMenu; activating an entry runs the item.
+TEST_F(GtkCheckBox, ARightClickPopsTheMenuUp) {
+    auto* menu = new forms::TPopupMenu(form);
+    auto* item = new forms::TMenuItem(form);
+    item->Caption = "&Open";
+    int picked = 0;
+    item->OnClick = [&](forms::TObject*) { ++picked; };
+    menu->Add(item);
+    form->SetPopupMenu(menu);
+    auto* layout = static_cast<GtkWidget*>(form->WindowPeer()->NativeHandle());
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(layout); }));
+    GdkWindow* surface = gtk_layout_get_bin_window(GTK_LAYOUT(layout));
+    PutButton(surface, true, 80, 60, 3);
+    PutButton(surface, false, 80, 60, 3);
+    ASSERT_TRUE(PumpUntil([] { return ShownMenu() != nullptr; }));
+    GList* entries = gtk_container_get_children(GTK_CONTAINER(ShownMenu()));
+    ASSERT_EQ(g_list_length(entries), 1u);
+    GtkWidget* entry = GTK_WIDGET(entries->data);
+    g_list_free(entries);
+    EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(entry)), "_Open");
+    gtk_menu_shell_activate_item(GTK_MENU_SHELL(ShownMenu()), entry, TRUE);
+    ASSERT_TRUE(PumpUntil([&] { return picked > 0; }));
+    EXPECT_TRUE(PumpUntil([] { return ShownMenu() == nullptr; }));
+    EXPECT_EQ(picked, 1);
+}
+
+// A right click on the native button reaches the box's OnContextPopup at the box's own point.
+TEST_F(GtkCheckBox, ARightClickOnTheButtonAsksTheBoxForItsMenu) {
+    std::vector<forms::TPoint> asked;
+    box->OnContextPopup = [&](forms::TObject*, forms::TPoint p, bool& handled) {
+        asked.push_back(p);
+        handled = true;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(Button()); }));
+    GdkWindow* input = EventWindowOf(Button());
+    ASSERT_NE(input, nullptr);
+    PutButton(input, true, 6, 7, 3);
+    PutButton(input, false, 6, 7, 3);
+    ASSERT_TRUE(PumpUntil([&] { return !asked.empty(); }));
+    EXPECT_EQ(asked[0], (forms::TPoint{6, 7}));
+    EXPECT_EQ(clicks, 0);
 }

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "controls/bztCheckBoxT.h"
+#include "platform/forms/actions.h"
 #include "platform/forms/application.h"
 #include "platform/forms/cursors.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/form.h"
 #include "platform/forms/image.h"
 #include "platform/headless/headless.h"
+#include "platform/rtl/exceptions.h"
 
 using namespace controls;
 using forms::TObject;
@@ -56,6 +58,7 @@ TEST_F(CheckBox, CreatedUncheckedWithTheClassDefaults) {
     EXPECT_TRUE(fresh.TabStop);
     EXPECT_EQ(fresh.Alignment(), taRightJustify);
     EXPECT_FALSE(fresh.AllowGrayed);
+    EXPECT_EQ(fresh.ControlStyle(), forms::csSetCaption | forms::csDoubleClicks);
     EXPECT_STREQ(fresh.ClassName(), "TbztCheckBoxT");
 }
 
@@ -145,14 +148,94 @@ TEST_F(CheckBox, ClickFromCodeRunsOnClickWithoutToggling) {
     EXPECT_EQ(log, (std::vector<std::string>{"unchecked"}));
 }
 
-TEST_F(CheckBox, AcceleratorFocusesAndToggles) {
+// The caption's accelerator reaches the box through the form's keys: a typed letter unless an edit
+// box has the focus, Alt+letter from anywhere.
+TEST_F(CheckBox, TheAcceleratorComesFromTheFormsKeys) {
+    auto* edit = new forms::TEdit(form);
+    edit->SetParent(form);
+    edit->SetBounds(60, 30, 80, 20);
+    struct Case {
+        const char* name;
+        bool editFocused;
+        const char* typed;         // characters typed, or
+        forms::TShiftState shift;  // a key with these modifiers
+        std::vector<std::string> log;
+    };
+    const Case cases[] = {
+        {"letter", false, "p", 0, {"checked"}},
+        {"upper case", false, "P", 0, {"checked"}},
+        {"other letter", false, "x", 0, {}},
+        {"escaped ampersand", false, "m", 0, {}},
+        {"letter into the edit", true, "p", 0, {}},
+        {"Alt+letter from the edit", true, nullptr, forms::ssAlt, {"checked"}},
+        {"Ctrl+Alt+letter", true, nullptr, forms::ssAlt | forms::ssCtrl, {}},
+    };
     box->SetCaption("&Proxy && more");
-    EXPECT_FALSE(box->DialogChar('x'));
-    EXPECT_TRUE(box->DialogChar('p'));
-    EXPECT_TRUE(box->Focused());
+    for (const Case& c : cases) {
+        box->ClicksDisabled = true;
+        box->SetChecked(false);
+        box->ClicksDisabled = false;
+        log.clear();
+        if (c.editFocused) edit->SetFocus();
+        else form->SetActiveControl(nullptr);
+        if (c.typed) backend->Type(*form, c.typed);
+        else backend->KeyDown(*form, 'P', c.shift);
+        EXPECT_EQ(log, c.log) << c.name;
+        EXPECT_EQ(box->Focused(), !c.log.empty()) << c.name;
+    }
+}
+
+// An action's Checked reaches a linked box without its OnClick; without OnClick a click runs the
+// action.
+TEST_F(CheckBox, AnActionsCheckedReachesTheBoxWithoutAClick) {
+    forms::TAction action(nullptr);
+    box->SetAction(&action);
+    EXPECT_EQ(box->Action(), &action);
+    action.SetChecked(true);
     EXPECT_TRUE(box->Checked());
-    box->SetCaption("A && B");
-    EXPECT_FALSE(box->DialogChar('B'));
+    EXPECT_FALSE(box->ClicksDisabled);
+    EXPECT_TRUE(log.empty());
+    int executed = 0;
+    action.OnExecute = [&](TObject* sender) { executed += sender == &action; };
+    box->OnClick = nullptr;
+    box->Click();
+    EXPECT_EQ(executed, 1);
+}
+
+// From code the action's Checked is always copied (loading keeps a checked box: see the
+// description tests).
+TEST_F(CheckBox, AssigningAnActionCopiesItsChecked) {
+    for (bool boxChecked : {false, true}) {
+        TbztCheckBoxT fresh(nullptr);
+        forms::TAction action(nullptr);
+        action.SetChecked(!boxChecked);
+        fresh.SetChecked(boxChecked);
+        fresh.SetAction(&action);
+        EXPECT_EQ(fresh.Checked(), !boxChecked);
+    }
+}
+
+// A failing state change leaves clicks enabled again and reaches the action's caller; a box out of
+// step with the action is not touched.
+TEST_F(CheckBox, ClicksComeBackWhenTheActionsChangeFails) {
+    struct Failing : TbztCheckBoxT {
+        using TbztCheckBoxT::TbztCheckBoxT;
+        bool refuse = false;
+        void SetState(TCheckBoxState state) override {
+            if (refuse) throw rtl::Exception("refused");
+            TbztCheckBoxT::SetState(state);
+        }
+    } failing(nullptr);
+    forms::TAction action(nullptr);
+    failing.SetAction(&action);
+    failing.refuse = true;
+    EXPECT_THROW(action.SetChecked(true), rtl::Exception);
+    EXPECT_FALSE(failing.ClicksDisabled);
+    EXPECT_FALSE(action.Checked());
+    failing.refuse = false;
+    failing.SetChecked(true);
+    failing.refuse = true;
+    EXPECT_NO_THROW(action.SetChecked(true));
 }
 
 TEST_F(CheckBox, TextAlignmentFollowsReadingOrder) {

@@ -1,12 +1,8 @@
-// Both skinned controls created from a form description, as the update dialog lays them out:
-// properties in description order, the texture picture, bound click handlers, range order.
+// Both skinned controls created from a form description: properties in description order, bound
+// click handlers, actions named by the description, range order, any integer where the gauge takes
+// one. The update dialog's own description is loaded by the updater's tests.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,11 +10,11 @@
 #include "controls/cm_OrvGauges.h"
 #include "controls/registration.h"
 #include "gauge_util.h"
+#include "platform/forms/actions.h"
 #include "platform/forms/application.h"
 #include "platform/forms/form.h"
 #include "platform/forms/formdesc.h"
 #include "platform/headless/headless.h"
-#include "platform/rtl/paths.h"
 
 using namespace controls;
 using forms::TObject;
@@ -49,44 +45,11 @@ public:
     }
 };
 
-// 8 x 9 picture as a 24-bit BMP: bottom-up rows padded to four bytes.
-std::string TextureBmp() {
-    auto le = [](uint32_t v, int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i) s += char((v >> (8 * i)) & 255);
-        return s;
-    };
-    int w = 8, h = 9, row = 24;
-    std::string bmp = "BM" + le(54 + row * h, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(w, 4) + le(h, 4) + le(1, 2) +
-                      le(24, 2) + le(0, 4) + le(row * h, 4) + le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4);
-    for (int y = h - 1; y >= 0; --y)
-        for (int x = 0; x < w; ++x) bmp += x == 0 ? le(0xFF00FF, 3) : le(0x0000AA, 3);  // blue, green, red
-    return bmp;
-}
-
 const char* kDialog = R"(object Dialog: TDialog
   ClientWidth = 400
   ClientHeight = 300
-  object ProgressBar1: TOrvGauge
-    Left = 17
-    Top = 132
-    Width = 372
-    Height = 9
-    Cursor = 1
-    BorderStyle = bsNone
-    BorderColor = clWhite
-    ForeColor = clNavy
-    Progress = 0
-    TextureOnFore = "bar.bmp"
-    TransparentFore = True
-    TransparentBack = True
-    ForeAsBlocks = True
-    ForeBlockSize = 8
-    Pie3DHeight = 0
-    RuningStep = 0
-    Text = "%d%%"
-    Font.Color = clRed
-    Font.ColorOnFilled = clLime
+  object Action1: TAction
+    Checked = False
   end
   object CheckBox1: TbztCheckBoxT
     Left = 15
@@ -96,6 +59,7 @@ const char* kDialog = R"(object Dialog: TDialog
     Checked = True
     TabOrder = 0
     OnClick = CheckBox1Click
+    Action = Action1
   end
   object checkbox2: TbztCheckBoxT
     Left = 218
@@ -114,17 +78,8 @@ end
 class Description : public ::testing::Test {
 protected:
     headless::TScopedHeadless backend;
-    std::filesystem::path folder;
     void SetUp() override {
         RegisterSkinnedControls();
-        folder = std::filesystem::temp_directory_path() / ("controls_desc_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "bar.bmp", std::ios::binary) << TextureBmp();
-        forms::SetResourcesFolder(rtl::FromNativePath(folder.string() + "/"));
-    }
-    void TearDown() override {
-        forms::SetResourcesFolder("");
-        std::filesystem::remove_all(folder);
     }
     TDialog* Load(const std::string& text) {
         auto* form = new TDialog(&forms::Application());
@@ -136,36 +91,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Description, TheUpdateDialogsControlsLoad) {
-    TDialog* form = Load(kDialog);
-    ASSERT_NE(form->ProgressBar1, nullptr);
-    TOrvGauge& g = *form->ProgressBar1;
-    EXPECT_EQ(g.Width(), 372);
-    EXPECT_EQ(g.BorderStyle(), forms::bsNone);
-    EXPECT_EQ(g.BorderColor(), forms::clWhite);
-    EXPECT_EQ(g.TextureOnFore().Width(), 8);
-    EXPECT_EQ(g.TextureOnFore().Height(), 9);
-    EXPECT_TRUE(g.TransparentFore() && g.TransparentBack() && g.ForeAsBlocks);
-    EXPECT_EQ(g.ForeBlockSize, 8);
-    EXPECT_EQ(g.Pie3DHeight, 0);
-    EXPECT_EQ(g.RuningStep, 0);
-    EXPECT_EQ(g.GaugeFont().Color, forms::clRed);
-    EXPECT_EQ(g.GaugeFont().ColorOnFilled(), forms::clLime);
-    EXPECT_EQ(g.Font.Color, forms::TFont().Color);  // the inherited font is left alone
-    EXPECT_EQ(g.Cursor(), 1);
-    // The work tile was built while loading: the texture's key column shows the back colour.
-    ASSERT_EQ(g.ForeTile().Width(), 8);
-    EXPECT_EQ(g.ForeTile().Pixel(0, 0), 0xFFFFFFu);
-    EXPECT_EQ(g.ForeTile().Pixel(1, 0), 0x0000AAu);
-
-    // The updater's use: no caption, progress in whole blocks.
-    g.SetText("");
-    g.SetProgress(50);
-    const forms::TBitmap& raster = form->Raster();
-    EXPECT_EQ(raster.Pixel(17 + 183, 132), 0x0000AAu);
-    EXPECT_EQ(raster.Pixel(17 + 184, 132), 0xFFFFFFu);
-}
-
 TEST_F(Description, CheckedAppliesInDescriptionOrder) {
     TDialog* form = Load(kDialog);
     EXPECT_TRUE(form->CheckBox1->Checked());
@@ -174,6 +99,47 @@ TEST_F(Description, CheckedAppliesInDescriptionOrder) {
     EXPECT_EQ(form->calls, (std::vector<std::string>{"2 on"}));  // CheckBox1 was checked before binding
     form->CheckBox1->SetChecked(false);
     EXPECT_EQ(form->calls.back(), "1 off");
+    // The unchecked action named after Checked left the checked box as it was (from code it would
+    // be copied); its changes reach the box now.
+    auto* action = dynamic_cast<forms::TAction*>(form->FindComponent("Action1"));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(form->CheckBox1->Action(), action);
+    action->SetChecked(true);
+    EXPECT_TRUE(form->CheckBox1->Checked());
+    EXPECT_EQ(form->calls.back(), "1 off");  // and no click
+}
+
+// Pie3DHeight and Edge take any integer; painting stays quick, and an Edge of 0 or less means no
+// end caps at all.
+TEST_F(Description, ThePiesHeightAndTheEdgeTakeAnyInteger) {
+    struct Case {
+        const char* kind;
+        const char* height;
+        const char* edge;
+    };
+    const Case cases[] = {{"lgkPie3D", "2147483647", "-2147483648"},
+                          {"lgkPie3D", "-2147483648", "2147483647"},
+                          {"lgkHorizontalBar", "0", "-7"}};
+    for (const Case& c : cases) {
+        TDialog* form = Load(std::string("object Dialog: TDialog\n  object ProgressBar1: TOrvGauge\n    Kind = ") +
+                             c.kind + "\n    Pie3DHeight = " + c.height + "\n    Edge = " + c.edge +
+                             "\n    Progress = 40\n  end\nend\n");
+        TOrvGauge& g = *form->ProgressBar1;
+        EXPECT_EQ(std::to_string(g.Pie3DHeight), c.height);
+        EXPECT_EQ(std::to_string(g.Edge), c.edge);
+        EXPECT_EQ(gaugetest::Render(g).Width(), 150);
+        form->Free();
+    }
+    TOrvGauge capped(nullptr), plain(nullptr);
+    forms::TBitmap texture = gaugetest::Texture(6, 20, [](int x, int) { return x < 2 ? 0xFF0000u : 0x00FF00u; });
+    for (TOrvGauge* g : {&capped, &plain}) {
+        g->SetShowText(false);
+        g->SetTextureOnFore(texture);
+        g->SetProgress(50);
+    }
+    capped.Edge = -3;
+    forms::TBitmap a = gaugetest::Render(capped), b = gaugetest::Render(plain);
+    for (int x = 0; x < a.Width(); ++x) ASSERT_EQ(a.Pixel(x, 5), b.Pixel(x, 5)) << x;
 }
 
 TEST_F(Description, RangeBoundsMayArriveInAnyOrder) {
@@ -185,6 +151,8 @@ TEST_F(Description, RangeBoundsMayArriveInAnyOrder) {
     Kind = lgkPie3D
     HorTextAlignment = taLeftJustify
     VerTextAlignment = taBottom
+    Font.Color = clRed
+    Font.ColorOnFilled = clLime
   end
 end
 )");
@@ -195,6 +163,9 @@ end
     EXPECT_EQ(g.Kind(), lgkPie3D);
     EXPECT_EQ(g.HorTextAlignment(), taLeftJustify);
     EXPECT_EQ(g.VerTextAlignment(), taBottom);
+    EXPECT_EQ(g.GaugeFont().Color, forms::clRed);
+    EXPECT_EQ(g.GaugeFont().ColorOnFilled(), forms::clLime);
+    EXPECT_EQ(g.Font.Color, forms::TFont().Color);  // the inherited font is left alone
     EXPECT_THROW(g.SetMaxValue(100), EInvalidOperation);  // checked again once loaded
 }
 

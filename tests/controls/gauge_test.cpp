@@ -135,7 +135,8 @@ TEST(GaugeRange, CrossingBoundsRaisesAndKeepsValues) {
     EXPECT_EQ(g.MaxValue(), 0);
 }
 
-TEST(GaugeRepaint, OnlyWhenTheWholePercentChanges) {
+// A change paints the raster at once, and only when the whole percent changes.
+TEST(GaugeRepaint, AtOnceAndOnlyWhenTheWholePercentChanges) {
     headless::TScopedHeadless backend;
     auto* form = new forms::TForm(&forms::Application());
     form->SetBounds(0, 0, 200, 50);
@@ -143,14 +144,42 @@ TEST(GaugeRepaint, OnlyWhenTheWholePercentChanges) {
     g->SetParent(form);
     g->SetBounds(10, 10, 100, 20);
     g->SetMaxValue(1000);
+    form->Show();
     form->Raster();
+    int invalidated = backend->WindowOf(*form)->InvalidateCount;
     g->SetProgress(5);  // still 0 %
-    EXPECT_FALSE(form->NeedsRepaint());
+    EXPECT_EQ(backend->WindowOf(*form)->InvalidateCount, invalidated);
     g->SetProgress(10);  // 1 %
-    EXPECT_TRUE(form->NeedsRepaint());
+    EXPECT_GT(backend->WindowOf(*form)->InvalidateCount, invalidated);
+    EXPECT_FALSE(form->NeedsRepaint());
+}
+
+// Frame3D: a sunken frame around the gauge (shadow above and left, highlight right and below),
+// gone at once when switched off.
+TEST(GaugeRepaint, Frame3DFramesTheGauge) {
+    headless::TScopedHeadless backend;
+    auto* form = new forms::TForm(&forms::Application());
+    form->SetBounds(0, 0, 200, 50);
+    form->SetColor(forms::clRed);
+    auto* g = new TOrvGauge(form);
+    g->SetParent(form);
+    g->SetBounds(10, 10, 100, 20);
+    form->Show();
     form->Raster();
-    g->SetText("");
-    EXPECT_TRUE(form->NeedsRepaint());
+    EXPECT_TRUE(g->ControlStyle() & forms::csOpaque);
+    const uint32_t shadow = Px(forms::clBtnShadow), light = Px(forms::clBtnHighlight), red = Px(forms::clRed);
+    struct Probe {
+        int x, y;
+        uint32_t framed;
+    };
+    const Probe probes[] = {{9, 9, shadow}, {50, 9, shadow}, {9, 29, shadow}, {110, 10, light},
+                            {110, 30, light}, {50, 30, light}, {110, 9, red}, {9, 30, red}};
+    for (bool frame : {true, false, true}) {
+        g->SetFrame3D(frame);
+        EXPECT_FALSE(form->NeedsRepaint());
+        for (const Probe& p : probes)
+            EXPECT_EQ(form->Raster().Pixel(p.x, p.y), frame ? p.framed : red) << p.x << "," << p.y << " " << frame;
+    }
 }
 
 // ---- horizontal bars ----

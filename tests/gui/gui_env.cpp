@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/gtk/gtk_backend.h"
@@ -24,7 +27,56 @@ void PrepareEnvironment() {
     setenv("GTK_THEME", "Adwaita", 0);    // the same look whatever the machine's settings
 }
 
+// True once a window manager has announced itself on the root window (the EWMH check window).
+bool WindowManagerAnnounced() {
+    GdkAtom type = GDK_NONE;
+    gint format = 0, length = 0;
+    guchar* data = nullptr;
+    bool found = gdk_property_get(gdk_get_default_root_window(),
+                                  gdk_atom_intern_static_string("_NET_SUPPORTING_WM_CHECK"),
+                                  GDK_NONE, 0, 1, FALSE, &type, &format, &length, &data) &&
+                 length > 0;
+    g_free(data);
+    return found;
+}
+
 }  // namespace
+
+WindowManager::WindowManager() {
+    if (!StartGui()) return;
+    if (WindowManagerAnnounced()) {  // the display already has one (a developer's session)
+        running_ = true;
+        return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // The window manager's own messages would only clutter the test output.
+        int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+        }
+        ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    if (pid_ < 0) return;
+    running_ = WaitUntil([this] {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;  // exited (not installed, or another manager holds the display)
+            return true;
+        }
+        return WindowManagerAnnounced();
+    }) && pid_ > 0;
+}
+
+WindowManager::~WindowManager() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    // Let the windows it gave back to the root settle before the next test looks at them.
+    PumpFor(100);
+}
 
 bool StartGui() {
     static int state = 0;  // 0 = not tried, 1 = running, 2 = no display

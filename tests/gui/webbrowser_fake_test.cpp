@@ -37,6 +37,7 @@ public:
         void BeginMoveDrag() override {}
         void ReleaseCapture() override {}
         void Minimize() override {}
+        void Maximize() override {}
         void Restore() override {}
         void BringToFront() override {}
         void* NativeHandle() override { return nullptr; }

@@ -1,6 +1,7 @@
 // Start-up of the menu: one launcher at a time, the rows offered by the registry, the browser
 // gate, cursors and the drawn pictures.
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/forms/application.h"
@@ -37,6 +38,15 @@ TEST_F(LauncherTest, LauncherHoldsTheMutexWhileItRuns) {
     EXPECT_FALSE(second.Create("orbel_lumen"));
     launcher::MutexHandle.Close();
     EXPECT_TRUE(second.Create("orbel_lumen"));  // gone with its holder
+}
+
+TEST_F(LauncherTest, LockThatCannotBeMadeStillShowsTheMenu) {
+    // A folder where the lock file belongs: the lock can be neither made nor probed.
+    std::filesystem::create_directories(rtl::TNamedMutex::LockFileName("orbel_lumen"));
+    ASSERT_EQ(Start(), 0);
+    ASSERT_NE(Form1, nullptr);
+    EXPECT_TRUE(backend_->WindowOf(*Form1)->Visible);
+    EXPECT_FALSE(launcher::MutexHandle.IsHeld());
 }
 
 #ifdef TOME_INSTALLER_PROGRAM
@@ -183,6 +193,7 @@ TEST_F(LauncherTest, UnreachableFolderIsReportedAndRowsStayAsDesigned) {
     SetInstallPath("C:\\X\\");
     ASSERT_EQ(Start(), 0);
     ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log()[0].Text, "I/O error 3.");  // the run time's error, as the viewer reports it
     EXPECT_EQ(Form1->b11->Left(), 0);
     EXPECT_EQ(Form1->b21->Left(), 0);
     EXPECT_EQ(launcher::InstallRowSelector, 0);

@@ -126,6 +126,7 @@ TEST(NamedMutexTest, OneHolderAtATime) {
     ASSERT_TRUE(owner.Holding());
     EXPECT_TRUE(TNamedMutex::OpenExisting(name));
     EXPECT_FALSE(mutex.Create(name));
+    EXPECT_TRUE(mutex.AlreadyExists());
     owner.Kill();
     EXPECT_FALSE(TNamedMutex::OpenExisting(name));
     EXPECT_TRUE(mutex.Create(name));

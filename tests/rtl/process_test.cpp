@@ -98,6 +98,28 @@ TEST_F(ProcessTest, BareNamesAreFoundOnPath) {
     EXPECT_EQ(WaitForFile(tmp.Native("p.txt")), "p.txt\n" + tmp.Native() + "\n");
 }
 
+TEST_F(ProcessTest, TheRequestedWindowStateReachesTheStartedProgramOnly) {
+    WriteScript(tmp.Native("state"),
+                "#!/bin/sh\nprintf '%s' \"${TOME_SHOW_WINDOW-none}\" > \"$1.part\" && mv \"$1.part\" \"$1\"\n");
+    ASSERT_EQ(chdir(tmp.Native().c_str()), 0);
+    // The state this process was started with is taken once and never passed on.
+    rtltest::EnvGuard own("TOME_SHOW_WINDOW", "2");
+    EXPECT_EQ(StartupShowCommand(), SW_SHOWMINIMIZED);
+    EXPECT_EQ(getenv("TOME_SHOW_WINDOW"), nullptr);
+    EXPECT_EQ(StartupShowCommand(), SW_SHOWMINIMIZED);
+    const struct {
+        int showCmd;
+        const char* seen;
+    } cases[] = {{SW_SHOWMAXIMIZED, "3"}, {SW_SHOWNORMAL, "1"}, {SW_HIDE, "0"}};
+    for (const auto& c : cases) {
+        const std::string out = "win" + std::to_string(c.showCmd);
+        EXPECT_GT(WinExec("state.exe " + out, c.showCmd), 31);
+        EXPECT_EQ(WaitForFile(tmp.Native(out)), c.seen) << c.showCmd;
+    }
+    EXPECT_GT(ShellExecuteOpen("state", "shell", tmp.Win(), SW_SHOWMAXIMIZED), 32);
+    EXPECT_EQ(WaitForFile(tmp.Native("shell")), "3");
+}
+
 TEST_F(ProcessTest, StartedProgramsInheritNoLocks) {
     WriteScript(tmp.Native("slow.sh"), "#!/bin/sh\nsleep 2\n: > \"$1\"\n");
     THeldFile held;

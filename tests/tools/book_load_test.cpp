@@ -73,7 +73,7 @@ TEST_F(BookLoadTest, SkinLoadsWithoutAMessage) {
     viewer::TForm1& f = *viewer::Form1;
     ASSERT_EQ(viewer::Form2->LoadSkin(), -1);
     EXPECT_TRUE(dialogs_.Log().empty()) << BoxTexts();
-    EXPECT_EQ(viewer::Buttons.size(), 10u);
+    EXPECT_EQ(viewer::Buttons.size(), 11u);
     EXPECT_EQ(viewer::StartButton, 0);
     EXPECT_EQ(viewer::Buttons[0].Target, "index.html");
     EXPECT_EQ(viewer::RegistryKeyName, "orbel_lumen");

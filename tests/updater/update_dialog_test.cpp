@@ -2,6 +2,7 @@
 #include "controls/bztCheckBoxT.h"
 #include "controls/cm_OrvGauges.h"
 #include "platform/forms/application.h"
+#include "platform/forms/canvas.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
@@ -242,6 +243,36 @@ TEST_F(UpdateDialogTest, ShowingLoadsTheCursorsAndEntersTheDataFolder) {
     EXPECT_EQ(Dialog().Image16->Cursor(), 1);
     EXPECT_EQ(Dialog().upper_next5->Cursor(), forms::crDefault);
     EXPECT_EQ(rtl::ExcludeTrailingBackslash(rtl::GetCurrentDir()), rtl::ExcludeTrailingBackslash(viewer::AppDir + "data"));
+}
+
+// The shipped description gives the progress gauge and the proxy boxes their designed settings;
+// the bar grows in whole 8-pixel blocks.
+TEST_F(UpdateDialogTest, TheShippedDescriptionGivesTheSkinnedControlsTheirSettings) {
+    const controls::TOrvGauge& g = *Dialog().ProgressBar1;
+    EXPECT_EQ(g.BoundsRect(), forms::Bounds(17, 132, 372, 9));
+    EXPECT_EQ(g.BorderStyle(), forms::bsNone);
+    EXPECT_EQ(g.BorderColor(), forms::clWhite);
+    EXPECT_EQ(g.ForeColor(), forms::clNavy);
+    EXPECT_EQ(g.TextureOnFore().Width(), 8);
+    EXPECT_EQ(g.TextureOnFore().Height(), 9);
+    EXPECT_EQ(g.ForeTile().Width(), 8);  // built while loading
+    EXPECT_TRUE(g.TransparentFore() && g.TransparentBack() && g.ForeAsBlocks);
+    EXPECT_EQ(g.ForeBlockSize, 8);
+    EXPECT_EQ(g.Pie3DHeight, 0);
+    EXPECT_EQ(g.RuningStep, 0);
+    EXPECT_EQ(g.Text(), "%d%%");
+    Dialog().ProgressBar1->SetText("");
+    Dialog().ProgressBar1->SetProgress(50);
+    forms::TBitmap image(g.Width(), g.Height());
+    forms::TCanvas canvas(image);
+    Dialog().ProgressBar1->Paint(canvas);
+    EXPECT_EQ(g.FillExtent(), 186);
+    EXPECT_EQ(g.ShownExtent(), 184);
+    for (controls::TbztCheckBoxT* box : {Dialog().CheckBox1, Dialog().checkbox2}) {
+        EXPECT_EQ(box->Width(), 17);
+        EXPECT_EQ(box->Height(), 17);
+        EXPECT_TRUE(box->Caption().empty());
+    }
 }
 
 }  // namespace

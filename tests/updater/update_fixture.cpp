@@ -65,6 +65,14 @@ void UpdateTest::SetUp() {
         nettest::TestResponse response = nettest::TestResponse::Text(file->second);
         auto stall = stalls_.find(name);
         if (stall != stalls_.end()) response.stallBeforeMs = stall->second;
+        auto hold = holds_.find(name);
+        if (hold != holds_.end()) {
+            const std::string head =
+                "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(file->second.size()) + "\r\n\r\n";
+            response.raw = head + file->second;
+            response.stallAfterBytes = head.size() + hold->second.first;
+            response.stallAfterMs = hold->second.second;
+        }
         return response;
     });
     viewer::UpdateUrl = server_->Url("/");
@@ -96,6 +104,12 @@ void UpdateTest::ServeStalled(const std::string& name, int stallMs) {
     std::lock_guard<std::mutex> lock(filesMutex_);
     stalls_[name] = stallMs;
     files_.emplace(name, "late");
+}
+
+void UpdateTest::ServeInTwoParts(const std::string& name, const std::string& body, size_t firstBytes, int holdMs) {
+    std::lock_guard<std::mutex> lock(filesMutex_);
+    files_[name] = body;
+    holds_[name] = {firstBytes, holdMs};
 }
 
 std::string UpdateTest::MakeZip(const std::vector<ZipEntry>& entries) {

@@ -31,6 +31,8 @@ protected:
     // The server answers "/<name>" with the file put here, 404 otherwise.
     void Serve(const std::string& name, const std::string& body);
     void ServeStalled(const std::string& name, int stallMs);
+    // Serves body in two parts: its first firstBytes, then silence for holdMs, then the rest.
+    void ServeInTwoParts(const std::string& name, const std::string& body, size_t firstBytes, int holdMs);
     std::vector<nettest::TestRequest> Requests() const { return server_->Requests(); }
 
     // A ZIP archive made by Python's zipfile.
@@ -58,6 +60,7 @@ private:
     mutable std::mutex filesMutex_;
     std::map<std::string, std::string> files_;
     std::map<std::string, int> stalls_;
+    std::map<std::string, std::pair<size_t, int>> holds_;  // name -> body bytes before the silence, its length
     viewer::TForm5* form_ = nullptr;
 };
 

@@ -1,6 +1,8 @@
 // The list check and the installation against an HTTP server on 127.0.0.1, with packs made by
 // Python's zipfile.
+#include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "controls/cm_OrvGauges.h"
 #include "platform/forms/application.h"
@@ -153,6 +155,37 @@ TEST_F(UpdateInstallTest, APackOfUnlistedSizeIsInstalled) {
     EXPECT_EQ(IntConfig.UpdateVersion, 2);
 }
 
+// A pack of unlisted size goes to disk as it arrives, never held whole in memory: while the server
+// holds back the second half, the first half is in a file of the program folder, and "updated.zip"
+// takes its name only once the pack is whole.
+TEST_F(UpdateInstallTest, APackIsWrittenToDiskAsItArrives) {
+    std::mt19937 random(13);
+    std::string noise(256 * 1024, '\0');
+    for (char& c : noise) c = char(random());
+    const std::string pack = MakeZip({{"big.bin", noise}});
+    ServeInTwoParts("p2.zip", pack, pack.size() / 2, 400);
+    Serve("updates.list", "2|p2.zip|0\r\n");
+    RunCheck();
+
+    int64_t onDiskWhileIncomplete = 0;
+    bool namedWhileIncomplete = false;
+    auto pump = Dialog().IdHTTP1.OnWork;
+    Dialog().IdHTTP1.OnWork = [&](net::THttpClient& client, int64_t received, int64_t announced) {
+        if (received < int64_t(pack.size())) {
+            namedWhileIncomplete |= BookFileExists("updated.zip");
+            for (const auto& entry : std::filesystem::directory_iterator(book_))
+                if (entry.path().filename().string().find("updated.zip") != std::string::npos)
+                    onDiskWhileIncomplete = std::max<int64_t>(onDiskWhileIncomplete, entry.file_size());
+        }
+        pump(client, received, announced);
+    };
+    Install();
+    EXPECT_EQ(onDiskWhileIncomplete, int64_t(pack.size() / 2));
+    EXPECT_FALSE(namedWhileIncomplete);
+    EXPECT_TRUE(Shows(Dialog().im_last));
+    EXPECT_EQ(ReadBookFile("big.bin"), noise);
+}
+
 // A pack whose entry fails its check: the extraction's failure prompt is answered, and whatever
 // the answer, the pack's version is not recorded and "updated.zip" is gone. Abort raises the
 // archive's error, which is reported and leaves the progress page; Ignore ends on the error page.
@@ -239,7 +272,8 @@ TEST_F(UpdateInstallTest, CancelDuringAPackDownloadRecordsNothing) {
     Install();
     EXPECT_EQ(IntConfig.UpdateVersion, 0);
     EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel5);
-    EXPECT_FALSE(BookFileExists("updated.zip"));
+    for (const auto& entry : std::filesystem::directory_iterator(book_))
+        EXPECT_EQ(entry.path().filename().string().find("updated.zip"), std::string::npos);  // nor its temporary
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // book's pages, and the results page is composed and shown like any other page.
 #include "tests/viewer/main_fixture.h"
 
+#include <filesystem>
+
 #include "platform/rtl/codepage.h"
 #include "viewer/forms.h"
 #include "viewer/prepare.h"
@@ -59,6 +61,19 @@ TEST_F(MainSearchTest, SearchButtonRunsTheSameSearch) {
     EXPECT_NE(page.find(Ru(">Дон</a>")), std::string::npos);
     EXPECT_NE(page.find(Ru(">Тверь</a>")), std::string::npos);
     EXPECT_EQ(page.find(Ru(">Волга</a>")), std::string::npos);
+}
+
+TEST_F(MainSearchTest, UnopenablePageIsReportedByTheButtonAndNoResultsAreShown) {
+    std::filesystem::create_symlink(Book() + "data/gone.html", Book() + "data/rivers/lost.html");
+    const std::string shown = CurrentDoc.Path;
+    Form1->searcher->SetText(Ru("xгород"));
+    forms::TRect r = ButtonImages.at(0)->FormRect();
+    Backend().Click(*Form1, r.Left + 2, r.Top + 2);
+    Pump();
+    ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log()[0].Text, Ru("Не удается открыть страницу. Пожалуйста, переустановите приложение."));
+    EXPECT_EQ(CurrentDoc.Path, shown);
+    EXPECT_FALSE(BookFileExists("data/tomeview_search.tmp"));
 }
 
 TEST_F(MainSearchTest, OneCharacterQueryIsEmptyAndReported) {

@@ -14,6 +14,7 @@
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/textfile.h"
@@ -206,7 +207,6 @@ TEST_F(SearchTree, OnlyLowerCasePageExtensionsInPlainFoldersAreRead) {
   Page(".hidden/h.html", "cat");
   Page("folder.html/i.html", "cat");  // a folder named like a page is walked, not read
   fs::create_directory_symlink(root_ / "data", root_ / "data" / "loop");
-  fs::create_symlink(root_ / "data" / "missing.html", root_ / "data" / "broken.html");
   EXPECT_EQ(Walk({"cat"}), (std::vector<std::string>{"a.html:1", "b.htm:1", "c.edf:1", "folder.html\\i.html:1",
                                                      "sub\\g.html:1"}));
 }
@@ -250,6 +250,31 @@ TEST_F(SearchTree, PipesNamedLikePagesAreNotRead) {
   walked = true;
   writer.join();
   EXPECT_EQ(found, std::vector<std::string>{"a.html:1"});
+}
+
+// More than 64 pages are read on several threads, yet listed in walk order. A page that cannot be
+// opened (a link to nothing named like a page) ends the search with the run time's error of the first
+// such page in walk order, and no results page is written or shown.
+TEST_F(SearchTree, ManyPagesKeepTheWalkOrderAndAnUnopenablePageEndsTheSearch) {
+  std::vector<std::string> expected;
+  auto name = [](int i) { return "p" + std::to_string(1000 + i) + ".html"; };
+  for (int i = 0; i < 300; ++i) {
+    Page(name(i), i % 3 == 0 ? "cat" : "dog");
+    expected.push_back(name(i) + (i % 3 == 0 ? ":1" : ":0"));
+  }
+  EXPECT_EQ(Walk({"cat"}), expected);
+
+  for (int i : {250, 120}) fs::create_symlink(root_ / "gone.html", root_ / "data" / name(i).replace(5, 0, "x"));
+  bool opened = false;
+  try {
+    RunSearch("cat", programDir_, SampleTemplate(), [&](const std::string&) { opened = true; });
+    ADD_FAILURE() << "the search ended without an error";
+  } catch (const rtl::EInOutError& error) {
+    EXPECT_EQ(error.ErrorCode, 2);
+    EXPECT_NE(error.Message().find("p1120x.html"), std::string::npos) << error.Message();
+  }
+  EXPECT_FALSE(opened);
+  EXPECT_FALSE(fs::exists(root_ / "data" / "tomeview_search.tmp"));
 }
 
 TEST_F(SearchTree, RankingAndMatchTexts) {

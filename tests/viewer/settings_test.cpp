@@ -2,6 +2,7 @@
 // the skin rebuilt), the last-page option, the music with its restart, cancel, and the layout.
 #include "tests/viewer/main_fixture.h"
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -212,6 +213,35 @@ TEST_F(SettingsTest, LabelZonesToggleTheCheckBoxesAndMusicGatesTheTrackList) {
     EXPECT_TRUE(sett->SavePage->Checked());
 }
 
+TEST_F(SettingsTest, OnlyTheTitleStripDragsTheDialog) {
+    WriteBook();
+    StartAndShow();
+    Backend().MouseDown(*sett, 100, 100);  // the background
+    EXPECT_FALSE(Backend().WindowOf(*sett)->MoveDragging);
+    Backend().MouseUp(*sett, 100, 100);
+    Backend().MouseDown(*sett, 100, 5);
+    EXPECT_TRUE(Backend().WindowOf(*sett)->MoveDragging);
+    EXPECT_EQ(sett->CaptureControl(), nullptr);  // the system's move takes the mouse
+    Backend().FinishMoveDrag(*sett, 200, 150);
+    EXPECT_EQ(sett->Left(), 200);
+    EXPECT_EQ(sett->Top(), 150);
+}
+
+TEST_F(SettingsTest, ShowHidesThePausePictureOnlyWhileTheMusicIsPaused) {
+    WriteBook();
+    WriteBookFile("BackSound/rain.mp3", "mp3");
+    WriteViewerValue("BackSound", "rain");
+    Start();
+    for (bool paused : {false, true}) {
+        Form1->Sound_pause->Show();
+        if (paused) Form1->music_but->Pause();
+        sett->Show();
+        Pump();
+        EXPECT_EQ(Form1->Sound_pause->Visible(), !paused) << paused;
+        sett->Image5Click(sett->Image5);
+    }
+}
+
 TEST_F(SettingsTest, CloseBoxHidesTheDialog) {
     WriteBook();
     StartAndShow();
@@ -419,6 +449,44 @@ TEST_F(SettingsTest, UnplayableTrackReportsAndStillRestartsWithTheOldValues) {
     EXPECT_EQ(ReadViewerValue("BackSound"), "");
     ASSERT_EQ(restarts_.size(), 1u);
     EXPECT_TRUE(restarts_[0].GuardFree);
+}
+
+// A newly chosen track plays at the slider's volume, the same track at full volume. When reopening the
+// page pauses the music (a page with clips), the slider's knob position becomes the volume to come
+// back to and the pause picture goes.
+TEST_F(SettingsTest, ApplySetsTheMusicVolumeFromTheSlider) {
+    WriteBook();
+    WriteBookFile("BackSound/birds.mp3", "mp3");
+    WriteBookFile("BackSound/rain.mp3", "mp3");
+    WritePage("clip.html", "<a href=\"film.avi\">film</a>");
+    WriteViewerValue("BackSound", "rain");
+    Start();
+    const struct {
+        const char* track;
+        const char* page;
+        long volume;  // of the player, 0..1000
+        int32_t volumePos;
+        bool pauseShown;
+    } cases[] = {
+        {"rain", "index.html", 1000, 420, true},
+        {"birds", "index.html", 420, 420, true},
+        {"rain", "clip.html", 1000, 75, false},
+    };
+    for (const auto& c : cases) {
+        WriteViewerValue("BackSound", "rain");
+        Form1->OpenPage(c.page);
+        sett->Show();
+        Pump();
+        sett->Sound_Box->SetItemIndex(c.track == std::string("rain") ? 1 : 0);
+        VolumePos = 420;
+        Form1->Sound_fon->SetBounds(100, Form1->Sound_fon->Top(), 100, Form1->Sound_fon->Height());
+        Form1->sound_but->SetLeft(108);  // 8 pixels of a 100-pixel track: 10 * 8 - 5
+        Apply();
+        ASSERT_NE(Player(), nullptr);
+        EXPECT_EQ(std::lround(Player()->Volume() * 1000), c.volume) << c.track << " " << c.page;
+        EXPECT_EQ(VolumePos, c.volumePos) << c.track << " " << c.page;
+        EXPECT_EQ(Form1->Sound_pause->Visible(), c.pauseShown) << c.track << " " << c.page;
+    }
 }
 
 // ---- cancel ----

@@ -271,6 +271,12 @@ void UpdateGlyph(TShape& s) {
     s.Polygon({{9, 24}, {12, 24}, {12, 28.5}, {27.4, 28.5}, {27.4, 24}, {30.4, 24}, {30.4, 31.5}, {9, 31.5}});
 }
 
+// A film frame with a play mark.
+void ClipGlyph(TShape& s) {
+    s.RoundRect(8, 11, 24, 18, 2.5);
+    s.Polygon({{16.5, 14.5}, {25, 20}, {16.5, 25.5}}, true);
+}
+
 void SearchGlyph(TShape& s) {
     s.Ring(17, 17, 7, 3);
     s.Line(22.5, 22.5, 29.5, 29.5, 4);
@@ -395,6 +401,7 @@ std::vector<viewer::TFaceEntry> SkinPictures() {
     AddButton(e, "about", AboutGlyph);
     AddButton(e, "prefs", GearGlyph);
     AddButton(e, "update", UpdateGlyph);
+    AddButton(e, "clip", ClipGlyph);
     AddButton(e, "search", SearchGlyph);
     AddButton(e, "exit", ExitGlyph);
 

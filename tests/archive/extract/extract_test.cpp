@@ -1,6 +1,7 @@
 // Extraction of entries into files: checks of the data, hostile archives, passwords, failures,
 // overwrite rules and selection by mask. Archives are built byte by byte (zip_builder.h).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -215,15 +216,51 @@ TEST_F(ExtractTest, TruncatedStreamWrongCrcAndForeignMethodsFailWithCode8)
 
 // Data that runs into the next entry or the directory fails as soon as it passes the
 // entry's size; the next entry is not disturbed.
-TEST_F(ExtractTest, OverlongCompressedSizeFailsAndLeavesTheNextEntry)
+// Data that runs over the next entry's header would hand out the same bytes twice: the archive is
+// refused as damaged before anything is written.
+TEST_F(ExtractTest, OverlongCompressedSizeRefusesTheArchive)
 {
-    auto& a = Open({TEntry("first.bin", "0123456789").method(0).csize(40),
-                    TEntry("second.txt", "second")});
+    Spit(root_ / "a.zip", ziptest::BuildZip({TEntry("first.bin", "0123456789").method(0).csize(40),
+                                             TEntry("second.txt", "second")}));
+    TZipArchiver a;
+    a.FileName = (root_ / "a.zip").string();
+    a.BaseDir = out_.string() + "/";
+    int native = -1;
+    try {
+        a.OpenArchive();
+    } catch (const EZAException& e) {
+        native = e.NativeError;
+    }
+    EXPECT_EQ(native, 57);
+    EXPECT_TRUE(Tree(out_).empty());
+}
+
+// Entries made on Unix get the permission bits they store, never setuid, setgid or sticky; entries
+// of other hosts only the read-only attribute.
+TEST_F(ExtractTest, PermissionsFollowTheHostThatMadeTheEntry)
+{
+    struct {
+        const char* name;
+        uint16_t madeBy;
+        uint32_t attributes;
+        unsigned mode;
+    } const cases[] = {
+        {"tool.sh", 0x0314, 0100755u << 16, 0755},
+        {"secret.key", 0x0314, 0100600u << 16, 0600},
+        {"setuid.bin", 0x0314, (0104755u << 16) | 0x20, 0755},
+        {"sticky.txt", 0x0314, (0101644u << 16) | 0x20, 0644},
+        {"dos.txt", 0x0014, 0x21, 0444},
+    };
+    std::vector<TEntry> entries;
+    for (const auto& c : cases)
+        entries.push_back(TEntry(c.name, "data").madeBy(c.madeBy).attr(c.attributes));
+    auto& a = Open(entries);
+    const mode_t saved = ::umask(022);
     ExtractAll(a);
-    ASSERT_EQ(failures_.size(), 1u);
-    EXPECT_EQ(failures_[0].Name, "first.bin");
-    EXPECT_EQ(failures_[0].Native, 8);
-    EXPECT_EQ(Tree(out_), std::vector<std::string>{"second.txt"});
+    ::umask(saved);
+    EXPECT_TRUE(failures_.empty());
+    for (const auto& c : cases)
+        EXPECT_EQ(static_cast<unsigned>(fs::status(out_ / c.name).permissions()), c.mode) << c.name;
 }
 
 TEST_F(ExtractTest, Deflate64IsCode55)
@@ -410,15 +447,23 @@ TEST_F(ExtractTest, CancelDuringDataDeletesOnlyThatEntry)
 {
     auto& a = Open({TEntry("one.txt", "1"), TEntry("two.txt", "2"),
                     TEntry("three.txt", "3")});
-    a.OnFileProgress = [](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
-                          TZAProgressPhase phase, bool& cancel) {
+    std::vector<std::string> events;
+    a.OnFileProgress = [&](TZABaseArchiver*, const std::string& name, double, TZAProcessOperation,
+                           TZAProgressPhase phase, bool& cancel) {
+        events.push_back(name + " " + std::to_string(int(phase)));
         if (name == "two.txt" && phase == ppProcess)
             cancel = true;
+    };
+    a.OnOverallProgress = [&](TZABaseArchiver*, double, TZAProcessOperation, TZAProgressPhase phase, bool&) {
+        events.push_back("overall " + std::to_string(int(phase)));
     };
     ExtractAll(a);
     EXPECT_TRUE(failures_.empty());
     EXPECT_TRUE(a.CancelRequested);
     EXPECT_EQ(Tree(out_), std::vector<std::string>{"one.txt"});
+    // The overall event of the block still comes after the file event that cancelled.
+    const std::vector<std::string> tail(events.end() - 4, events.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"two.txt 1", "overall 1", "two.txt 2", "overall 2"}));
 }
 
 TEST_F(ExtractTest, CancelInTheFinalProgressKeepsTheFinishedFile)

@@ -87,7 +87,7 @@ std::string BuildZip(const std::vector<TEntry>& entries)
         out += stored;
 
         Put32(central, 0x02014B50);
-        Put16(central, 20);
+        Put16(central, e.VersionMadeBy);
         Put16(central, e.VersionNeeded);
         Put16(central, flags);
         Put16(central, e.Method);

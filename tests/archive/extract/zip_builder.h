@@ -20,6 +20,7 @@ struct TEntry {
     uint16_t ModDate = 0x5A21;     // 2025-01-01
     uint32_t ExternalAttributes = 0x20;
     uint16_t VersionNeeded = 20;
+    uint16_t VersionMadeBy = 20;   // the high byte names the host (3: Unix)
     std::optional<uint32_t> Crc;            // overrides the real CRC-32 in the central header
     std::optional<uint32_t> UncompressedSize;
     std::optional<uint32_t> CompressedSize;
@@ -34,6 +35,7 @@ struct TEntry {
     TEntry& date(uint16_t v) { ModDate = v; return *this; }
     TEntry& attr(uint32_t v) { ExternalAttributes = v; return *this; }
     TEntry& version(uint16_t v) { VersionNeeded = v; return *this; }
+    TEntry& madeBy(uint16_t v) { VersionMadeBy = v; return *this; }
     TEntry& crc(uint32_t v) { Crc = v; return *this; }
     TEntry& usize(uint32_t v) { UncompressedSize = v; return *this; }
     TEntry& csize(uint32_t v) { CompressedSize = v; return *this; }

@@ -2,6 +2,9 @@
 // guarantee that a commit which fails, is cancelled or aborted leaves the old archive as it was.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "archive/ZAStrFunc.h"
@@ -493,4 +496,176 @@ TEST(StoredNames, ServerPartOfAUncName)
 {
     EXPECT_EQ(TZABaseArchiver::MakeStoredName("\\\\server\\share\\f.txt", "C:\\data", spRelativePath),
               "share/f.txt");
+}
+
+// Entries are known by their place: deleting the first of two entries named alike keeps the second
+// with its own data, and an entry deleted in a batch stays deleted when the new file of its name
+// cannot be added.
+TEST_F(Commit, EntriesAreKnownByTheirPlaceNotByTheirName)
+{
+    TZipArchiver zip;
+    zip.OnProcessFileFailure = [](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                  const std::string&, TZAAction& action) { action = fxaIgnore; };
+    Open(zip);
+    TZADirArray& dir = zip.DirManager->CurrentDir;
+    dir.RenameItem(1, "a.txt");  // now two entries are named a.txt
+    dir.ItemAt(1).Modified = true;
+    dir.ItemAt(1).PendingOperation = poRename;
+    zip.EndUpdate();
+    zip.BeginUpdate();
+    zip.DeleteItem(0);
+    zip.DeleteItem(1);  // c.txt, then a new c.txt whose file is gone
+    ASSERT_EQ(zip.AddFile("c.txt"), 1);
+    dir.ItemAt(1).SourceFileName = Path("gone.txt");
+    zip.CloseArchive();
+    EXPECT_EQ(ReadBack("t.zip"), (Entries{{"a.txt", Get("b.bin")}}));
+}
+
+// A split archive is never changed: a refused batch leaves every volume as it was, also when an
+// extraction last switched to the first volume; an aborted creation leaves no volume behind.
+TEST_F(Commit, SplitArchivesStayAsTheyWereWhenRefusedOrAborted)
+{
+    const auto splitZip = [&](TZipArchiver& zip) {
+        zip.FileName = Path("split.zip");
+        zip.SetSpanningMode(smSplitting);
+        zip.SpanningOptions().VolumeSize = vsCustom;
+        zip.SpanningOptions().SetCustomVolumeSize(65536);
+    };
+    const auto volumes = [&] {
+        std::vector<std::pair<std::string, std::string>> found;
+        for (const std::string& name : Listing())
+            if (name.rfind("split", 0) == 0)
+                found.emplace_back(name, Get(name));
+        return found;
+    };
+    Put("big.bin", RandomBytes(200000, 3));
+    {
+        TZipArchiver zip;
+        splitZip(zip);
+        zip.OpenArchive();
+        zip.BeginUpdate();
+        zip.AddFile("big.bin");
+        zip.AddFile("c.txt");
+        zip.CloseArchive();
+    }
+    const auto before = volumes();
+    ASSERT_GT(before.size(), 2u);
+    TZipArchiver reader;
+    splitZip(reader);
+    reader.OpenArchive();
+    rtl::TMemoryStream data;
+    reader.ExtractToStream(0, data);  // on the first volume now
+    reader.BeginUpdate();
+    reader.DeleteItem(1);
+    EXPECT_EQ(NativeErrorOf([&] { reader.CloseArchive(); }), 52);
+    EXPECT_EQ(volumes(), before);
+
+    for (const auto& [name, bytes] : before)
+        std::filesystem::remove(Path(name));
+    TZipArchiver zip;
+    zip.OnProcessFileFailure = [](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t, int32_t,
+                                  const std::string&, TZAAction& action) { action = fxaAbort; };
+    splitZip(zip);
+    zip.OpenArchive();
+    zip.BeginUpdate();
+    zip.AddFile("big.bin");
+    zip.AddFile("c.txt");
+    zip.DirManager->CurrentDir.ItemAt(1).SourceFileName = Path("gone.txt");
+    zip.CloseArchive();
+    // No volume is left: closed with nothing in it, the new archive is the empty one.
+    const auto left = volumes();
+    ASSERT_EQ(left.size(), 1u) << testing::PrintToString(Listing());
+    EXPECT_EQ(left[0].first, "split.zip");
+    EXPECT_EQ(left[0].second.size(), 22u);
+}
+
+// An extraction from an entry that names another disk leaves the archiver on that volume; the
+// commit writes the single-file archive from its first volume again.
+TEST_F(Commit, CommitAfterReadingAnEntryOfAnotherDiskWritesASingleVolume)
+{
+    std::string bytes = Get("t.zip");
+    const size_t central = bytes.find("PK\x01\x02");
+    ASSERT_NE(central, std::string::npos);
+    bytes[central + 34] = 1;  // the first entry claims to start on disk 1
+    Put("t.zip", bytes);
+    TZipArchiver zip;
+    Open(zip);
+    rtl::TMemoryStream data;
+    zip.ExtractToStream(0, data);
+    Put("d.txt", "fourth");
+    zip.AddFile("d.txt");
+    zip.CloseArchive();
+    EXPECT_EQ(ReadBack("t.zip").size(), 4u);
+    std::string out;
+    if (HaveTool("unzip")) {
+        EXPECT_EQ(RunCommand("unzip -t -qq " + Quote(Path("t.zip")), &out), 0) << out;
+    }
+}
+
+// An updated entry keeps its name byte for byte, with the UTF-8 flag it had.
+TEST_F(Commit, UpdatedEntryKeepsItsStoredName)
+{
+    const std::string utf8 = "\xE6\x97\xA5.t";  // as long as "c.txt"
+    std::string bytes = Get("t.zip");
+    for (size_t at = bytes.find("c.txt"); at != std::string::npos; at = bytes.find("c.txt", at)) {
+        const size_t flags = bytes.compare(at - 46, 4, "PK\x01\x02") == 0 ? at - 46 + 8 : at - 30 + 6;
+        bytes[flags + 1] = static_cast<char>(bytes[flags + 1] | 0x08);  // bit 11
+        bytes.replace(at, 5, utf8);
+    }
+    Put("t.zip", bytes);
+    TZipArchiver zip;
+    Open(zip);
+    zip.UpdateItem(2, Path("a.txt"));
+    zip.CloseArchive();
+    TZipArchiver reader;
+    reader.FileName = Path("t.zip");
+    reader.OpenArchiveWithMode(ZA_MODE_READONLY);
+    const TDirItem& item = reader.DirManager->CurrentDir.ItemAt(2);
+    EXPECT_EQ(item.StoredName, utf8);
+    EXPECT_NE(item.Flags & kFlagUtf8Name, 0);
+    reader.CloseArchive();
+    EXPECT_EQ(ReadBack("t.zip")[2].second, Get("a.txt"));
+}
+
+// The new archive is made in the archive's folder under a name that shows whose it is, and takes
+// the owner, group and mode of the one it replaces.
+TEST_F(Commit, ReplacedArchiveKeepsOwnerGroupAndMode)
+{
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(Path("t.zip").c_str(), 4321, 8765), 0);
+    }
+    ASSERT_EQ(::chmod(Path("t.zip").c_str(), 0640), 0);
+    std::vector<std::string> during;
+    TZipArchiver zip;
+    zip.OnFileProgress = [&](TZABaseArchiver*, const std::string&, double, TZAProcessOperation, TZAProgressPhase,
+                             bool&) {
+        if (during.empty())
+            during = Listing();
+    };
+    Open(zip);
+    zip.UpdateItem(0, Path("a.txt"));
+    zip.CloseArchive();
+    ASSERT_EQ(during.size(), 5u);
+    EXPECT_TRUE(during[4].rfind("t.zip.FC", 0) == 0 && during[4].size() == 16) << during[4];
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("t.zip").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 8765u);
+    }
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.bin", "c.txt", "t.zip"}));
+}
+
+TEST_F(Commit, NewNamesTheOemCodePageCannotHoldAreRefused)
+{
+    TZipArchiver zip;
+    Open(zip);
+    auto data = std::make_shared<rtl::TMemoryStream>();
+    EXPECT_EQ(NativeErrorOf([&] { zip.AddStream(rtl::Ru("цена €.txt"), data); }), 33);
+    zip.Options().OEMFileNames = false;
+    EXPECT_EQ(zip.AddStream(rtl::Ru("цена €.txt"), data), 3);
+    zip.DropPendingUpdate();
+    zip.CloseArchive();
 }

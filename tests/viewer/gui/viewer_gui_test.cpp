@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -20,6 +21,9 @@
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/locks.h"
 #include "platform/rtl/paths.h"
+#include "platform/rtl/registry.h"
+#include "platform/media/mediaplayer.h"
+#include "platform/media/system_media.h"
 #include "platform/web/webkit_browser.h"
 #include "platform/web/webkit_peer.h"
 #include "tests/gui/gui_env.h"
@@ -53,10 +57,13 @@ std::string ReadText(const std::string& path) {
 }
 
 // A private copy of the book, so the run's files (started.dat, composed pages, intcfg.dat) stay out
-// of the build tree.
+// of the build tree. Pages composed by an earlier run of the viewer in the book itself are left out
+// of the copy, so what a test finds composed was composed by its own run.
 std::string CopyBook(const std::string& scratch) {
     std::string copy = scratch + "book/";
     fs::copy(kBook, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    for (const auto& entry : fs::directory_iterator(copy + "data"))
+        if (entry.path().extension() == ".tmp") fs::remove(entry.path());
     setenv("TOME_REGISTRY", (scratch + "registry").c_str(), 1);
     setenv("TOME_RESOURCES", fs::exists(copy + "resources") ? (copy + "resources").c_str() : TOME_TEST_RESOURCES, 1);
     return copy;
@@ -290,6 +297,82 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     EXPECT_EQ(CurrentDoc.Path, hits.front().Path);
     EXPECT_TRUE(dialogs_.Log().empty());
     Form1->Close();
+}
+
+// ---- music and clips ----
+
+// The screen's pixels over a native child (the video panel), read from the X server.
+std::vector<uint32_t> GrabNative(void* widget) {
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(widget));
+    int x = 0, y = 0;
+    gdk_window_get_origin(window, &x, &y);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y,
+                                                 gdk_window_get_width(window), gdk_window_get_height(window));
+    std::vector<uint32_t> pixels;
+    if (!shot) return pixels;
+    const int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
+    const guchar* data = gdk_pixbuf_read_pixels(shot);
+    for (int row = 0; row < gdk_pixbuf_get_height(shot); ++row)
+        for (int col = 0; col < gdk_pixbuf_get_width(shot); ++col) {
+            const guchar* p = data + row * stride + col * channels;
+            pixels.push_back(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
+        }
+    g_object_unref(shot);
+    return pixels;
+}
+
+TEST_F(ViewerGuiTest, ClipPagePausesTheMusicAndItsClipMovesInThePanel) {
+    if (!fs::exists(book_ + "BackSound/lumen.mp3")) GTEST_SKIP() << "the book was built without its media";
+    setenv("TOME_AUDIO_SINK", "fake", 1);
+    media::UseSystemMedia();
+    {
+        rtl::TRegistry registry;
+        registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
+        ASSERT_TRUE(registry.OpenKey("\\Software\\orbel_lumen", true));
+        registry.WriteString("BackSound", "lumen");
+    }
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0));
+    ASSERT_TRUE(guitest::WaitUntil([] { return Form1->music_but->Mode() == mpPlaying; })) << "no music";
+
+    // The article that links to the clip pauses the music; the next one resumes it.
+    struct Step {
+        const char* page;
+        TMPModes music;
+    };
+    for (const Step& step : {Step{"1part\\101.html", mpPaused}, Step{"1part\\102.html", mpPlaying},
+                             Step{"1part\\101.html", mpPaused}}) {
+        int before = completed_;
+        Form1->OpenPage(step.page);
+        ASSERT_TRUE(WaitForPage(before)) << step.page;
+        EXPECT_TRUE(guitest::WaitUntil([&] { return Form1->music_but->Mode() == step.music; }))
+            << step.page << " left the music in mode " << Form1->music_but->Mode();
+        EXPECT_EQ(Form1->Sound_pause->Enabled(), step.music == mpPlaying) << step.page;
+    }
+
+    // Its clip button plays the clip in the video panel: the picture moves.
+    auto button = std::find_if(Buttons.begin(), Buttons.end(), [](const TMBut& b) { return b.Target == "clips\\volga.avi"; });
+    ASSERT_NE(button, Buttons.end()) << "the skin has no clip button";
+    forms::TRect place = ButtonImages[size_t(button - Buttons.begin())]->FormRect();
+    guitest::PutButton(*Form1, true, place.Left + 20, place.Top + 20);
+    guitest::PutButton(*Form1, false, place.Left + 20, place.Top + 20);
+    ASSERT_TRUE(guitest::WaitUntil([] { return Form1->videocenter->Visible() && Form1->music_but->Mode() == mpPlaying; }));
+    void* panel = guitest::NativeWidget(*Form1->videocenter);
+    ASSERT_NE(panel, nullptr);
+    guitest::PumpFor(500);
+    const std::vector<uint32_t> first = GrabNative(panel);
+    guitest::PumpFor(400);
+    const std::vector<uint32_t> second = GrabNative(panel);
+    ASSERT_FALSE(first.empty());
+    EXPECT_NE(first, second) << "the clip's picture does not move";
+    EXPECT_GT(std::set<uint32_t>(first.begin(), first.end()).size(), 2u) << "the panel shows no picture";
+    EXPECT_TRUE(dialogs_.Log().empty()) << dialogs_.Log().front().Text;
+
+    Form1->Close();
+    forms::ResetApplication();
+    Form1 = nullptr;
+    forms::SetMediaPeerFactory(nullptr);
+    unsetenv("TOME_AUDIO_SINK");
 }
 
 // ---- second instance ----
