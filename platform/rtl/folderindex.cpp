@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <mutex>
 #include <unordered_map>
@@ -93,6 +94,16 @@ bool ReadFolder(const std::string& folder, TIndex& index) {
     return true;
 }
 
+// When the index just read is known current: now, if the folder still has the stamp taken before
+// the read (the read of a large folder may take longer than the trust span, and must not count
+// against it); never, if it changed meanwhile, so that our next change drops the index.
+int64_t ConfirmedAfterRead(const std::string& folder, const TStamp& before) {
+    struct stat st;
+    if (sys::Stat(FolderArg(folder), st) != 0 || !(TStamp::Of(st) == before))
+        return std::numeric_limits<int64_t>::min() / 2;
+    return MonotonicNanoseconds();
+}
+
 // Folder and last name of a native path, as the lookup names them ("" for the current folder).
 std::pair<std::string, std::string> SplitNative(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -119,8 +130,8 @@ public:
         // Read outside the lock: other threads' lookups in other folders go on meanwhile.
         TIndex fresh;
         fresh.stamp = stamp;
-        fresh.confirmedAt = MonotonicNanoseconds();
         if (!ReadFolder(folder, fresh)) return {true, {}};
+        fresh.confirmedAt = ConfirmedAfterRead(folder, stamp);
         std::lock_guard<std::mutex> lock(mutex_);
         TLookup result{true, fresh.Find(name)};
         Store(folder, std::move(fresh));
