@@ -11,6 +11,7 @@
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/datetime.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
@@ -442,12 +443,10 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     ExtractToStream(Index, *scratch);
     if (SkipCurrentFile || CancelRequested)
         return;
-    if (!scratch->Close())
+    if (Options().FlushBuffers && IsRemovableName(target) && !scratch->Sync())
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    const std::string scratchName = rtl::FromNativePath(scratch->Path().string());
-    if (Options().FlushBuffers && IsRemovableName(target))
-        rtl::TFileStream(scratchName, rtl::fmOpenReadWrite).Flush();
-    rtl::FileSetDate(scratchName, static_cast<int32_t>(DosDateTime(entry)));
+    if (const time_t modified = rtl::DosDateTimeToTime(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
+        scratch->SetModified(modified);
     if (!scratch->ReplaceTarget(nativeTarget))
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
     extractedTargets_[nativeTarget.string()] = entry.NameLossy;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <string>
 
 namespace rtl {
 namespace {
@@ -85,6 +86,12 @@ int RenameNoReplace(const char* from, const char* to) {
 int Link(const char* from, const char* to) {
     Count(changes);
     return ::link(from, to);
+}
+
+int LinkOpenFile(int fd, const char* to) {
+    Count(changes);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to, AT_SYMLINK_FOLLOW);
 }
 
 int Chmod(const char* path, mode_t mode) {

@@ -41,6 +41,9 @@ int Unlink(const char* path);
 int Rename(const char* from, const char* to);
 int RenameNoReplace(const char* from, const char* to);  // renameat2 with RENAME_NOREPLACE
 int Link(const char* from, const char* to);
+// Gives an open file that has no name (one made with O_TMPFILE) the name to; fails with EEXIST
+// when the name is taken. Needs /proc/self/fd.
+int LinkOpenFile(int fd, const char* to);
 int Chmod(const char* path, mode_t mode);
 int SetTimes(const char* path, const struct timespec times[2]);  // utimensat, following links
 
