@@ -256,8 +256,12 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     TZADirArray& dir = DirManager->CurrentDir;
     ProcessedFileNo = 0;
     ProcessedFileCount = 0;
-    for (int i = 0; i < dir.Count(); ++i)
-        ProcessedFileCount += dir.ItemAt(i).MarkedForProcessing != 0 ? 1 : 0;
+    tracksTargets_ = false;
+    for (int i = 0; i < dir.Count(); ++i) {
+        const TDirItem& item = dir.ItemAt(i);
+        ProcessedFileCount += item.MarkedForProcessing != 0 ? 1 : 0;
+        tracksTargets_ = tracksTargets_ || (item.MarkedForProcessing != 0 && item.NameLossy);
+    }
     CancelRequested = false;
     extractedTargets_.clear();
     IgnoredFailureCount = 0;
@@ -423,9 +427,11 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     std::filesystem::path nativeTarget = rtl::ToNativePath(target);
     // Names the system's code page cannot hold come out with '?' in them and may meet: the first
     // entry keeps its file, a later one that would replace it is refused.
-    if (const auto written = extractedTargets_.find(nativeTarget.string());
-        written != extractedTargets_.end() && (written->second || entry.NameLossy))
-        throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    if (tracksTargets_) {
+        const auto written = extractedTargets_.find(nativeTarget.string());
+        if (written != extractedTargets_.end() && (written->second || entry.NameLossy))
+            throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    }
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(nativeTarget, ec))) {
         const std::string asked = target;
@@ -449,7 +455,8 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         scratch->SetModified(modified);
     if (!scratch->ReplaceTarget(nativeTarget))
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    extractedTargets_[nativeTarget.string()] = entry.NameLossy;
+    if (tracksTargets_)
+        extractedTargets_[nativeTarget.string()] = entry.NameLossy;
     if (Options().SetAttributes)
         SetAttributesOnDisk(entry, attr, nativeTarget, rtl::FromNativePath(nativeTarget.string()));
 }

@@ -487,8 +487,10 @@ private:
     // Event defaults (ZAEvents.cpp).
     bool AsksForDisks() const { return spanningMode_ == smSpanning; }
 
-    // Files written by the running extraction, and whether the entry's name lost characters.
+    // Files written by the running extraction, and whether the entry's name lost characters; kept
+    // only while some entry to process has such a name, as no other can meet a file of this run.
     std::unordered_map<std::string, bool> extractedTargets_;
+    bool tracksTargets_ = false;
     bool endRecordFound_ = false;  // the last search of the open paths found a real end record
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;
