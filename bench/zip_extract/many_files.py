@@ -8,10 +8,14 @@ Cases:
   python-70k   a 70,000-entry archive made by Python's zipfile, into an empty folder
 
 Prints the median of several runs of each tool and the ratio. Target: zipx within 1.5x of unzip.
+With --before, an earlier build's zipx is timed once per case in the same run, for comparison.
 
-A run that passes --timeout seconds is stopped and shown as "> T".
+Every run extracts into a folder of its own; the folders are removed only after the case, so that
+no run pays for the deletion of the one before. A run that passes --timeout seconds is stopped and
+shown as "> T".
 
-usage: many_files.py [--build BUILD_DIR] [--runs N] [--case NAME ...] [--timeout T] [--keep]"""
+usage: many_files.py [--build BUILD_DIR] [--before BUILD_DIR] [--runs N] [--case NAME ...]
+                     [--timeout T] [--keep]"""
 import argparse
 import os
 import shutil
@@ -68,7 +72,6 @@ def prepare(case, work):
 
 
 def time_once(cmd, out_dir, base, timeout):
-    shutil.rmtree(out_dir, ignore_errors=True)
     if base is None:
         os.makedirs(out_dir)
     else:
@@ -86,39 +89,64 @@ def time_once(cmd, out_dir, base, timeout):
     return elapsed
 
 
+def shown(seconds, timeout):
+    return ("%7.3f s" % seconds) if seconds != float("inf") else "  > %.0f s" % timeout
+
+
+def zipx_of(build):
+    zipx = os.path.join(build, "bin", "zipx")
+    if not os.access(zipx, os.X_OK):
+        raise SystemExit("build %s first" % zipx)
+    return zipx
+
+
+def time_case(case, work, args, zipx, before):
+    archive, base = prepare(case, work)
+    commands = {
+        "zipx": lambda out: [zipx, "extract", archive, out],
+        "unzip": lambda out: ["unzip", "-o", "-qq", archive, "-d", out],
+    }
+    times = {name: [] for name in commands}
+    outs = []
+    for run in range(args.runs):
+        for name, cmd in commands.items():
+            outs.append(os.path.join(work, "out-%s-%s-%d" % (case, name, run)))
+            times[name].append(time_once(cmd(outs[-1]), outs[-1], base, args.timeout))
+    earlier = None
+    if before:
+        outs.append(os.path.join(work, "out-%s-before" % case))
+        earlier = time_once([before, "extract", archive, outs[-1]], outs[-1], base, args.timeout)
+    for out in outs:
+        shutil.rmtree(out, ignore_errors=True)
+    subprocess.run(["sync"])
+    z = statistics.median(times["zipx"])
+    u = statistics.median(times["unzip"])
+    line = "%-11s zipx %s   unzip %7.3f s   ratio %.2f (target <= 1.50)" % (case, shown(z, args.timeout), u, z / u)
+    if earlier is not None:
+        line += "   before: zipx %s, ratio %s" % (shown(earlier, args.timeout),
+                                                  "%.2f" % (earlier / u) if earlier != float("inf") else "> %.0f" % (args.timeout / u))
+    print(line, flush=True)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
+    parser.add_argument("--before", help="build folder of an earlier zipx to time once per case")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--case", action="append", choices=["empty-50k", "add-5k", "python-70k"])
     parser.add_argument("--timeout", type=float, default=None)
     parser.add_argument("--keep", action="store_true")
     args = parser.parse_args()
-    zipx = os.path.join(args.build, "bin", "zipx")
-    if not os.access(zipx, os.X_OK):
-        raise SystemExit("build %s first" % zipx)
+    zipx = zipx_of(args.build)
+    before = zipx_of(args.before) if args.before else None
     if not shutil.which("unzip"):
         raise SystemExit("unzip is needed for the comparison")
 
     work = tempfile.mkdtemp(prefix="zip-many-files-")
     try:
-        out = os.path.join(work, "out")
         for case in args.case or ["empty-50k", "add-5k", "python-70k"]:
-            archive, base = prepare(case, work)
-            commands = {
-                "zipx": [zipx, "extract", archive, out],
-                "unzip": ["unzip", "-o", "-qq", archive, "-d", out],
-            }
-            times = {name: [] for name in commands}
-            for _ in range(args.runs):
-                for name, cmd in commands.items():
-                    times[name].append(time_once(cmd, out, base, args.timeout))
-            z = statistics.median(times["zipx"])
-            u = statistics.median(times["unzip"])
-            shown = ("%7.3f s" % z) if z != float("inf") else "> %.0f s" % args.timeout
-            print("%-11s zipx %s   unzip %7.3f s   ratio %.2f (target <= 1.50)" % (case, shown, u, z / u),
-                  flush=True)
+            time_case(case, work, args, zipx, before)
     finally:
         if args.keep:
             print("kept " + work)
