@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <string>
 
 namespace rtl {
@@ -90,8 +91,17 @@ int Link(const char* from, const char* to) {
 
 int LinkOpenFile(int fd, const char* to) {
     Count(changes);
+    // Linking the descriptor itself is cheaper, but kernels before 6.10 allow it only to a
+    // privileged caller (failing with ENOENT or EPERM); then the name in /proc serves, from then on.
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", AT_FDCWD, to, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM) return -1;
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+    const int result = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+    if (result == 0) byDescriptor.store(false, std::memory_order_relaxed);
+    return result;
 }
 
 int Chmod(const char* path, mode_t mode) {
