@@ -264,6 +264,8 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     }
     CancelRequested = false;
     extractedTargets_.clear();
+    madeFolder_.clear();
+    convertedTime_ = -1;
     IgnoredFailureCount = 0;
     PasswordSkipCount = 0;
     const bool reportsProgress = Op == poExtract || Op == poTest;
@@ -401,6 +403,15 @@ bool TZABaseArchiver::MayReplaceTarget(const std::string& Name, std::string& Tar
     return false;
 }
 
+time_t TZABaseArchiver::FileTimeOf(int32_t dosTime)
+{
+    if (convertedTime_ == -1 || dosTime != convertedDosTime_) {
+        convertedTime_ = rtl::DosDateTimeToTime(dosTime);
+        convertedDosTime_ = dosTime;
+    }
+    return convertedTime_;
+}
+
 void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, const std::string& Folder)
 {
     const TDirItem entry = DirManager->CurrentDir.FetchItem(Index);
@@ -415,8 +426,11 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         name = rtl::ExtractFileName(name);
     } else {
         const std::string dir = Folder + rtl::ExtractFilePath(name);
-        if (!MakeDirs(dir))
-            throw EZAException::CreateWithCodeFmt(20, {dir}, this);
+        if (dir != madeFolder_) {
+            if (!MakeDirs(dir))
+                throw EZAException::CreateWithCodeFmt(20, {dir}, this);
+            madeFolder_ = dir;
+        }
     }
     if (entry.IsDirectory() || EndsWith(entry.FileName, '/'))
         return;
@@ -451,7 +465,7 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         return;
     if (Options().FlushBuffers && IsRemovableName(target) && !scratch->Sync())
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    if (const time_t modified = rtl::DosDateTimeToTime(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
+    if (const time_t modified = FileTimeOf(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
         scratch->SetModified(modified);
     if (!scratch->ReplaceTarget(nativeTarget))
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
