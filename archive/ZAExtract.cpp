@@ -124,6 +124,41 @@ bool TEntryDecoder::Emit(const uint8_t* data, size_t length)
     return true;
 }
 
+// The inflater of one entry, taken from the thread's spare and given back for the next entry: an
+// archive of tens of thousands of small entries then allocates and clears zlib's buffers once.
+class TBorrowedInflater {
+public:
+    TBorrowedInflater() = default;
+    TBorrowedInflater(const TBorrowedInflater&) = delete;
+    TBorrowedInflater& operator=(const TBorrowedInflater&) = delete;
+    ~TBorrowedInflater()
+    {
+        if (!inflater_)
+            return;
+        try {
+            inflater_->Reset();
+            Spare() = std::move(inflater_);
+        } catch (const std::exception&) {
+            // a stream that cannot be reset is not kept
+        }
+    }
+
+    void Take()
+    {
+        inflater_ = Spare() ? std::move(Spare()) : std::make_unique<TZAInflater>();
+    }
+    TZAInflater* operator->() const { return inflater_.get(); }
+
+private:
+    static std::unique_ptr<TZAInflater>& Spare()
+    {
+        thread_local std::unique_ptr<TZAInflater> spare;
+        return spare;
+    }
+
+    std::unique_ptr<TZAInflater> inflater_;
+};
+
 bool TEntryDecoder::Run(int64_t compressedSize)
 {
     expectedSize_ = item_.UncompressedSize64();
@@ -138,12 +173,12 @@ bool TEntryDecoder::Run(int64_t compressedSize)
     }
 
     const bool stored = item_.CompressionMethod == kMethodStored;
-    std::unique_ptr<TZAInflater> inflater;
+    TBorrowedInflater inflater;
     std::unique_ptr<uint8_t[]> input;
     try {
         input.reset(new uint8_t[static_cast<size_t>(std::min(compressedSize, TZABaseArchiver::MaxChunk)) + 2]);
         if (!stored)
-            inflater = std::make_unique<TZAInflater>();
+            inflater.Take();
     } catch (const std::exception&) {
         return false;
     }
@@ -216,22 +251,22 @@ bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, 
     // The local header must be whole and carry its signature; only its CRC, time and flags are
     // used (for the password check).
     const int64_t headerPos = Archive.Position();
-    if (headerPos < 0 || headerPos > Archive.Size() - static_cast<int64_t>(TLocalHeader::Size))
+    const int64_t archiveSize = Archive.Size();
+    if (headerPos < 0 || headerPos > archiveSize - static_cast<int64_t>(TLocalHeader::Size))
         return false;
     uint8_t raw[TLocalHeader::Size];
     Archive.ReadBuffer(raw, TLocalHeader::Size);
     LoadRecord(raw, decoder.Local);
     if (decoder.Local.Signature != kLocalHeaderSig)
         return false;
-    Archive.Seek(int64_t{decoder.Local.NameLength} + decoder.Local.ExtraLength, rtl::soCurrent);
+    const int64_t here = Archive.Seek(int64_t{decoder.Local.NameLength} + decoder.Local.ExtraLength, rtl::soCurrent);
 
     // In a single-file archive an entry's data never reaches into the directory or past the end.
     int64_t compressedSize = Item.CompressedSize64();
     if (compressedSize < 0)
         return false;
     if (SpanningMode() == smNone) {
-        const int64_t here = Archive.Position();
-        int64_t limit = Archive.Size();
+        int64_t limit = archiveSize;
         if (DirManager && DirManager->DirectoryStart > 0)
             limit = std::min(limit, DirManager->DirectoryStart);
         compressedSize = std::clamp<int64_t>(limit - here, 0, compressedSize);

@@ -11,6 +11,7 @@
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/datetime.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
@@ -255,10 +256,16 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     TZADirArray& dir = DirManager->CurrentDir;
     ProcessedFileNo = 0;
     ProcessedFileCount = 0;
-    for (int i = 0; i < dir.Count(); ++i)
-        ProcessedFileCount += dir.ItemAt(i).MarkedForProcessing != 0 ? 1 : 0;
+    tracksTargets_ = false;
+    for (int i = 0; i < dir.Count(); ++i) {
+        const TDirItem& item = dir.ItemAt(i);
+        ProcessedFileCount += item.MarkedForProcessing != 0 ? 1 : 0;
+        tracksTargets_ = tracksTargets_ || (item.MarkedForProcessing != 0 && item.NameLossy);
+    }
     CancelRequested = false;
     extractedTargets_.clear();
+    madeFolder_.clear();
+    convertedTime_ = -1;
     IgnoredFailureCount = 0;
     PasswordSkipCount = 0;
     const bool reportsProgress = Op == poExtract || Op == poTest;
@@ -396,6 +403,15 @@ bool TZABaseArchiver::MayReplaceTarget(const std::string& Name, std::string& Tar
     return false;
 }
 
+time_t TZABaseArchiver::FileTimeOf(int32_t dosTime)
+{
+    if (convertedTime_ == -1 || dosTime != convertedDosTime_) {
+        convertedTime_ = rtl::DosDateTimeToTime(dosTime);
+        convertedDosTime_ = dosTime;
+    }
+    return convertedTime_;
+}
+
 void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, const std::string& Folder)
 {
     const TDirItem entry = DirManager->CurrentDir.FetchItem(Index);
@@ -410,8 +426,11 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         name = rtl::ExtractFileName(name);
     } else {
         const std::string dir = Folder + rtl::ExtractFilePath(name);
-        if (!MakeDirs(dir))
-            throw EZAException::CreateWithCodeFmt(20, {dir}, this);
+        if (dir != madeFolder_) {
+            if (!MakeDirs(dir))
+                throw EZAException::CreateWithCodeFmt(20, {dir}, this);
+            madeFolder_ = dir;
+        }
     }
     if (entry.IsDirectory() || EndsWith(entry.FileName, '/'))
         return;
@@ -422,9 +441,11 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     std::filesystem::path nativeTarget = rtl::ToNativePath(target);
     // Names the system's code page cannot hold come out with '?' in them and may meet: the first
     // entry keeps its file, a later one that would replace it is refused.
-    if (const auto written = extractedTargets_.find(nativeTarget.string());
-        written != extractedTargets_.end() && (written->second || entry.NameLossy))
-        throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    if (tracksTargets_) {
+        const auto written = extractedTargets_.find(nativeTarget.string());
+        if (written != extractedTargets_.end() && (written->second || entry.NameLossy))
+            throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    }
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(nativeTarget, ec))) {
         const std::string asked = target;
@@ -442,15 +463,14 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     ExtractToStream(Index, *scratch);
     if (SkipCurrentFile || CancelRequested)
         return;
-    if (!scratch->Close())
+    if (Options().FlushBuffers && IsRemovableName(target) && !scratch->Sync())
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    const std::string scratchName = rtl::FromNativePath(scratch->Path().string());
-    if (Options().FlushBuffers && IsRemovableName(target))
-        rtl::TFileStream(scratchName, rtl::fmOpenReadWrite).Flush();
-    rtl::FileSetDate(scratchName, static_cast<int32_t>(DosDateTime(entry)));
+    if (const time_t modified = FileTimeOf(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
+        scratch->SetModified(modified);
     if (!scratch->ReplaceTarget(nativeTarget))
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    extractedTargets_[nativeTarget.string()] = entry.NameLossy;
+    if (tracksTargets_)
+        extractedTargets_[nativeTarget.string()] = entry.NameLossy;
     if (Options().SetAttributes)
         SetAttributesOnDisk(entry, attr, nativeTarget, rtl::FromNativePath(nativeTarget.string()));
 }

@@ -1,15 +1,23 @@
 #include "archive/ZAScratchFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <random>
 #include <string>
-#include <system_error>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/folderindex.h"
+#include "platform/rtl/fscalls.h"
 
 namespace {
+
+constexpr int kNameAttempts = 64;
 
 std::string UniqueName()
 {
@@ -20,19 +28,44 @@ std::string UniqueName()
     return name;
 }
 
+std::string FolderArg(const std::filesystem::path& nativeFolder)
+{
+    return nativeFolder.empty() ? std::string(".") : nativeFolder.string();
+}
+
+// A file without a name is given one through /proc; without it one is never made.
+bool CanNameOpenFiles()
+{
+    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+    return procMounted;
+}
+
+// The file systems that cannot make a file without a name say so by one of these.
+bool NoNamelessFiles(int error)
+{
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
 }  // namespace
 
 std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(const std::filesystem::path& nativeFolder)
 {
-    for (int attempt = 0; attempt < 64; ++attempt) {
+    if (CanNameOpenFiles()) {
+        const int fd = rtl::sys::Open(FolderArg(nativeFolder).c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, {}));
+        if (!NoNamelessFiles(errno))
+            return nullptr;
+    }
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::filesystem::path path = nativeFolder / UniqueName();
-        // "x": fails when the name exists, so another file is never taken over.
-        if (std::FILE* file = std::fopen(path.c_str(), "wbx")) {
-            std::setvbuf(file, nullptr, _IONBF, 0);  // the writer hands over large blocks
-            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(file, std::move(path)));
+        // O_EXCL: fails when the name exists, so another file is never taken over.
+        const int fd = rtl::sys::Open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            rtl::folderindex::NoteCreated(path);
+            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(path)));
         }
-        std::error_code ec;
-        if (!std::filesystem::is_directory(nativeFolder, ec))
+        if (errno != EEXIST)
             return nullptr;
     }
     return nullptr;
@@ -40,11 +73,9 @@ std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(const std::filesystem::
 
 TZAScratchFile::~TZAScratchFile()
 {
-    Close();
-    if (!moved_) {
-        std::error_code ec;
-        std::filesystem::remove(path_, ec);
-    }
+    CloseFile();
+    if (!placed_ && !path_.empty() && rtl::sys::Unlink(path_.c_str()) == 0)
+        rtl::folderindex::NoteRemoved(path_);
 }
 
 int64_t TZAScratchFile::Read(void*, int64_t)
@@ -54,12 +85,19 @@ int64_t TZAScratchFile::Read(void*, int64_t)
 
 int64_t TZAScratchFile::Write(const void* buffer, int64_t count)
 {
-    if (file_ == nullptr || count <= 0)
-        return 0;
-    const auto written = static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
-    position_ += written;
+    const char* in = static_cast<const char*>(buffer);
+    int64_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        const ssize_t n = ::write(fd_, in + done, static_cast<size_t>(count - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;  // the caller sees the short count
+        done += n;
+    }
+    position_ += done;
     size_ = std::max(size_, position_);
-    return written;
+    return done;
 }
 
 int64_t TZAScratchFile::Seek(int64_t offset, rtl::TSeekOrigin origin)
@@ -71,7 +109,7 @@ int64_t TZAScratchFile::Seek(int64_t offset, rtl::TSeekOrigin origin)
         target = size_ + offset;
     if (target == position_)
         return position_;
-    if (file_ == nullptr || target < 0 || std::fseek(file_, static_cast<long>(target), SEEK_SET) != 0)
+    if (fd_ < 0 || target < 0 || ::lseek(fd_, static_cast<off_t>(target), SEEK_SET) < 0)
         throw rtl::EStreamError("Stream seek error");
     position_ = target;
     return position_;
@@ -82,21 +120,60 @@ void TZAScratchFile::SetSize(int64_t)
     throw rtl::EStreamError("Stream size cannot be changed");
 }
 
-bool TZAScratchFile::Close()
+bool TZAScratchFile::Sync()
 {
-    if (file_ == nullptr)
-        return true;
-    const bool ok = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return ok;
+    return fd_ >= 0 && ::fsync(fd_) == 0;
+}
+
+bool TZAScratchFile::SetModified(time_t time)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {time, 0}};
+    return fd_ >= 0 && ::futimens(fd_, times) == 0;
 }
 
 bool TZAScratchFile::ReplaceTarget(const std::filesystem::path& nativeTarget)
 {
-    if (file_ != nullptr || moved_)
+    if (fd_ < 0 || placed_)
         return false;
-    std::error_code ec;
-    std::filesystem::rename(path_, nativeTarget, ec);
-    moved_ = !ec;
-    return moved_;
+    if (path_.empty()) {
+        if (rtl::sys::LinkOpenFile(fd_, nativeTarget.c_str()) == 0) {
+            placed_ = true;
+            rtl::folderindex::NoteCreated(nativeTarget);
+            CloseFile();  // the data is in place; a local file system reports nothing more here
+            return true;
+        }
+        // An existing target is replaced by a rename, which needs a name to rename.
+        if (errno != EEXIST || !NameBeside(nativeTarget))
+            return false;
+    }
+    if (!CloseFile() || rtl::sys::Rename(path_.c_str(), nativeTarget.c_str()) != 0)
+        return false;
+    placed_ = true;
+    rtl::folderindex::NoteRenamed(path_, nativeTarget);
+    return true;
+}
+
+bool TZAScratchFile::NameBeside(const std::filesystem::path& nativeTarget)
+{
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::filesystem::path path = nativeTarget.parent_path() / UniqueName();
+        if (rtl::sys::LinkOpenFile(fd_, path.c_str()) == 0) {
+            path_ = std::move(path);
+            rtl::folderindex::NoteCreated(path_);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// A failing close (a full disk on some file systems) means the data may not be whole.
+bool TZAScratchFile::CloseFile()
+{
+    if (fd_ < 0)
+        return true;
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 || errno == EINTR;
 }

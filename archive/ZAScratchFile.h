@@ -1,13 +1,16 @@
-// The file an entry is extracted into before it replaces its target: a new, uniquely named file
-// in the target's folder, written straight through, renamed over the target once the entry is
-// complete and checked, and deleted in every other case.
+// The file an entry is extracted into before it takes its target's place. Where the file system
+// allows, it is a file without a name (O_TMPFILE) in the target's folder, linked in under the
+// target's name once the entry is complete and checked: nothing half-written is ever visible, a
+// crash leaves nothing behind, and a new target changes the folder once. Elsewhere, and to replace
+// an existing target, a uniquely named file beside the target is renamed over it. In every other
+// case the file is deleted.
 //
 // It works on the native (UTF-8) folder the target resolved to, so that extracting many files
 // does not look each new name up again without regard to case.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 
@@ -17,7 +20,7 @@ class TZAScratchFile : public rtl::TStream {
 public:
     // A new empty file in nativeFolder; null when none can be created.
     static std::unique_ptr<TZAScratchFile> CreateIn(const std::filesystem::path& nativeFolder);
-    // Closes the file and deletes it unless it was moved over its target.
+    // Closes the file and deletes it unless it took its target's place.
     ~TZAScratchFile() override;
 
     int64_t Read(void* buffer, int64_t count) override;
@@ -26,18 +29,23 @@ public:
     int64_t Size() override { return size_; }
     void SetSize(int64_t size) override;  // not supported: raises EStreamError
 
-    // Closes the file; false when the last bytes could not be written.
-    bool Close();
-    // Renames the closed file over nativeTarget in one step; false when that fails.
+    // Pushes the data to the disk; false when that fails.
+    bool Sync();
+    // Sets the modification time; false when that fails.
+    bool SetModified(time_t time);
+    // Puts the complete file in nativeTarget's place in one step, whether or not a file of that name
+    // exists, and closes it; false when that fails.
     bool ReplaceTarget(const std::filesystem::path& nativeTarget);
-    const std::filesystem::path& Path() const { return path_; }
 
 private:
-    TZAScratchFile(std::FILE* file, std::filesystem::path path) : file_(file), path_(std::move(path)) {}
+    TZAScratchFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
 
-    std::FILE* file_;
-    std::filesystem::path path_;
+    bool NameBeside(const std::filesystem::path& nativeTarget);
+    bool CloseFile();
+
+    int fd_;
+    std::filesystem::path path_;  // empty while the file has no name
     int64_t position_ = 0;
     int64_t size_ = 0;
-    bool moved_ = false;
+    bool placed_ = false;
 };

@@ -99,6 +99,12 @@ TZAInflater::~TZAInflater()
     inflateEnd(&stream_);
 }
 
+void TZAInflater::Reset()
+{
+    CheckDecompressResult(inflateReset(&stream_));
+    ended_ = false;
+}
+
 TZAInflater::TResult TZAInflater::Inflate(const uint8_t* input, size_t length, const TSink& sink)
 {
     if (ended_)

@@ -50,6 +50,9 @@ public:
 
     TResult Inflate(const uint8_t* input, size_t length, const TSink& sink);
     bool Ended() const { return ended_; }
+    // Makes the inflater ready for a new stream, keeping its buffers; nothing of the stream before
+    // can be reached from the next one.
+    void Reset();
 
 private:
     z_stream stream_{};

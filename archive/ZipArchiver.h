@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -423,6 +424,7 @@ public:
     void MarkFiles(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask);
     void ProcessFiles(TZAProcessOperation Op);
     void ExtractItemToFile(int32_t Index, const std::string& Name, const std::string& Folder);
+    time_t FileTimeOf(int32_t dosTime);  // -1 for a time no file can have
     void TestItem(int32_t Index, const std::string& Name);
     void ExtractToStream(int32_t Index, rtl::TStream& Dest);
     std::string MakeTempFileName() const;
@@ -487,8 +489,15 @@ private:
     // Event defaults (ZAEvents.cpp).
     bool AsksForDisks() const { return spanningMode_ == smSpanning; }
 
-    // Files written by the running extraction, and whether the entry's name lost characters.
+    // Files written by the running extraction, and whether the entry's name lost characters; kept
+    // only while some entry to process has such a name, as no other can meet a file of this run.
     std::unordered_map<std::string, bool> extractedTargets_;
+    bool tracksTargets_ = false;
+    // Within one run: the folder last made or found for an entry, and the last entry time turned
+    // into a file time; entries of one folder and one time are the rule, and each costs calls.
+    std::string madeFolder_;
+    int32_t convertedDosTime_ = 0;
+    time_t convertedTime_ = -1;
     bool endRecordFound_ = false;  // the last search of the open paths found a real end record
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;

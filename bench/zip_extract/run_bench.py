@@ -4,7 +4,9 @@
 large. Prints the best of several runs of each and the ratios. Targets: zipx no slower than
 unzip, and within 1.1x of the raw limit.
 
-usage: run_bench.py [--build BUILD_DIR] [--runs N] [--keep]"""
+With --before, an earlier build's zipx takes its turns too, for comparison.
+
+usage: run_bench.py [--build BUILD_DIR] [--before BUILD_DIR] [--runs N] [--keep]"""
 import argparse
 import os
 import random
@@ -73,6 +75,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
+    parser.add_argument("--before", help="build folder of an earlier zipx to time alongside")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--keep", action="store_true")
     args = parser.parse_args()
@@ -95,6 +98,8 @@ def main():
             "raw zlib limit": [raw, archive, out],
             "zipx extract": [zipx, "extract", archive, out],
         }
+        if args.before:
+            commands["zipx (before)"] = [os.path.join(args.before, "bin", "zipx"), "extract", archive, out]
         if shutil.which("unzip"):
             commands["unzip -o -qq"] = ["unzip", "-o", "-qq", archive, "-d", out]
         if shutil.which("7z"):
@@ -108,6 +113,10 @@ def main():
             print("zipx / unzip:     %.3f (target <= 1.00)" % (z / results["unzip -o -qq"]))
         if "7z x" in results:
             print("zipx / 7z:        %.3f" % (z / results["7z x"]))
+        if "zipx (before)" in results:
+            b = results["zipx (before)"]
+            print("before: / raw limit %.3f, / unzip %.3f" % (b / results["raw zlib limit"],
+                                                               b / results.get("unzip -o -qq", float("nan"))))
     finally:
         if args.keep:
             print("kept " + work)

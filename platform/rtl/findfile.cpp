@@ -9,6 +9,7 @@
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 
@@ -68,11 +69,11 @@ bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
 TFindState::Entry DescribeEntry(int dirFd, const char* nativeName, std::string name) {
     TFindState::Entry entry{0, 0, 0, std::move(name)};
     struct stat st;
-    if (fstatat(dirFd, nativeName, &st, AT_SYMLINK_NOFOLLOW) != 0) return entry;
+    if (sys::StatAt(dirFd, nativeName, st, AT_SYMLINK_NOFOLLOW) != 0) return entry;
     bool link = S_ISLNK(st.st_mode);
     if (link) {
         struct stat target;
-        if (fstatat(dirFd, nativeName, &target, 0) == 0) {
+        if (sys::StatAt(dirFd, nativeName, target, 0) == 0) {
             st = target;
         } else {
             link = false;  // dangling or looping: an empty file
@@ -131,7 +132,7 @@ int FindFirst(std::string_view pattern, int attr, TSearchRec& rec) {
     std::string mask = ExtractFileName(pattern);
     if (mask.empty()) return ERROR_FILE_NOT_FOUND;
     std::string nativeFolder = folder.empty() ? std::string() : ToNativePath(folder);
-    DIR* dir = opendir(nativeFolder.empty() ? "." : nativeFolder.c_str());
+    DIR* dir = sys::OpenDir(nativeFolder.empty() ? "." : nativeFolder.c_str());
     if (!dir) return ERROR_PATH_NOT_FOUND;
 
     rec.ExcludeAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);

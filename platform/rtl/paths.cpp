@@ -1,6 +1,5 @@
 #include "platform/rtl/paths.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -15,6 +14,8 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/findfile.h"
+#include "platform/rtl/folderindex.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/sysutils.h"
 
 namespace rtl {
@@ -40,7 +41,7 @@ std::string SlashPath(std::string_view winPath) {
 
 bool NativeExists(const std::string& native) {
     struct stat st;
-    return lstat(native.c_str(), &st) == 0;
+    return sys::Lstat(native.c_str(), st) == 0;
 }
 
 std::string JoinNative(const std::string& folder, const std::string& name) {
@@ -49,20 +50,82 @@ std::string JoinNative(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-// The entry of folder whose cp1251 name equals name without regard to case; "" when none. Several
-// matches (possible on Linux) resolve to the smallest name in byte order, so the choice is stable.
-std::string FindCaseless(const std::string& folder, std::string_view name) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return {};
-    std::string best;
-    while (dirent* entry = readdir(dir)) {
-        std::string onDisk = entry->d_name;
-        if (onDisk == "." || onDisk == "..") continue;
-        if (!AnsiSameText(Utf8ToCp1251(onDisk), name)) continue;
-        if (best.empty() || onDisk < best) best = onDisk;
+bool IsDotName(std::string_view name) { return name == "." || name == ".."; }
+
+// The non-empty components of a slashed cp1251 name.
+std::vector<std::string_view> Components(std::string_view slashed) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (start < slashed.size()) {
+        size_t end = slashed.find('/', start);
+        if (end == std::string_view::npos) end = slashed.size();
+        if (end > start) parts.push_back(slashed.substr(start, end - start));
+        start = end + 1;
     }
-    closedir(dir);
-    return best;
+    return parts;
+}
+
+// Component by component from the root: each that does not exist as given is looked up without
+// regard to case; below a missing folder the rest is kept as given.
+std::string WalkCaseless(const std::vector<std::string_view>& parts, std::string out) {
+    bool lookUp = true;
+    for (std::string_view component : parts) {
+        std::string candidate = JoinNative(out, Cp1251ToUtf8(component));
+        if (lookUp && !IsDotName(component) && !NativeExists(candidate)) {
+            std::string found = folderindex::FindCaseless(out, component).onDisk;
+            if (found.empty()) {
+                lookUp = false;  // nothing below a missing folder exists either
+            } else {
+                candidate = JoinNative(out, found);
+            }
+        }
+        out = std::move(candidate);
+    }
+    return out;
+}
+
+// The case-blind resolution of a name whose exact form (whole) was not found. The usual case, a
+// new name in an existing folder, costs one stat of the folder and a look into its index: when the
+// folder exists as given, so does every folder above it, and only the last name needs a look-up.
+std::string ResolveCaseless(const std::string& slashed, const std::string& whole) {
+    const std::vector<std::string_view> parts = Components(slashed);
+    const std::string root = slashed[0] == '/' ? "/" : "";
+    std::string out;
+    if (!parts.empty() && !IsDotName(parts.back())) {
+        std::string parent = root;
+        for (size_t i = 0; i + 1 < parts.size(); ++i) parent = JoinNative(parent, Cp1251ToUtf8(parts[i]));
+        std::string candidate = JoinNative(parent, Cp1251ToUtf8(parts.back()));
+        if (candidate != whole && NativeExists(candidate)) {
+            out = std::move(candidate);
+        } else {
+            folderindex::TLookup found = folderindex::FindCaseless(parent, parts.back());
+            if (found.folderExists) out = found.onDisk.empty() ? candidate : JoinNative(parent, found.onDisk);
+        }
+    }
+    if (out.empty()) out = WalkCaseless(parts, root);
+    if (slashed.back() == '/' && !out.empty() && out.back() != '/') out += '/';
+    return out;
+}
+
+// Runs call on the exact name first and, only when that fails, on the case-blind resolution where
+// it differs: one call for a name that exists as given. For calls that never create a name.
+template <typename Call>
+bool OnExistingName(std::string_view winPath, std::string* usedNative, Call call) {
+    if (winPath.empty()) return false;
+    std::string whole = Cp1251ToUtf8(SlashPath(winPath));
+    if (call(whole)) {
+        if (usedNative) *usedNative = std::move(whole);
+        return true;
+    }
+    const int error = errno;
+    std::string native = ToNativePath(winPath);
+    if (native == whole) {
+        errno = error;
+        return false;
+    }
+    if (!call(native)) return false;
+    if (usedNative) *usedNative = std::move(native);
+    return true;
 }
 
 std::mutex programFolderMutex;
@@ -76,8 +139,19 @@ std::string ReadOwnExecutable() {
 }
 
 bool StatNative(std::string_view path, struct stat& st) {
-    if (path.empty()) return false;
-    return stat(ToNativePath(path).c_str(), &st) == 0;
+    return OnExistingName(path, nullptr, [&](const std::string& native) { return sys::Stat(native.c_str(), st) == 0; });
+}
+
+bool RemoveNative(const std::string& native) {
+    if (sys::Unlink(native.c_str()) != 0) return false;
+    folderindex::NoteRemoved(native);
+    return true;
+}
+
+bool RenameNative(const std::string& from, const std::string& to) {
+    if (sys::Rename(from.c_str(), to.c_str()) != 0) return false;
+    folderindex::NoteRenamed(from, to);
+    return true;
 }
 
 bool CopyBytes(int from, int to) {
@@ -101,14 +175,15 @@ std::string CopyToTemporary(int srcFd, const struct stat& srcStat, const std::st
     size_t slash = dstNative.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : dstNative.substr(0, slash + 1);
     std::string tmpl = folder + ".copy-XXXXXX";
-    int fd = mkostemp(tmpl.data(), O_CLOEXEC);
+    int fd = sys::MakeTemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) return {};
+    folderindex::NoteCreated(tmpl);
     struct timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
     bool ok = CopyBytes(srcFd, fd) && fchmod(fd, srcStat.st_mode & 07777) == 0 && futimens(fd, times) == 0 &&
               fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok) {
-        unlink(tmpl.c_str());
+        RemoveNative(tmpl);
         return {};
     }
     return tmpl;
@@ -117,12 +192,13 @@ std::string CopyToTemporary(int srcFd, const struct stat& srcStat, const std::st
 // Moves tmp to target unless target exists. link() refuses an existing target atomically, so this
 // holds even against a racing writer; file systems without hard links get a check, then rename.
 bool PlaceIfAbsent(const std::string& tmp, const std::string& target) {
-    if (link(tmp.c_str(), target.c_str()) == 0) {
-        unlink(tmp.c_str());
+    if (sys::Link(tmp.c_str(), target.c_str()) == 0) {
+        folderindex::NoteCreated(target);
+        RemoveNative(tmp);
         return true;
     }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return false;
-    return !NativeExists(target) && rename(tmp.c_str(), target.c_str()) == 0;
+    return !NativeExists(target) && RenameNative(tmp, target);
 }
 
 }  // namespace
@@ -136,29 +212,22 @@ std::string ToNativePath(std::string_view winPath) {
     std::string slashed = SlashPath(winPath);
     std::string whole = Cp1251ToUtf8(slashed);
     if (whole.empty() || NativeExists(whole)) return whole;
+    return ResolveCaseless(slashed, whole);
+}
 
-    std::string out = slashed[0] == '/' ? "/" : "";
-    bool lookUp = true;
-    size_t start = 0;
-    while (start < slashed.size()) {
-        size_t end = slashed.find('/', start);
-        if (end == std::string::npos) end = slashed.size();
-        std::string_view component = std::string_view(slashed).substr(start, end - start);
-        start = end + 1;
-        if (component.empty()) continue;
-        std::string candidate = JoinNative(out, Cp1251ToUtf8(component));
-        if (lookUp && component != "." && component != ".." && !NativeExists(candidate)) {
-            std::string found = FindCaseless(out, component);
-            if (found.empty()) {
-                lookUp = false;  // nothing below a missing folder exists either
-            } else {
-                candidate = JoinNative(out, found);
-            }
-        }
-        out = candidate;
+int OpenFile(std::string_view winPath, int flags, unsigned mode) {
+    int fd = -1;
+    if (!(flags & O_CREAT)) {
+        OnExistingName(winPath, nullptr, [&](const std::string& native) {
+            fd = sys::Open(native.c_str(), flags);
+            return fd >= 0;
+        });
+        return fd;
     }
-    if (slashed.back() == '/' && !out.empty() && out.back() != '/') out += '/';
-    return out;
+    const std::string native = ToNativePath(winPath);
+    fd = sys::Open(native.c_str(), flags, static_cast<mode_t>(mode));
+    if (fd >= 0) folderindex::NoteCreated(native);
+    return fd;
 }
 
 std::string FromNativePath(std::string_view nativePath) {
@@ -195,7 +264,7 @@ std::string GetCurrentDir() {
 
 bool SetCurrentDir(std::string_view dir) {
     if (dir.empty()) return false;
-    return chdir(ToNativePath(dir).c_str()) == 0;
+    return OnExistingName(dir, nullptr, [](const std::string& n) { return chdir(n.c_str()) == 0; });
 }
 
 void ChDir(std::string_view dir) {
@@ -241,54 +310,64 @@ bool CopyFile(std::string_view src, std::string_view dst, bool failIfExists) {
     if (src.empty() || dst.empty()) return false;
     std::string dstNative = ToNativePath(dst);
     struct stat dstStat;
-    if (stat(dstNative.c_str(), &dstStat) == 0) {
+    if (sys::Stat(dstNative.c_str(), dstStat) == 0) {
         // Like the platform: never over a folder or a read-only file.
         if (failIfExists || !S_ISREG(dstStat.st_mode) || !(dstStat.st_mode & S_IWUSR)) return false;
     }
-    int srcFd = open(ToNativePath(src).c_str(), O_RDONLY | O_CLOEXEC);
+    int srcFd = OpenFile(src, O_RDONLY | O_CLOEXEC);
     if (srcFd < 0) return false;
     struct stat srcStat;
     std::string tmp;
     if (fstat(srcFd, &srcStat) == 0 && S_ISREG(srcStat.st_mode)) tmp = CopyToTemporary(srcFd, srcStat, dstNative);
     close(srcFd);
     if (tmp.empty()) return false;
-    bool placed = failIfExists ? PlaceIfAbsent(tmp, dstNative) : rename(tmp.c_str(), dstNative.c_str()) == 0;
-    if (!placed) unlink(tmp.c_str());
+    bool placed = failIfExists ? PlaceIfAbsent(tmp, dstNative) : RenameNative(tmp, dstNative);
+    if (!placed) RemoveNative(tmp);
     return placed;
 }
 
 bool DeleteFile(std::string_view path) {
-    if (path.empty()) return false;
-    std::string native = ToNativePath(path);
+    std::string native;
     struct stat st;
-    if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (!OnExistingName(path, &native, [&](const std::string& n) { return sys::Lstat(n.c_str(), st) == 0; }) ||
+        S_ISDIR(st.st_mode))
+        return false;
     // As on the platform, a read-only file is not deleted.
     if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) {
         errno = EACCES;
         return false;
     }
-    return unlink(native.c_str()) == 0;
+    return RemoveNative(native);
 }
 
 bool RenameFile(std::string_view oldName, std::string_view newName) {
     if (oldName.empty() || newName.empty()) return false;
     std::string from = ToNativePath(oldName);
     std::string to = ToNativePath(newName);
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (sys::RenameNoReplace(from.c_str(), to.c_str()) == 0) {
+        folderindex::NoteRenamed(from, to);
+        return true;
+    }
     if (errno != EINVAL && errno != ENOSYS) return false;
     // The file system cannot refuse atomically; check first.
     if (NativeExists(to)) return false;
-    return rename(from.c_str(), to.c_str()) == 0;
+    return RenameNative(from, to);
 }
 
 bool CreateDir(std::string_view dir) {
     if (dir.empty()) return false;
-    return mkdir(ToNativePath(dir).c_str(), 0777) == 0;
+    std::string native = ToNativePath(dir);
+    if (sys::MakeDir(native.c_str(), 0777) != 0) return false;
+    folderindex::NoteCreated(native);
+    return true;
 }
 
 bool RemoveDir(std::string_view dir) {
-    if (dir.empty()) return false;
-    return rmdir(ToNativePath(dir).c_str()) == 0;
+    std::string native;
+    if (!OnExistingName(dir, &native, [](const std::string& n) { return sys::RemoveDir(n.c_str()) == 0; }))
+        return false;
+    folderindex::NoteRemoved(native);
+    return true;
 }
 
 bool ForceDirectories(std::string_view dir) {
@@ -316,18 +395,20 @@ int FileSetDate(std::string_view path, int32_t dosDateTime) {
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = t;
     times[1].tv_nsec = 0;
-    return utimensat(AT_FDCWD, ToNativePath(path).c_str(), times, 0) == 0 ? 0 : errno;
+    return OnExistingName(path, nullptr, [&](const std::string& n) { return sys::SetTimes(n.c_str(), times) == 0; })
+               ? 0
+               : errno;
 }
 
 int FileGetAttr(std::string_view path) {
-    if (path.empty()) return -1;
-    std::string native = ToNativePath(path);
+    std::string native;
     struct stat st;
-    if (lstat(native.c_str(), &st) != 0) return -1;
+    if (!OnExistingName(path, &native, [&](const std::string& n) { return sys::Lstat(n.c_str(), st) == 0; }))
+        return -1;
     int attr = 0;
     if (S_ISLNK(st.st_mode)) {
         struct stat target;
-        if (stat(native.c_str(), &target) == 0) {
+        if (sys::Stat(native.c_str(), target) == 0) {
             if (S_ISDIR(target.st_mode)) attr |= faSymLink;
             st = target;
         }
@@ -344,13 +425,15 @@ int FileGetAttr(std::string_view path) {
 
 int FileSetAttr(std::string_view path, int attr) {
     if (path.empty()) return ENOENT;
-    std::string native = ToNativePath(path);
+    std::string native;
     struct stat st;
-    if (stat(native.c_str(), &st) != 0) return errno;
+    if (!OnExistingName(path, &native, [&](const std::string& n) { return sys::Stat(n.c_str(), st) == 0; }))
+        return errno;
     if (S_ISDIR(st.st_mode)) return 0;
-    mode_t mode = st.st_mode & 07777;
-    mode = (attr & faReadOnly) ? mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : mode | S_IWUSR;
-    return chmod(native.c_str(), mode) == 0 ? 0 : errno;
+    const mode_t old = st.st_mode & 07777;
+    const mode_t mode = (attr & faReadOnly) ? old & ~(S_IWUSR | S_IWGRP | S_IWOTH) : old | S_IWUSR;
+    if (mode == old) return 0;
+    return sys::Chmod(native.c_str(), mode) == 0 ? 0 : errno;
 }
 
 int64_t FileSizeOf(std::string_view path) {
@@ -442,9 +525,11 @@ std::string GetTempFileName(std::string_view dir, std::string_view prefix) {
         unsigned unique = (first + i) & 0xFFFF;
         if (unique == 0) continue;
         std::string name = stem + IntToHex(unique, 4) + ".tmp";
-        int fd = open(ToNativePath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        std::string native = ToNativePath(name);
+        int fd = sys::Open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             close(fd);
+            folderindex::NoteCreated(native);
             return name;
         }
         if (errno != EEXIST) return {};

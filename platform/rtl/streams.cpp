@@ -75,16 +75,15 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 // ---- TFileStream ----
 
 TFileStream::TFileStream(std::string_view fileName, uint16_t mode) : fileName_(fileName) {
-    const std::string native = ToNativePath(fileName);
     if (mode == fmCreate) {
-        fd_ = ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd_ = OpenFile(fileName, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName_ + "\". " + SysErrorMessage(errno));
         return;
     }
     static constexpr int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR};
     const int access = mode & 3;
     if (access == 3) throw EFOpenError("Cannot open file \"" + fileName_ + "\". Invalid access mode");
-    fd_ = ::open(native.c_str(), kAccess[access] | O_CLOEXEC);
+    fd_ = OpenFile(fileName, kAccess[access] | O_CLOEXEC);
     int error = errno;
     struct stat st;
     if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {

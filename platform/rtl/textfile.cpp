@@ -8,6 +8,8 @@
 #include <cerrno>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/folderindex.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 
 namespace rtl {
@@ -26,8 +28,13 @@ void WriteAllTo(int fd, std::string_view bytes, std::string_view path) {
 // Owns a file descriptor; closing on destruction covers every path out of a routine.
 class FileHandle {
 public:
-    FileHandle(std::string_view path, const std::string& native, int flags, mode_t mode = 0666)
-        : path_(path), fd_(::open(native.c_str(), flags | O_CLOEXEC, mode)) {
+    // A Windows-style name, found without regard to case.
+    FileHandle(std::string_view path, int flags) : path_(path), fd_(OpenFile(path, flags | O_CLOEXEC)) {
+        if (fd_ < 0) RaiseInOutError(errno, path_);
+    }
+    // A native name used as it is.
+    FileHandle(std::string_view path, const std::string& native, int flags)
+        : path_(path), fd_(sys::Open(native.c_str(), flags | O_CLOEXEC)) {
         if (fd_ < 0) RaiseInOutError(errno, path_);
     }
     FileHandle(const FileHandle&) = delete;
@@ -139,12 +146,12 @@ void WriteLines(std::string_view path, const std::vector<std::string>& lines) {
 }
 
 std::string ReadFileBytes(std::string_view path) {
-    FileHandle file(path, ToNativePath(path), O_RDONLY);
+    FileHandle file(path, O_RDONLY);
     return file.ReadAll();
 }
 
 void WriteFileBytes(std::string_view path, std::string_view bytes) {
-    FileHandle file(path, ToNativePath(path), O_WRONLY | O_CREAT | O_TRUNC);
+    FileHandle file(path, O_WRONLY | O_CREAT | O_TRUNC);
     file.WriteAll(bytes);
     file.Close();
 }
@@ -157,19 +164,20 @@ void WriteFileAtomic(std::string_view path, std::string_view bytes) {
 
 TAtomicFileWriter::TAtomicFileWriter(std::string_view path) : path_(path), native_(ToNativePath(path)) {
     struct stat existing;
-    const bool keepMode = ::stat(native_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    const bool keepMode = sys::Stat(native_.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
     for (int attempts = 0;; ++attempts) {
         temp_ = TempNameBeside(native_);
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = sys::Open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) break;
         if (errno != EEXIST || attempts >= 100) RaiseInOutError(errno, path_);
     }
+    folderindex::NoteCreated(temp_);
     if (keepMode) ::fchmod(fd_, existing.st_mode & 07777);
 }
 
 TAtomicFileWriter::~TAtomicFileWriter() {
     if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temp_.c_str());
+    if (!committed_ && sys::Unlink(temp_.c_str()) == 0) folderindex::NoteRemoved(temp_);
 }
 
 void TAtomicFileWriter::Write(std::string_view bytes) {
@@ -183,14 +191,15 @@ void TAtomicFileWriter::Commit() {
     fd_ = -1;
     // A failing close (a full disk on some file systems) is reported.
     if (::close(fd) != 0 && errno != EINTR) RaiseInOutError(errno, path_);
-    if (::rename(temp_.c_str(), native_.c_str()) != 0) RaiseInOutError(errno, path_);
+    if (sys::Rename(temp_.c_str(), native_.c_str()) != 0) RaiseInOutError(errno, path_);
+    folderindex::NoteRenamed(temp_, native_);
     committed_ = true;
     SyncFolder(native_);
 }
 
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size) {
     if (offset < 0) RaiseInOutError(kReadBeyondEnd, path);
-    FileHandle file(path, ToNativePath(path), O_RDONLY);
+    FileHandle file(path, O_RDONLY);
     file.ReadAt(offset, buffer, size);
 }
 

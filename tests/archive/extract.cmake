@@ -4,6 +4,7 @@ tome_add_test(archive_extract_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/extract/crypto_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/extract/extract_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/extract/fscount_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/extract/zip_builder.cpp
   LIBS tome_archive ZLIB::ZLIB)
 

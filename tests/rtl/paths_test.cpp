@@ -1,13 +1,18 @@
 #include "platform/rtl/paths.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
+#include <thread>
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/findfile.h"
+#include "platform/rtl/fscalls.h"
+#include "platform/rtl/textfile.h"
 #include "tests/rtl/system_fixture.h"
 
 using namespace rtl;
@@ -64,6 +69,66 @@ TEST(PathsTest, CaseBlindLookupOfRelativeNamesAndCurrentFolder) {
     EXPECT_EQ(ExpandFileName("C:\\a\\..\\..\\b\\"), "\\b\\");
     EXPECT_EQ(ExpandFileName(""), "");
     EXPECT_FALSE(SetCurrentDir(tmp.Win() + "missing"));
+}
+
+// The case-blind look-up reads a folder once and follows every change after that: changes by others
+// through the folder's modification time (set apart explicitly here, as a later clock tick would),
+// this process's own through its calls, which must not cause another read.
+TEST(PathsTest, CaseBlindIndexFollowsChangesAndReadsAFolderOnce) {
+    TempFolder tmp;
+    for (int i = 0; i < 300; ++i) WriteNative(tmp.Native("f" + std::to_string(i) + ".txt"), "");
+    int64_t tick = 1000000000;
+    auto outside = [&](auto change) {
+        change();
+        struct timespec times[2] = {{0, UTIME_OMIT}, {++tick, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, tmp.Native().c_str(), times, 0), 0);
+    };
+    struct Step {
+        std::function<void()> change;
+        bool byOthers;
+        const char* lookUp;
+        const char* expected;  // name on disk; the name as given when none matches
+    };
+    const std::string w = tmp.Win();
+    const Step steps[] = {
+        {[] {}, false, "F7.TXT", "f7.txt"},
+        {[&] { WriteNative(tmp.Native("Neu.TXT"), ""); }, true, "neu.txt", "Neu.TXT"},
+        {[&] { std::filesystem::remove(tmp.Native("Neu.TXT")); }, true, "NEU.txt", "NEU.txt"},
+        {[&] { WriteFileBytes(w + "Own.txt", "x"); }, false, "OWN.TXT", "Own.txt"},
+        {[&] { ASSERT_TRUE(RenameFile(w + "own.txt", w + "Moved.txt")); }, false, "moved.TXT", "Moved.txt"},
+        {[] {}, false, "OWN.TXT", "OWN.TXT"},
+        {[&] { ASSERT_TRUE(DeleteFile(w + "MOVED.txt")); }, false, "moved.txt", "moved.txt"},
+        {[&] { ASSERT_TRUE(CreateDir(w + "Sub")); }, false, "SUB", "Sub"},
+        // Several names that differ in case only: the smallest in byte order.
+        {[&] { WriteNative(tmp.Native("ab.txt"), ""), WriteNative(tmp.Native("AB.txt"), ""); }, true, "Ab.TXT",
+         "AB.txt"},
+        {[&] { ASSERT_TRUE(DeleteFile(w + "AB.txt")); }, false, "Ab.TXT", "ab.txt"},
+    };
+    const TFsCallCounts before = FsCallCounts();
+    int othersChanges = 0;
+    for (const Step& step : steps) {
+        if (step.byOthers) {
+            outside(step.change);
+            ++othersChanges;
+        } else {
+            step.change();
+        }
+        EXPECT_EQ(ToNativePath(w + step.lookUp), tmp.Native(step.expected)) << step.lookUp;
+    }
+    EXPECT_EQ((FsCallCounts() - before).FolderReads, 1u + othersChanges);
+
+    // A change of ours made long after the last look-up must not hide one made by others meanwhile.
+    outside([&] { WriteNative(tmp.Native("Late.txt"), ""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ASSERT_TRUE(DeleteFile(w + "f1.txt"));
+    EXPECT_EQ(ToNativePath(w + "LATE.TXT"), tmp.Native("Late.txt"));
+
+    // New names in a folder of hundreds: a stat of the name, one of the folder, no read.
+    const TFsCallCounts start = FsCallCounts();
+    for (int i = 0; i < 100; ++i) ToNativePath(w + "NEW" + std::to_string(i) + ".TXT");
+    const TFsCallCounts spent = FsCallCounts() - start;
+    EXPECT_EQ(spent.FolderReads, 0u);
+    EXPECT_LE(spent.Total(), 200u);
 }
 
 TEST(PathsTest, ExistenceTests) {

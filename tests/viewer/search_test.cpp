@@ -15,6 +15,7 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/textfile.h"
 #include "viewer/search_mod.h"
@@ -208,6 +209,24 @@ TEST_F(SearchTree, OnlyLowerCasePageExtensionsInPlainFoldersAreRead) {
   fs::create_directory_symlink(root_ / "data", root_ / "data" / "loop");
   EXPECT_EQ(Walk({"cat"}), (std::vector<std::string>{"a.html:1", "b.htm:1", "c.edf:1", "folder.html\\i.html:1",
                                                      "sub\\g.html:1"}));
+}
+
+// Nothing in the walk reads a folder once per page, also when the data folder's name on disk differs
+// in case from the one the viewer asks for; with the exact name each page costs a stat and an open.
+TEST_F(SearchTree, WalkReadsEachFolderOnce) {
+  constexpr int kPages = 300;
+  for (int i = 0; i < kPages; ++i) Page("big/" + std::to_string(i) + ".html", "cat");
+  Page("sub/x.html", "cat");
+  for (const char* onDisk : {"data", "Data"}) {
+    if (onDisk != std::string("data")) fs::rename(root_ / "data", root_ / onDisk);
+    const rtl::TFsCallCounts before = rtl::FsCallCounts();
+    EXPECT_EQ(Walk({"cat"}).size(), kPages + 1u) << onDisk;
+    const rtl::TFsCallCounts spent = rtl::FsCallCounts() - before;
+    EXPECT_LE(spent.FolderReads, 6u) << onDisk;
+    if (onDisk == std::string("data")) {
+      EXPECT_LE(spent.Total(), 2u * kPages + 20);
+    }
+  }
 }
 
 TEST_F(SearchTree, PipesNamedLikePagesAreNotRead) {

@@ -1,0 +1,118 @@
+#include "platform/rtl/fscalls.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+
+namespace rtl {
+namespace {
+
+// Relaxed: the counts are read by tests after the counted work has been joined.
+std::atomic<uint64_t> stats{0};
+std::atomic<uint64_t> opens{0};
+std::atomic<uint64_t> folderReads{0};
+std::atomic<uint64_t> changes{0};
+
+void Count(std::atomic<uint64_t>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+TFsCallCounts FsCallCounts() {
+    return {stats.load(std::memory_order_relaxed), opens.load(std::memory_order_relaxed),
+            folderReads.load(std::memory_order_relaxed), changes.load(std::memory_order_relaxed)};
+}
+
+namespace sys {
+
+int Stat(const char* path, struct stat& st) {
+    Count(stats);
+    return ::stat(path, &st);
+}
+
+int Lstat(const char* path, struct stat& st) {
+    Count(stats);
+    return ::lstat(path, &st);
+}
+
+int StatAt(int dirFd, const char* name, struct stat& st, int flags) {
+    Count(stats);
+    return ::fstatat(dirFd, name, &st, flags);
+}
+
+int Open(const char* path, int flags, mode_t mode) {
+    Count(opens);
+    return ::open(path, flags, mode);
+}
+
+int MakeTemp(char* pathTemplate, int flags) {
+    Count(opens);
+    return ::mkostemp(pathTemplate, flags);
+}
+
+DIR* OpenDir(const char* path) {
+    Count(folderReads);
+    return ::opendir(path);
+}
+
+int MakeDir(const char* path, mode_t mode) {
+    Count(changes);
+    return ::mkdir(path, mode);
+}
+
+int RemoveDir(const char* path) {
+    Count(changes);
+    return ::rmdir(path);
+}
+
+int Unlink(const char* path) {
+    Count(changes);
+    return ::unlink(path);
+}
+
+int Rename(const char* from, const char* to) {
+    Count(changes);
+    return ::rename(from, to);
+}
+
+int RenameNoReplace(const char* from, const char* to) {
+    Count(changes);
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+int Link(const char* from, const char* to) {
+    Count(changes);
+    return ::link(from, to);
+}
+
+int LinkOpenFile(int fd, const char* to) {
+    Count(changes);
+    // Linking the descriptor itself is cheaper, but kernels before 6.10 allow it only to a
+    // privileged caller (failing with ENOENT or EPERM); then the name in /proc serves, from then on.
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", AT_FDCWD, to, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM) return -1;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const int result = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+    if (result == 0) byDescriptor.store(false, std::memory_order_relaxed);
+    return result;
+}
+
+int Chmod(const char* path, mode_t mode) {
+    Count(changes);
+    return ::chmod(path, mode);
+}
+
+int SetTimes(const char* path, const struct timespec times[2]) {
+    Count(changes);
+    return ::utimensat(AT_FDCWD, path, times, 0);
+}
+
+}  // namespace sys
+}  // namespace rtl
