@@ -197,26 +197,26 @@ TLookup FindCaseless(const std::string& nativeFolder, std::string_view name) {
 }
 
 void NoteCreated(const std::string& nativePath) {
-    auto [folder, name] = SplitNative(nativePath);
-    Indexes().Note(folder, [&](TIndex& index) { index.Add(name); });
+    const auto split = SplitNative(nativePath);
+    Indexes().Note(split.first, [&](TIndex& index) { index.Add(split.second); });
 }
 
 void NoteRemoved(const std::string& nativePath) {
-    auto [folder, name] = SplitNative(nativePath);
-    Indexes().Note(folder, [&](TIndex& index) { index.Remove(name); });
+    const auto split = SplitNative(nativePath);
+    Indexes().Note(split.first, [&](TIndex& index) { index.Remove(split.second); });
 }
 
 void NoteRenamed(const std::string& fromNative, const std::string& toNative) {
-    auto [fromFolder, fromName] = SplitNative(fromNative);
-    auto [toFolder, toName] = SplitNative(toNative);
-    if (fromFolder != toFolder) {
+    const auto from = SplitNative(fromNative);
+    const auto to = SplitNative(toNative);
+    if (from.first != to.first) {
         NoteRemoved(fromNative);
         NoteCreated(toNative);
         return;
     }
-    Indexes().Note(fromFolder, [&](TIndex& index) {
-        index.Remove(fromName);
-        index.Add(toName);
+    Indexes().Note(from.first, [&](TIndex& index) {
+        index.Remove(from.second);
+        index.Add(to.second);
     });
 }
 
