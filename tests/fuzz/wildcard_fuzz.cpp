@@ -7,40 +7,11 @@
 
 #include "archive/ZAStrFunc.h"
 #include "fuzz_util.h"
+#include "tests/archive/core/wildcard_reference.h"
 
 namespace {
 
 constexpr size_t kShort = 10;  // the recursive walk takes exponential time beyond this
-
-// The rules as written: a recursive walk whose every call starts with the test for a mask of
-// exactly "*.*"; plain characters compare as one-character strings.
-bool Walk(std::string_view name, std::string_view mask, bool ignoreCase)
-{
-    if (mask == "*.*")
-        return true;
-    for (;;) {
-        if (mask == "*")
-            return true;
-        if (name.empty())
-            return mask.empty();
-        if (mask.empty())
-            return false;
-        if (mask[0] == '*') {
-            for (size_t taken = 0; taken < name.size(); ++taken)
-                if (Walk(name.substr(taken), mask.substr(1), ignoreCase))
-                    return true;
-            return false;
-        }
-        if (mask[0] != '?') {
-            const int order = ignoreCase ? CompareCharsNoCase(name.substr(0, 1), mask.substr(0, 1), 1)
-                                         : CompareCharsExact(name.substr(0, 1), mask.substr(0, 1), 1);
-            if (order != 0)
-                return false;
-        }
-        name.remove_prefix(1);
-        mask.remove_prefix(1);
-    }
-}
 
 // Mask and name end at a zero byte, as C strings do for the matcher.
 std::string_view UpToZero(std::string_view s)
@@ -63,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string_view name = split == std::string_view::npos ? std::string_view() : rest.substr(split + 1);
     const bool matched = MatchWildcard(name, mask, ignoreCase);
     if (name.size() <= kShort && mask.size() <= kShort)
-        fuzzutil::Check(matched == Walk(UpToZero(name), UpToZero(mask), ignoreCase),
+        fuzzutil::Check(matched == WildcardReference(UpToZero(name), UpToZero(mask), ignoreCase),
                         "matcher agrees with the recursive walk");
     return 0;
 }

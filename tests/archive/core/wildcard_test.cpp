@@ -5,40 +5,11 @@
 
 #include "archive/ZAStrFunc.h"
 #include "locale_fixture.h"
+#include "tests/archive/core/wildcard_reference.h"
 
 namespace {
 
 using WildcardTest = LocaleTest;
-
-// The matcher as the rules describe it, literally: a recursive walk whose every call starts with the
-// "*.*" test (exponential time on some masks: for short inputs only).
-bool ReferenceMatch(std::string_view name, std::string_view mask, bool ignoreCase)
-{
-    if (mask == "*.*")
-        return true;
-    for (;;) {
-        if (mask == "*")
-            return true;
-        if (name.empty())
-            return mask.empty();
-        if (mask.empty())
-            return false;  // compared against the empty string
-        if (mask[0] == '*') {
-            for (size_t i = 0; i < name.size(); ++i)
-                if (ReferenceMatch(name.substr(i), mask.substr(1), ignoreCase))
-                    return true;
-            return false;
-        }
-        if (mask[0] != '?') {
-            const int order = ignoreCase ? CompareCharsNoCase(name.substr(0, 1), mask.substr(0, 1), 1)
-                                         : CompareCharsExact(name.substr(0, 1), mask.substr(0, 1), 1);
-            if (order != 0)
-                return false;
-        }
-        name.remove_prefix(1);
-        mask.remove_prefix(1);
-    }
-}
 
 struct Case {
     const char* name;
@@ -73,7 +44,7 @@ TEST_F(WildcardTest, RulesOfTheMatcher)
     for (const Case& c : cases) {
         EXPECT_EQ(MatchWildcard(c.name, c.mask, c.ignoreCase), c.expected)
             << '"' << c.name << "\" against \"" << c.mask << "\" ignoreCase " << c.ignoreCase;
-        EXPECT_EQ(ReferenceMatch(c.name, c.mask, c.ignoreCase), c.expected) << c.name << " / " << c.mask;
+        EXPECT_EQ(WildcardReference(c.name, c.mask, c.ignoreCase), c.expected) << c.name << " / " << c.mask;
     }
 }
 
@@ -121,7 +92,7 @@ TEST_F(WildcardTest, AgreesWithTheRecursiveWalkOnRandomInputs)
             if (round % 10 == 1)
                 mask += "*.*";  // reached by the recursion only
             const bool ignoreCase = round % 2 == 0;
-            const bool expected = ReferenceMatch(name, mask, ignoreCase);
+            const bool expected = WildcardReference(name, mask, ignoreCase);
             matches += expected;
             ASSERT_EQ(MatchWildcard(name, mask, ignoreCase), expected)
                 << "locale " << locale << " name \"" << name << "\" mask \"" << mask << "\" ignoreCase "
