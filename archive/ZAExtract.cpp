@@ -25,6 +25,9 @@ public:
     {
     }
 
+    // Where the next read of the entry's bytes starts in the current volume.
+    void StartAt(int64_t offset) { offset_ = offset; }
+
     // True when the entry's data was read to its end and every produced byte was written; the
     // size and CRC checks are the caller's.
     bool Run(int64_t compressedSize);
@@ -42,6 +45,7 @@ private:
 
     TZABaseArchiver& owner_;
     rtl::TStream* source_;
+    int64_t offset_ = 0;  // reads are positioned, so an entry costs no seeks on the archive
     rtl::TStream& dest_;
     const TDirItem& item_;
     TZAVolumeNumberInfo volume_;
@@ -56,12 +60,13 @@ private:
 // dialog keeps asking: its user can cancel).
 bool TEntryDecoder::AcceptPassword()
 {
-    const int64_t headerPos = source_->Position();
     for (;;) {
-        source_->SetPosition(headerPos);
+        source_->SetPosition(offset_);
         if (owner_.CheckCipherHeader(*source_, owner_.Password, keys_, Local.Crc32, Local.ModTime,
-                                     Local.Flags))
+                                     Local.Flags)) {
+            offset_ += CipherHeaderSize;
             return true;
+        }
         const std::string tried = owner_.Password;
         owner_.DoOnPassword(item_.FileName, owner_.Password, owner_.SkipCurrentFile);
         if (owner_.OnPassword && !owner_.SkipCurrentFile && owner_.Password == tried)
@@ -90,7 +95,8 @@ bool TEntryDecoder::ReportProgress()
 // one ends. A single-file archive that ends early is a failure, never a re-read from its start.
 bool TEntryDecoder::ReadSpanned(uint8_t* buffer, int64_t count)
 {
-    int64_t got = source_->Read(buffer, count);
+    int64_t got = source_->ReadAt(buffer, count, offset_);
+    offset_ += got;
     while (got < count) {
         if (owner_.SpanningMode() == smNone)
             return false;
@@ -101,11 +107,11 @@ bool TEntryDecoder::ReadSpanned(uint8_t* buffer, int64_t count)
         source_ = owner_.ArchiveStream.get();
         if (source_ == nullptr)
             return false;
-        source_->SetPosition(0);
-        const int64_t more = source_->Read(buffer + got, count - got);
+        const int64_t more = source_->ReadAt(buffer + got, count - got, 0);
         if (more <= 0)
             return false;
         got += more;
+        offset_ = more;
     }
     return true;
 }
@@ -241,7 +247,8 @@ bool TZABaseArchiver::CheckCipherHeader(rtl::TStream& Archive, const std::string
     return header[CipherHeaderSize - 1] == check;
 }
 
-bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item)
+bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item,
+                                     int64_t HeaderPos, int64_t ArchiveSize)
 {
     // Sizes lost with a data descriptor leave nothing to check the data against.
     if (Item.SizesUnknown)
@@ -250,23 +257,23 @@ bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, 
 
     // The local header must be whole and carry its signature; only its CRC, time and flags are
     // used (for the password check).
-    const int64_t headerPos = Archive.Position();
-    const int64_t archiveSize = Archive.Size();
-    if (headerPos < 0 || headerPos > archiveSize - static_cast<int64_t>(TLocalHeader::Size))
+    if (HeaderPos < 0 || HeaderPos > ArchiveSize - static_cast<int64_t>(TLocalHeader::Size))
         return false;
     uint8_t raw[TLocalHeader::Size];
-    Archive.ReadBuffer(raw, TLocalHeader::Size);
+    if (Archive.ReadAt(raw, TLocalHeader::Size, HeaderPos) != static_cast<int64_t>(TLocalHeader::Size))
+        return false;
     LoadRecord(raw, decoder.Local);
     if (decoder.Local.Signature != kLocalHeaderSig)
         return false;
-    const int64_t here = Archive.Seek(int64_t{decoder.Local.NameLength} + decoder.Local.ExtraLength, rtl::soCurrent);
+    const int64_t here = HeaderPos + TLocalHeader::Size + decoder.Local.NameLength + decoder.Local.ExtraLength;
+    decoder.StartAt(here);
 
     // In a single-file archive an entry's data never reaches into the directory or past the end.
     int64_t compressedSize = Item.CompressedSize64();
     if (compressedSize < 0)
         return false;
     if (SpanningMode() == smNone) {
-        int64_t limit = archiveSize;
+        int64_t limit = ArchiveSize;
         if (DirManager && DirManager->DirectoryStart > 0)
             limit = std::min(limit, DirManager->DirectoryStart);
         compressedSize = std::clamp<int64_t>(limit - here, 0, compressedSize);

@@ -243,6 +243,13 @@ void TZABaseArchiver::ProcessFiles(TZAProcessOperation Op)
     std::exception_ptr abortCause;
     {
         TArchiverLock lock;
+        // Only runs that read the archive and never write it may keep its size.
+        inRun_ = Op == poExtract || Op == poTest;
+        runArchiveSize_ = -1;
+        struct TRunEnd {
+            bool& inRun;
+            ~TRunEnd() { inRun = false; }
+        } runEnd{inRun_};
         abortCause = RunOperation(Op);
     }
     // An abort is a failure: the caller sees the error that caused it, never a quiet return.
@@ -484,13 +491,22 @@ void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)
     if (!ArchiveStream)
         throw EZAException::CreateWithCode(8, this);
     const int64_t offset = entry.LocalHeaderOffset64();
-    bool ok = offset >= 0 && offset < ArchiveStream->Size();
-    if (ok) {
-        ArchiveStream->SetPosition(offset);
-        ok = DecompressFile(*ArchiveStream, Dest, entry);
-    }
+    const int64_t archiveSize = ArchiveSizeForEntry();
+    const bool ok = offset >= 0 && offset < archiveSize && DecompressFile(*ArchiveStream, Dest, entry, offset, archiveSize);
     if (!ok && !CancelRequested && !ExtractCorruptedFiles && !SkipCurrentFile)
         throw EZAException::CreateWithCode(8, this);
+}
+
+// A single-file archive keeps its size through a run that only reads it; the volumes of a split
+// archive are taken one by one. A size that has gone stale can only cut an entry short, which its
+// size and CRC checks then catch.
+int64_t TZABaseArchiver::ArchiveSizeForEntry()
+{
+    if (!inRun_ || spanningMode_ != smNone)
+        return ArchiveStream->Size();
+    if (runArchiveSize_ < 0)
+        runArchiveSize_ = ArchiveStream->Size();
+    return runArchiveSize_;
 }
 
 void TZABaseArchiver::TestItem(int32_t Index, const std::string& /*Name*/)
