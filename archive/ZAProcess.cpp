@@ -1,5 +1,7 @@
 // Selection of entries by mask and attributes, the processing loop with its events, extraction of
 // an entry into a file under the target folder, and the test step.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
@@ -445,7 +448,8 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(19, {Name}, this);
 
     std::string target = Folder + name;
-    std::filesystem::path nativeTarget = rtl::ToNativePath(target);
+    bool missing = false;
+    std::filesystem::path nativeTarget = rtl::ToNativePath(target, missing);
     // Names the system's code page cannot hold come out with '?' in them and may meet: the first
     // entry keeps its file, a later one that would replace it is refused.
     if (tracksTargets_) {
@@ -453,8 +457,9 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         if (written != extractedTargets_.end() && (written->second || entry.NameLossy))
             throw EZAException::CreateWithCodeFmt(19, {target}, this);
     }
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(nativeTarget, ec))) {
+    // The look-up above has mostly seen the name missing already; a second look is for the rest.
+    struct stat existing;
+    if (!missing && rtl::sys::Lstat(nativeTarget.c_str(), existing) == 0) {
         const std::string asked = target;
         if (!MayReplaceTarget(name, target, entry))
             return;
