@@ -68,18 +68,6 @@ uint32_t UnixPermissions(const TDirItem& item, uint32_t attr)
     return (attr >> 16) & 0777;
 }
 
-void SetAttributesOnDisk(const TDirItem& item, uint32_t attr, const std::filesystem::path& nativeTarget,
-                         const std::string& target)
-{
-    if (const uint32_t mode = UnixPermissions(item, attr); mode != 0) {
-        std::error_code ignored;
-        std::filesystem::permissions(nativeTarget, static_cast<std::filesystem::perms>(mode),
-                                     std::filesystem::perm_options::replace, ignored);
-        return;
-    }
-    rtl::FileSetAttr(target, static_cast<int>(attr));
-}
-
 uint32_t DosDateTime(const TDirItem& item)
 {
     return (uint32_t{item.ModDate} << 16) | item.ModTime;
@@ -479,12 +467,16 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
     if (const time_t modified = FileTimeOf(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
         scratch->SetModified(modified);
+    // Unix permission bits go on through the open file, which costs no look-up of the name.
+    const uint32_t permissions = Options().SetAttributes ? UnixPermissions(entry, attr) : 0;
+    if (permissions != 0)
+        scratch->SetPermissions(static_cast<mode_t>(permissions));
     if (!scratch->ReplaceTarget(nativeTarget))
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
     if (tracksTargets_)
         extractedTargets_[nativeTarget.string()] = entry.NameLossy;
-    if (Options().SetAttributes)
-        SetAttributesOnDisk(entry, attr, nativeTarget, rtl::FromNativePath(nativeTarget.string()));
+    if (Options().SetAttributes && permissions == 0)
+        rtl::FileSetAttr(rtl::FromNativePath(nativeTarget.string()), static_cast<int>(attr));
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)
