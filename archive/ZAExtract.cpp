@@ -16,6 +16,9 @@ namespace {
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kMethodDeflate64 = 9;
+// Read with the local header in the same call: the name, extra field and data of a small entry
+// come with it, so such an entry costs one read of the archive.
+constexpr int64_t kReadAhead = 4096;
 
 // State of one DecompressFile call.
 class TEntryDecoder {
@@ -25,8 +28,14 @@ public:
     {
     }
 
-    // Where the next read of the entry's bytes starts in the current volume.
-    void StartAt(int64_t offset) { offset_ = offset; }
+    // Where the next read of the entry's bytes starts in the current volume, and the bytes from
+    // there on that were read already.
+    void StartAt(int64_t offset, const uint8_t* ahead, int64_t aheadLength)
+    {
+        offset_ = offset;
+        ahead_ = ahead;
+        aheadLength_ = std::max<int64_t>(aheadLength, 0);
+    }
 
     // True when the entry's data was read to its end and every produced byte was written; the
     // size and CRC checks are the caller's.
@@ -46,6 +55,8 @@ private:
     TZABaseArchiver& owner_;
     rtl::TStream* source_;
     int64_t offset_ = 0;  // reads are positioned, so an entry costs no seeks on the archive
+    const uint8_t* ahead_ = nullptr;
+    int64_t aheadLength_ = 0;
     rtl::TStream& dest_;
     const TDirItem& item_;
     TZAVolumeNumberInfo volume_;
@@ -65,6 +76,7 @@ bool TEntryDecoder::AcceptPassword()
         if (owner_.CheckCipherHeader(*source_, owner_.Password, keys_, Local.Crc32, Local.ModTime,
                                      Local.Flags)) {
             offset_ += CipherHeaderSize;
+            aheadLength_ = 0;  // the data follows the encryption header; read anew from there
             return true;
         }
         const std::string tried = owner_.Password;
@@ -95,8 +107,18 @@ bool TEntryDecoder::ReportProgress()
 // one ends. A single-file archive that ends early is a failure, never a re-read from its start.
 bool TEntryDecoder::ReadSpanned(uint8_t* buffer, int64_t count)
 {
-    int64_t got = source_->ReadAt(buffer, count, offset_);
-    offset_ += got;
+    int64_t got = std::min(count, aheadLength_);
+    if (got > 0) {
+        std::memcpy(buffer, ahead_, static_cast<size_t>(got));
+        ahead_ += got;
+        aheadLength_ -= got;
+        offset_ += got;
+    }
+    if (got < count) {
+        const int64_t more = source_->ReadAt(buffer + got, count - got, offset_);
+        offset_ += more;
+        got += more;
+    }
     while (got < count) {
         if (owner_.SpanningMode() == smNone)
             return false;
@@ -259,14 +281,20 @@ bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, 
     // used (for the password check).
     if (HeaderPos < 0 || HeaderPos > ArchiveSize - static_cast<int64_t>(TLocalHeader::Size))
         return false;
-    uint8_t raw[TLocalHeader::Size];
-    if (Archive.ReadAt(raw, TLocalHeader::Size, HeaderPos) != static_cast<int64_t>(TLocalHeader::Size))
+    constexpr auto kHeader = static_cast<int64_t>(TLocalHeader::Size);
+    uint8_t raw[kHeader + kReadAhead];
+    const int64_t got = Archive.ReadAt(raw, std::min(kHeader + kReadAhead, ArchiveSize - HeaderPos), HeaderPos);
+    if (got < kHeader)
         return false;
     LoadRecord(raw, decoder.Local);
     if (decoder.Local.Signature != kLocalHeaderSig)
         return false;
-    const int64_t here = HeaderPos + TLocalHeader::Size + decoder.Local.NameLength + decoder.Local.ExtraLength;
-    decoder.StartAt(here);
+    const int64_t skip = kHeader + decoder.Local.NameLength + decoder.Local.ExtraLength;
+    const int64_t here = HeaderPos + skip;
+    if (skip < got)
+        decoder.StartAt(here, raw + skip, got - skip);
+    else
+        decoder.StartAt(here, nullptr, 0);
 
     // In a single-file archive an entry's data never reaches into the directory or past the end.
     int64_t compressedSize = Item.CompressedSize64();
