@@ -16,6 +16,9 @@ namespace {
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kMethodDeflate64 = 9;
+// Read with the local header in the same call: the name, extra field and data of a small entry
+// come with it, so such an entry costs one read of the archive.
+constexpr int64_t kReadAhead = 4096;
 
 // State of one DecompressFile call.
 class TEntryDecoder {
@@ -23,6 +26,15 @@ public:
     TEntryDecoder(TZABaseArchiver& owner, rtl::TStream& archive, rtl::TStream& dest, const TDirItem& item)
         : owner_(owner), source_(&archive), dest_(dest), item_(item), volume_(owner.EntryVolume(item))
     {
+    }
+
+    // Where the next read of the entry's bytes starts in the current volume, and the bytes from
+    // there on that were read already.
+    void StartAt(int64_t offset, const uint8_t* ahead, int64_t aheadLength)
+    {
+        offset_ = offset;
+        ahead_ = ahead;
+        aheadLength_ = std::max<int64_t>(aheadLength, 0);
     }
 
     // True when the entry's data was read to its end and every produced byte was written; the
@@ -42,6 +54,9 @@ private:
 
     TZABaseArchiver& owner_;
     rtl::TStream* source_;
+    int64_t offset_ = 0;  // reads are positioned, so an entry costs no seeks on the archive
+    const uint8_t* ahead_ = nullptr;
+    int64_t aheadLength_ = 0;
     rtl::TStream& dest_;
     const TDirItem& item_;
     TZAVolumeNumberInfo volume_;
@@ -56,12 +71,14 @@ private:
 // dialog keeps asking: its user can cancel).
 bool TEntryDecoder::AcceptPassword()
 {
-    const int64_t headerPos = source_->Position();
     for (;;) {
-        source_->SetPosition(headerPos);
+        source_->SetPosition(offset_);
         if (owner_.CheckCipherHeader(*source_, owner_.Password, keys_, Local.Crc32, Local.ModTime,
-                                     Local.Flags))
+                                     Local.Flags)) {
+            offset_ += CipherHeaderSize;
+            aheadLength_ = 0;  // the data follows the encryption header; read anew from there
             return true;
+        }
         const std::string tried = owner_.Password;
         owner_.DoOnPassword(item_.FileName, owner_.Password, owner_.SkipCurrentFile);
         if (owner_.OnPassword && !owner_.SkipCurrentFile && owner_.Password == tried)
@@ -90,7 +107,18 @@ bool TEntryDecoder::ReportProgress()
 // one ends. A single-file archive that ends early is a failure, never a re-read from its start.
 bool TEntryDecoder::ReadSpanned(uint8_t* buffer, int64_t count)
 {
-    int64_t got = source_->Read(buffer, count);
+    int64_t got = std::min(count, aheadLength_);
+    if (got > 0) {
+        std::memcpy(buffer, ahead_, static_cast<size_t>(got));
+        ahead_ += got;
+        aheadLength_ -= got;
+        offset_ += got;
+    }
+    if (got < count) {
+        const int64_t more = source_->ReadAt(buffer + got, count - got, offset_);
+        offset_ += more;
+        got += more;
+    }
     while (got < count) {
         if (owner_.SpanningMode() == smNone)
             return false;
@@ -101,11 +129,11 @@ bool TEntryDecoder::ReadSpanned(uint8_t* buffer, int64_t count)
         source_ = owner_.ArchiveStream.get();
         if (source_ == nullptr)
             return false;
-        source_->SetPosition(0);
-        const int64_t more = source_->Read(buffer + got, count - got);
+        const int64_t more = source_->ReadAt(buffer + got, count - got, 0);
         if (more <= 0)
             return false;
         got += more;
+        offset_ = more;
     }
     return true;
 }
@@ -241,7 +269,8 @@ bool TZABaseArchiver::CheckCipherHeader(rtl::TStream& Archive, const std::string
     return header[CipherHeaderSize - 1] == check;
 }
 
-bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item)
+bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item,
+                                     int64_t HeaderPos, int64_t ArchiveSize)
 {
     // Sizes lost with a data descriptor leave nothing to check the data against.
     if (Item.SizesUnknown)
@@ -250,23 +279,29 @@ bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, 
 
     // The local header must be whole and carry its signature; only its CRC, time and flags are
     // used (for the password check).
-    const int64_t headerPos = Archive.Position();
-    const int64_t archiveSize = Archive.Size();
-    if (headerPos < 0 || headerPos > archiveSize - static_cast<int64_t>(TLocalHeader::Size))
+    if (HeaderPos < 0 || HeaderPos > ArchiveSize - static_cast<int64_t>(TLocalHeader::Size))
         return false;
-    uint8_t raw[TLocalHeader::Size];
-    Archive.ReadBuffer(raw, TLocalHeader::Size);
+    constexpr auto kHeader = static_cast<int64_t>(TLocalHeader::Size);
+    uint8_t raw[kHeader + kReadAhead];
+    const int64_t got = Archive.ReadAt(raw, std::min(kHeader + kReadAhead, ArchiveSize - HeaderPos), HeaderPos);
+    if (got < kHeader)
+        return false;
     LoadRecord(raw, decoder.Local);
     if (decoder.Local.Signature != kLocalHeaderSig)
         return false;
-    const int64_t here = Archive.Seek(int64_t{decoder.Local.NameLength} + decoder.Local.ExtraLength, rtl::soCurrent);
+    const int64_t skip = kHeader + decoder.Local.NameLength + decoder.Local.ExtraLength;
+    const int64_t here = HeaderPos + skip;
+    if (skip < got)
+        decoder.StartAt(here, raw + skip, got - skip);
+    else
+        decoder.StartAt(here, nullptr, 0);
 
     // In a single-file archive an entry's data never reaches into the directory or past the end.
     int64_t compressedSize = Item.CompressedSize64();
     if (compressedSize < 0)
         return false;
     if (SpanningMode() == smNone) {
-        int64_t limit = archiveSize;
+        int64_t limit = ArchiveSize;
         if (DirManager && DirManager->DirectoryStart > 0)
             limit = std::min(limit, DirManager->DirectoryStart);
         compressedSize = std::clamp<int64_t>(limit - here, 0, compressedSize);

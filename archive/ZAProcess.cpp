@@ -1,5 +1,7 @@
 // Selection of entries by mask and attributes, the processing loop with its events, extraction of
 // an entry into a file under the target folder, and the test step.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
@@ -63,18 +66,6 @@ uint32_t UnixPermissions(const TDirItem& item, uint32_t attr)
     if ((item.VersionMadeBy >> 8) != kMadeOnUnix || (attr >> 16) == 0)
         return 0;
     return (attr >> 16) & 0777;
-}
-
-void SetAttributesOnDisk(const TDirItem& item, uint32_t attr, const std::filesystem::path& nativeTarget,
-                         const std::string& target)
-{
-    if (const uint32_t mode = UnixPermissions(item, attr); mode != 0) {
-        std::error_code ignored;
-        std::filesystem::permissions(nativeTarget, static_cast<std::filesystem::perms>(mode),
-                                     std::filesystem::perm_options::replace, ignored);
-        return;
-    }
-    rtl::FileSetAttr(target, static_cast<int>(attr));
 }
 
 uint32_t DosDateTime(const TDirItem& item)
@@ -243,6 +234,13 @@ void TZABaseArchiver::ProcessFiles(TZAProcessOperation Op)
     std::exception_ptr abortCause;
     {
         TArchiverLock lock;
+        // Only runs that read the archive and never write it may keep its size.
+        inRun_ = Op == poExtract || Op == poTest;
+        runArchiveSize_ = -1;
+        struct TRunEnd {
+            bool& inRun;
+            ~TRunEnd() { inRun = false; }
+        } runEnd{inRun_};
         abortCause = RunOperation(Op);
     }
     // An abort is a failure: the caller sees the error that caused it, never a quiet return.
@@ -438,7 +436,8 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(19, {Name}, this);
 
     std::string target = Folder + name;
-    std::filesystem::path nativeTarget = rtl::ToNativePath(target);
+    bool missing = false;
+    std::filesystem::path nativeTarget = rtl::ToNativePath(target, missing);
     // Names the system's code page cannot hold come out with '?' in them and may meet: the first
     // entry keeps its file, a later one that would replace it is refused.
     if (tracksTargets_) {
@@ -446,8 +445,9 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         if (written != extractedTargets_.end() && (written->second || entry.NameLossy))
             throw EZAException::CreateWithCodeFmt(19, {target}, this);
     }
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(nativeTarget, ec))) {
+    // The look-up above has mostly seen the name missing already; a second look is for the rest.
+    struct stat existing;
+    if (!missing && rtl::sys::Lstat(nativeTarget.c_str(), existing) == 0) {
         const std::string asked = target;
         if (!MayReplaceTarget(name, target, entry))
             return;
@@ -467,12 +467,16 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
     if (const time_t modified = FileTimeOf(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
         scratch->SetModified(modified);
+    // Unix permission bits go on through the open file, which costs no look-up of the name.
+    const uint32_t permissions = Options().SetAttributes ? UnixPermissions(entry, attr) : 0;
+    if (permissions != 0)
+        scratch->SetPermissions(static_cast<mode_t>(permissions));
     if (!scratch->ReplaceTarget(nativeTarget))
         throw EZAException::CreateWithCodeFmt(19, {target}, this);
     if (tracksTargets_)
         extractedTargets_[nativeTarget.string()] = entry.NameLossy;
-    if (Options().SetAttributes)
-        SetAttributesOnDisk(entry, attr, nativeTarget, rtl::FromNativePath(nativeTarget.string()));
+    if (Options().SetAttributes && permissions == 0)
+        rtl::FileSetAttr(rtl::FromNativePath(nativeTarget.string()), static_cast<int>(attr));
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)
@@ -484,13 +488,22 @@ void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)
     if (!ArchiveStream)
         throw EZAException::CreateWithCode(8, this);
     const int64_t offset = entry.LocalHeaderOffset64();
-    bool ok = offset >= 0 && offset < ArchiveStream->Size();
-    if (ok) {
-        ArchiveStream->SetPosition(offset);
-        ok = DecompressFile(*ArchiveStream, Dest, entry);
-    }
+    const int64_t archiveSize = ArchiveSizeForEntry();
+    const bool ok = offset >= 0 && offset < archiveSize && DecompressFile(*ArchiveStream, Dest, entry, offset, archiveSize);
     if (!ok && !CancelRequested && !ExtractCorruptedFiles && !SkipCurrentFile)
         throw EZAException::CreateWithCode(8, this);
+}
+
+// A single-file archive keeps its size through a run that only reads it; the volumes of a split
+// archive are taken one by one. A size that has gone stale can only cut an entry short, which its
+// size and CRC checks then catch.
+int64_t TZABaseArchiver::ArchiveSizeForEntry()
+{
+    if (!inRun_ || spanningMode_ != smNone)
+        return ArchiveStream->Size();
+    if (runArchiveSize_ < 0)
+        runArchiveSize_ = ArchiveStream->Size();
+    return runArchiveSize_;
 }
 
 void TZABaseArchiver::TestItem(int32_t Index, const std::string& /*Name*/)

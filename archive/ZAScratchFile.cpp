@@ -131,6 +131,11 @@ bool TZAScratchFile::SetModified(time_t time)
     return fd_ >= 0 && ::futimens(fd_, times) == 0;
 }
 
+bool TZAScratchFile::SetPermissions(mode_t mode)
+{
+    return fd_ >= 0 && ::fchmod(fd_, mode) == 0;
+}
+
 bool TZAScratchFile::ReplaceTarget(const std::filesystem::path& nativeTarget)
 {
     if (fd_ < 0 || placed_)

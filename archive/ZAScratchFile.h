@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <memory>
 
+#include <sys/types.h>
+
 #include "platform/rtl/streams.h"
 
 class TZAScratchFile : public rtl::TStream {
@@ -33,6 +35,8 @@ public:
     bool Sync();
     // Sets the modification time; false when that fails.
     bool SetModified(time_t time);
+    // Sets the permission bits through the open file, which the target then takes with it.
+    bool SetPermissions(mode_t mode);
     // Puts the complete file in nativeTarget's place in one step, whether or not a file of that name
     // exists, and closes it; false when that fails.
     bool ReplaceTarget(const std::filesystem::path& nativeTarget);

@@ -430,8 +430,10 @@ public:
     std::string MakeTempFileName() const;
 
     // --- Decompression (ZAExtract.cpp) -----------------------------------------------------------
-    // True when the entry's bytes were written to Dest and passed the size and CRC-32 checks.
-    bool DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item);
+    // True when the entry whose local header starts at HeaderPos of Archive (of ArchiveSize bytes)
+    // had its bytes written to Dest and passed the size and CRC-32 checks.
+    bool DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, const TDirItem& Item, int64_t HeaderPos,
+                        int64_t ArchiveSize);
 
     // Extraction (ZAExtract.cpp, ZAProcess.cpp)
     // Input block of one read while decompressing.
@@ -498,6 +500,11 @@ private:
     std::string madeFolder_;
     int32_t convertedDosTime_ = 0;
     time_t convertedTime_ = -1;
+    // The size of a single-file archive, taken once per extraction or test run (-1: not taken, or
+    // outside a run, where each entry takes it).
+    int64_t runArchiveSize_ = -1;
+    bool inRun_ = false;
+    int64_t ArchiveSizeForEntry();
     bool endRecordFound_ = false;  // the last search of the open paths found a real end record
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;

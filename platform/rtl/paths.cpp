@@ -87,7 +87,7 @@ std::string WalkCaseless(const std::vector<std::string_view>& parts, std::string
 // The case-blind resolution of a name whose exact form (whole) was not found. The usual case, a
 // new name in an existing folder, costs one stat of the folder and a look into its index: when the
 // folder exists as given, so does every folder above it, and only the last name needs a look-up.
-std::string ResolveCaseless(const std::string& slashed, const std::string& whole) {
+std::string ResolveCaseless(const std::string& slashed, const std::string& whole, bool& missing) {
     const std::vector<std::string_view> parts = Components(slashed);
     const std::string root = slashed[0] == '/' ? "/" : "";
     std::string out;
@@ -100,6 +100,7 @@ std::string ResolveCaseless(const std::string& slashed, const std::string& whole
         } else {
             folderindex::TLookup found = folderindex::FindCaseless(parent, parts.back());
             if (found.folderExists) out = found.onDisk.empty() ? candidate : JoinNative(parent, found.onDisk);
+            missing = found.folderExists && found.onDisk.empty();
         }
     }
     if (out.empty()) out = WalkCaseless(parts, root);
@@ -209,10 +210,16 @@ bool IsFullPath(std::string_view path) {
 }
 
 std::string ToNativePath(std::string_view winPath) {
+    bool missing = false;
+    return ToNativePath(winPath, missing);
+}
+
+std::string ToNativePath(std::string_view winPath, bool& missing) {
+    missing = false;
     std::string slashed = SlashPath(winPath);
     std::string whole = Cp1251ToUtf8(slashed);
     if (whole.empty() || NativeExists(whole)) return whole;
-    return ResolveCaseless(slashed, whole);
+    return ResolveCaseless(slashed, whole, missing);
 }
 
 int OpenFile(std::string_view winPath, int flags, unsigned mode) {

@@ -18,6 +18,9 @@ bool IsFullPath(std::string_view path);
 // The existing part of the path is resolved to the names on disk; missing trailing components are
 // kept as given, so the result also serves to create files and folders. Relative stays relative.
 std::string ToNativePath(std::string_view winPath);
+// The same, with missing set when the resolution itself saw that no name matches in an existing
+// folder, so a caller about to create the name needs no check of its own; false says nothing.
+std::string ToNativePath(std::string_view winPath, bool& missing);
 // open(2) of a Windows-style name; -1 with errno set on failure. Without O_CREAT the name as given
 // is tried first and its case-blind resolution only when that fails, so an exact name costs one
 // call; with O_CREAT the resolution is opened and a file it creates joins the look-up's index.

@@ -48,6 +48,11 @@ int64_t TStream::Size() {
     return size;
 }
 
+int64_t TStream::ReadAt(void* buffer, int64_t count, int64_t position) {
+    Seek(position, soBeginning);
+    return Read(buffer, count);
+}
+
 void TStream::ReadBuffer(void* buffer, int64_t count) {
     if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
 }
@@ -106,6 +111,24 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (done > 0) break;  // report what arrived; the next call meets the error again
+            throw EReadError("Stream read error: " + Describe(fileName_, errno));
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+int64_t TFileStream::ReadAt(void* buffer, int64_t count, int64_t position) {
+    if (position < 0) throw EStreamError("Invalid stream position");
+    char* out = static_cast<char*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const off_t at = static_cast<off_t>(CheckedPosition(position, done));
+        const ssize_t n = ::pread(fd_, out + done, static_cast<size_t>(std::min(count - done, kMaxChunk)), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (done > 0) break;
             throw EReadError("Stream read error: " + Describe(fileName_, errno));
         }
         if (n == 0) break;

@@ -35,6 +35,10 @@ public:
     // (0 for count <= 0 and at the end). An operating-system failure raises EReadError/EWriteError.
     virtual int64_t Read(void* buffer, int64_t count) = 0;
     virtual int64_t Write(const void* buffer, int64_t count) = 0;
+    // Read of up to count bytes at position, for readers that keep their own offsets: a file stream
+    // reads there in one call and keeps its position, others seek there and read (the position
+    // afterwards is not to be relied on).
+    virtual int64_t ReadAt(void* buffer, int64_t count, int64_t position);
     // Returns the new position.
     virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
     virtual int64_t Size();
@@ -59,6 +63,7 @@ public:
     ~TFileStream() override;
 
     int64_t Read(void* buffer, int64_t count) override;
+    int64_t ReadAt(void* buffer, int64_t count, int64_t position) override;
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t Size() override;

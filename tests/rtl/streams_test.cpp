@@ -61,6 +61,26 @@ TEST_F(StreamTest, FileCreateWriteReadBack) {
     EXPECT_EQ(f.Read(buf, -1), 0);
 }
 
+// Positioned reads serve readers that keep their own offsets: the file stream's position stays.
+TEST_F(StreamTest, ReadAtLeavesTheFilePositionAlone) {
+    WriteFileBytes(Path("at.bin"), "hello world");
+    TFileStream f(Path("at.bin"), fmOpenRead);
+    f.SetPosition(2);
+    char buf[16] = {};
+    EXPECT_EQ(f.ReadAt(buf, 5, 6), 5);
+    EXPECT_EQ(std::string(buf, 5), "world");
+    EXPECT_EQ(f.ReadAt(buf, 16, 9), 2);  // short at the end
+    EXPECT_EQ(f.ReadAt(buf, 4, 11), 0);
+    EXPECT_EQ(f.ReadAt(buf, 4, 1000), 0);
+    EXPECT_THROW(f.ReadAt(buf, 4, -1), EStreamError);
+    EXPECT_EQ(f.Position(), 2);
+
+    TMemoryStream m;
+    m.WriteBuffer("abcdef", 6);
+    EXPECT_EQ(m.ReadAt(buf, 3, 2), 3);
+    EXPECT_EQ(std::string(buf, 3), "cde");
+}
+
 TEST_F(StreamTest, FileModes) {
     WriteFileBytes(Path("m.bin"), "abcdef");
     {

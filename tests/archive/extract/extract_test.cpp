@@ -517,6 +517,17 @@ TEST_F(ExtractTest, OverwriteModesCompareDosTimesUnsigned)
     EXPECT_EQ(Slurp(out_ / "newer.txt"), "third");
 }
 
+// A target whose name differs from the entry's only in case is the entry's target all the same.
+TEST_F(ExtractTest, TargetOfAnotherCaseIsKeptByNever)
+{
+    Spit(out_ / "Kept.TXT", "disk");
+    auto& a = Open({TEntry("kept.txt", "entry")});
+    a.Options().OverwriteMode = omNever;
+    ExtractAll(a);
+    EXPECT_EQ(Tree(out_), std::vector<std::string>{"Kept.TXT"});
+    EXPECT_EQ(Slurp(out_ / "Kept.TXT"), "disk");
+}
+
 TEST_F(ExtractTest, OverwritePromptNoToAllKeepsEverything)
 {
     Spit(out_ / "a.txt", "old a");
