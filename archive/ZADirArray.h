@@ -56,6 +56,9 @@ struct TDirItem : TCentralHeader {
     std::string PreviousFileName;   // a renamed entry's name in the archive file
     int32_t StoredIndex = -1;       // its place in the stored directory of a batch; -1 for a new entry
     bool SizesUnknown = false;      // rebuilt with sizes lost or damaged: no check can pass
+    // Rebuilt with CRC and sizes from a data descriptor found by its signature: not yet checked
+    // against the data.
+    bool SizesFromDescriptor = false;
 
     // The 64-bit values, whichever of the 32-bit field or the ZIP64 value holds them.
     int64_t UncompressedSize64() const;

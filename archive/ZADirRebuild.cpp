@@ -1,6 +1,7 @@
 // Rebuilding a directory that is missing or damaged from the local headers in the stream.
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <unordered_map>
 
 #include "archive/ZADirManager.h"
@@ -137,6 +138,14 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
     }
     if (compressed >= size)
         return false;
+    // An empty name, one cut off by the end of the stream or one holding a zero byte is damage:
+    // such a header is no entry (a name cut at the zero would hand the data out under another name).
+    if (local.NameLength == 0 || size - nameStart < local.NameLength)
+        return false;
+    std::string name(local.NameLength, '\0');
+    ReadAt(nameStart, name.data(), local.NameLength);
+    if (name.find('\0') != std::string::npos)
+        return false;
 
     int index = CurrentDir.Count();
     CurrentDir.Resize(index + 1);
@@ -155,11 +164,6 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
     SetSizes(item, uncompressed, compressed);
     item.SetLocalHeaderOffset64(offset);
 
-    std::string name;
-    if (local.NameLength > 0 && size - nameStart >= local.NameLength) {
-        name.resize(local.NameLength);
-        ReadAt(nameStart, name.data(), local.NameLength);
-    }
     NameItem(index, std::move(name));
 
     TDirItem& entry = CurrentDir.ItemAt(index);
@@ -173,6 +177,7 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
         }
         if (FindDataDescriptor(dataStart, descriptor, descriptorEnd, zip64)) {
             entry.Crc32 = descriptor.Crc32;
+            entry.SizesFromDescriptor = true;
             SetSizes(entry, static_cast<int64_t>(descriptor.UncompressedSize),
                      static_cast<int64_t>(descriptor.CompressedSize));
             next = descriptorEnd;

@@ -2,6 +2,7 @@
 // huge allocation; the rebuild itself from local headers.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "archive/ZADirManager.h"
@@ -160,7 +161,7 @@ TEST(DirDamaged, TruncatedInsideTheDataKeepsEntriesBeforeIt)
     std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.localOffsets[2]) + 40);  // in the data
     EXPECT_EQ(RebuiltNames(cut), kNames);
     std::string inName = zip.bytes.substr(0, static_cast<size_t>(zip.localOffsets[2]) + 35);
-    EXPECT_EQ(RebuiltNames(inName), (std::vector<std::string>{"a.txt", "b/", ""}));  // nameless
+    EXPECT_EQ(RebuiltNames(inName), (std::vector<std::string>{"a.txt", "b/"}));  // a name cut off: no entry
     EXPECT_EQ(RebuiltNames(zip.bytes.substr(0, static_cast<size_t>(zip.localOffsets[2]) + 20)),
               (std::vector<std::string>{"a.txt", "b/"}));
 }
@@ -189,16 +190,30 @@ TEST(DirDamaged, RebuildSkipsTheDataOfANestedArchive)
     EXPECT_EQ(RebuiltNames(cut), (std::vector<std::string>{"first", "nested.zip", "streamed.zip", "last"}));
 }
 
+// A header that fails a plausibility test is no entry; the others are kept.
 TEST(DirDamaged, ImplausibleLocalHeadersArePassedOver)
 {
-    TestZip zip = Sample();
-    std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.directoryStart));
-    Put16(cut, zip.localOffsets[0] + 28, 261);  // extra field too long
-    EXPECT_EQ(RebuiltNames(cut), (std::vector<std::string>{"b/", "b/c.txt"}));
-    TestZip big = Sample();
-    std::string cutBig = big.bytes.substr(0, static_cast<size_t>(big.directoryStart));
-    Put32(cutBig, big.localOffsets[1] + 18, 0x7FFFFFFF);  // compressed size beyond the stream
-    EXPECT_EQ(RebuiltNames(cutBig), (std::vector<std::string>{"a.txt", "b/c.txt"}));
+    struct Case {
+        const char* damage;
+        std::function<void(std::string&, const TestZip&)> apply;
+        std::vector<std::string> names;
+    };
+    const std::vector<Case> cases = {
+        {"extra field too long", [](std::string& b, const TestZip& z) { Put16(b, z.localOffsets[0] + 28, 261); },
+         {"b/", "b/c.txt"}},
+        {"compressed size beyond the stream",
+         [](std::string& b, const TestZip& z) { Put32(b, z.localOffsets[1] + 18, 0x7FFFFFFF); }, {"a.txt", "b/c.txt"}},
+        {"empty name", [](std::string& b, const TestZip& z) { Put16(b, z.localOffsets[0] + 26, 0); },
+         {"b/", "b/c.txt"}},
+        {"zero byte in the name", [](std::string& b, const TestZip& z) { b[z.localOffsets[2] + 31] = '\0'; },
+         {"a.txt", "b/"}},
+    };
+    for (const Case& c : cases) {
+        TestZip zip = Sample();
+        std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.directoryStart));
+        c.apply(cut, zip);
+        EXPECT_EQ(RebuiltNames(cut), c.names) << c.damage;
+    }
 }
 
 TEST(DirDamaged, RebuildReadsZip64LocalExtrasAndLongDescriptors)
@@ -224,7 +239,7 @@ TEST(DirDamaged, RebuildReadsZip64LocalExtrasAndLongDescriptors)
     Put64(descriptor, 8, data.size());
     Put64(descriptor, 16, data.size());
     out += descriptor;
-    out += BuildZip({{"after", "1"}}).bytes.substr(0, 31 + 1);  // next local header and its data
+    out += BuildZip({{"after", "1"}}).bytes.substr(0, 30 + 5 + 1);  // next local header, name and data
     TOpened a(out, true);
     a.manager->LoadDirectory();
     ASSERT_EQ(a.manager->CurrentDir.Count(), 2);
@@ -232,7 +247,7 @@ TEST(DirDamaged, RebuildReadsZip64LocalExtrasAndLongDescriptors)
     EXPECT_EQ(z.UncompressedSize64(), static_cast<int64_t>(data.size()));
     EXPECT_EQ(z.CompressedSize64(), static_cast<int64_t>(data.size()));
     EXPECT_EQ(z.Crc32, Crc(data));
-    EXPECT_EQ(a.manager->CurrentDir.ItemAt(1).LocalHeaderOffset64(), static_cast<int64_t>(out.size()) - 32);
+    EXPECT_EQ(a.manager->CurrentDir.ItemAt(1).LocalHeaderOffset64(), static_cast<int64_t>(out.size()) - 36);
 }
 
 TEST(DirDamaged, RebuildOfManyStreamedEntriesStaysLinear)
