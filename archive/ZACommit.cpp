@@ -151,6 +151,15 @@ private:
     std::string name_;
 };
 
+// Receives an entry's decoded data and keeps nothing.
+class TDiscardStream : public rtl::TStream {
+public:
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t count) override { return count; }
+    int64_t Seek(int64_t, rtl::TSeekOrigin) override { return 0; }
+    void SetSize(int64_t) override {}
+};
+
 // The layout of one entry's local record in the old archive.
 struct TLocalRecord {
     int64_t Offset = 0;
@@ -168,6 +177,8 @@ public:
     void Run();
 
 private:
+    void ConfirmKeptSizes();
+    bool DataMatchSizes(const TDirItem& record);
     bool Cancelled() const { return a_.CancelRequested || action_ == fxaAbort; }
     TZAProcessOperation ProgressOperation() const;
     int32_t FindStartIndex() const;
@@ -305,6 +316,11 @@ void TUpdateCommit::Run()
             TakeBack();
             return;
         }
+        ConfirmKeptSizes();
+        if (a_.CancelRequested) {
+            TakeBack();
+            return;
+        }
         Prepare();
         EntryLoop();
         if (diskBuffer_) {
@@ -334,6 +350,40 @@ void TUpdateCommit::Run()
     if (volumes_ && a_.Options().FlushBuffers)
         if (auto* file = dynamic_cast<rtl::TFileStream*>(a_.ArchiveStream.get()))
             file->Flush();
+}
+
+// A directory rebuilt from local headers knows the CRC and sizes of a streamed entry only from a
+// data descriptor found by its signature, or not at all. A kept entry goes into the new directory
+// only once its data decode to exactly what its descriptor says; any other refuses the batch before
+// anything is written (code 8), because its record would claim sizes that nobody knows.
+void TUpdateCommit::ConfirmKeptSizes()
+{
+    for (int i = 0; i < dir_.Count() && !a_.CancelRequested; ++i) {
+        TDirItem& item = dir_.ItemAt(i);
+        const int old = FindOldRecord(item);
+        if (old < 0 || (item.Modified && !IsMetadataChange(item.PendingOperation)))
+            continue;  // new data replaces it
+        TDirItem& record = old_.ItemAt(old);
+        if (record.SizesFromDescriptor && !record.SizesUnknown && DataMatchSizes(record))
+            record.SizesFromDescriptor = false;
+        if (a_.CancelRequested)
+            return;
+        if (record.SizesUnknown || record.SizesFromDescriptor) {
+            EZAException e = EZAException::CreateWithCode(8, &a_);
+            e.SetMessage(item.FileName + ": " + e.Message());
+            throw e;
+        }
+        item.SizesFromDescriptor = false;
+    }
+}
+
+// True when the entry's data decode to its sizes and CRC. Encrypted data cannot be checked here.
+bool TUpdateCommit::DataMatchSizes(const TDirItem& record)
+{
+    if ((record.Flags & kFlagEncrypted) != 0)
+        return false;
+    TDiscardStream sink;
+    return a_.DecompressFile(*oldStream_, sink, record, record.LocalHeaderOffset64(), oldStream_->Size());
 }
 
 void TUpdateCommit::Prepare()
@@ -488,6 +538,7 @@ void TUpdateCommit::WriteEntryTo(TDirItem& item, TEntrySource& source, rtl::TStr
     const int64_t headerStart = target.Seek(0, rtl::soEnd);
     const int64_t offset = volumes_ ? a_.ArchiveStream->Size() : headerStart;
     item.DiskNumberStart = 0;
+    item.SizesUnknown = item.SizesFromDescriptor = false;  // the sizes are this data's
     if (offset >= kZip64Limit || always) {
         item.HasZip64Extra = true;
         item.LocalHeaderOffset = kNo32;
@@ -664,6 +715,8 @@ void TUpdateCommit::CopyOld(int index)
             item = &dir_.ItemAt(index);
         }
     }
+    if (record.SizesUnknown || record.SizesFromDescriptor)  // an update that fell back to its old data
+        throw EZAException::CreateWithCode(8, &a_);
     const TLocalRecord local = ReadLocalRecord(record);
     rtl::TStream& target = Target();
     const int64_t position = target.Seek(0, rtl::soEnd);

@@ -10,3 +10,13 @@ if(Python3_Interpreter_FOUND AND TARGET zipx)
       LABELS "unit;interop" TIMEOUT 300 SKIP_RETURN_CODE 77)
   endforeach()
 endif()
+
+# Streamed archives cut off before their directory are changed through the rebuild, per writer.
+if(Python3_Interpreter_FOUND AND TARGET zipx)
+  foreach(writer python zip)
+    add_test(NAME archive_zipx_cut_archive_${writer}
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/interop/zipx_cut_archive_test.py $<TARGET_FILE:zipx> ${writer})
+  endforeach()
+  set_tests_properties(archive_zipx_cut_archive_python archive_zipx_cut_archive_zip
+    PROPERTIES LABELS "unit;interop" TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()

@@ -4,6 +4,8 @@ import os
 import random
 import shutil
 import subprocess
+import sys
+import tempfile
 import zipfile
 
 SKIP = 77  # CTest's SKIP_RETURN_CODE for these tests
@@ -71,3 +73,17 @@ def compare(zipdir, path):
     if len(expected) != len(actual):
         raise AssertionError(f"{path}: {len(expected)} entries expected, zipdir listed {len(actual)}")
     return len(expected)
+
+
+def report(prefix, check):
+    """Runs check(work) in a new scratch folder that is removed afterwards, prints each problem it
+    returns and gives the exit code: 1 when there was any."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    try:
+        problems = check(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    for p in problems:
+        print(p)
+    sys.stdout.flush()
+    return 1 if problems else 0
