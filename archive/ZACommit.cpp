@@ -30,6 +30,7 @@ namespace {
 constexpr int64_t kZip64Limit = int64_t{kNo32};
 constexpr uint16_t kVersionZip64 = 45;
 constexpr uint16_t kVersionOem = 20;
+constexpr uint16_t kVersionDeflate = 20;  // also folders and the traditional cipher
 constexpr uint16_t kVersionAnsi = 0x0B14;
 constexpr uint16_t kLocalZip64ExtraSize = 20;  // tag, size, two 64-bit sizes
 constexpr int64_t kCopyChunk = 1 << 20;
@@ -72,6 +73,31 @@ void CopyOwnerAndMode(const std::filesystem::path& from, const std::filesystem::
     if (::chown(to.c_str(), old.st_uid, old.st_gid) != 0)
         (void)::chown(to.c_str(), static_cast<uid_t>(-1), old.st_gid);
     ::chmod(to.c_str(), old.st_mode & 07777);
+}
+
+// A copied entry's record takes the form its new place needs: each size and the offset below 4 GiB
+// in its 32-bit field, one at or past it in the ZIP64 values; and the version needed follows: 45
+// while the record or the entry's local header holds ZIP64 values, that of deflate once neither does.
+void FitZip64Fields(TDirItem& item, const TLocalHeader& local, int64_t offset)
+{
+    const auto fit = [](uint32_t& field, int64_t& wide, int64_t value) {
+        const bool fits = value < kZip64Limit;
+        field = fits ? static_cast<uint32_t>(value) : kNo32;
+        wide = fits ? 0 : value;
+        return !fits;
+    };
+    bool zip64 = fit(item.UncompressedSize, item.Zip64UncompressedSize, item.UncompressedSize64());
+    zip64 = fit(item.CompressedSize, item.Zip64CompressedSize, item.CompressedSize64()) || zip64;
+    zip64 = fit(item.LocalHeaderOffset, item.Zip64LocalHeaderOffset, offset) || zip64;
+    zip64 = zip64 || item.DiskNumberStart == kNo16;
+    item.HasZip64Extra = zip64;
+    const bool localZip64 = local.CompressedSize == kNo32 || local.UncompressedSize == kNo32;
+    const auto needed = static_cast<uint8_t>(item.VersionNeeded & 0xFF);
+    const auto host = static_cast<uint16_t>(item.VersionNeeded & 0xFF00);
+    if ((zip64 || localZip64) && needed < kVersionZip64)
+        item.VersionNeeded = host | kVersionZip64;
+    else if (!zip64 && !localZip64 && needed == kVersionZip64)
+        item.VersionNeeded = host | kVersionDeflate;
 }
 
 bool IsMetadataChange(uint8_t operation)
@@ -720,29 +746,30 @@ void TUpdateCommit::CopyOld(int index)
     const TLocalRecord local = ReadLocalRecord(record);
     rtl::TStream& target = Target();
     const int64_t position = target.Seek(0, rtl::soEnd);
-    item->SetLocalHeaderOffset64(position);
-    if (position >= kZip64Limit)
-        item->HasZip64Extra = true;
+    const uint16_t version = item->VersionNeeded;
+    FitZip64Fields(*item, local.Header, position);
+    TLocalHeader header = local.Header;
+    if (header.VersionNeeded == version)  // a local header that agreed with the record goes on agreeing
+        header.VersionNeeded = item->VersionNeeded;
 
-    if (item->Modified && item->PendingOperation == poRename) {
+    std::string name;  // a new name in place of the old one; none when the entry keeps its name
+    const bool renamed = item->Modified && item->PendingOperation == poRename;
+    if (renamed) {
         // The new name is encoded afresh, so it no longer carries the UTF-8 flag of the old one.
-        const std::string name = a_.Options().OEMFileNames ? rtl::AnsiToOem(item->FileName) : item->FileName;
+        name = a_.Options().OEMFileNames ? rtl::AnsiToOem(item->FileName) : item->FileName;
         if (name.size() > 0xFFFF)
             throw EZAException::CreateWithCode(46, &a_);
         item->Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
-        TLocalHeader header = local.Header;
         header.Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
         header.NameLength = static_cast<uint16_t>(name.size());
-        std::vector<uint8_t> bytes(TLocalHeader::Size + name.size());
-        StoreRecord(header, bytes.data());
-        std::copy(name.begin(), name.end(), bytes.begin() + TLocalHeader::Size);
-        if (target.Write(bytes.data(), static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size()))
-            throw EZAException::CreateWithCode(46, &a_);
-        const int64_t skipped = static_cast<int64_t>(TLocalHeader::Size) + local.Header.NameLength;
-        CopyRange(local.Offset + skipped, local.Length - skipped, target);
-    } else {
-        CopyRange(local.Offset, local.Length, target);
     }
+    std::vector<uint8_t> bytes(TLocalHeader::Size + name.size());
+    StoreRecord(header, bytes.data());
+    std::copy(name.begin(), name.end(), bytes.begin() + TLocalHeader::Size);
+    if (target.Write(bytes.data(), static_cast<int64_t>(bytes.size())) != static_cast<int64_t>(bytes.size()))
+        throw EZAException::CreateWithCode(46, &a_);
+    const int64_t skipped = static_cast<int64_t>(TLocalHeader::Size) + (renamed ? local.Header.NameLength : 0);
+    CopyRange(local.Offset + skipped, local.Length - skipped, target);
 }
 
 void TUpdateCommit::WriteDirectory()
