@@ -34,6 +34,9 @@ private:
     bool saved_;
 };
 
+// The code of an open refused because another writer holds the archive (ZAArchiveFile.cpp).
+constexpr int32_t kArchiveHeld = 36;
+
 bool HasFileNamePart(const std::string& fileName)
 {
     return !rtl::ExtractFileName(fileName).empty();
@@ -260,26 +263,61 @@ int64_t TZABaseArchiver::DirFirstVolumeLimit() const
 // ---------------------------------------------------------------------------------------------
 // Opening
 
+// Create for a missing file (or in memory); read-write when the file may be written, else read-only.
+uint16_t TZABaseArchiver::ChooseOpenMode() const
+{
+    if (inMemory_ || !rtl::FileExists(FileName))
+        return ZA_MODE_CREATE;
+    try {
+        rtl::TFileStream probe(FileName, rtl::fmOpenReadWrite);
+        return ZA_MODE_READWRITE;
+    } catch (const rtl::EStreamError&) {
+        return ZA_MODE_READONLY;
+    }
+}
+
+// An archive another writer holds is opened read-only, so reading it is never held up; a batch on
+// it is then refused with the holder's code (BeginUpdate).
 void TZABaseArchiver::OpenArchive()
 {
     if (!inMemory_ && !HasFileNamePart(FileName))
         throw EZAException::CreateWithCode(9, this);
-    uint16_t mode = ZA_MODE_CREATE;
-    if (!inMemory_ && rtl::FileExists(FileName)) {
+    for (int attempt = 1;; ++attempt) {
+        const uint16_t mode = ChooseOpenMode();
+        createMissingOnly_ = mode == ZA_MODE_CREATE && attempt < 3;
         try {
-            rtl::TFileStream probe(FileName, ZA_MODE_READWRITE);
-            mode = ZA_MODE_READWRITE;
-        } catch (const rtl::EStreamError&) {
-            mode = ZA_MODE_READONLY;
+            OpenArchiveWithMode(mode);
+        } catch (const TArchiveAppeared&) {
+            continue;  // another writer made the file meanwhile: open it as it now is
+        } catch (const EZAException& e) {
+            createMissingOnly_ = false;
+            if (e.NativeError != kArchiveHeld || mode != ZA_MODE_READWRITE)
+                throw;
+            OpenHeldArchiveForReading(e);
+            return;
         }
+        createMissingOnly_ = false;
+        return;
     }
-    OpenArchiveWithMode(mode);
+}
+
+// A file another writer holds may be half made: when it cannot be read, the holder is the reason.
+void TZABaseArchiver::OpenHeldArchiveForReading(const EZAException& held)
+{
+    try {
+        OpenArchiveWithMode(ZA_MODE_READONLY);
+    } catch (const std::exception&) {
+        throw held;
+    }
+    heldByAnother_ = true;
 }
 
 void TZABaseArchiver::OpenArchiveWithMode(uint16_t mode)
 {
     if (!inMemory_ && !HasFileNamePart(FileName))
         throw EZAException::CreateWithCode(10, this);
+    if (!inMemory_)
+        CheckArchiveIsFile(FileName);
     if (mode != ZA_MODE_CREATE && !rtl::FileExists(FileName) && spanningMode_ != smSpanning &&
         !IsRemovableDrive(FileName))
         throw EZAException::CreateWithCodeFmt(12, {FileName}, this);
@@ -287,6 +325,7 @@ void TZABaseArchiver::OpenArchiveWithMode(uint16_t mode)
         throw EZAException::CreateWithCodeFmt(28, {FileName}, this);
     CloseArchive();
     OpenMode = mode;
+    heldByAnother_ = false;
     try {
         InternalOpen();
     } catch (...) {
