@@ -21,13 +21,13 @@ std::recursive_mutex& ArchiverLock()
     return lock;
 }
 
-// Restores RebuildDamagedDirectory however the open path is left.
-class TRebuildFlagGuard {
+// Restores a flag of the open paths however they are left.
+class TFlagGuard {
 public:
-    explicit TRebuildFlagGuard(bool& flag) : flag_(flag), saved_(flag) {}
-    ~TRebuildFlagGuard() { flag_ = saved_; }
-    TRebuildFlagGuard(const TRebuildFlagGuard&) = delete;
-    TRebuildFlagGuard& operator=(const TRebuildFlagGuard&) = delete;
+    explicit TFlagGuard(bool& flag) : flag_(flag), saved_(flag) {}
+    ~TFlagGuard() { flag_ = saved_; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
 
 private:
     bool& flag_;
@@ -264,9 +264,11 @@ int64_t TZABaseArchiver::DirFirstVolumeLimit() const
 // Opening
 
 // Create for a missing file (or in memory); read-write when the file may be written, else read-only.
+// An empty file is what a writer that is making the archive (or was killed making it) leaves: it
+// holds nothing to lose and is made anew like a missing one.
 uint16_t TZABaseArchiver::ChooseOpenMode() const
 {
-    if (inMemory_ || !rtl::FileExists(FileName))
+    if (inMemory_ || !rtl::FileExists(FileName) || rtl::FileSizeOf(FileName) == 0)
         return ZA_MODE_CREATE;
     try {
         rtl::TFileStream probe(FileName, rtl::fmOpenReadWrite);
@@ -284,20 +286,19 @@ void TZABaseArchiver::OpenArchive()
         throw EZAException::CreateWithCode(9, this);
     for (int attempt = 1;; ++attempt) {
         const uint16_t mode = ChooseOpenMode();
-        createMissingOnly_ = mode == ZA_MODE_CREATE && attempt < 3;
         try {
+            TFlagGuard restore(createMissingOnly_);
+            createMissingOnly_ = mode == ZA_MODE_CREATE && attempt < 3;
             OpenArchiveWithMode(mode);
+            return;
         } catch (const TArchiveAppeared&) {
             continue;  // another writer made the file meanwhile: open it as it now is
         } catch (const EZAException& e) {
-            createMissingOnly_ = false;
             if (e.NativeError != kArchiveHeld || mode != ZA_MODE_READWRITE)
                 throw;
             OpenHeldArchiveForReading(e);
             return;
         }
-        createMissingOnly_ = false;
-        return;
     }
 }
 
@@ -372,7 +373,7 @@ void TZABaseArchiver::CreateNewArchive()
 // While searching, rebuilding is off so that only a real end record counts.
 void TZABaseArchiver::OpenPlainArchive()
 {
-    TRebuildFlagGuard restore(RebuildDamagedDirectory);
+    TFlagGuard restore(RebuildDamagedDirectory);
     RebuildDamagedDirectory = false;
     SearchEndRecordOnVolumes(true);
 }
@@ -398,7 +399,7 @@ void TZABaseArchiver::SearchEndRecordOnVolumes(bool spanRemovableDrives)
 // whose last volume is the same name with ".ZIP".
 void TZABaseArchiver::OpenSfxArchive()
 {
-    TRebuildFlagGuard restore(RebuildDamagedDirectory);
+    TFlagGuard restore(RebuildDamagedDirectory);
     TZAVolumeNumberInfo last;
     last.SetLast(true);
     OpenVolume(last);
