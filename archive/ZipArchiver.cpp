@@ -187,6 +187,7 @@ void TZABaseArchiver::MoveMemoryArchiveToFile()
 {
     if (FileName.empty())
         throw EZAException::CreateWithCode(29, this);
+    CheckArchiveIsFile(FileName);
     CommitUpdate();
     WriteEmptyDirectoryIfNew();
     {
