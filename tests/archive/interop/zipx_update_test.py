@@ -296,6 +296,11 @@ def held_archive(binary, work):
             problems.append("writer %s: exit %d %s, stored %s" % (name, code, err, name.encode() in stored))
     if not any(code == 0 for _, code, _ in results):
         problems.append("no writer succeeded")
+    # The empty file a writer killed while making a new archive leaves is made anew.
+    open(os.path.join(work, "killed.zip"), "wb").close()
+    r = zipx(binary, "add", os.path.join(work, "killed.zip"), src, "plain.txt")
+    if r.returncode != 0 or [e[0] for e in model(os.path.join(work, "killed.zip"))] != [b"plain.txt"]:
+        problems.append("an empty archive file: exit %d %s" % (r.returncode, r.stderr))
     return problems + checked(path)
 
 
