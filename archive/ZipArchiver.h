@@ -3,6 +3,7 @@
 //
 // Files of this unit:
 //   ZipArchiver.cpp  creation, properties, options, open and close
+//   ZAArchiveFile.cpp the archive's own file: regular files only, held by a lock while writable
 //   ZAVolumes.cpp    volume numbering, volume names, switching volumes, split/spanned detection
 //   ZAEvents.cpp     event dispatchers and the default prompts (through rtl::Dialogs())
 //   ZADirWriter.cpp  the volume-aware writes (and TZADirManager::SaveDirectory)
