@@ -22,6 +22,7 @@
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/locks.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
 
@@ -105,6 +106,22 @@ bool IsMetadataChange(uint8_t operation)
     return operation == poRename || operation == poChangeAttr || operation == poChangeComment;
 }
 
+// A source file opened for reading, or none when it cannot be. Only a regular file is read: a FIFO
+// would never end and a device holds no file's data; neither is even opened when seen first.
+std::unique_ptr<rtl::TFileStream> OpenRegularFile(const std::string& name, uint16_t mode)
+{
+    if (!rtl::FileExists(name))
+        return nullptr;
+    try {
+        auto file = std::make_unique<rtl::TFileStream>(name, mode);
+        struct stat st {};
+        if (::fstat(file->Handle(), &st) == 0 && S_ISREG(st.st_mode))
+            return file;
+    } catch (const rtl::Exception&) {
+    }
+    return nullptr;
+}
+
 // The source of an entry written anew: the caller's stream (its position given back afterwards), a
 // disk file opened here, or nothing for a folder.
 class TEntrySource {
@@ -116,11 +133,9 @@ public:
             notedPosition_ = stream_->Position();
         } else if (!item.IsDirectory()) {
             const int mode = rtl::fmOpenRead | ShareModeFlags(archiver.Options().ShareMode);
-            try {
-                file_ = std::make_unique<rtl::TFileStream>(item.SourceFileName, static_cast<uint16_t>(mode));
-            } catch (const rtl::Exception&) {
+            file_ = OpenRegularFile(item.SourceFileName, static_cast<uint16_t>(mode));
+            if (!file_)
                 throw EZAException::CreateWithCodeFmt(33, {item.SourceFileName}, &archiver);
-            }
             stream_ = file_.get();
         }
     }
@@ -206,6 +221,7 @@ private:
     void ConfirmKeptSizes();
     bool DataMatchSizes(const TDirItem& record);
     bool Cancelled() const { return a_.CancelRequested || action_ == fxaAbort; }
+    bool Unchanged() const { return start_ == old_.Count() && start_ == dir_.Count(); }
     TZAProcessOperation ProgressOperation() const;
     int32_t FindStartIndex() const;
     void ComputeCut();
@@ -340,6 +356,10 @@ void TUpdateCommit::Run()
         a_.DoOnOverallProgress(0, operation_, ppStart, a_.CancelRequested);
         if (a_.CancelRequested) {
             TakeBack();
+            return;
+        }
+        if (Unchanged()) {  // nothing to write: the archive file is not touched
+            a_.DoOnOverallProgress(100, operation_, ppEnd, a_.CancelRequested);
             return;
         }
         ConfirmKeptSizes();
@@ -795,7 +815,8 @@ void TUpdateCommit::Install()
         return;
     }
     tempFile_->stream_->Flush();
-    tempFile_->stream_.reset();
+    // Held before it takes the archive's name, so no other writer ever holds the new archive.
+    rtl::TryLockFile(tempFile_->stream_->Handle());
     const std::filesystem::path nativeTemp = rtl::ToNativePath(tempFile_->Name());
     const std::filesystem::path& nativeArchive = realArchive_;
     std::error_code error;
@@ -803,11 +824,10 @@ void TUpdateCommit::Install()
     std::filesystem::rename(nativeTemp, nativeArchive, error);
     if (error)
         throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
-    tempFile_->Release();
     installed_ = true;
-    a_.ArchiveStream.reset();
-    m_.Stream = nullptr;
-    a_.ArchiveStream = std::make_unique<rtl::TFileStream>(a_.FileName, rtl::fmOpenReadWrite | rtl::fmShareDenyWrite);
+    // The stream that wrote the new archive goes on as the archive's, keeping its lock.
+    a_.ArchiveStream = std::move(tempFile_->stream_);
+    tempFile_->Release();
     m_.Stream = a_.ArchiveStream.get();
 }
 

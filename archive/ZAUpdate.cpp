@@ -107,6 +107,21 @@ int32_t NowAsDosTime()
     return rtl::DateTimeToFileDate(rtl::Now());
 }
 
+// An entry filled anew under the name it already has keeps the name's stored bytes and its UTF-8
+// flag, so other readers go on seeing the same name. A name the system's code page could not hold
+// only looks the same and is not kept.
+bool KeepsStoredName(const TDirItem& old, const std::string& stored)
+{
+    return !old.NameLossy && old.FileName == stored;
+}
+
+void KeepStoredName(TDirItem& item, const TDirItem& old)
+{
+    item.StoredName = old.StoredName;
+    item.NameLossy = old.NameLossy;
+    item.Flags |= old.Flags & kFlagUtf8Name;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -129,7 +144,10 @@ std::string TZABaseArchiver::MakeStoredName(const std::string& FileName, const s
         name = FileNamePart(full);
         break;
     case spRelativePath: {
-        const std::string relative = RelativeTo(full, AddTrailingBackslash(base));
+        const std::string folder = AddTrailingBackslash(base);
+        if (rtl::AnsiSameText(AddTrailingBackslash(full), folder))
+            return {};  // the base folder itself has no name under itself
+        const std::string relative = RelativeTo(full, folder);
         const bool climbs = relative.find("..\\") != std::string::npos || relative.find("../") != std::string::npos;
         name = relative.empty() || climbs ? WithoutDriveOrServer(full) : relative;
         break;
@@ -225,6 +243,8 @@ void TZABaseArchiver::FillItemFromFile(int32_t Index, const std::string& Path, b
 void TZABaseArchiver::BeginUpdate()
 {
     CheckActive();
+    if (OpenMode == ZA_MODE_READONLY && heldByAnother_)
+        throw EZAException::CreateWithCodeFmt(36, {FileName}, this);
     if (OpenMode == ZA_MODE_READONLY)
         throw EZAException::CreateWithCode(32, this);
     if (PendingUpdateCount == 0) {
@@ -272,16 +292,24 @@ int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Op
     if (!InUpdate())
         throw EZAException::CreateWithCode(25, this);
     std::string stored = MakeStoredName(Path, rtl::GetCurrentDir(), options_->StorePath);
-    if (stored.empty())
+    if (stored.empty() || IsArchiveFile(Path))  // an archive never holds itself
         return -1;
     const TSourceFacts facts = FactsOf(Path, true);
     if (facts.IsDirectory)
         stored += '/';
-    CheckStorableName(stored);
+    TZADirArray& dir = DirManager->CurrentDir;
+    const int32_t found = dir.IndexOfName(stored);
+    const TDirItem old = found >= 0 ? dir.FetchItem(found) : TDirItem{};
+    const bool keepsName = found >= 0 && KeepsStoredName(old, stored);
+    if (!keepsName)
+        CheckStorableName(stored);
     bool existing = false;
     const int32_t index = EntryForName(stored, existing);
     FillEntry(index, stored, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
-    DirManager->CurrentDir.ItemAt(index).PendingOperation = Operation == poMove ? poMove : existing ? poUpdate : poAdd;
+    TDirItem& item = dir.ItemAt(index);
+    if (keepsName)
+        KeepStoredName(item, old);
+    item.PendingOperation = Operation == poMove ? poMove : existing ? poUpdate : poAdd;
     return index;
 }
 
@@ -315,9 +343,7 @@ TDirItem& TZABaseArchiver::UpdateItem(int32_t Index, const std::string& Path)
     const TSourceFacts facts = FactsOf(Path, true);
     FillEntry(Index, old.FileName, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
     TDirItem& item = dir.ItemAt(Index);
-    item.StoredName = old.StoredName;
-    item.NameLossy = old.NameLossy;
-    item.Flags |= old.Flags & kFlagUtf8Name;
+    KeepStoredName(item, old);
     item.PendingOperation = poUpdate;
     return item;
 }

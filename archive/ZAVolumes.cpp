@@ -213,7 +213,7 @@ void TZABaseArchiver::OpenVolumeStream(const std::string& name)
 {
     ArchiveStream.reset();
     FollowArchiveStream();
-    ArchiveStream = std::make_unique<rtl::TFileStream>(name, OpenMode);
+    ArchiveStream = OpenArchiveFile(name);
     CurrentVolumeName = name;
     FollowArchiveStream();
 }

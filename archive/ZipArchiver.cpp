@@ -21,18 +21,21 @@ std::recursive_mutex& ArchiverLock()
     return lock;
 }
 
-// Restores RebuildDamagedDirectory however the open path is left.
-class TRebuildFlagGuard {
+// Restores a flag of the open paths however they are left.
+class TFlagGuard {
 public:
-    explicit TRebuildFlagGuard(bool& flag) : flag_(flag), saved_(flag) {}
-    ~TRebuildFlagGuard() { flag_ = saved_; }
-    TRebuildFlagGuard(const TRebuildFlagGuard&) = delete;
-    TRebuildFlagGuard& operator=(const TRebuildFlagGuard&) = delete;
+    explicit TFlagGuard(bool& flag) : flag_(flag), saved_(flag) {}
+    ~TFlagGuard() { flag_ = saved_; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
 
 private:
     bool& flag_;
     bool saved_;
 };
+
+// The code of an open refused because another writer holds the archive (ZAArchiveFile.cpp).
+constexpr int32_t kArchiveHeld = 36;
 
 bool HasFileNamePart(const std::string& fileName)
 {
@@ -184,6 +187,7 @@ void TZABaseArchiver::MoveMemoryArchiveToFile()
 {
     if (FileName.empty())
         throw EZAException::CreateWithCode(29, this);
+    CheckArchiveIsFile(FileName);
     CommitUpdate();
     WriteEmptyDirectoryIfNew();
     {
@@ -260,26 +264,62 @@ int64_t TZABaseArchiver::DirFirstVolumeLimit() const
 // ---------------------------------------------------------------------------------------------
 // Opening
 
+// Create for a missing file (or in memory); read-write when the file may be written, else read-only.
+// An empty file is what a writer that is making the archive (or was killed making it) leaves: it
+// holds nothing to lose and is made anew like a missing one.
+uint16_t TZABaseArchiver::ChooseOpenMode() const
+{
+    if (inMemory_ || !rtl::FileExists(FileName) || rtl::FileSizeOf(FileName) == 0)
+        return ZA_MODE_CREATE;
+    try {
+        rtl::TFileStream probe(FileName, rtl::fmOpenReadWrite);
+        return ZA_MODE_READWRITE;
+    } catch (const rtl::EStreamError&) {
+        return ZA_MODE_READONLY;
+    }
+}
+
+// An archive another writer holds is opened read-only, so reading it is never held up; a batch on
+// it is then refused with the holder's code (BeginUpdate).
 void TZABaseArchiver::OpenArchive()
 {
     if (!inMemory_ && !HasFileNamePart(FileName))
         throw EZAException::CreateWithCode(9, this);
-    uint16_t mode = ZA_MODE_CREATE;
-    if (!inMemory_ && rtl::FileExists(FileName)) {
+    for (int attempt = 1;; ++attempt) {
+        const uint16_t mode = ChooseOpenMode();
         try {
-            rtl::TFileStream probe(FileName, ZA_MODE_READWRITE);
-            mode = ZA_MODE_READWRITE;
-        } catch (const rtl::EStreamError&) {
-            mode = ZA_MODE_READONLY;
+            TFlagGuard restore(createMissingOnly_);
+            createMissingOnly_ = mode == ZA_MODE_CREATE && attempt < 3;
+            OpenArchiveWithMode(mode);
+            return;
+        } catch (const TArchiveAppeared&) {
+            continue;  // another writer made the file meanwhile: open it as it now is
+        } catch (const EZAException& e) {
+            if (e.NativeError != kArchiveHeld || mode != ZA_MODE_READWRITE)
+                throw;
+            OpenHeldArchiveForReading(e);
+            return;
         }
     }
-    OpenArchiveWithMode(mode);
+}
+
+// A file another writer holds may be half made: when it cannot be read, the holder is the reason.
+void TZABaseArchiver::OpenHeldArchiveForReading(const EZAException& held)
+{
+    try {
+        OpenArchiveWithMode(ZA_MODE_READONLY);
+    } catch (const std::exception&) {
+        throw held;
+    }
+    heldByAnother_ = true;
 }
 
 void TZABaseArchiver::OpenArchiveWithMode(uint16_t mode)
 {
     if (!inMemory_ && !HasFileNamePart(FileName))
         throw EZAException::CreateWithCode(10, this);
+    if (!inMemory_)
+        CheckArchiveIsFile(FileName);
     if (mode != ZA_MODE_CREATE && !rtl::FileExists(FileName) && spanningMode_ != smSpanning &&
         !IsRemovableDrive(FileName))
         throw EZAException::CreateWithCodeFmt(12, {FileName}, this);
@@ -287,6 +327,7 @@ void TZABaseArchiver::OpenArchiveWithMode(uint16_t mode)
         throw EZAException::CreateWithCodeFmt(28, {FileName}, this);
     CloseArchive();
     OpenMode = mode;
+    heldByAnother_ = false;
     try {
         InternalOpen();
     } catch (...) {
@@ -333,7 +374,7 @@ void TZABaseArchiver::CreateNewArchive()
 // While searching, rebuilding is off so that only a real end record counts.
 void TZABaseArchiver::OpenPlainArchive()
 {
-    TRebuildFlagGuard restore(RebuildDamagedDirectory);
+    TFlagGuard restore(RebuildDamagedDirectory);
     RebuildDamagedDirectory = false;
     SearchEndRecordOnVolumes(true);
 }
@@ -359,7 +400,7 @@ void TZABaseArchiver::SearchEndRecordOnVolumes(bool spanRemovableDrives)
 // whose last volume is the same name with ".ZIP".
 void TZABaseArchiver::OpenSfxArchive()
 {
-    TRebuildFlagGuard restore(RebuildDamagedDirectory);
+    TFlagGuard restore(RebuildDamagedDirectory);
     TZAVolumeNumberInfo last;
     last.SetLast(true);
     OpenVolume(last);

@@ -3,6 +3,7 @@
 //
 // Files of this unit:
 //   ZipArchiver.cpp  creation, properties, options, open and close
+//   ZAArchiveFile.cpp the archive's own file: regular files only, held by a lock while writable
 //   ZAVolumes.cpp    volume numbering, volume names, switching volumes, split/spanned detection
 //   ZAEvents.cpp     event dispatchers and the default prompts (through rtl::Dialogs())
 //   ZADirWriter.cpp  the volume-aware writes (and TZADirManager::SaveDirectory)
@@ -26,9 +27,11 @@
 namespace rtl {
 class TStream;
 class TMemoryStream;
+class TFileStream;
 }  // namespace rtl
 
 struct CipherKeys;
+class EZAException;
 class TZABaseArchiver;
 
 // ---------------------------------------------------------------------------------------------
@@ -347,6 +350,16 @@ public:
     void VolumeFileName(std::string& Name, int32_t Number, bool CheckExists) const;
     // Frees ArchiveStream and opens name with OpenMode (ZA_MODE_CREATE creates or empties it).
     void OpenVolumeStream(const std::string& name);
+
+    // --- The archive's own file (ZAArchiveFile.cpp) ----------------------------------------------
+    // Code 33 when name is there but is no regular file (a folder, device, FIFO or socket), which
+    // no open may read as an archive or replace.
+    void CheckArchiveIsFile(const std::string& name) const;
+    // Opens name with OpenMode. A mode that writes holds the file with an exclusive advisory lock
+    // until the stream is freed; code 36 at once when another open holds it.
+    std::unique_ptr<rtl::TFileStream> OpenArchiveFile(const std::string& name);
+    // True when path is the open archive's own file, whatever the spelling of either name.
+    bool IsArchiveFile(const std::string& path) const;
     // Bytes available on the drive of path.
     static int64_t DriveFreeSpace(const std::string& path);
     // True for drives A: and B: and for drives the platform reports as removable.
@@ -506,6 +519,14 @@ private:
     bool inRun_ = false;
     int64_t ArchiveSizeForEntry();
     bool endRecordFound_ = false;  // the last search of the open paths found a real end record
+    // OpenArchive creates only a missing file: one another writer made and filled meanwhile raises
+    // TArchiveAppeared, and the open starts again as for an existing file.
+    bool createMissingOnly_ = false;
+    struct TArchiveAppeared {};
+    // OpenArchive fell back to read-only because another writer holds the archive.
+    bool heldByAnother_ = false;
+    uint16_t ChooseOpenMode() const;
+    void OpenHeldArchiveForReading(const EZAException& held);
     TZACompressionLevel compressionLevel_ = clFastest;
     uint8_t compressionMode_ = 1;
     TZASpanningMode spanningMode_ = smNone;

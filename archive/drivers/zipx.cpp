@@ -6,14 +6,17 @@
 //                          replaced, attributes and dates set)
 //   zipx test FILE         every entry decompressed and checked
 //   zipx add FILE BASEDIR NAME...
-//                          adds or replaces the files NAME (folders with everything in them),
-//                          given relative to BASEDIR and stored under that name; makes FILE when
-//                          it does not exist
-//   zipx delete FILE NAME...       deletes every entry whose stored name is NAME
+//                          adds or replaces the files NAME (folders with everything in them; "."
+//                          all BASEDIR holds), given relative to BASEDIR and stored under that
+//                          name; makes FILE when it does not exist. FILE itself is never added; a
+//                          source that is no regular file (a FIFO, a device) is skipped
+//   zipx delete FILE NAME...       deletes every entry whose stored name is NAME; nothing when
+//                                  some NAME matches no entry
 //   zipx delete-at FILE INDEX...   deletes the entries at these directory indexes (from 0)
-// The writing commands make one batch and one commit with the component's default options.
-// ZIPX_PASSWORD, when set, answers the password prompt. Exit 0 on success; exit 1 with the
-// messages on stderr when anything failed, was skipped or refused.
+// The writing commands make one batch and one commit with the component's default options; a batch
+// that changes nothing leaves FILE as it was, and delete never makes FILE. ZIPX_PASSWORD, when set,
+// answers the password prompt. Exit 0 on success; exit 1 with the messages on stderr when anything
+// failed, was skipped or refused.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -146,19 +149,34 @@ std::string SystemName(const std::string& utf8)
     throw EZAException::CreateWithCodeFmt(33, {shown});
 }
 
-// Runs one batch on FILE and commits it. The first failure of a write ends the commit, which then
-// leaves the archive as it was, and is raised.
-void InBatch(const char* file, const std::function<void(TZipArchiver&)>& changes)
+// The code of a source that cannot be read as a file (missing, unreadable, a FIFO or a device).
+constexpr int32_t kUnreadableSource = 33;
+
+// Runs one batch on FILE and commits it; 1 when a source was skipped. A source that cannot be read
+// is skipped with a warning, as it was never there; any other failure of a write ends the commit,
+// which then leaves the archive as it was, and is raised. FILE is made when missing only with
+// create; otherwise a missing FILE is refused and nothing is made.
+int InBatch(const char* file, bool create, const std::function<void(TZipArchiver&)>& changes)
 {
     TZipArchiver archiver;
     std::string failure;
-    archiver.OnProcessFileFailure = [&failure](TZABaseArchiver*, const std::string&, TZAProcessOperation,
-                                               int32_t, int32_t, const std::string& message, TZAAction& action) {
+    bool skipped = false;
+    archiver.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native,
+                                        int32_t, const std::string& message, TZAAction& action) {
+        if (native == kUnreadableSource) {
+            Complain("warning: " + message + ", skipped");
+            skipped = true;
+            action = fxaIgnore;
+            return;
+        }
         failure = message;
         action = fxaAbort;
     };
     archiver.FileName = rtl::FromNativePath(file);
-    archiver.OpenArchive();
+    if (create)
+        archiver.OpenArchive();
+    else
+        archiver.OpenArchiveWithMode(ZA_MODE_READWRITE);
     archiver.BeginUpdate();
     try {
         changes(archiver);
@@ -170,17 +188,25 @@ void InBatch(const char* file, const std::function<void(TZipArchiver&)>& changes
     archiver.CloseArchive();
     if (!failure.empty())
         throw rtl::Exception(failure);
+    return skipped ? 1 : 0;
 }
 
-// Every path to add under one name: the name itself and, for a folder, all it holds (sorted).
+// Every path to add under one name, relative to base: the name itself and, for a folder, all it
+// holds (sorted); the base folder itself (".") gives only what it holds. A name that leads out of
+// the base folder is refused: stored names are always relative to it.
 std::vector<std::filesystem::path> PathsUnder(const std::filesystem::path& base, const std::string& name)
 {
     namespace fs = std::filesystem;
-    const fs::path top = base / name;
+    const fs::path top = (base / name).lexically_normal();
+    const fs::path relative = top.lexically_relative(base);
+    if (relative.empty() || *relative.begin() == "..")
+        throw rtl::Exception(SystemName(name) + ": not inside the base folder");
     std::error_code error;
     if (!fs::exists(fs::symlink_status(top, error)))
         throw EZAException::CreateWithCodeFmt(33, {SystemName(name)});
-    std::vector<fs::path> paths{top.lexically_relative(base)};
+    std::vector<fs::path> paths;
+    if (relative != ".")
+        paths.push_back(relative);
     if (fs::is_directory(top)) {
         std::vector<fs::path> inside;
         for (const auto& entry : fs::recursive_directory_iterator(top))
@@ -195,15 +221,17 @@ int Add(const char* file, const char* baseDir, const std::vector<std::string>& n
 {
     namespace fs = std::filesystem;
     const fs::path archive = fs::absolute(file);
-    const fs::path base = fs::absolute(baseDir);
+    const fs::path base = fs::absolute(baseDir).lexically_normal();
     std::vector<std::string> stored;
     for (const std::string& name : names)
         for (const fs::path& path : PathsUnder(base, name))
             stored.push_back(SystemName(path.generic_string()));
     const fs::path savedDir = fs::current_path();
     fs::current_path(base);  // names are stored relative to the current folder
+    int rc = 0;
     try {
-        InBatch(archive.c_str(), [&](TZipArchiver& archiver) {
+        // The archive itself, under whatever name it is met, is left out by the archiver.
+        rc = InBatch(archive.c_str(), true, [&](TZipArchiver& archiver) {
             for (const std::string& name : stored)
                 archiver.AddFile(name);
         });
@@ -212,7 +240,7 @@ int Add(const char* file, const char* baseDir, const std::vector<std::string>& n
         throw;
     }
     fs::current_path(savedDir);
-    return 0;
+    return rc;
 }
 
 // An entry is named NAME when its stored bytes are NAME's bytes, or its name in the system's code
@@ -225,15 +253,28 @@ bool Named(const TDirItem& item, const std::string& utf8)
     return rtl::Cp1251ToUtf8(name) == utf8 && item.FileName == name;
 }
 
+// Deletes every entry named by one of names; when some name matches no entry, nothing is deleted
+// and each such name is reported.
 int Delete(const char* file, const std::vector<std::string>& names)
 {
-    InBatch(file, [&](TZipArchiver& archiver) {
+    return InBatch(file, false, [&](TZipArchiver& archiver) {
         TZADirArray& dir = archiver.DirManager->CurrentDir;
-        for (int i = dir.Count() - 1; i >= 0; --i)
-            if (std::any_of(names.begin(), names.end(), [&](const std::string& n) { return Named(dir.ItemAt(i), n); }))
+        std::vector<bool> matched(names.size(), false);
+        for (int i = dir.Count() - 1; i >= 0; --i) {
+            bool named = false;
+            for (size_t n = 0; n < names.size(); ++n)
+                if (Named(dir.ItemAt(i), names[n]))
+                    named = matched[n] = true;
+            if (named)
                 archiver.DeleteItem(i);
+        }
+        if (std::find(matched.begin(), matched.end(), false) == matched.end())
+            return;
+        for (size_t n = 0; n < names.size(); ++n)
+            if (!matched[n])
+                std::fprintf(stderr, "no entry named %s\n", names[n].c_str());
+        throw rtl::Exception("nothing deleted");
     });
-    return 0;
 }
 
 int DeleteAt(const char* file, const std::vector<std::string>& indexes)
@@ -246,11 +287,10 @@ int DeleteAt(const char* file, const std::vector<std::string>& indexes)
             throw EZAException::CreateWithCode(21);
         at.insert(index);
     }
-    InBatch(file, [&](TZipArchiver& archiver) {
+    return InBatch(file, false, [&](TZipArchiver& archiver) {
         for (long index : at)  // from the last, so the others keep their places
             archiver.DeleteItem(static_cast<int32_t>(index));
     });
-    return 0;
 }
 
 int Usage()

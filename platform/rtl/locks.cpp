@@ -67,6 +67,8 @@ std::string EncodeMutexName(std::string_view name) {
 
 }  // namespace
 
+bool TryLockFile(int fd) { return TryLock(fd, LOCK_EX); }
+
 THeldFile::~THeldFile() { Close(); }
 
 bool THeldFile::Open(std::string_view path) {

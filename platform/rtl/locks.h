@@ -7,6 +7,10 @@
 
 namespace rtl {
 
+// Takes an exclusive lock on an open file without waiting; false when another open of the file
+// (in this process or another) holds one. The lock goes with the descriptor: closing it lets go.
+bool TryLockFile(int fd);
+
 // A file opened for writing and held under an exclusive lock for the object's life (the viewer's
 // "started.dat"). Open creates the file, takes the lock without waiting, and only then empties it.
 class THeldFile {

@@ -88,8 +88,10 @@ TFileStream::TFileStream(std::string_view fileName, uint16_t mode) : fileName_(f
     static constexpr int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR};
     const int access = mode & 3;
     if (access == 3) throw EFOpenError("Cannot open file \"" + fileName_ + "\". Invalid access mode");
-    fd_ = OpenFile(fileName, kAccess[access] | O_CLOEXEC);
+    // Without waiting: opening a FIFO for reading would otherwise block until a writer comes.
+    fd_ = OpenFile(fileName, kAccess[access] | O_CLOEXEC | O_NONBLOCK);
     int error = errno;
+    if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     struct stat st;
     if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd_);

@@ -4,8 +4,11 @@ and `delete-at`, then checked: every entry the change did not touch keeps its st
 flags and its contents (Python's zipfile), testzip passes, and so do `unzip -t` and `7z t`.
 
 usage: zipx_update_test.py ZIPX CASE"""
+import fcntl
 import os
 import shutil
+import socket
+import stat
 import subprocess
 import sys
 import tempfile
@@ -44,7 +47,39 @@ def checked(path, stub=False):
 
 
 def zipx(binary, *args):
-    return subprocess.run([binary, *args], capture_output=True)
+    try:
+        return subprocess.run([binary, *args], capture_output=True, timeout=60)
+    except subprocess.TimeoutExpired:  # a FIFO read for ever
+        return subprocess.CompletedProcess(args, -1, b"", b"timed out")
+
+
+def node(path):
+    """What must not change of a path: its kind, inode, device number and (for a file) its bytes;
+    None when nothing is there."""
+    try:
+        st = os.lstat(path)
+    except FileNotFoundError:
+        return None
+    data = open(path, "rb").read() if stat.S_ISREG(st.st_mode) else None
+    return stat.S_IFMT(st.st_mode), st.st_ino, st.st_rdev, data
+
+
+def make_node(path, kind):
+    """A folder, FIFO, socket or character device at path; False when this system cannot make it."""
+    if kind == "folder":
+        os.mkdir(path)
+    elif kind == "fifo":
+        os.mkfifo(path)
+    elif kind == "socket":
+        s = socket.socket(socket.AF_UNIX)
+        s.bind(path)
+        s.close()
+    else:
+        try:
+            os.mknod(path, stat.S_IFCHR | 0o666, os.makedev(1, 3))
+        except PermissionError:
+            return False
+    return True
 
 
 def write_tree(root, names):
@@ -175,11 +210,170 @@ def colliding_names(binary, work):
     return []
 
 
+def zip_archive(work, names=("plain.txt", "Привет/файл.txt")):
+    src = os.path.join(work, "src")
+    write_tree(src, list(names))
+    path = os.path.join(work, "a.zip")
+    subprocess.run(["zip", "-q", "-r", path, *sorted(os.listdir(src))], cwd=src, check=True)
+    return path, src
+
+
+def refused_paths(binary, work):
+    """Every command on an archive path that is no regular file, or (for the writing commands) is
+    missing, fails, names the path, and leaves the path as it was: nothing made, nothing replaced."""
+    ziptools.need_tool("zip")
+    _, src = zip_archive(work)
+    out = os.path.join(work, "out")
+    os.mkdir(out)
+    commands = [["list"], ["test"], ["extract", out], ["add", src, "plain.txt"], ["delete", "plain.txt"],
+                ["delete-at", "0"]]
+    problems = []
+    for kind in ["missing", "folder", "fifo", "socket", "chardev"]:
+        path = os.path.join(work, kind + ".zip")
+        if kind != "missing" and not make_node(path, kind):
+            continue
+        for command in commands:
+            if kind == "missing" and command[0] == "add":
+                continue  # add makes a new archive
+            before = node(path)
+            r = zipx(binary, command[0], path, *command[1:])
+            if r.returncode != 1 or (kind + ".zip").encode() not in r.stderr or node(path) != before:
+                problems.append("%s on a %s: exit %d, %s, node %s" % (command[0], kind, r.returncode,
+                                r.stderr.decode(errors="replace").strip(), "kept" if node(path) == before else "changed"))
+    return problems
+
+
+def unchanged_batches(binary, work):
+    """A batch that changes nothing leaves the archive as it was, same bytes and same inode; a delete
+    whose name matches no entry fails and says which; a link to the archive stays a link."""
+    ziptools.need_tool("zip")
+    path, src = zip_archive(work)
+    os.symlink("a.zip", os.path.join(work, "link.zip"))
+    cases = [  # (arguments, exit code, what stderr must hold)
+        (["delete", path, "nothing.txt"], 1, b"nothing.txt"),
+        (["delete", path, "plain.txt", "nothing.txt"], 1, b"nothing.txt"),
+        (["add", path, work, "a.zip"], 0, b""),
+        (["add", path, work, "link.zip"], 0, b""),
+        (["add", os.path.join(work, "link.zip"), work, "./src/../a.zip"], 0, b""),
+    ]
+    problems = []
+    for args, code, said in cases:
+        before = node(path)
+        r = zipx(binary, *args)
+        if r.returncode != code or said not in r.stderr or node(path) != before:
+            problems.append("%s: exit %d %s, archive %s" % (args[:1] + args[2:], r.returncode, r.stderr,
+                                                            "kept" if node(path) == before else "changed"))
+    r = zipx(binary, "delete", os.path.join(work, "link.zip"), "plain.txt")
+    if r.returncode != 0 or not os.path.islink(os.path.join(work, "link.zip")) or \
+            [e[0] for e in model(path)] != ["Привет/".encode(), "Привет/файл.txt".encode()]:
+        problems.append("delete through a link: exit %d %s" % (r.returncode, r.stderr))
+    return problems
+
+
+def held_archive(binary, work):
+    """While another writer holds the archive, writers fail at once and readers go on; of eight
+    writers started at once, every one that reports success has its entry in the archive."""
+    ziptools.need_tool("zip")
+    path, src = zip_archive(work)
+    out = os.path.join(work, "out")
+    problems = []
+    with open(path, "rb") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        before = node(path)
+        for args, code in [(["add", path, src, "plain.txt"], 1), (["delete", path, "plain.txt"], 1),
+                           (["delete-at", path, "0"], 1), (["list", path], 0), (["test", path], 0),
+                           (["extract", path, out], 0)]:
+            r = zipx(binary, *args)
+            if r.returncode != code or (code == 1 and b"00036" not in r.stderr) or node(path) != before:
+                problems.append("%s while held: exit %d %s" % (args[0], r.returncode, r.stderr))
+    names = ["w%d.txt" % n for n in range(8)]
+    write_tree(src, names)
+    writers = [subprocess.Popen([binary, "add", path, src, n], stderr=subprocess.PIPE) for n in names]
+    results = [(n, w.wait(60), w.stderr.read()) for n, w in zip(names, writers)]
+    stored = [e[0] for e in model(path)]
+    for name, code, err in results:
+        if (code == 0) != (name.encode() in stored) or (code != 0 and b"00036" not in err):
+            problems.append("writer %s: exit %d %s, stored %s" % (name, code, err, name.encode() in stored))
+    if not any(code == 0 for _, code, _ in results):
+        problems.append("no writer succeeded")
+    # The empty file a writer killed while making a new archive leaves is made anew.
+    open(os.path.join(work, "killed.zip"), "wb").close()
+    r = zipx(binary, "add", os.path.join(work, "killed.zip"), src, "plain.txt")
+    if r.returncode != 0 or [e[0] for e in model(os.path.join(work, "killed.zip"))] != [b"plain.txt"]:
+        problems.append("an empty archive file: exit %d %s" % (r.returncode, r.stderr))
+    return problems + checked(path)
+
+
+def replaced_names(binary, work):
+    """An entry replaced through add keeps its stored name bytes and its UTF-8 flag."""
+    ziptools.need_tool("zip")
+    path = os.path.join(work, "a.zip")
+    names = ["plain.txt", "Привет/файл.txt"]
+    with zipfile.ZipFile(path, "w") as z:
+        for name in names:  # the second is flagged as UTF-8
+            z.writestr(name, b"old\n")
+    before = [(e[0], e[1] & 0x800) for e in model(path)]
+    src = os.path.join(work, "src")
+    write_tree(src, names)
+    r = zipx(binary, "add", path, src, *names)
+    after = model(path)
+    if r.returncode != 0 or [(e[0], e[1] & 0x800) for e in after] != before or \
+            [e[2] for e in after] != [open(os.path.join(src, n), "rb").read() for n in names]:
+        return ["replace: exit %d %s, entries %s" % (r.returncode, r.stderr, [e[:2] for e in after])]
+    return checked(path)
+
+
+def odd_sources(binary, work):
+    """A source that is no regular file is skipped with a warning and a failing exit, never read;
+    a link to a regular file is stored with that file's data under the link's name."""
+    ziptools.need_tool("zip")
+    path, src = zip_archive(work, ["ok.txt"])
+    os.symlink("ok.txt", os.path.join(src, "link.txt"))
+    odd = [kind for kind in ["fifo", "socket", "chardev"] if make_node(os.path.join(src, kind), kind)]
+    r = zipx(binary, "add", path, src, "link.txt", *odd)
+    problems = []
+    if r.returncode != 1 or any(k.encode() not in r.stderr for k in odd):
+        problems.append("odd sources: exit %d %s" % (r.returncode, r.stderr))
+    ok = open(os.path.join(src, "ok.txt"), "rb").read()
+    if [(e[0], e[2]) for e in model(path)] != [(b"ok.txt", ok), (b"link.txt", ok)]:
+        problems.append("odd sources stored: %s" % [e[0] for e in model(path)])
+    return problems + checked(path)
+
+
+def base_folder(binary, work):
+    """Names are stored relative to the base folder, "." adds what it holds, and the archive never
+    adds itself, under any spelling of its name; a name outside the base folder is refused."""
+    ziptools.need_tool("zip")
+    base = os.path.join(work, "base")
+    write_tree(base, ["x.txt", "sub/y.txt"])
+    path = os.path.join(base, "a.zip")
+    subprocess.run(["zip", "-q", path, "x.txt"], cwd=base, check=True)
+    os.symlink("base", os.path.join(work, "alias"))
+    write_tree(work, ["outside.txt"])
+    problems = []
+    for archive, folder, names, code in [
+            (path, base, ["."], 0),
+            (os.path.join(work, "alias", "a.zip"), base, ["."], 0),
+            (path, os.path.join(work, "alias"), ["sub/..", "a.zip"], 0),
+            (path, base, ["../outside.txt"], 1),
+            (path, os.path.join(base, "sub"), [".."], 1)]:
+        r = zipx(binary, "add", archive, folder, *names)
+        stored = [e[0] for e in model(path)]
+        if r.returncode != code or stored != [b"x.txt", b"sub/", b"sub/y.txt"]:
+            problems.append("add %s %s: exit %d %s, names %s" % (folder, names, r.returncode, r.stderr, stored))
+    return problems + checked(path)
+
+
+SPECIAL = {"colliding_names": colliding_names, "refused_paths": refused_paths,
+           "unchanged_batches": unchanged_batches, "held_archive": held_archive,
+           "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder}
+
+
 def main():
     binary, case = sys.argv[1], sys.argv[2]
     work = tempfile.mkdtemp(prefix="zaupdate-interop-")
     try:
-        problems = colliding_names(binary, work) if case == "colliding_names" else run_case(binary, case, work)
+        problems = SPECIAL[case](binary, work) if case in SPECIAL else run_case(binary, case, work)
         for p in problems:
             print(p)
         return 1 if problems else 0

@@ -462,6 +462,26 @@ TEST_F(Commit, ReadOnlyArchivesRefuseABatch)
     ExpectUntouched();
 }
 
+// While one archiver may write the archive (from its open, across each commit's rename, to its
+// close), a second one of the same process is refused at once as a writer and still reads it.
+TEST_F(Commit, ASecondWriterIsRefusedAtOnceWhileReadersGoOn)
+{
+    TZipArchiver first;
+    Open(first);
+    first.DeleteItem(2);
+    first.EndUpdate();
+    TZipArchiver second;
+    second.FileName = Path("t.zip");
+    EXPECT_EQ(NativeErrorOf([&] { second.OpenArchiveWithMode(ZA_MODE_READWRITE); }), 36);
+    second.OpenArchive();
+    EXPECT_EQ(second.OpenMode, ZA_MODE_READONLY);
+    EXPECT_EQ(second.DirManager->CurrentDir.Count(), 2);
+    EXPECT_EQ(NativeErrorOf([&] { second.BeginUpdate(); }), 36);
+    first.CloseArchive();
+    Open(second);
+    EXPECT_EQ(second.OpenMode, ZA_MODE_READWRITE);
+}
+
 TEST_F(Commit, ArchiveInMemoryCommitsIntoItsStream)
 {
     TZipArchiver zip;
