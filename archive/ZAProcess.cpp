@@ -530,7 +530,7 @@ void TZABaseArchiver::TestItem(int32_t Index, const std::string& /*Name*/)
         return;
     TTestFile scratch(MakeTempFileName());
     if (scratch.Name().empty() || !scratch.Open())
-        throw EZAException::CreateWithCodeFmt(19, {scratch.Name()}, this);
+        throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {scratch.Name()}, this);
     ExtractToStream(Index, scratch.Stream());
 }
 
