@@ -146,7 +146,10 @@ void TZABaseArchiver::DoOnProcessFileFailure(const std::string& FileName, TZAPro
         Action = fxaAbort;
         return;
     }
-    const std::string text = rtl::Format(Prompt(SZAProcessingError), {ErrorMessage});
+    // A file or folder that cannot be made, or a name refused, is no sign of a full disk: a full
+    // disk is reported as the write error wherever it is met.
+    const bool mayBeDiskFull = NativeError != 19 && NativeError != 20;
+    const std::string text = mayBeDiskFull ? rtl::Format(Prompt(SZAProcessingError), {ErrorMessage}) : ErrorMessage;
     switch (::Confirm(text, rtl::mbAbortRetryIgnore)) {
     case rtl::mrRetry:
         Action = fxaRetry;

@@ -9,6 +9,7 @@
 #include "archive/ZAExcept.h"
 #include "archive/ZAZlib.h"
 #include "archive/ZipArchiver.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
 
 namespace {
@@ -16,6 +17,7 @@ namespace {
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kMethodDeflate64 = 9;
+constexpr int32_t kWriteError = 46;
 // Read with the local header in the same call: the name, extra field and data of a small entry
 // come with it, so such an entry costs one read of the archive.
 constexpr int64_t kReadAhead = 4096;
@@ -42,6 +44,8 @@ public:
     bool Run(int64_t compressedSize);
 
     int64_t Produced() const { return produced_; }
+    // The destination took fewer bytes than given (a full disk, a file-size limit).
+    bool WriteFailed() const { return writeFailed_; }
     uint32_t Crc() const { return crc_ ^ 0xFFFFFFFFu; }
     TLocalHeader Local;
 
@@ -64,6 +68,7 @@ private:
     int64_t expectedSize_ = 0;
     int64_t produced_ = 0;
     uint32_t crc_ = 0xFFFFFFFFu;
+    bool writeFailed_ = false;
 };
 
 // Asks for passwords until the header checks or the user skips. An event handler that hands back
@@ -138,15 +143,20 @@ bool TEntryDecoder::ReadSpanned(uint8_t* buffer, int64_t count)
     return true;
 }
 
-// Output of the entry: stops as soon as it passes the directory's size (a bomb, or data that
-// belongs to another entry) or the destination takes fewer bytes than given.
+// Output of the entry: stops before it passes the directory's size (a bomb, or data that belongs
+// to another entry) is written, or as soon as the destination takes fewer bytes than given.
 bool TEntryDecoder::Emit(const uint8_t* data, size_t length)
 {
     const auto len = static_cast<int64_t>(length);
     if (len > expectedSize_ - produced_)
         return false;
     Crc32Accumulate(data, len, crc_);
-    if (dest_.Write(data, len) != len)
+    try {
+        writeFailed_ = dest_.Write(data, len) != len;
+    } catch (const rtl::EWriteError&) {
+        writeFailed_ = true;
+    }
+    if (writeFailed_)
         return false;
     produced_ += len;
     return true;
@@ -313,9 +323,12 @@ bool TZABaseArchiver::DecompressFile(rtl::TStream& Archive, rtl::TStream& Dest, 
     switch (Item.CompressionMethod) {
     case kMethodStored:
     case kMethodDeflated:
-        if (!decoder.Run(compressedSize))
-            return false;
-        break;
+        if (decoder.Run(compressedSize))
+            break;
+        // A destination that cannot take the data is no fault of the entry.
+        if (decoder.WriteFailed())
+            throw EZAException::CreateWithCode(kWriteError, this);
+        return false;
     case kMethodDeflate64:
         throw EZAException::CreateWithCode(55);
     default:

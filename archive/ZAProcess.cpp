@@ -2,8 +2,9 @@
 // an entry into a file under the target folder, and the test step.
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <system_error>
 
@@ -11,6 +12,7 @@
 #include "archive/ZAExcept.h"
 #include "archive/ZAScratchFile.h"
 #include "archive/ZAStrFunc.h"
+#include "archive/ZATargetFolder.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
@@ -58,14 +60,30 @@ std::string FolderKey(const std::string& name)
     return rtl::AnsiLowerCase(rtl::ExtractFilePath(n));
 }
 
-// An entry made on Unix keeps its file mode in the upper half of its attributes; the file gets its
-// permission bits from there (never setuid, setgid or sticky). 0 when the entry holds none.
-uint32_t UnixPermissions(const TDirItem& item, uint32_t attr)
+// The permission bits a new file of the entry asks for, which the umask then masks as for any new
+// file: those an entry made on Unix stores for a regular file (never setuid, setgid or sticky);
+// else the default, without write permission when the attributes say read-only. An entry of a
+// link or any other special file becomes a plain file with the default.
+mode_t NewFileMode(const TDirItem& item, uint32_t attr, bool setAttributes)
 {
+    constexpr mode_t kDefault = 0666;
     constexpr uint16_t kMadeOnUnix = 3;
-    if ((item.VersionMadeBy >> 8) != kMadeOnUnix || (attr >> 16) == 0)
-        return 0;
-    return (attr >> 16) & 0777;
+    if (!setAttributes)
+        return kDefault;
+    const uint32_t unixMode = attr >> 16;
+    if ((item.VersionMadeBy >> 8) == kMadeOnUnix && unixMode != 0) {
+        const uint32_t type = unixMode & S_IFMT;
+        return type == S_IFREG || type == 0 ? static_cast<mode_t>(unixMode & 0777) : kDefault;
+    }
+    return (attr & 0x01) != 0 ? kDefault & ~mode_t{0222} : kDefault;
+}
+
+// A full disk or a file-size limit is the write error whichever step met it, so that it is never
+// taken for a damaged entry or a bad name; any other failure is the step's own code.
+int32_t FileErrorCode(int error, int32_t stepCode)
+{
+    constexpr int32_t kWriteError = 46;
+    return error == ENOSPC || error == EDQUOT || error == EFBIG ? kWriteError : stepCode;
 }
 
 uint32_t DosDateTime(const TDirItem& item)
@@ -120,7 +138,7 @@ bool TZABaseArchiver::MatchesMask(const std::string& Name, const std::string& Ma
         return false;
     std::string m = Mask;
     if (const size_t star = m.find("*.*"); star != std::string::npos)
-        m.replace(star, 3, "*");
+        m.erase(star + 1, 2);  // "*.*" -> "*"
     const bool wantsNoExtension = EndsWith(Mask, '.');
     if (wantsNoExtension && !m.empty())
         m.pop_back();
@@ -262,7 +280,7 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     }
     CancelRequested = false;
     extractedTargets_.clear();
-    madeFolder_.clear();
+    folders_ = std::make_shared<TZAExtractFolders>();
     convertedTime_ = -1;
     IgnoredFailureCount = 0;
     PasswordSkipCount = 0;
@@ -308,6 +326,7 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     }
     if (CancelRequested || action == fxaAbort)
         DropPendingUpdate();
+    folders_.reset();
     return abortCause;
 }
 
@@ -420,63 +439,62 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     if (!IsSafeEntryName(name))
         throw EZAException::CreateWithCodeFmt(19, {name}, this);
 
-    if (!Options().CreateDirs) {
+    if (!Options().CreateDirs)
         name = rtl::ExtractFileName(name);
-    } else {
-        const std::string dir = Folder + rtl::ExtractFilePath(name);
-        if (dir != madeFolder_) {
-            if (!MakeDirs(dir))
-                throw EZAException::CreateWithCodeFmt(20, {dir}, this);
-            madeFolder_ = dir;
-        }
-    }
+    // Every folder on the way is a folder under the target, never a link to one.
+    if (!folders_)
+        folders_ = std::make_shared<TZAExtractFolders>();
+    const std::string below = rtl::ExtractFilePath(name);
+    std::shared_ptr<const TZATargetFolder> folder = folders_->Folder(Folder, below);
+    if (!folder)
+        throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 20), {Folder + below}, this);
     if (entry.IsDirectory() || EndsWith(entry.FileName, '/'))
         return;
     if (name.empty() || EndsWith(name, '\\'))
         throw EZAException::CreateWithCodeFmt(19, {Name}, this);
 
     std::string target = Folder + name;
-    bool missing = false;
-    std::filesystem::path nativeTarget = rtl::ToNativePath(target, missing);
+    bool exists = false;
+    std::string onDisk = folder->NameOnDisk(rtl::ExtractFileName(name), exists);
+    std::string nativeTarget = folder->NativePathOf(onDisk);
     // Names the system's code page cannot hold come out with '?' in them and may meet: the first
     // entry keeps its file, a later one that would replace it is refused.
     if (tracksTargets_) {
-        const auto written = extractedTargets_.find(nativeTarget.string());
+        const auto written = extractedTargets_.find(nativeTarget);
         if (written != extractedTargets_.end() && (written->second || entry.NameLossy))
             throw EZAException::CreateWithCodeFmt(19, {target}, this);
     }
-    // The look-up above has mostly seen the name missing already; a second look is for the rest.
-    struct stat existing;
-    if (!missing && rtl::sys::Lstat(nativeTarget.c_str(), existing) == 0) {
+    if (exists) {
         const std::string asked = target;
         if (!MayReplaceTarget(name, target, entry))
             return;
-        if (target != asked)
-            nativeTarget = rtl::ToNativePath(target);
+        // The overwrite handler named another file: its folder is the handler's choice.
+        if (target != asked) {
+            folder = TZATargetFolder::Open(rtl::ToNativePath(rtl::ExtractFilePath(target)));
+            if (!folder)
+                throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
+            onDisk = folder->NameOnDisk(rtl::ExtractFileName(target), exists);
+            nativeTarget = folder->NativePathOf(onDisk);
+        }
     }
 
     // The entry goes into a scratch file beside the target, which replaces the target only once
     // the data is complete and checked; a failed, skipped or cancelled entry leaves it as it was.
-    auto scratch = TZAScratchFile::CreateIn(nativeTarget.parent_path());
+    // A link of the target's name is replaced, never followed.
+    auto scratch = TZAScratchFile::CreateIn(folder, NewFileMode(entry, attr, Options().SetAttributes));
     if (!scratch)
-        throw EZAException::CreateWithCodeFmt(19, {target}, this);
+        throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
     ExtractToStream(Index, *scratch);
     if (SkipCurrentFile || CancelRequested)
         return;
     if (Options().FlushBuffers && IsRemovableName(target) && !scratch->Sync())
-        throw EZAException::CreateWithCodeFmt(19, {target}, this);
+        throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
     if (const time_t modified = FileTimeOf(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
         scratch->SetModified(modified);
-    // Unix permission bits go on through the open file, which costs no look-up of the name.
-    const uint32_t permissions = Options().SetAttributes ? UnixPermissions(entry, attr) : 0;
-    if (permissions != 0)
-        scratch->SetPermissions(static_cast<mode_t>(permissions));
-    if (!scratch->ReplaceTarget(nativeTarget))
-        throw EZAException::CreateWithCodeFmt(19, {target}, this);
+    if (!scratch->ReplaceTarget(onDisk))
+        throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
     if (tracksTargets_)
-        extractedTargets_[nativeTarget.string()] = entry.NameLossy;
-    if (Options().SetAttributes && permissions == 0)
-        rtl::FileSetAttr(rtl::FromNativePath(nativeTarget.string()), static_cast<int>(attr));
+        extractedTargets_[nativeTarget] = entry.NameLossy;
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)
@@ -512,7 +530,7 @@ void TZABaseArchiver::TestItem(int32_t Index, const std::string& /*Name*/)
         return;
     TTestFile scratch(MakeTempFileName());
     if (scratch.Name().empty() || !scratch.Open())
-        throw EZAException::CreateWithCodeFmt(19, {scratch.Name()}, this);
+        throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {scratch.Name()}, this);
     ExtractToStream(Index, scratch.Stream());
 }
 

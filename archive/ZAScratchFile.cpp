@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "archive/ZATargetFolder.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/folderindex.h"
 #include "platform/rtl/fscalls.h"
@@ -28,11 +29,6 @@ std::string UniqueName()
     return name;
 }
 
-std::string FolderArg(const std::filesystem::path& nativeFolder)
-{
-    return nativeFolder.empty() ? std::string(".") : nativeFolder.string();
-}
-
 // A file without a name is given one through /proc; without it one is never made.
 bool CanNameOpenFiles()
 {
@@ -48,22 +44,28 @@ bool NoNamelessFiles(int error)
 
 }  // namespace
 
-std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(const std::filesystem::path& nativeFolder)
+TZAScratchFile::TZAScratchFile(int fd, std::shared_ptr<const TZATargetFolder> folder, std::string name)
+    : fd_(fd), folder_(std::move(folder)), name_(std::move(name))
 {
+}
+
+std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(std::shared_ptr<const TZATargetFolder> folder, mode_t mode)
+{
+    const int dir = folder->Fd();
     if (CanNameOpenFiles()) {
-        const int fd = rtl::sys::Open(FolderArg(nativeFolder).c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+        const int fd = rtl::sys::OpenAt(dir, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, mode);
         if (fd >= 0)
-            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, {}));
+            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(folder), {}));
         if (!NoNamelessFiles(errno))
             return nullptr;
     }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::filesystem::path path = nativeFolder / UniqueName();
-        // O_EXCL: fails when the name exists, so another file is never taken over.
-        const int fd = rtl::sys::Open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        std::string name = UniqueName();
+        // O_EXCL: fails when the name exists, so another file (or a link's target) is never taken over.
+        const int fd = rtl::sys::OpenAt(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
-            rtl::folderindex::NoteCreated(path);
-            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(path)));
+            rtl::folderindex::NoteCreated(folder->NativePathOf(name));
+            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(folder), std::move(name)));
         }
         if (errno != EEXIST)
             return nullptr;
@@ -74,8 +76,8 @@ std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(const std::filesystem::
 TZAScratchFile::~TZAScratchFile()
 {
     CloseFile();
-    if (!placed_ && !path_.empty() && rtl::sys::Unlink(path_.c_str()) == 0)
-        rtl::folderindex::NoteRemoved(path_);
+    if (!placed_ && !name_.empty() && rtl::sys::UnlinkAt(folder_->Fd(), name_.c_str()) == 0)
+        rtl::folderindex::NoteRemoved(folder_->NativePathOf(name_));
 }
 
 int64_t TZAScratchFile::Read(void*, int64_t)
@@ -131,40 +133,36 @@ bool TZAScratchFile::SetModified(time_t time)
     return fd_ >= 0 && ::futimens(fd_, times) == 0;
 }
 
-bool TZAScratchFile::SetPermissions(mode_t mode)
-{
-    return fd_ >= 0 && ::fchmod(fd_, mode) == 0;
-}
-
-bool TZAScratchFile::ReplaceTarget(const std::filesystem::path& nativeTarget)
+bool TZAScratchFile::ReplaceTarget(const std::string& onDisk)
 {
     if (fd_ < 0 || placed_)
         return false;
-    if (path_.empty()) {
-        if (rtl::sys::LinkOpenFile(fd_, nativeTarget.c_str()) == 0) {
+    const int dir = folder_->Fd();
+    if (name_.empty()) {
+        if (rtl::sys::LinkOpenFile(fd_, dir, onDisk.c_str()) == 0) {
             placed_ = true;
-            rtl::folderindex::NoteCreated(nativeTarget);
+            rtl::folderindex::NoteCreated(folder_->NativePathOf(onDisk));
             CloseFile();  // the data is in place; a local file system reports nothing more here
             return true;
         }
         // An existing target is replaced by a rename, which needs a name to rename.
-        if (errno != EEXIST || !NameBeside(nativeTarget))
+        if (errno != EEXIST || !NameBeside())
             return false;
     }
-    if (!CloseFile() || rtl::sys::Rename(path_.c_str(), nativeTarget.c_str()) != 0)
+    if (!CloseFile() || rtl::sys::RenameAt(dir, name_.c_str(), onDisk.c_str()) != 0)
         return false;
     placed_ = true;
-    rtl::folderindex::NoteRenamed(path_, nativeTarget);
+    rtl::folderindex::NoteRenamed(folder_->NativePathOf(name_), folder_->NativePathOf(onDisk));
     return true;
 }
 
-bool TZAScratchFile::NameBeside(const std::filesystem::path& nativeTarget)
+bool TZAScratchFile::NameBeside()
 {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::filesystem::path path = nativeTarget.parent_path() / UniqueName();
-        if (rtl::sys::LinkOpenFile(fd_, path.c_str()) == 0) {
-            path_ = std::move(path);
-            rtl::folderindex::NoteCreated(path_);
+        std::string name = UniqueName();
+        if (rtl::sys::LinkOpenFile(fd_, folder_->Fd(), name.c_str()) == 0) {
+            name_ = std::move(name);
+            rtl::folderindex::NoteCreated(folder_->NativePathOf(name_));
             return true;
         }
         if (errno != EEXIST)

@@ -5,23 +5,26 @@
 // an existing target, a uniquely named file beside the target is renamed over it. In every other
 // case the file is deleted.
 //
-// It works on the native (UTF-8) folder the target resolved to, so that extracting many files
-// does not look each new name up again without regard to case.
+// It works in a folder held open (ZATargetFolder.h), by names relative to it: no name is looked
+// up again, and a link put in place of a folder on the way cannot redirect the file.
 #pragma once
 
 #include <cstdint>
 #include <ctime>
-#include <filesystem>
 #include <memory>
+#include <string>
 
 #include <sys/types.h>
 
 #include "platform/rtl/streams.h"
 
+class TZATargetFolder;
+
 class TZAScratchFile : public rtl::TStream {
 public:
-    // A new empty file in nativeFolder; null when none can be created.
-    static std::unique_ptr<TZAScratchFile> CreateIn(const std::filesystem::path& nativeFolder);
+    // A new empty file in folder with the permission bits mode, which the process's umask masks as
+    // for any new file; null with errno set when none can be created.
+    static std::unique_ptr<TZAScratchFile> CreateIn(std::shared_ptr<const TZATargetFolder> folder, mode_t mode);
     // Closes the file and deletes it unless it took its target's place.
     ~TZAScratchFile() override;
 
@@ -35,20 +38,20 @@ public:
     bool Sync();
     // Sets the modification time; false when that fails.
     bool SetModified(time_t time);
-    // Sets the permission bits through the open file, which the target then takes with it.
-    bool SetPermissions(mode_t mode);
-    // Puts the complete file in nativeTarget's place in one step, whether or not a file of that name
-    // exists, and closes it; false when that fails.
-    bool ReplaceTarget(const std::filesystem::path& nativeTarget);
+    // Puts the complete file in the place of the name (as on disk) in its folder in one step, whether
+    // or not something of that name exists (a link there is replaced, never followed), and closes
+    // it; false with errno set when that fails.
+    bool ReplaceTarget(const std::string& onDisk);
 
 private:
-    TZAScratchFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+    TZAScratchFile(int fd, std::shared_ptr<const TZATargetFolder> folder, std::string name);
 
-    bool NameBeside(const std::filesystem::path& nativeTarget);
+    bool NameBeside();
     bool CloseFile();
 
     int fd_;
-    std::filesystem::path path_;  // empty while the file has no name
+    std::shared_ptr<const TZATargetFolder> folder_;
+    std::string name_;  // in folder_; empty while the file has no name
     int64_t position_ = 0;
     int64_t size_ = 0;
     bool placed_ = false;

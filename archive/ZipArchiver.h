@@ -33,6 +33,7 @@ class TFileStream;
 struct CipherKeys;
 class EZAException;
 class TZABaseArchiver;
+class TZAExtractFolders;
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (values in declared order, from 0)
@@ -508,9 +509,9 @@ private:
     // only while some entry to process has such a name, as no other can meet a file of this run.
     std::unordered_map<std::string, bool> extractedTargets_;
     bool tracksTargets_ = false;
-    // Within one run: the folder last made or found for an entry, and the last entry time turned
-    // into a file time; entries of one folder and one time are the rule, and each costs calls.
-    std::string madeFolder_;
+    // Within one run: the folders held open for entries, and the last entry time turned into a
+    // file time; entries of one folder and one time are the rule, and each costs calls.
+    std::shared_ptr<TZAExtractFolders> folders_;
     int32_t convertedDosTime_ = 0;
     time_t convertedTime_ = -1;
     // The size of a single-file archive, taken once per extraction or test run (-1: not taken, or

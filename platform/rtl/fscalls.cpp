@@ -49,6 +49,11 @@ int Open(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
 }
 
+int OpenAt(int dirFd, const char* name, int flags, mode_t mode) {
+    Count(opens);
+    return ::openat(dirFd, name, flags, mode);
+}
+
 int MakeTemp(char* pathTemplate, int flags) {
     Count(opens);
     return ::mkostemp(pathTemplate, flags);
@@ -64,6 +69,11 @@ int MakeDir(const char* path, mode_t mode) {
     return ::mkdir(path, mode);
 }
 
+int MakeDirAt(int dirFd, const char* name, mode_t mode) {
+    Count(changes);
+    return ::mkdirat(dirFd, name, mode);
+}
+
 int RemoveDir(const char* path) {
     Count(changes);
     return ::rmdir(path);
@@ -72,6 +82,16 @@ int RemoveDir(const char* path) {
 int Unlink(const char* path) {
     Count(changes);
     return ::unlink(path);
+}
+
+int UnlinkAt(int dirFd, const char* name) {
+    Count(changes);
+    return ::unlinkat(dirFd, name, 0);
+}
+
+int RenameAt(int dirFd, const char* from, const char* to) {
+    Count(changes);
+    return ::renameat(dirFd, from, dirFd, to);
 }
 
 int Rename(const char* from, const char* to) {
@@ -89,17 +109,17 @@ int Link(const char* from, const char* to) {
     return ::link(from, to);
 }
 
-int LinkOpenFile(int fd, const char* to) {
+int LinkOpenFile(int fd, int dirFd, const char* to) {
     Count(changes);
     // Linking the descriptor itself is cheaper, but kernels before 6.10 allow it only to a
     // privileged caller (failing with ENOENT or EPERM); then the name in /proc serves, from then on.
     static std::atomic<bool> byDescriptor{true};
     if (byDescriptor.load(std::memory_order_relaxed)) {
-        if (::linkat(fd, "", AT_FDCWD, to, AT_EMPTY_PATH) == 0) return 0;
+        if (::linkat(fd, "", dirFd, to, AT_EMPTY_PATH) == 0) return 0;
         if (errno != ENOENT && errno != EPERM) return -1;
     }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    const int result = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+    const int result = ::linkat(AT_FDCWD, self.c_str(), dirFd, to, AT_SYMLINK_FOLLOW);
     if (result == 0) byDescriptor.store(false, std::memory_order_relaxed);
     return result;
 }

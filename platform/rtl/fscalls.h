@@ -33,17 +33,23 @@ int Stat(const char* path, struct stat& st);
 int Lstat(const char* path, struct stat& st);
 int StatAt(int dirFd, const char* name, struct stat& st, int flags);
 int Open(const char* path, int flags, mode_t mode = 0);
+// The *at forms act on a name relative to an open folder, so that a walk down from a folder held
+// open can refuse a symbolic link on the way (O_NOFOLLOW) and never looks a path up twice.
+int OpenAt(int dirFd, const char* name, int flags, mode_t mode = 0);
 int MakeTemp(char* pathTemplate, int flags);  // mkostemp
 DIR* OpenDir(const char* path);
 int MakeDir(const char* path, mode_t mode);
+int MakeDirAt(int dirFd, const char* name, mode_t mode);
 int RemoveDir(const char* path);
 int Unlink(const char* path);
+int UnlinkAt(int dirFd, const char* name);
 int Rename(const char* from, const char* to);
+int RenameAt(int dirFd, const char* from, const char* to);  // both names in the one folder
 int RenameNoReplace(const char* from, const char* to);  // renameat2 with RENAME_NOREPLACE
 int Link(const char* from, const char* to);
-// Gives an open file that has no name (one made with O_TMPFILE) the name to; fails with EEXIST
-// when the name is taken. Needs /proc/self/fd.
-int LinkOpenFile(int fd, const char* to);
+// Gives an open file that has no name (one made with O_TMPFILE) the name to in the folder dirFd
+// (AT_FDCWD: to is a path); fails with EEXIST when the name is taken. Needs /proc/self/fd.
+int LinkOpenFile(int fd, int dirFd, const char* to);
 int Chmod(const char* path, mode_t mode);
 int SetTimes(const char* path, const struct timespec times[2]);  // utimensat, following links
 

@@ -11,7 +11,7 @@ tome_add_test(archive_extract_tests
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
   foreach(case zip_plain zip_store zip_max zip_crypt zip_split 7z_deflate 7z_store 7z_crypt
-               7z_deflate64 7z_refused python_zipfile hostile list)
+               7z_deflate64 7z_refused python_zipfile hostile list links file_size_limit)
     add_test(NAME archive_extract_interop_${case}
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/extract/interop.py
               --zipx $<TARGET_FILE:zipx> --case ${case})

@@ -1,14 +1,22 @@
 // Extraction of entries into files: checks of the data, hostile archives, passwords, failures,
 // overwrite rules and selection by mask. Archives are built byte by byte (zip_builder.h).
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <memory>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/ZAExcept.h"
@@ -235,8 +243,8 @@ TEST_F(ExtractTest, OverlongCompressedSizeRefusesTheArchive)
     EXPECT_TRUE(Tree(out_).empty());
 }
 
-// Entries made on Unix get the permission bits they store, never setuid, setgid or sticky; entries
-// of other hosts only the read-only attribute.
+// Entries made on Unix get the permission bits they store for a regular file, masked by the umask,
+// never setuid, setgid or sticky; entries of other hosts only the read-only attribute.
 TEST_F(ExtractTest, PermissionsFollowTheHostThatMadeTheEntry)
 {
     struct {
@@ -250,6 +258,11 @@ TEST_F(ExtractTest, PermissionsFollowTheHostThatMadeTheEntry)
         {"setuid.bin", 0x0314, (0104755u << 16) | 0x20, 0755},
         {"sticky.txt", 0x0314, (0101644u << 16) | 0x20, 0644},
         {"dos.txt", 0x0014, 0x21, 0444},
+        {"shared.txt", 0x0314, 0100666u << 16, 0644},  // the umask applies
+        {"bare.sh", 0x0314, 0777u << 16, 0755},        // no file type: a regular file's bits
+        {"link", 0x0314, 0120777u << 16, 0644},        // a link or FIFO entry: a plain default file
+        {"fifo", 0x0314, 0010666u << 16, 0644},
+        {"folder/", 0x0314, (0040777u << 16) | 0x10, 0755},
     };
     std::vector<TEntry> entries;
     for (const auto& c : cases)
@@ -340,6 +353,192 @@ TEST_F(ExtractTest, NameChangedByHandlerIsCheckedToo)
     ASSERT_EQ(failures_.size(), 1u);
     EXPECT_EQ(failures_[0].Native, 19);
     EXPECT_FALSE(fs::exists(root_ / "escaped.txt"));
+}
+
+// No link under the target folder leads a write out of it. A folder on the way that is a link (of
+// any case, dangling or not, pointing in or out, made by an earlier entry), a file or a FIFO refuses
+// the entry with code 20; a link, FIFO or device of the entry's own name is replaced by the file,
+// never followed or opened.
+TEST_F(ExtractTest, NothingIsWrittenThroughWhatStandsUnderTheTarget)
+{
+    const fs::path outside = root_ / "outside";
+    const auto link = [this](const char* to, const char* name) { fs::create_symlink(to, out_ / name); };
+    const TEntry unixLink = TEntry("lnk", "../outside").madeBy(0x0314).attr(0120777u << 16);
+    struct {
+        const char* what;
+        std::function<bool()> prepare;  // false: the case cannot be set up here
+        std::vector<TEntry> entries;
+        std::vector<int> natives;  // failures, in entry order
+    } const cases[] = {
+        {"link to a folder outside", [&] { link("../outside", "sub"); return true; }, {TEntry("sub/f.txt", "x")}, {20}},
+        {"link of another case", [&] { link("../outside", "SUB"); return true; }, {TEntry("sub/f.txt", "x")}, {20}},
+        {"dangling link", [&] { link("../nowhere", "sub"); return true; }, {TEntry("sub/f.txt", "x")}, {20}},
+        {"link to a folder inside", [&] { fs::create_directory(out_ / "in"); link("in", "sub"); return true; },
+         {TEntry("sub/f.txt", "x")}, {20}},
+        {"link deeper down", [&] { fs::create_directory(out_ / "a"); link("../../outside", "a/b"); return true; },
+         {TEntry("a/b/c/f.txt", "x")}, {20}},
+        {"file on the way", [&] { Spit(out_ / "sub", "x"); return true; }, {TEntry("sub/f.txt", "x")}, {20}},
+        {"FIFO on the way", [&] { return ::mkfifo((out_ / "sub").c_str(), 0666) == 0; }, {TEntry("sub/f.txt", "x")}, {20}},
+        {"link entry, then an entry below it", [] { return true; }, {unixLink, TEntry("lnk/f.txt", "x")}, {20}},
+        {"link to a file as the name", [&] { link("../outside/victim.txt", "f.txt"); return true; }, {TEntry("f.txt", "x")}, {}},
+        {"dangling link as the name", [&] { link("../outside/new.txt", "f.txt"); return true; }, {TEntry("f.txt", "x")}, {}},
+        {"link to a folder as the name", [&] { link("../outside", "f.txt"); return true; }, {TEntry("f.txt", "x")}, {}},
+        {"FIFO as the name", [&] { return ::mkfifo((out_ / "f.txt").c_str(), 0666) == 0; }, {TEntry("f.txt", "x")}, {}},
+        {"device as the name", [&] { return ::mknod((out_ / "f.txt").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+         {TEntry("f.txt", "x")}, {}},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(out_);
+        fs::remove_all(outside);
+        fs::create_directories(out_);
+        fs::create_directories(outside);
+        Spit(outside / "victim.txt", "keep");
+        if (!c.prepare()) {
+            std::cout << "not set up here: " << c.what << "\n";
+            continue;
+        }
+        failures_.clear();
+        ExtractAll(Open(c.entries));
+        std::vector<int> natives;
+        for (const auto& f : failures_)
+            natives.push_back(f.Native);
+        EXPECT_EQ(natives, c.natives) << c.what;
+        EXPECT_EQ(Tree(outside), std::vector<std::string>{"victim.txt"}) << c.what;
+        EXPECT_EQ(Slurp(outside / "victim.txt"), "keep") << c.what;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(root_ / "nowhere"))) << c.what;
+        const fs::path written = out_ / c.entries.front().Name;
+        if (c.natives.size() < c.entries.size()) {
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written))) << c.what;
+            EXPECT_EQ(Slurp(written), c.entries.front().Data) << c.what;
+        }
+    }
+}
+
+// Another thread or process swapping a folder under the target for a link to the outside, again and again
+// while entries are written into it, gets no file written outside: each folder is reached without
+// following a link and written into through the folder held open.
+TEST_F(ExtractTest, FolderSwappedForALinkMeanwhileLeadsNowhereOutside)
+{
+    const fs::path outside = root_ / "outside";
+    fs::create_directories(outside);
+    fs::create_directories(out_ / "sub");
+    std::vector<TEntry> entries;
+    for (int i = 0; i < 300; ++i) {
+        entries.push_back(TEntry("sub/f" + std::to_string(i), "x"));
+        entries.push_back(TEntry("other/g" + std::to_string(i), "y"));  // each sub entry walks anew
+    }
+    auto& a = Open(entries);
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        for (int n = 0; !stop; ++n) {
+            const fs::path parked = out_ / ("parked" + std::to_string(n));
+            std::error_code ec;
+            fs::rename(out_ / "sub", parked, ec);
+            fs::create_directory_symlink(outside, out_ / "sub", ec);
+            std::this_thread::yield();
+            fs::remove(out_ / "sub", ec);
+            fs::rename(parked, out_ / "sub", ec);
+        }
+    });
+    ExtractAll(a);
+    stop = true;
+    swapper.join();
+    EXPECT_TRUE(Tree(outside).empty()) << Tree(outside).size() << " files outside";
+    for (const auto& f : failures_)  // a link met (20), or a folder we made removed by the swapper (19)
+        EXPECT_TRUE(f.Native == 20 || f.Native == 19) << f.Name << ": " << f.Native;
+}
+
+// The target folder itself is the caller's choice: a link there is followed.
+TEST_F(ExtractTest, TargetFolderGivenAsALinkIsFollowed)
+{
+    fs::create_directory_symlink(out_, root_ / "via");
+    auto& a = Open({TEntry("d/f.txt", "x")});
+    a.BaseDir = (root_ / "via").string();
+    ExtractAll(a);
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ(Slurp(out_ / "d/f.txt"), "x");
+}
+
+// A full disk or a file-size limit is the write error (46) in extraction and test alike, never a
+// damaged entry (8): the target it met keeps what it held and the next entry that fits is written.
+// The default failure prompt speaks of a full disk there, and not for a name refused.
+TEST_F(ExtractTest, FullDiskOrFileSizeLimitIsTheWriteError)
+{
+    struct TLimit {
+        const char* what;
+        std::function<bool(const fs::path&)> impose;  // false: cannot be imposed here
+        std::function<void(const fs::path&)> lift;
+    };
+    struct rlimit savedLimit {};
+    ::getrlimit(RLIMIT_FSIZE, &savedLimit);
+    const TLimit limits[] = {
+        {"file-size limit",
+         [&](const fs::path&) {
+             ::signal(SIGXFSZ, SIG_IGN);
+             struct rlimit low = savedLimit;
+             low.rlim_cur = 64 << 10;
+             return ::setrlimit(RLIMIT_FSIZE, &low) == 0;
+         },
+         [&](const fs::path&) {
+             ::setrlimit(RLIMIT_FSIZE, &savedLimit);
+             ::signal(SIGXFSZ, SIG_DFL);
+         }},
+        {"full file system",
+         [](const fs::path& dir) { return ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=128k") == 0; },
+         [](const fs::path& dir) { ::umount2(dir.c_str(), MNT_DETACH); }},
+    };
+    for (const auto& limit : limits) {
+        const fs::path dir = root_ / "small";
+        fs::create_directories(dir);
+        auto& a = Open({TEntry("../evil.txt", "x"), TEntry("big.bin", Noise(300000, 5)).method(0),
+                        TEntry("small.txt", "s")});
+        a.BaseDir = dir.string() + "/";
+        a.TempDir = dir.string();
+        dialogs_.ClearLog();
+        for (int i = 0; i < 3; ++i)
+            dialogs_.PushResult(rtl::mrIgnore);
+        if (!limit.impose(dir)) {
+            limit.lift(dir);
+            std::cout << "not imposed here: " << limit.what << "\n";
+            continue;
+        }
+        Spit(dir / "big.bin", "old");
+        a.ExtractFiles("*.*", 10431, "");
+        a.MarkFiles("*.*", 10431, "");
+        a.ProcessFiles(poTest);
+        const std::vector<std::string> tree = Tree(dir);
+        const std::string kept = Slurp(dir / "big.bin");
+        limit.lift(dir);
+        fs::remove_all(dir);
+
+        EXPECT_EQ(tree, (std::vector<std::string>{"big.bin", "small.txt"})) << limit.what;
+        EXPECT_EQ(kept, "old") << limit.what;
+        const auto log = dialogs_.Log();
+        ASSERT_EQ(log.size(), 3u) << limit.what;
+        EXPECT_NE(log[0].Text.find("00019"), std::string::npos) << log[0].Text;
+        EXPECT_EQ(log[0].Text.find("disk is full"), std::string::npos) << log[0].Text;
+        for (size_t i = 1; i < log.size(); ++i) {
+            EXPECT_NE(log[i].Text.find("Write to stream error - Native error: 00046"), std::string::npos) << log[i].Text;
+            EXPECT_NE(log[i].Text.find("possibly disk is full"), std::string::npos) << log[i].Text;
+        }
+    }
+}
+
+// Output past the entry's stated size fails the entry (8) before it is written, whether stored or
+// deflated: an existing target keeps what it held and nothing else is left.
+TEST_F(ExtractTest, OutputPastTheStatedSizeReplacesNothing)
+{
+    Spit(out_ / "stored.bin", "old");
+    Spit(out_ / "packed.bin", "old");
+    auto& a = Open({TEntry("stored.bin", std::string(5000, 's')).method(0).usize(10),
+                    TEntry("packed.bin", std::string(1 << 20, 'p')).usize(4096)});
+    ExtractAll(a);
+    ASSERT_EQ(failures_.size(), 2u);
+    EXPECT_EQ(failures_[0].Native, 8);
+    EXPECT_EQ(failures_[1].Native, 8);
+    EXPECT_EQ(Tree(out_), (std::vector<std::string>{"packed.bin", "stored.bin"}));
+    EXPECT_EQ(Slurp(out_ / "stored.bin"), "old");
+    EXPECT_EQ(Slurp(out_ / "packed.bin"), "old");
 }
 
 // After an abort ExtractFiles raises the exception that caused it.

@@ -82,8 +82,8 @@ def compare_trees(src, dst):
     return problems
 
 
-def run(cmd, cwd=None, env=None):
-    return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+def run(cmd, cwd=None, env=None, preexec=None):
+    return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=preexec)
 
 
 def need(tool):
@@ -92,12 +92,12 @@ def need(tool):
         sys.exit(SKIP)
 
 
-def zipx_extract(zipx, archive, dest, password=None):
+def zipx_extract(zipx, archive, dest, password=None, preexec=None):
     env = dict(os.environ)
     env.pop("ZIPX_PASSWORD", None)
     if password is not None:
         env["ZIPX_PASSWORD"] = password
-    return run([zipx, "extract", archive, dest], env=env)
+    return run([zipx, "extract", archive, dest], env=env, preexec=preexec)
 
 
 def top_level(src):
@@ -220,6 +220,71 @@ def hostile(zipx, work):
     return problems
 
 
+def links(zipx, work):
+    """What zip -y stores from a tree with a link, into a target holding links of its own: the link
+    entry becomes a plain file of the default mode, Unix modes pass the umask, a link of a file's
+    name is replaced, and the entry below a link of another case is refused (exit 1, code 20) with
+    nothing written outside the target."""
+    need("zip")
+    src = os.path.join(work, "links-src")
+    os.makedirs(os.path.join(src, "Sub"))
+    for name, mode in [("shared.txt", 0o666), ("tool.sh", 0o755), ("Sub/f.txt", 0o644)]:
+        with open(os.path.join(src, name), "wb") as f:
+            f.write(name.encode())
+        os.chmod(os.path.join(src, name), mode)
+    os.symlink("../../outside", os.path.join(src, "up"))
+    archive = os.path.join(work, "links.zip")
+    r = run(["zip", "-r", "-y", "-q", archive, "shared.txt", "tool.sh", "up", "Sub"], cwd=src)
+    assert r.returncode == 0, r.stderr.decode()
+
+    dest = os.path.join(work, "target", "out")
+    outside = os.path.join(work, "target", "outside")
+    os.makedirs(dest)
+    os.makedirs(outside)
+    with open(os.path.join(outside, "victim.txt"), "wb") as f:
+        f.write(b"keep")
+    os.symlink("../outside", os.path.join(dest, "sub"))
+    os.symlink("../outside/victim.txt", os.path.join(dest, "tool.sh"))
+    r = zipx_extract(zipx, archive, dest, preexec=lambda: os.umask(0o022))
+    problems = []
+    if r.returncode != 1 or b"Native error: 00020" not in r.stderr:
+        problems.append("exit %d, expected 1 with code 20: %s" % (r.returncode, r.stderr.decode(errors="replace")))
+    if sorted(os.listdir(outside)) != ["victim.txt"] or open(os.path.join(outside, "victim.txt"), "rb").read() != b"keep":
+        problems.append("written outside the target: %s" % sorted(os.listdir(outside)))
+    for name, mode, data in [("up", 0o644, b"../../outside"), ("shared.txt", 0o644, b"shared.txt"),
+                             ("tool.sh", 0o755, b"tool.sh")]:
+        st = os.lstat(os.path.join(dest, name))
+        if not stat.S_ISREG(st.st_mode) or stat.S_IMODE(st.st_mode) != mode:
+            problems.append("%s: mode %o, expected a regular file of %o" % (name, st.st_mode, mode))
+        elif open(os.path.join(dest, name), "rb").read() != data:
+            problems.append("%s: wrong contents" % name)
+    return problems
+
+
+def file_size_limit(zipx, src, archive, work):
+    """Under a file-size limit every entry larger than the limit fails as a write error (code 46),
+    never as a damaged entry; the rest is extracted exactly."""
+    import resource
+    import signal
+    limit = 64 << 10
+
+    def impose():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
+
+    make_with_zip(src, archive)
+    dest = os.path.join(work, "out")
+    r = zipx_extract(zipx, archive, dest, preexec=impose)
+    err = r.stderr.decode(errors="replace")
+    big = sorted(rel for rel, v in snapshot(src).items() if v[0] == "file" and len(v[1]) > limit)
+    problems = []
+    if r.returncode != 1 or err.count("Native error: 00046") != len(big) or "Native error: 00008" in err:
+        problems.append("exit %d, expected 1 with code 46 for %s: %s" % (r.returncode, big, err))
+    for rel in big:
+        os.remove(os.path.join(src, rel))
+    return problems + compare_trees(src, dest)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--zipx", required=True)
@@ -279,6 +344,10 @@ def main():
             problems = compare_listing(args.zipx, archive)
         elif case == "hostile":
             problems = hostile(args.zipx, work)
+        elif case == "links":
+            problems = links(args.zipx, work)
+        elif case == "file_size_limit":
+            problems = file_size_limit(args.zipx, src, archive, work)
         else:
             print("unknown case " + case)
             return 2
