@@ -38,6 +38,17 @@ private:
     bool& FFlag;
 };
 
+// What a killed update leaves in the program folder: the partial download of a pack (a temporary
+// file beside "updated.zip") and the pack being unpacked. Temporaries go only when their process has
+// ended, so a download still running elsewhere is kept; "updated.zip" goes when it is a file (a link
+// to one loses the link only), as the single-instance guard of the program folder keeps other
+// viewers from unpacking it meanwhile.
+void RemoveUpdateLeftovers() {
+    const std::string pack = AppDir + "updated.zip";
+    rtl::RemoveStaleTempFiles(pack);
+    if (rtl::FileExists(pack)) rtl::DeleteFile(pack);
+}
+
 // "updated.zip" lives only while its pack is unpacked.
 class TDownloadedPack {
 public:
@@ -109,6 +120,7 @@ void TForm5::OfferPacks(const std::vector<TMyUpdate>& offers) {
 void TForm5::FetchUpdateList() {
     if (FWorking) return;
     TWorkingScope working(FWorking);
+    RemoveUpdateLeftovers();
     UpdateCancelled = false;
     Panel1->Hide();
     ShowProgressPage();
@@ -217,6 +229,7 @@ void TForm5::RecordVersion(const TMyUpdate& pack) {
 void TForm5::load_but3Click(forms::TObject*) {
     if (FWorking) return;
     TWorkingScope working(FWorking);
+    RemoveUpdateLeftovers();
     UpdateCancelled = false;
     if (ProgressBar1) ProgressBar1->SetProgress(0);
     Image4->Hide();
