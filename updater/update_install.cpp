@@ -172,6 +172,7 @@ bool TForm5::UnpackPackage() {
     zip_archiver.OpenArchive();
     int32_t failures = 0;
     try {
+        CheckRoomForPack(UnpackedPackBytes(zip_archiver, "*.*", kExtractAttributes), AppDir);
         zip_archiver.ExtractFiles("*.*", kExtractAttributes, "");
         failures = zip_archiver.IgnoredFailures() + zip_archiver.PasswordSkips();
     } catch (...) {
@@ -188,8 +189,10 @@ bool TForm5::UnpackPackage() {
 
 // The pack goes to its file as it arrives, through a temporary file that takes the name only once
 // the whole pack is there, so a pack of any size downloads in bounded memory. A download that fails
-// gives false; a file that cannot be written raises its I/O error.
+// gives false; a file that cannot be written raises its I/O error, and a listed size that does not
+// fit on the disk is refused before the request.
 bool TForm5::DownloadPack(const TMyUpdate& pack, const std::string& path) {
+    if (pack.PackSize > 0) CheckRoomForPack(pack.PackSize, AppDir);
     IdHTTP1.MaxBodySize = pack.PackSize > 0 ? pack.PackSize : kMaxPackBytes;
     rtl::TAtomicFileWriter file(path);
     bool fetched = true;

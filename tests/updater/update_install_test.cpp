@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,6 +13,7 @@
 #include "controls/cm_OrvGauges.h"
 #include "platform/forms/application.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/drives.h"
 #include "tests/updater/update_fixture.h"
 #include "updater/update_grid.h"
 #include "viewer/bindings.h"
@@ -351,6 +353,62 @@ TEST_F(UpdateInstallTest, TheLeftoversOfAKilledUpdateGoAndNothingElse) {
     }
     EXPECT_EQ(ReadBookFile("a.txt"), "6");
     EXPECT_EQ(ReadBookFile("../outside.txt"), "keep");
+}
+
+// Before the download the listed size, and before unpacking the sizes the pack's directory states
+// (each in whole 4 KiB blocks, summed without overflow), with 5% of it or at least 16 MiB to spare,
+// must fit in the free space of the program folder's file system. A pack that does not is refused
+// with the reader's message: nothing of it is written, nothing recorded, no later pack fetched.
+TEST_F(UpdateInstallTest, APackThatDoesNotFitOnTheDiskIsRefusedBeforeAnythingIsWritten) {
+    constexpr int64_t kMiB = int64_t(1) << 20;
+    constexpr uint64_t kAlmostHalf = 0x7FFFFFFFFFFFF000;
+    std::vector<ZipEntry> oneByteFiles;
+    for (int i = 0; i < 2000; ++i) oneByteFiles.push_back({"t/" + std::to_string(i), "x"});
+    const std::vector<ZipEntry> eightMiB = {{"big.bin", std::string(8 * kMiB, '\0')}, {"a.txt", "a"}};
+    struct Case {
+        const char* what;
+        std::vector<ZipEntry> entries;
+        int64_t free;
+        const char* neededMiB;  // null: the pack fits
+        bool downloaded;
+    };
+    const Case cases[] = {
+        {"8 MiB and 16 to spare in 20 MiB", eightMiB, 20 * kMiB, "25", true},
+        {"2000 files of one byte take 2000 blocks", oneByteFiles, 20 * kMiB, "24", true},
+        {"stated sizes whose sum overflows", {{"a.txt", "a", kAlmostHalf}, {"b.txt", "b", kAlmostHalf}},
+         kMiB << 20, "8796093022208", true},
+        {"a stated size whose blocks overflow", {{"a.txt", "a", INT64_MAX}}, kMiB << 20, "8796093022208", true},
+        {"less free than the spare room", {{"a.txt", "a"}}, 10 * kMiB, "17", false},
+        {"8 MiB and 16 to spare in 25 MiB", eightMiB, 25 * kMiB, nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IntConfig.UpdateVersion = 1;
+        std::string list = PackLine(2, "p2.zip", MakeZip(c.entries));
+        list += PackLine(3, "p3.zip", MakeZip({{"later.txt", "3"}}));
+        Serve("updates.list", list);
+        RunCheck();
+        const std::set<std::string> before = BookNames();
+        rtl::SetDiskFreeForTests(c.free);
+        dialogs_.ClearLog();
+        Install();
+        rtl::SetDiskFreeForTests(-1);
+        if (!c.neededMiB) {
+            EXPECT_TRUE(Shows(Dialog().im_last));
+            EXPECT_EQ(IntConfig.UpdateVersion, 3);
+            EXPECT_EQ(ReadBookFile("big.bin").size(), size_t(8 * kMiB));
+            continue;
+        }
+        EXPECT_EQ(dialogs_.Log().size(), 1u);
+        if (dialogs_.Log().empty()) continue;
+        EXPECT_EQ(dialogs_.Log()[0].Text, rtl::Ru("Недостаточно места на диске для установки обновления: нужно ") +
+                                              c.neededMiB + rtl::Ru(" МБ, свободно ") +
+                                              std::to_string(c.free / kMiB) + rtl::Ru(" МБ."));
+        EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
+        EXPECT_EQ(IntConfig.UpdateVersion, 1);
+        EXPECT_EQ(BookNames(), before);
+        EXPECT_EQ(Requests().back().target, c.downloaded ? "/p2.zip" : "/updates.list");
+    }
 }
 
 }  // namespace
