@@ -7,6 +7,7 @@
 //   update_proxy.cpp    the browser's proxy from the registry, the proxy page, the client's proxy
 //   update_list.cpp     parsing of the list and the texts of the offer (no window needed)
 //   update_install.cpp  the list check, the download and installation of packs
+//   update_space.cpp    room for a pack on the program folder's file system
 //   update_grid.cpp     the list page's text grid
 //   update_page.cpp     the pages: panels without a native window
 #pragma once
@@ -77,6 +78,20 @@ std::string OfferTitle(const TMyUpdate& pack);
 std::string OfferSize(const TMyUpdate& pack);
 // The gauge steps of an installation: two per pack, each half of the pack's share of 100.
 int InstallHalfStep(const TMyUpdate& pack, const std::vector<TMyUpdate>& all);
+
+// ---- room for a pack (update_space.cpp) ----
+
+// What the entries FindFirst(mask, attributes) selects take once unpacked: their stated sizes, each
+// rounded up to whole 4 KiB blocks, summed without overflow (INT64_MAX at most; a stated size beyond
+// it counts as INT64_MAX).
+int64_t UnpackedPackBytes(TZABaseArchiver& archive, const std::string& mask, int32_t attributes);
+// Free space a pack must leave on the file system: 5% of its unpacked size, at least 16 MiB, so
+// the viewer can still write its record and compose its pages.
+int64_t SpareRoomFor(int64_t unpackedBytes);
+// Raises EInOutError ENOSPC, with a message for the reader, when unpackedBytes and their spare room
+// exceed the free space of the file system holding folder. Free space that cannot be told is not
+// checked.
+void CheckRoomForPack(int64_t unpackedBytes, const std::string& folder);
 
 // ---- the browser's proxy (update_proxy.cpp) ----
 
@@ -157,7 +172,8 @@ public:
     // ---- the update (update_install.cpp) ----
     void FetchUpdateList();
     // Unpacks program folder + "updated.zip" over the program folder; false when an entry was
-    // skipped or a failure ignored (the pack is then not complete). Archive errors propagate.
+    // skipped or a failure ignored (the pack is then not complete). Archive errors propagate, and
+    // so does the refusal of a pack whose entries do not fit on the disk (nothing is written then).
     bool UnpackPackage();
 
     // ---- handlers ----

@@ -38,6 +38,17 @@ private:
     bool& FFlag;
 };
 
+// What a killed update leaves in the program folder: the partial download of a pack (a temporary
+// file beside "updated.zip") and the pack being unpacked. Temporaries go only when their process has
+// ended, so a download still running elsewhere is kept; "updated.zip" goes when it is a file (a link
+// to one loses the link only), as the single-instance guard of the program folder keeps other
+// viewers from unpacking it meanwhile.
+void RemoveUpdateLeftovers() {
+    const std::string pack = AppDir + "updated.zip";
+    rtl::RemoveStaleTempFiles(pack);
+    if (rtl::FileExists(pack)) rtl::DeleteFile(pack);
+}
+
 // "updated.zip" lives only while its pack is unpacked.
 class TDownloadedPack {
 public:
@@ -109,6 +120,7 @@ void TForm5::OfferPacks(const std::vector<TMyUpdate>& offers) {
 void TForm5::FetchUpdateList() {
     if (FWorking) return;
     TWorkingScope working(FWorking);
+    RemoveUpdateLeftovers();
     UpdateCancelled = false;
     Panel1->Hide();
     ShowProgressPage();
@@ -160,6 +172,7 @@ bool TForm5::UnpackPackage() {
     zip_archiver.OpenArchive();
     int32_t failures = 0;
     try {
+        CheckRoomForPack(UnpackedPackBytes(zip_archiver, "*.*", kExtractAttributes), AppDir);
         zip_archiver.ExtractFiles("*.*", kExtractAttributes, "");
         failures = zip_archiver.IgnoredFailures() + zip_archiver.PasswordSkips();
     } catch (...) {
@@ -176,8 +189,10 @@ bool TForm5::UnpackPackage() {
 
 // The pack goes to its file as it arrives, through a temporary file that takes the name only once
 // the whole pack is there, so a pack of any size downloads in bounded memory. A download that fails
-// gives false; a file that cannot be written raises its I/O error.
+// gives false; a file that cannot be written raises its I/O error, and a listed size that does not
+// fit on the disk is refused before the request.
 bool TForm5::DownloadPack(const TMyUpdate& pack, const std::string& path) {
+    if (pack.PackSize > 0) CheckRoomForPack(pack.PackSize, AppDir);
     IdHTTP1.MaxBodySize = pack.PackSize > 0 ? pack.PackSize : kMaxPackBytes;
     rtl::TAtomicFileWriter file(path);
     bool fetched = true;
@@ -217,6 +232,7 @@ void TForm5::RecordVersion(const TMyUpdate& pack) {
 void TForm5::load_but3Click(forms::TObject*) {
     if (FWorking) return;
     TWorkingScope working(FWorking);
+    RemoveUpdateLeftovers();
     UpdateCancelled = false;
     if (ProgressBar1) ProgressBar1->SetProgress(0);
     Image4->Hide();

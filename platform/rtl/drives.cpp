@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <cstdint>
 #include <fstream>
 #include <mutex>
 
@@ -21,6 +22,7 @@ struct RemovableFolder {
 std::mutex testMutex;
 RemovableFolder removable;
 int64_t memoryForTests = -1;
+int64_t diskFreeForTests = -1;
 
 // Full name of the path; "", a bare drive ("C:") and a drive-relative name are taken from the
 // current folder.
@@ -55,6 +57,11 @@ void SetAvailableMemoryForTests(int64_t bytes) {
     memoryForTests = bytes;
 }
 
+void SetDiskFreeForTests(int64_t bytes) {
+    std::lock_guard<std::mutex> lock(testMutex);
+    diskFreeForTests = bytes;
+}
+
 unsigned GetDriveType(std::string_view path) {
     RemovableFolder found;
     return UnderRemovable(path, found) ? DRIVE_REMOVABLE : DRIVE_FIXED;
@@ -63,12 +70,19 @@ unsigned GetDriveType(std::string_view path) {
 int64_t DiskFree(std::string_view path) {
     RemovableFolder found;
     if (UnderRemovable(path, found)) return found.freeBytes;
+    {
+        std::lock_guard<std::mutex> lock(testMutex);
+        if (diskFreeForTests >= 0) return diskFreeForTests;
+    }
     // The nearest existing folder holding the path decides.
     std::string folder = FullName(path);
     for (;;) {
         struct statvfs vfs;
         if (statvfs(ToNativePath(folder).c_str(), &vfs) == 0) {
-            return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+            const uint64_t blockSize = vfs.f_frsize;
+            const uint64_t blocks = vfs.f_bavail;
+            if (blockSize != 0 && blocks > uint64_t(INT64_MAX) / blockSize) return INT64_MAX;
+            return static_cast<int64_t>(blocks * blockSize);
         }
         std::string parent = ExtractFilePath(ExcludeTrailingBackslash(folder));
         if (parent.empty() || parent.size() >= folder.size()) return -1;

@@ -33,5 +33,8 @@ int64_t AvailablePhysicalMemory();
 void SetRemovableFolderForTests(std::string_view folder, std::string_view label, int64_t freeBytes);
 // AvailablePhysicalMemory returns bytes; a negative value restores the real figure.
 void SetAvailableMemoryForTests(int64_t bytes);
+// DiskFree returns bytes for every path outside the removable test folder; a negative value
+// restores the real figures.
+void SetDiskFreeForTests(int64_t bytes);
 
 }  // namespace rtl

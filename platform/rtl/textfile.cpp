@@ -1,11 +1,16 @@
 #include "platform/rtl/textfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <set>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/folderindex.h"
@@ -96,10 +101,69 @@ std::string FolderOf(const std::string& native) {
 // A name beside target that no other writer uses: hidden, with the process id and a counter.
 std::string TempNameBeside(const std::string& native) {
     static std::atomic<unsigned> counter{0};
-    const size_t slash = native.rfind('/');
     const std::string folder = FolderOf(native);
-    const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
+    const std::string base = native.substr(folder.size());
     return folder + "." + base + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+}
+
+// Digits as std::to_string writes an unsigned number of up to 32 bits: no sign, no leading zero.
+bool ParseCanonicalNumber(std::string_view digits, uint64_t& value) {
+    if (digits.empty() || digits.size() > 10 || (digits.size() > 1 && digits[0] == '0')) return false;
+    value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    return value <= UINT32_MAX;
+}
+
+// The process id in name when TempNameBeside gave name for a target named base; 0 otherwise.
+pid_t TempNameOwner(std::string_view name, std::string_view base) {
+    const std::string prefix = "." + std::string(base) + ".";
+    constexpr std::string_view suffix = ".tmp";
+    if (base.empty() || name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(suffix))
+        return 0;
+    const std::string_view numbers = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const size_t dot = numbers.find('.');
+    uint64_t pid = 0;
+    uint64_t counter = 0;
+    if (dot == std::string_view::npos || !ParseCanonicalNumber(numbers.substr(0, dot), pid) ||
+        !ParseCanonicalNumber(numbers.substr(dot + 1), counter) || pid == 0 || pid > INT32_MAX)
+        return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// The temporaries of this process's writers that have not ended yet.
+class TOpenTemps {
+public:
+    void Add(const std::string& native) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        names_.insert(native);
+    }
+    void Remove(const std::string& native) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        names_.erase(native);
+    }
+    bool Holds(const std::string& native) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return names_.count(native) != 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<std::string> names_;
+};
+
+TOpenTemps& OpenTemps() {
+    static TOpenTemps* temps = new TOpenTemps;  // never destroyed: writers may end during exit
+    return *temps;
+}
+
+// A writer whose temporary this is can no longer finish or clean it up.
+bool WriterEnded(pid_t owner, const std::string& native) {
+    if (owner == ::getpid()) return !OpenTemps().Holds(native);
+    return ::kill(owner, 0) != 0 && errno == ESRCH;
 }
 
 // Makes the rename itself durable; a folder that cannot be opened or synced changes nothing.
@@ -167,9 +231,13 @@ TAtomicFileWriter::TAtomicFileWriter(std::string_view path) : path_(path), nativ
     const bool keepMode = sys::Stat(native_.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
     for (int attempts = 0;; ++attempts) {
         temp_ = TempNameBeside(native_);
+        // Registered before it exists, so that no clean-up in this process takes it for a leftover.
+        OpenTemps().Add(temp_);
         fd_ = sys::Open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) break;
-        if (errno != EEXIST || attempts >= 100) RaiseInOutError(errno, path_);
+        const int error = errno;
+        OpenTemps().Remove(temp_);
+        if (error != EEXIST || attempts >= 100) RaiseInOutError(error, path_);
     }
     folderindex::NoteCreated(temp_);
     if (keepMode) ::fchmod(fd_, existing.st_mode & 07777);
@@ -178,6 +246,7 @@ TAtomicFileWriter::TAtomicFileWriter(std::string_view path) : path_(path), nativ
 TAtomicFileWriter::~TAtomicFileWriter() {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && sys::Unlink(temp_.c_str()) == 0) folderindex::NoteRemoved(temp_);
+    OpenTemps().Remove(temp_);
 }
 
 void TAtomicFileWriter::Write(std::string_view bytes) {
@@ -201,6 +270,29 @@ void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t s
     if (offset < 0) RaiseInOutError(kReadBeyondEnd, path);
     FileHandle file(path, O_RDONLY);
     file.ReadAt(offset, buffer, size);
+}
+
+int RemoveStaleTempFiles(std::string_view path) {
+    const std::string native = ToNativePath(path);
+    const std::string folder = FolderOf(native);
+    const std::string base = native.substr(folder.size());
+    DIR* dir = sys::OpenDir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t owner = TempNameOwner(entry->d_name, base);
+        if (owner == 0) continue;
+        const std::string temp = folder + entry->d_name;
+        struct stat st;
+        if (!WriterEnded(owner, temp) || sys::StatAt(::dirfd(dir), entry->d_name, st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        if (sys::Unlink(temp.c_str()) != 0) continue;
+        folderindex::NoteRemoved(temp);
+        ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 }  // namespace rtl

@@ -55,6 +55,13 @@ private:
     bool committed_ = false;
 };
 
+// Removes the temporary files that writers of path left beside it when their process was killed
+// before Commit: files named as TAtomicFileWriter names them for path, regular files only, whose
+// process no longer runs, or is this one and has no writer of that file open. Files of a process
+// that still runs are kept, even when its id was taken over by another program. Returns how many
+// were removed.
+int RemoveStaleTempFiles(std::string_view path);
+
 // Reads exactly size bytes at offset; a shorter file or a negative offset raises EInOutError 100.
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size);
 

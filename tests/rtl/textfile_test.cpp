@@ -127,6 +127,17 @@ TEST_F(TextFileTest, AtomicWriteOverADirectoryFailsAndCleansUp) {
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"taken"});
 }
 
+// Only a temporary whose writer can no longer finish goes: in this process, one of no open writer.
+TEST_F(TextFileTest, StaleTemporariesGoAndThoseOfOpenWritersStay) {
+    rtl::TAtomicFileWriter open(Win("pack.zip"));
+    open.Write("partial");
+    rtl::WriteFileBytes(Win(".pack.zip." + std::to_string(::getpid()) + ".4294967295.tmp"), "killed");
+    EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("pack.zip")), 1);
+    open.Commit();
+    EXPECT_EQ(rtl::ReadFileBytes(Win("pack.zip")), "partial");
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"pack.zip"});
+}
+
 struct Record {
     int32_t version;
     char name[12];

@@ -9,6 +9,7 @@
 
 #include "platform/forms/application.h"
 #include "platform/forms/formdesc.h"
+#include "platform/rtl/drives.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
 #include "viewer/bindings.h"
@@ -27,14 +28,17 @@ std::string ReadAll(const std::string& path) {
     return text.str();
 }
 
-// Python's zipfile reads the entries from a folder of numbered files named by a list.
+// Python's zipfile reads the entries from a folder of numbered files named by a list; a size in the
+// list of stated sizes replaces the entry's size in the directory, which is written at the close.
 constexpr const char* kZipScript =
     "import sys, zipfile\n"
     "names = open(sys.argv[2], encoding='utf-8').read().split('\\n')\n"
+    "stated = open(sys.argv[4]).read().split('\\n')\n"
     "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
     "    for i, name in enumerate(names):\n"
     "        if name:\n"
-    "            z.writestr(name, open(sys.argv[3] + '/' + str(i), 'rb').read())\n";
+    "            z.writestr(name, open(sys.argv[3] + '/' + str(i), 'rb').read())\n"
+    "            if stated[i]: z.filelist[-1].file_size = int(stated[i])\n";
 
 }  // namespace
 
@@ -87,6 +91,7 @@ void UpdateTest::TearDown() {
     viewer::UpdateCancelled = false;
     viewer::UpdatePauseMs = 1000;
     viewer::UpdateUrl.clear();
+    rtl::SetDiskFreeForTests(-1);
     viewer::ResetBindingsState();
     rtl::SetDialogService(nullptr);
     rtl::SetProgramFolderForTests("");
@@ -117,14 +122,18 @@ std::string UpdateTest::MakeZip(const std::vector<ZipEntry>& entries) {
     const std::string folder = scratch_ + "zip" + std::to_string(++serial) + "/";
     fs::create_directories(folder + "entries");
     std::string names;
+    std::string stated;
     for (size_t i = 0; i < entries.size(); ++i) {
         std::ofstream(folder + "entries/" + std::to_string(i), std::ios::binary) << entries[i].Content;
         names += entries[i].Name + "\n";
+        if (entries[i].StatedSize) stated += std::to_string(*entries[i].StatedSize);
+        stated += "\n";
     }
     std::ofstream(folder + "names", std::ios::binary) << names;
+    std::ofstream(folder + "stated", std::ios::binary) << stated;
     std::ofstream(folder + "make.py", std::ios::binary) << kZipScript;
     const std::string command = "python3 '" + folder + "make.py' '" + folder + "pack.zip' '" + folder + "names' '" +
-                                folder + "entries'";
+                                folder + "entries' '" + folder + "stated'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return ReadAll(folder + "pack.zip");
 }

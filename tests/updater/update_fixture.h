@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace updatertest {
 struct ZipEntry {
     std::string Name;
     std::string Content;
+    std::optional<uint64_t> StatedSize = std::nullopt;  // the directory's size, when not the content's
 };
 
 class UpdateTest : public ::testing::Test {

@@ -1,12 +1,19 @@
 // The list check and the installation against an HTTP server on 127.0.0.1, with packs made by
 // Python's zipfile.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <set>
 
 #include "controls/cm_OrvGauges.h"
 #include "platform/forms/application.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/drives.h"
 #include "tests/updater/update_fixture.h"
 #include "updater/update_grid.h"
 #include "viewer/bindings.h"
@@ -35,7 +42,20 @@ protected:
         for (const auto& box : dialogs_.Log()) texts += box.Text + "\n";
         return texts;
     }
+    std::set<std::string> BookNames() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(book_)) names.insert(entry.path().filename());
+        return names;
+    }
 };
+
+// The id of a process that has ended.
+pid_t EndedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
 
 TEST_F(UpdateInstallTest, NewerPacksAreOfferedInstalledInListOrderAndRecorded) {
     IntConfig.UpdateVersion = 2;
@@ -274,6 +294,121 @@ TEST_F(UpdateInstallTest, CancelDuringAPackDownloadRecordsNothing) {
     EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel5);
     for (const auto& entry : std::filesystem::directory_iterator(book_))
         EXPECT_EQ(entry.path().filename().string().find("updated.zip"), std::string::npos);  // nor its temporary
+}
+
+// A kill leaves the partial download of a pack (a hidden temporary beside "updated.zip") and
+// "updated.zip" itself. The next check, or the next installation, removes them and nothing else:
+// a download of a process that still runs, names the download never takes, other files'
+// temporaries, a folder and a link stay as they were; and the update leaves nothing of its own.
+TEST_F(UpdateInstallTest, TheLeftoversOfAKilledUpdateGoAndNothingElse) {
+    namespace fs = std::filesystem;
+    const std::string ended = std::to_string(EndedProcessId());
+    const std::vector<std::string> stale = {".updated.zip." + ended + ".0.tmp",
+                                            ".updated.zip." + std::to_string(::getpid()) + ".9.tmp", "updated.zip"};
+    const std::vector<std::string> kept = {".updated.zip." + std::to_string(::getppid()) + ".0.tmp",
+                                           ".updated.zip.0" + ended + ".0.tmp", ".updated.zip." + ended + ".0.tmp.x",
+                                           "updated.zip." + ended + ".0.tmp", ".intcfg.dat." + ended + ".0.tmp"};
+    const std::string folder = ".updated.zip." + ended + ".1.tmp";
+    const std::string link = ".updated.zip." + ended + ".2.tmp";
+    std::ofstream(scratch_ + "outside.txt") << "keep";
+    fs::create_directory(BookFile(folder));
+    fs::create_symlink(scratch_ + "outside.txt", BookFile(link));
+    const auto leave = [&] {
+        for (const auto& name : stale) std::ofstream(BookFile(name)) << "stale";
+        for (const auto& name : kept) std::ofstream(BookFile(name)) << "keep";
+    };
+
+    struct Case {
+        const char* what;
+        std::string list;
+        bool leftBeforeTheCheck;
+        forms::TImage* viewer::TForm5::*result;
+        std::set<std::string> added;
+    };
+    IntConfig.UpdateVersion = 5;
+    const Case cases[] = {
+        {"a check with nothing newer", "5|p5.zip|10\r\n", true, &viewer::TForm5::im_empty, {}},
+        {"an installation", PackLine(6, "p6.zip", MakeZip({{"a.txt", "6"}})), false, &viewer::TForm5::im_last,
+         {"a.txt", "intcfg.dat"}},
+        {"a failed download", "7|gone.zip|100\r\n", false, &viewer::TForm5::im_err, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Serve("updates.list", c.list);
+        if (c.leftBeforeTheCheck) leave();
+        std::set<std::string> expected = BookNames();
+        RunCheck();
+        if (!c.leftBeforeTheCheck) {
+            leave();
+            expected = BookNames();
+            Install();
+        }
+        EXPECT_TRUE(Shows(Dialog().*c.result));
+        for (const auto& name : stale) expected.erase(name);
+        expected.insert(c.added.begin(), c.added.end());
+        EXPECT_EQ(BookNames(), expected);
+        for (const auto& name : kept) EXPECT_EQ(ReadBookFile(name), "keep") << name;
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(BookFile(folder))));
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(BookFile(link))));
+    }
+    EXPECT_EQ(ReadBookFile("a.txt"), "6");
+    EXPECT_EQ(ReadBookFile("../outside.txt"), "keep");
+}
+
+// Before the download the listed size, and before unpacking the sizes the pack's directory states
+// (each in whole 4 KiB blocks, summed without overflow), with 5% of it or at least 16 MiB to spare,
+// must fit in the free space of the program folder's file system. A pack that does not is refused
+// with the reader's message: nothing of it is written, nothing recorded, no later pack fetched.
+TEST_F(UpdateInstallTest, APackThatDoesNotFitOnTheDiskIsRefusedBeforeAnythingIsWritten) {
+    constexpr int64_t kMiB = int64_t(1) << 20;
+    constexpr uint64_t kAlmostHalf = 0x7FFFFFFFFFFFF000;
+    std::vector<ZipEntry> oneByteFiles;
+    for (int i = 0; i < 2000; ++i) oneByteFiles.push_back({"t/" + std::to_string(i), "x"});
+    const std::vector<ZipEntry> eightMiB = {{"big.bin", std::string(8 * kMiB, '\0')}, {"a.txt", "a"}};
+    struct Case {
+        const char* what;
+        std::vector<ZipEntry> entries;
+        int64_t free;
+        const char* neededMiB;  // null: the pack fits
+        bool downloaded;
+    };
+    const Case cases[] = {
+        {"8 MiB and 16 to spare in 20 MiB", eightMiB, 20 * kMiB, "25", true},
+        {"2000 files of one byte take 2000 blocks", oneByteFiles, 20 * kMiB, "24", true},
+        {"stated sizes whose sum overflows", {{"a.txt", "a", kAlmostHalf}, {"b.txt", "b", kAlmostHalf}},
+         kMiB << 20, "8796093022208", true},
+        {"a stated size whose blocks overflow", {{"a.txt", "a", INT64_MAX}}, kMiB << 20, "8796093022208", true},
+        {"less free than the spare room", {{"a.txt", "a"}}, 10 * kMiB, "17", false},
+        {"8 MiB and 16 to spare in 25 MiB", eightMiB, 25 * kMiB, nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IntConfig.UpdateVersion = 1;
+        std::string list = PackLine(2, "p2.zip", MakeZip(c.entries));
+        list += PackLine(3, "p3.zip", MakeZip({{"later.txt", "3"}}));
+        Serve("updates.list", list);
+        RunCheck();
+        const std::set<std::string> before = BookNames();
+        rtl::SetDiskFreeForTests(c.free);
+        dialogs_.ClearLog();
+        Install();
+        rtl::SetDiskFreeForTests(-1);
+        if (!c.neededMiB) {
+            EXPECT_TRUE(Shows(Dialog().im_last));
+            EXPECT_EQ(IntConfig.UpdateVersion, 3);
+            EXPECT_EQ(ReadBookFile("big.bin").size(), size_t(8 * kMiB));
+            continue;
+        }
+        EXPECT_EQ(dialogs_.Log().size(), 1u);
+        if (dialogs_.Log().empty()) continue;
+        EXPECT_EQ(dialogs_.Log()[0].Text, rtl::Ru("Недостаточно места на диске для установки обновления: нужно ") +
+                                              c.neededMiB + rtl::Ru(" МБ, свободно ") +
+                                              std::to_string(c.free / kMiB) + rtl::Ru(" МБ."));
+        EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
+        EXPECT_EQ(IntConfig.UpdateVersion, 1);
+        EXPECT_EQ(BookNames(), before);
+        EXPECT_EQ(Requests().back().target, c.downloaded ? "/p2.zip" : "/updates.list");
+    }
 }
 
 }  // namespace

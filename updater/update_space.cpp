@@ -1,0 +1,54 @@
+// Room for a pack: the sizes its entries state against the free space of the program folder's file
+// system, checked before anything of the pack is written.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/drives.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/sysutils.h"
+#include "updater/update.h"
+
+namespace viewer {
+
+namespace {
+
+constexpr int64_t kBlockBytes = 4096;             // a file takes whole blocks of the file system
+constexpr int64_t kMinSpareBytes = int64_t(16) << 20;
+constexpr int64_t kMegabyte = int64_t(1) << 20;
+
+// Both values are at least 0.
+int64_t SaturatingAdd(int64_t a, int64_t b) { return a > INT64_MAX - b ? INT64_MAX : a + b; }
+
+// A negative size is a stated 64-bit size above INT64_MAX.
+int64_t BlocksOf(int64_t size) {
+    if (size < 0 || size > INT64_MAX - (kBlockBytes - 1)) return INT64_MAX;
+    return (size + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+}
+
+}  // namespace
+
+int64_t UnpackedPackBytes(TZABaseArchiver& archive, const std::string& mask, int32_t attributes) {
+    int64_t total = 0;
+    TZAArchiveItem item;
+    for (bool hit = archive.FindFirst(mask, item, attributes, ""); hit; hit = archive.FindNext(item))
+        total = SaturatingAdd(total, BlocksOf(item.UnpackedSize));
+    return total;
+}
+
+int64_t SpareRoomFor(int64_t unpackedBytes) { return std::max(unpackedBytes / 20, kMinSpareBytes); }
+
+void CheckRoomForPack(int64_t unpackedBytes, const std::string& folder) {
+    const int64_t free = rtl::DiskFree(folder);
+    if (free < 0) return;
+    const int64_t needed = SaturatingAdd(unpackedBytes, SpareRoomFor(unpackedBytes));
+    if (needed <= free) return;
+    const int64_t neededMegabytes = needed / kMegabyte + (needed % kMegabyte != 0);
+    throw rtl::EInOutError(rtl::Ru("Недостаточно места на диске для установки обновления: нужно ") +
+                               rtl::IntToStr(neededMegabytes) + rtl::Ru(" МБ, свободно ") +
+                               rtl::IntToStr(free / kMegabyte) + rtl::Ru(" МБ."),
+                           ENOSPC);
+}
+
+}  // namespace viewer
