@@ -20,6 +20,10 @@
 #include "platform/web/webbrowser.h"
 #include "viewer/types.h"
 
+namespace rtl {
+class TRegistry;
+}
+
 namespace viewer {
 
 class TForm2;
@@ -227,6 +231,10 @@ extern TForm3* Form3;
 extern TForm4* Form4;
 extern TForm5* Form5;
 extern Tsett* sett;
+
+// Opens the book's key HKEY_LOCAL_MACHINE "\Software\" + RegistryKeyName, created when missing.
+// False, touching nothing, while RegistryKeyName names no key of its own (main_registry.cpp).
+bool OpenViewerKey(rtl::TRegistry& registry);
 
 // Puts the program-wide state of this unit back to its start values (tests start afresh with it).
 void ResetMainState();

@@ -6,17 +6,22 @@
 
 namespace viewer {
 
-namespace {
+bool OpenViewerKey(rtl::TRegistry& registry) {
+    // Until the skin configuration has named the book's key (or when it names none) the book has
+    // no key: its values must never land on "\Software\" itself.
+    if (!rtl::NamesSubkey(RegistryKeyName)) return false;
+    registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
+    return registry.OpenKey("\\Software\\" + RegistryKeyName, true);
+}
 
-std::string ViewerKey() { return "\\Software\\" + RegistryKeyName; }
+namespace {
 
 // Reads a string value; when it is empty or missing, writes it as "" and returns "".
 // False when the key could not be opened.
 bool ReadOrCreateEmpty(const char* name, std::string& value) {
     value.clear();
     rtl::TRegistry registry;
-    registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
-    if (!registry.OpenKey(ViewerKey(), true)) return false;
+    if (!OpenViewerKey(registry)) return false;
     value = registry.ReadString(name);
     if (value.empty()) registry.WriteString(name, "");
     registry.CloseKey();
@@ -25,8 +30,7 @@ bool ReadOrCreateEmpty(const char* name, std::string& value) {
 
 void WriteValue(const char* name, const std::string& value) {
     rtl::TRegistry registry;
-    registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
-    if (!registry.OpenKey(ViewerKey(), true)) return;
+    if (!OpenViewerKey(registry)) return;
     registry.WriteString(name, value);
     registry.CloseKey();
 }

@@ -101,7 +101,9 @@ void TForm1::CheckBrowserAndStart() {
     } else {
         StartViewer();
     }
-    if (StartedOnce == 0) StartBackgroundMusic();
+    // Music belongs to a start that went on: a declined, refused (second viewer) or skinless start
+    // ends here without reading or creating the book's settings.
+    if (StartedOnce == 0 && !forms::Application().Terminated()) StartBackgroundMusic();
     StartedOnce = 1;
 }
 

@@ -138,8 +138,7 @@ void TForm2::WriteInstallPath() {
     std::exception_ptr failure;
     try {
         rtl::TRegistry registry;
-        registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
-        if (registry.OpenKey("\\Software\\" + RegistryKeyName, true)) {
+        if (OpenViewerKey(registry)) {
             registry.WriteString("PATH", ExePath);
             registry.CloseKey();
         }

@@ -46,12 +46,15 @@ std::unique_ptr<AlsaWaveVolume> AlsaWaveVolume::Open(const std::string& card) {
     snd_mixer_t* mixer = nullptr;
     if (snd_mixer_open(&mixer, 0) < 0) return nullptr;
     snd_mixer_elem_t* element = nullptr;
+    // The handler is process-wide: the audio sinks install their own, which must stay in place
+    // after this look-up, or a later sink's failure to open a device would print on stderr.
+    const snd_lib_error_handler_t previous = snd_lib_error;
     snd_lib_error_set_handler(&Quiet);
     if (snd_mixer_attach(mixer, card.c_str()) >= 0 && snd_mixer_selem_register(mixer, nullptr, nullptr) >= 0 &&
         snd_mixer_load(mixer) >= 0) {
         element = ChooseElement(mixer);
     }
-    snd_lib_error_set_handler(nullptr);
+    snd_lib_error_set_handler(previous);
     long min = 0, max = 0;
     if (!element || snd_mixer_selem_get_playback_volume_range(element, &min, &max) < 0 || max <= min) {
         snd_mixer_close(mixer);

@@ -9,21 +9,24 @@
 namespace media {
 namespace {
 
-// The element an automatic sink settled on, found once it is ready.
-bool AutoSinkFoundDevice(GstElement* autoSink) {
-    bool device = false;
-    GstIterator* children = gst_bin_iterate_elements(GST_BIN(autoSink));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
-        auto* child = GST_ELEMENT(g_value_get_object(&item));
-        GstElementFactory* factory = gst_element_get_factory(child);
-        const char* name = factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "";
-        if (std::strcmp(name, "fakesink") != 0) device = true;
-        g_value_reset(&item);
+// The desktop's audio outputs, tried in this order: the sound server, then the sound card itself.
+// Outputs that report a missing device on stderr on their own are never tried, so that a machine
+// without sound stays silent.
+const char* const kAudioSinks[] = {"pulsesink", "alsasink"};
+
+// The first of the named sinks whose device opens (it reaches READY), as a full reference; null
+// when none does.
+GstElement* FirstWorkingSink(const std::vector<std::string>& names, const char* elementName) {
+    for (const std::string& name : names) {
+        GstElement* sink = gst_element_factory_make(name.c_str(), elementName);
+        if (!sink) continue;
+        gst_object_ref_sink(sink);
+        const bool ready = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        if (ready) return sink;
+        gst_object_unref(sink);
     }
-    g_value_unset(&item);
-    gst_iterator_free(children);
-    return device;
+    return nullptr;
 }
 
 }  // namespace
@@ -53,36 +56,17 @@ GstElement* MakeAudioSink(bool requireDevice) {
         if (std::strcmp(chosen, "fake") == 0) return MakeSilentSink("audio-sink");
         if (GstElement* sink = gst_element_factory_make(chosen, "audio-sink")) return sink;
     }
-    GstElement* sink = gst_element_factory_make("autoaudiosink", "audio-sink");
+    GstElement* sink = FirstWorkingSink({std::begin(kAudioSinks), std::end(kAudioSinks)}, "audio-sink");
     if (!sink) return requireDevice ? nullptr : MakeSilentSink("audio-sink");
-    if (!requireDevice) return sink;  // it falls back to a silent sink by itself
-    gst_object_ref_sink(sink);
-    const bool ready = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-    const bool device = ready && AutoSinkFoundDevice(sink);
-    gst_element_set_state(sink, GST_STATE_NULL);
-    if (!device) {
-        gst_object_unref(sink);
-        return nullptr;
-    }
-    // Hand it back floating, as a fresh element would be.
-    GstElement* fresh = gst_element_factory_make("autoaudiosink", "audio-sink");
-    gst_object_unref(sink);
-    return fresh;
+    // Handed on floating, as a fresh element would be: the pipeline takes it over.
+    g_object_force_floating(G_OBJECT(sink));
+    return sink;
 }
 
 GstElement* MakeWindowVideoSink() {
     std::vector<std::string> choices = {"xvimagesink", "ximagesink"};
     if (const char* chosen = std::getenv("TOME_VIDEO_SINK"); chosen && *chosen) choices.insert(choices.begin(), chosen);
-    for (const std::string& name : choices) {
-        GstElement* sink = gst_element_factory_make(name.c_str(), "video-sink");
-        if (!sink) continue;
-        gst_object_ref_sink(sink);
-        const bool ready = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-        gst_element_set_state(sink, GST_STATE_NULL);
-        if (ready) return sink;  // a full reference, no longer floating
-        gst_object_unref(sink);
-    }
-    return nullptr;
+    return FirstWorkingSink(choices, "video-sink");
 }
 
 std::string ErrorText(GstMessage* message) {

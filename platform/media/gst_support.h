@@ -14,9 +14,9 @@ bool EnsureGStreamer();
 std::string FileUri(const std::string& nativePath);
 
 // An audio sink for a new pipeline (floating reference). The environment variable TOME_AUDIO_SINK
-// may name a sink element ("fake" for a silent sink that keeps real time). Otherwise the desktop's
-// automatic choice; when that finds no usable device, a silent real-time sink, or null when
-// requireDevice is set.
+// may name a sink element ("fake" for a silent sink that keeps real time). Otherwise the sound
+// server's sink, else the sound card's, whichever first opens its device; when neither does, a
+// silent real-time sink, or null when requireDevice is set. Nothing is printed either way.
 GstElement* MakeAudioSink(bool requireDevice);
 
 // A video sink that draws into a native X window: the XVideo sink where the server offers XVideo

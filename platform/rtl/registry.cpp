@@ -328,6 +328,8 @@ std::string RegistryFileName() {
     return home + "/.config/tome/registry";
 }
 
+bool NamesSubkey(std::string_view name) { return !NormalizeKeyPath(name).empty(); }
+
 bool TRegistry::KeyIsOpen() const { return keyOpen_ && openRoot_ == RootKey; }
 
 std::string TRegistry::Resolve(std::string_view key) const {

@@ -43,6 +43,10 @@ public:
 // Native path of the store file as chosen above.
 std::string RegistryFileName();
 
+// True when name, appended to a parent key, names a key below it: it holds more than "\"
+// separators. An empty product name would otherwise put its values on the parent itself.
+bool NamesSubkey(std::string_view name);
+
 class TRegistry {
 public:
     TRegistry() = default;

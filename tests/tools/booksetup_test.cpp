@@ -51,6 +51,9 @@ TEST(BookSetup, RecordsTheTrackOnlyWhereNothingIsStored) {
         EXPECT_EQ(StoredTrack(), c.after);
     }
     std::filesystem::remove(store);
+    // A key name that names no key of the product's own writes nothing at all.
+    for (const char* noKey : {"", "\\", "\\\\"}) EXPECT_FALSE(booksetup::RecordBackgroundTrack(noKey, "lumen")) << noKey;
+    EXPECT_FALSE(std::filesystem::exists(store));
     std::filesystem::remove(store.string() + ".lock");
     unsetenv("TOME_REGISTRY");
 }

@@ -3,11 +3,14 @@
 #include "tests/viewer/main_fixture.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/forms/application.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/locks.h"
 #include "platform/rtl/paths.h"
+#include "platform/rtl/registry.h"
 #include "viewer/forms.h"
 #include "viewer/prepare.h"
 
@@ -25,6 +28,10 @@ protected:
         WriteSkin({Button("html", "index.html")});
         WritePage("index.html", "index");
         WritePage("frew.html", "bye");
+    }
+    static std::string ReadStore() {
+        std::ifstream in(rtl::RegistryFileName(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     bool AskedForBrowser() {
         for (const auto& box : dialogs_.Log())
@@ -60,8 +67,8 @@ TEST_F(StartTest, OldBrowserAnsweredYesRecordsTheAnswerAndEndsWithoutStarting) {
     EXPECT_FALSE(Form1->Visible());
     EXPECT_FALSE(BookFileExists("started.dat"));
     EXPECT_EQ(StartedOnce, 1);
-    // The music start still runs before the end, with no registry key name read yet.
-    EXPECT_EQ(ReadMachineValue("\\Software", "BackSound"), "");
+    // The start ended before the book's key was known: no music start, no value on "\Software\".
+    EXPECT_EQ(ReadMachineValue("\\Software", "BackSound"), "<no value>");
 }
 
 TEST_F(StartTest, AnswerIsNotRecordedWhenTheKeyIsMissing) {
@@ -184,6 +191,40 @@ TEST_F(StartTest, SecondViewerEndsSilentlyWithoutAWindow) {
     EXPECT_TRUE(dialogs_.Log().empty());
     EXPECT_EQ(CurrentDoc.Path, "");
     EXPECT_TRUE(firstViewer.IsOpen());
+}
+
+// A start that ends early, and a book whose skin names no registry key, have no key of their own:
+// the start, the settings' writers and the close leave the settings store byte for byte alone.
+TEST_F(StartTest, StartsWithoutTheBooksKeyLeaveTheSettingsStoreAsItWas) {
+    struct Case {
+        const char* name;
+        const char* registryLine;  // nullptr: no skin configuration at all
+        bool guardHeld;            // another viewer runs in the folder
+    };
+    const Case cases[] = {{"second viewer", "START_registry=TestBook", true},
+                          {"no configuration", nullptr, false},
+                          {"empty key name", "START_registry=", false},
+                          {"separator as key name", "START_registry=\\", false}};
+    for (const Case& c : cases) {
+        std::filesystem::remove(rtl::RegistryFileName());
+        WritePage("index.html");
+        WritePage("frew.html");
+        if (c.registryLine) WriteSkin({Button("html", "index.html")}, {"START_button=1", c.registryLine});
+        else std::filesystem::remove(Book() + "config.ncf");
+        WriteViewerValue("BackSound", "lumen");
+        const std::string before = ReadStore();
+        rtl::THeldFile firstViewer;
+        if (c.guardHeld) {
+            ASSERT_TRUE(firstViewer.Open(BookWin() + "started.dat"));
+        }
+        Start();
+        Form1->WriteSoundAndStyle("other", "blue");
+        Form1->Close();
+        EXPECT_EQ(ReadStore(), before) << c.name;
+        forms::ResetApplication();
+        ResetMainState();
+        ResetPrepareState();
+    }
 }
 
 TEST_F(StartTest, GuardIsReleasedWhenTheWindowGoesAway) {

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/rtl/registry.h"
 #include "tools/booksetup/first_start.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
+    if (argc != 3 || !rtl::NamesSubkey(argv[1])) {
         std::fprintf(stderr, "usage: booksetup <registry key> <background track>\n");
         return 2;
     }

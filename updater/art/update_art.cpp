@@ -27,6 +27,7 @@ constexpr TColor kFace = 0x00E8D8C8;
 constexpr TColor kHot = 0x00F0C890;
 constexpr TColor kWhite = 0x00FFFFFF;
 constexpr TColor kGrey = 0x00A0A0A0;
+constexpr TColor kHint = 0x00707070;
 
 // The 16-colour palette every picture is reduced to (0x00RRGGBB), with the blends the text's
 // smoothing needs.
@@ -139,14 +140,14 @@ void Lines(TCanvas& canvas, int top, std::initializer_list<const char*> lines) {
 constexpr TRect kLeftButton{267, 253, 328, 289};
 constexpr TRect kRightButton{332, 253, 391, 289};
 
+// The page's Next and Cancel lie below the dialog's client area, so only its close box can be
+// clicked: the picture draws no other button and asks for no other click.
 void DrawIntroduction(const std::string& folder) {
     TBitmap page = Page("Обновление программы", true);
     TCanvas& canvas = page.Canvas();
     Lines(canvas, 50, {"Мастер обновления загрузит с сервера", "новые пакеты обновлений и установит их.", "",
-                       "Перед началом закройте другие программы,", "работающие с Интернетом.", "",
-                       "Для продолжения нажмите \"Далее\"."});
-    Face(canvas, kLeftButton, "Далее", kFace);
-    Face(canvas, kRightButton, "Отмена", kFace);
+                       "Перед началом закройте другие программы,", "работающие с Интернетом."});
+    Text(canvas, 20, 262, "Закрыть окно — крестик в правом верхнем углу.", kHint, -11);
     Save(folder, "intro.bmp", page);
 }
 
