@@ -27,6 +27,19 @@ struct TFsCallCounts {
 
 TFsCallCounts FsCallCounts();
 
+// A change about to be made through the calls below: the call, the name it changes (a rename or
+// link reports each of its two names) and, for an open, its flags. Opens report only when they may
+// write or create. The observer runs before the call, so one that ends the process keeps the change
+// from happening: fuzz targets use it to see every change, wherever the name leads.
+struct TFsChange {
+    const char* Call;
+    const char* Path;
+    int OpenFlags;
+};
+using TFsChangeObserver = void (*)(const TFsChange& change);
+// Installs the observer (nullptr for none) and returns the one it replaces.
+TFsChangeObserver SetFsChangeObserver(TFsChangeObserver observer);
+
 namespace sys {
 
 int Stat(const char* path, struct stat& st);
