@@ -73,7 +73,8 @@ def python_archives():
     stream = io.BytesIO()
     with zipfile.ZipFile(stream, "w") as z:
         for hostile in ("../climb.txt", "..\\climb2.txt", "/absolute.txt", "C:\\drive.txt", "a/../../up.txt",
-                        "existing.txt"):
+                        "../../../../../../../../../../tmp/deep.txt", "\\root.txt", "../archive.zip",
+                        "../book/sibling.txt", "../out/sibling.txt", "updated.zip", "existing.txt"):
             z.writestr(hostile, "hostile name\n" if hostile != "existing.txt" else "")
     archives["py_hostile"] = stream.getvalue()
 
@@ -140,6 +141,9 @@ def write_archives(source, out):
         # As one volume, and cut into 512-byte volumes under both namings.
         put(out, "zip_volumes", name + "_whole", bytes([0x0F]) + data)
         put(out, "zip_volumes", name + "_cut", bytes([0x85]) + data)
+        # Both again, lying in the target folder as the updater's pack does.
+        put(out, "zip_volumes", name + "_whole_inside", bytes([0x4F]) + data)
+        put(out, "zip_volumes", name + "_cut_inside", bytes([0xC5]) + data)
     for name, data in split.items():
         # 64 KiB is 16 << 12: the cuts fall where zip made them.
         put(out, "zip_volumes", name + "_numbered", bytes([0x8C]) + data)
