@@ -212,6 +212,16 @@ def write_book(source, out):
     put(out, "config", "sample_text", b"\0" + config)
     put(out, "config", "sample_head", b"\0" + b"\n".join(config.splitlines()[:12]) + b"\n")
     put(out, "config", "record_head", b"\1" + bytes(64))
+    # Values at the edges: sizes that would go negative, every alignment letter, the last action
+    # codes, a size beyond 16 bits, and a colour that cannot be read, which ends the loading.
+    edges = ["MAINFORM_width=-999", "MAINFORM_height=-99", "DATACENTER_top=999", "DATACENTER_bottom=999",
+             "DATACENTER_left=999", "DATACENTER_right=999", "SEARCH_search_width=-99", "SEARCH_search_height=-99",
+             "SEARCH_search_halign=\u0441", "HEADER_sound_all_alignhor=c",
+             "BUTTON=system,soft,prog.exe,-5,-5,65535,70000,n.bmp,d.bmp,u.bmp,e.bmp,v,\u0441,m,hint,",
+             "BUTTON=data,wave,clip.wav,1,1,1,1,n.bmp,d.bmp,u.bmp,e.bmp,v,c,x,,",
+             "BUTTON=system,exit,,0,0,0,0,,,,,,r,b,last,", "BACKGROUND_color=0000", "SEARCH_search_font_color=FFFFFF",
+             "SEARCH_search_color=zzzzzz", ""]
+    put(out, "config", "edges", b"\0" + "\r\n".join(edges).encode("cp1251"))
     data = os.path.join(sample, "data")
     for folder, _, files in os.walk(data):
         for name in sorted(files):
