@@ -230,6 +230,12 @@ def write_book(source, out):
                     page = f.read().decode("utf-8").encode("cp1251", "replace")
                 rel = os.path.relpath(os.path.join(folder, name), data).replace(os.sep, "_")
                 put(out, "compose", rel, page)
+    # Every spelling of a link the composer rewrites, in both letter cases, and the anchors it keeps.
+    links = ('<?template_top=top.htm;template_bot=bot.htm;?><p><a href="a.html">a</a> <a HREF = "b.html">b</a> '
+             "<a href='c.html'>c</a> <a Href = 'd.html'>d</a> <img src=\"e.gif\"> <img SRC = \"f.gif\"> "
+             "<img src='g.gif'> <img sRc = 'h.gif'> <a href=\"#top\">t</a> <a href = \"#x\">x</a> "
+             "<a href='#y'>y</a> <?include(\"data\\inc\\rivers.inc\")?></p>\r\n")
+    put(out, "compose", "links", links.encode("cp1251"))
 
 
 def write_small_seeds(out):
