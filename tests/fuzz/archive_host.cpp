@@ -13,7 +13,6 @@
 #include "fuzz_util.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/fscalls.h"
-#include "platform/rtl/paths.h"
 
 namespace fuzzarchive {
 
