@@ -22,6 +22,7 @@
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/locks.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
@@ -51,7 +52,7 @@ std::string MakeSiblingTempFile(const std::filesystem::path& archive)
         char unique[8];
         std::snprintf(unique, sizeof unique, "%04X", (seed + i) & 0xFFFF);
         const std::string name = stem + unique + ".tmp";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd = rtl::sys::Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             ::close(fd);
             return rtl::FromNativePath(name);
@@ -69,11 +70,11 @@ std::string MakeSiblingTempFile(const std::filesystem::path& archive)
 void CopyOwnerAndMode(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     struct stat old {};
-    if (::stat(from.c_str(), &old) != 0)
+    if (rtl::sys::Stat(from.c_str(), old) != 0)
         return;
-    if (::chown(to.c_str(), old.st_uid, old.st_gid) != 0)
-        (void)::chown(to.c_str(), static_cast<uid_t>(-1), old.st_gid);
-    ::chmod(to.c_str(), old.st_mode & 07777);
+    if (rtl::sys::Chown(to.c_str(), old.st_uid, old.st_gid) != 0)
+        (void)rtl::sys::Chown(to.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    (void)rtl::sys::Chmod(to.c_str(), old.st_mode & 07777);
 }
 
 // A copied entry's record takes the form its new place needs: each size and the offset below 4 GiB
@@ -819,10 +820,8 @@ void TUpdateCommit::Install()
     rtl::TryLockFile(tempFile_->stream_->Handle());
     const std::filesystem::path nativeTemp = rtl::ToNativePath(tempFile_->Name());
     const std::filesystem::path& nativeArchive = realArchive_;
-    std::error_code error;
     CopyOwnerAndMode(nativeArchive, nativeTemp);
-    std::filesystem::rename(nativeTemp, nativeArchive, error);
-    if (error)
+    if (rtl::sys::Rename(nativeTemp.c_str(), nativeArchive.c_str()) != 0)
         throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
     installed_ = true;
     // The stream that wrote the new archive goes on as the archive's, keeping its lock.

@@ -25,8 +25,6 @@ options=(-max_total_time=$((minutes * 60)) -rss_limit_mb=4096 -timeout=30 -print
 case "$target" in zip_*) options+=(-dict="$root/tests/fuzz/zip.dict") ;; esac
 seeds=("$tree/fuzz/seeds/$target")
 [ -d "$root/tests/fuzz/regressions/$target" ] && seeds+=("$root/tests/fuzz/regressions/$target")
-# Extraction targets write files at every input: a memory file system keeps them fast.
-[ -z "${TMPDIR:-}" ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 exec "$tree/bin/fuzz_$target" "${options[@]}" "$@" "$corpus" "${seeds[@]}"

@@ -18,9 +18,29 @@ std::atomic<uint64_t> opens{0};
 std::atomic<uint64_t> folderReads{0};
 std::atomic<uint64_t> changes{0};
 
+std::atomic<TFsChangeObserver> observer{nullptr};
+
 void Count(std::atomic<uint64_t>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
 
+void Observe(const char* call, const char* path, int openFlags = 0, int dirFd = AT_FDCWD) {
+    if (const TFsChangeObserver watch = observer.load(std::memory_order_acquire))
+        watch({call, path, openFlags, dirFd});
+}
+
+void Change(const char* call, const char* path, int dirFd = AT_FDCWD) {
+    Count(changes);
+    Observe(call, path, 0, dirFd);
+}
+
+bool MayWrite(int flags) {
+    return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+}
+
 }  // namespace
+
+TFsChangeObserver SetFsChangeObserver(TFsChangeObserver next) {
+    return observer.exchange(next, std::memory_order_acq_rel);
+}
 
 TFsCallCounts FsCallCounts() {
     return {stats.load(std::memory_order_relaxed), opens.load(std::memory_order_relaxed),
@@ -46,16 +66,19 @@ int StatAt(int dirFd, const char* name, struct stat& st, int flags) {
 
 int Open(const char* path, int flags, mode_t mode) {
     Count(opens);
+    if (MayWrite(flags)) Observe("open", path, flags);
     return ::open(path, flags, mode);
 }
 
 int OpenAt(int dirFd, const char* name, int flags, mode_t mode) {
     Count(opens);
+    if (MayWrite(flags)) Observe("open", name, flags, dirFd);
     return ::openat(dirFd, name, flags, mode);
 }
 
 int MakeTemp(char* pathTemplate, int flags) {
     Count(opens);
+    Observe("mkostemp", pathTemplate, flags | O_CREAT | O_RDWR);
     return ::mkostemp(pathTemplate, flags);
 }
 
@@ -65,52 +88,56 @@ DIR* OpenDir(const char* path) {
 }
 
 int MakeDir(const char* path, mode_t mode) {
-    Count(changes);
+    Change("mkdir", path);
     return ::mkdir(path, mode);
 }
 
 int MakeDirAt(int dirFd, const char* name, mode_t mode) {
-    Count(changes);
+    Change("mkdir", name, dirFd);
     return ::mkdirat(dirFd, name, mode);
 }
 
 int RemoveDir(const char* path) {
-    Count(changes);
+    Change("rmdir", path);
     return ::rmdir(path);
 }
 
 int Unlink(const char* path) {
-    Count(changes);
+    Change("unlink", path);
     return ::unlink(path);
 }
 
 int UnlinkAt(int dirFd, const char* name) {
-    Count(changes);
+    Change("unlink", name, dirFd);
     return ::unlinkat(dirFd, name, 0);
 }
 
 int RenameAt(int dirFd, const char* from, const char* to) {
-    Count(changes);
+    Change("rename", from, dirFd);
+    Observe("rename", to, 0, dirFd);
     return ::renameat(dirFd, from, dirFd, to);
 }
 
 int Rename(const char* from, const char* to) {
-    Count(changes);
+    Change("rename", from);
+    Observe("rename", to);
     return ::rename(from, to);
 }
 
 int RenameNoReplace(const char* from, const char* to) {
-    Count(changes);
+    Change("rename", from);
+    Observe("rename", to);
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 
 int Link(const char* from, const char* to) {
-    Count(changes);
+    Change("link", from);
+    Observe("link", to);
     return ::link(from, to);
 }
 
 int LinkOpenFile(int fd, int dirFd, const char* to) {
-    Count(changes);
+    Change("link", to, dirFd);
     // Linking the descriptor itself is cheaper, but kernels before 6.10 allow it only to a
     // privileged caller (failing with ENOENT or EPERM); then the name in /proc serves, from then on.
     static std::atomic<bool> byDescriptor{true};
@@ -125,12 +152,17 @@ int LinkOpenFile(int fd, int dirFd, const char* to) {
 }
 
 int Chmod(const char* path, mode_t mode) {
-    Count(changes);
+    Change("chmod", path);
     return ::chmod(path, mode);
 }
 
+int Chown(const char* path, uid_t owner, gid_t group) {
+    Change("chown", path);
+    return ::chown(path, owner, group);
+}
+
 int SetTimes(const char* path, const struct timespec times[2]) {
-    Count(changes);
+    Change("utimensat", path);
     return ::utimensat(AT_FDCWD, path, times, 0);
 }
 

@@ -27,6 +27,21 @@ struct TFsCallCounts {
 
 TFsCallCounts FsCallCounts();
 
+// A change about to be made through the calls below: the call, the name it changes (a rename or
+// link reports each of its two names), the folder a relative name is taken in (AT_FDCWD: the
+// current folder; else an open folder, for the *At calls) and, for an open, its flags. Opens report only when they may
+// write or create. The observer runs before the call, so one that ends the process keeps the change
+// from happening: fuzz targets use it to see every change, wherever the name leads.
+struct TFsChange {
+    const char* Call;
+    const char* Path;
+    int OpenFlags;
+    int DirFd;
+};
+using TFsChangeObserver = void (*)(const TFsChange& change);
+// Installs the observer (nullptr for none) and returns the one it replaces.
+TFsChangeObserver SetFsChangeObserver(TFsChangeObserver observer);
+
 namespace sys {
 
 int Stat(const char* path, struct stat& st);
@@ -51,6 +66,7 @@ int Link(const char* from, const char* to);
 // (AT_FDCWD: to is a path); fails with EEXIST when the name is taken. Needs /proc/self/fd.
 int LinkOpenFile(int fd, int dirFd, const char* to);
 int Chmod(const char* path, mode_t mode);
+int Chown(const char* path, uid_t owner, gid_t group);
 int SetTimes(const char* path, const struct timespec times[2]);  // utimensat, following links
 
 }  // namespace sys

@@ -169,7 +169,7 @@ bool WriterEnded(pid_t owner, const std::string& native) {
 // Makes the rename itself durable; a folder that cannot be opened or synced changes nothing.
 void SyncFolder(const std::string& native) {
     const std::string folder = FolderOf(native);
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);

@@ -1,13 +1,18 @@
 #include "archive_host.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #include "archive/ZAExcept.h"
 #include "fuzz_util.h"
 #include "platform/rtl/dialogs.h"
-#include "platform/rtl/paths.h"
+#include "platform/rtl/fscalls.h"
 
 namespace fuzzarchive {
 
@@ -16,23 +21,129 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kExisting = "existing.txt";
-constexpr std::string_view kKeep = "keep.txt";
+constexpr std::string_view kExistingText = "kept unless an entry replaces it\n";
+constexpr std::string_view kKeepText = "never touched\n";
 constexpr int32_t kAllAttributes = 10431;
 
-TLayout MakeLayout()
+// A volume as written, with a descriptor that follows the file even when its name is replaced.
+struct TVolume {
+    std::string Path;
+    std::string Bytes;
+    int Fd = -1;
+    struct stat Written {};
+};
+
+// Canonical names without a trailing "/", so that folder membership is a prefix test.
+struct TRoot {
+    std::string Root, Temp, Run, Keep;
+    TLayout Beside, Inside;
+
+    TRoot()
+    {
+        Root = fs::canonical(fuzzutil::ScratchFolder()).string();
+        Temp = Root + "/tmp";
+        Run = Root + "/run";
+        Keep = Run + "/keep.txt";
+        Beside = {TPlacement::BesideTarget, Run + "/out/", Run + "/archive.zip"};
+        Inside = {TPlacement::InsideTarget, Run + "/book/", Run + "/book/updated.zip"};
+        fs::create_directories(Temp);
+        for (const TLayout* layout : {&Beside, &Inside})
+            fuzzutil::WriteBytes(layout->Out + std::string(kExisting), kExistingText);
+        fuzzutil::WriteBytes(Keep, kKeepText);
+        // Tests extract into the system's temporary folder: it lies in the root too.
+        setenv("TMPDIR", Temp.c_str(), 1);
+    }
+
+    const TLayout& Of(TPlacement placement) const
+    {
+        return placement == TPlacement::BesideTarget ? Beside : Inside;
+    }
+};
+
+const TRoot& Root()
 {
-    TLayout layout;
-    layout.Root = fuzzutil::ScratchFolder();
-    layout.Run = layout.Root + "fence1/fence2/fence3/run/";
-    layout.Out = layout.Run + "out/";
-    layout.Archive = layout.Run + "archive.zip";
-    return layout;
+    static const TRoot root;
+    return root;
 }
 
-bool IsInside(const std::string& path, const std::string& folder)
+struct TRunState {
+    const TLayout* Layout = nullptr;
+    std::vector<TVolume> Volumes;
+};
+
+TRunState& State()
 {
-    return path.compare(0, folder.size(), folder) == 0;
+    static TRunState state;
+    return state;
 }
+
+std::string WithoutSlash(const std::string& folder)
+{
+    return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+}
+
+bool IsWithin(const std::string& path, const std::string& folder)
+{
+    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+bool IsVolume(const std::string& path)
+{
+    const std::vector<TVolume>& volumes = State().Volumes;
+    return std::any_of(volumes.begin(), volumes.end(), [&](const TVolume& v) { return v.Path == path; });
+}
+
+// The name as the kernel takes it: relative names in the open folder of an *At call, if any.
+fs::path InFolder(const rtl::TFsChange& change)
+{
+    const fs::path name(change.Path);
+    if (change.DirFd == AT_FDCWD || name.is_absolute())
+        return name;
+    std::error_code error;
+    const fs::path folder = fs::read_symlink("/proc/self/fd/" + std::to_string(change.DirFd), error);
+    fuzzutil::CheckAt(!error, "a change in an open folder names a folder", change.Path);
+    return folder / name;
+}
+
+// Where a name leads as the kernel would follow it: the existing part with its links resolved, the
+// rest folded by its "." and "..".
+std::string Resolved(const rtl::TFsChange& change)
+{
+    const fs::path name = InFolder(change);
+    std::error_code error;
+    fs::path path = fs::weakly_canonical(fs::absolute(name, error), error);
+    if (error)
+        path = fs::absolute(name, error).lexically_normal();
+    return WithoutSlash(path.string());
+}
+
+// Judges every change the library is about to make, wherever its name leads.
+void JudgeChange(const rtl::TFsChange& change)
+{
+    const TRunState& state = State();
+    const std::string path = Resolved(change);
+    if (IsWithin(path, WithoutSlash(state.Layout->Out)) || IsWithin(path, Root().Temp))
+        return;
+    const bool createsOrTruncates = (change.OpenFlags & (O_CREAT | O_TRUNC)) != 0 ||
+                                    (change.OpenFlags & O_TMPFILE) == O_TMPFILE;
+    if (std::string_view(change.Call) == "open" && !createsOrTruncates && IsVolume(path))
+        return;  // the updater opens its archive read-write; its bytes are checked after the run
+    fuzzutil::CheckAt(false, "the library changes nothing outside the target folder and the temporary folder",
+                      std::string(change.Call) + " " + change.Path + " (leads to " + path + ")");
+}
+
+// Keeps the judge on for one run, also when the run ends by an exception.
+class TWatchedRun {
+public:
+    TWatchedRun() { previous_ = rtl::SetFsChangeObserver(&JudgeChange); }
+    ~TWatchedRun() { rtl::SetFsChangeObserver(previous_); }
+    TWatchedRun(const TWatchedRun&) = delete;
+    TWatchedRun& operator=(const TWatchedRun&) = delete;
+
+private:
+    rtl::TFsChangeObserver previous_;
+};
 
 bool HoldsEmptyEntryNamed(const TZipArchiver& archiver, std::string_view name)
 {
@@ -90,80 +201,131 @@ void RunQuietly(TZipArchiver& archiver, TZAProcessOperation op)
     }
 }
 
-std::vector<std::string>& WrittenVolumes()
-{
-    static std::vector<std::string> volumes;
-    return volumes;
-}
-
-// True when the archive could be opened; mayEmptyExisting tells whether it holds an empty entry
-// named like the existing file.
-bool ExtractAndTest(TZipArchiver& archiver, bool& mayEmptyExisting)
+// True when the archive may empty the existing file: it holds an empty entry of that name.
+bool ExtractAndTest(TZipArchiver& archiver)
 {
     static TPromptAnswers answers;
     answers = TPromptAnswers();
     rtl::SetDialogService(&answers);
+    const TWatchedRun watched;
     try {
         archiver.OpenArchive();
     } catch (const rtl::Exception&) {
         return false;
     }
-    mayEmptyExisting = HoldsEmptyEntryNamed(archiver, kExisting);
+    const bool mayEmptyExisting = HoldsEmptyEntryNamed(archiver, kExisting);
     RunQuietly(archiver, poExtract);
     RunQuietly(archiver, poTest);
     try {
         archiver.CloseArchive();
     } catch (const rtl::Exception&) {
     }
-    return true;
+    return mayEmptyExisting;
 }
 
-void CheckLayout(const TLayout& layout, bool mayEmptyExisting)
+bool SameFile(const struct stat& a, const struct stat& b)
 {
-    const std::vector<std::string>& volumes = WrittenVolumes();
-    fuzzutil::GrantOwnerAccess(layout.Root);
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(layout.Root)) {
-        const std::string path = entry.path().string();
-        if (entry.is_directory()) {
-            const bool ancestorOfOut = layout.Out.compare(0, path.size() + 1, path + "/") == 0;
-            fuzzutil::Check(ancestorOfOut || IsInside(path, layout.Out), "no folder is made outside the target folder");
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The volumes the run left where they were (beside the target, their names must still be theirs)
+// and the bytes behind every descriptor as written.
+void CheckVolumes(const TLayout& layout)
+{
+    for (const TVolume& volume : State().Volumes) {
+        struct stat now {};
+        if (layout.Placement == TPlacement::BesideTarget)
+            fuzzutil::Check(::lstat(volume.Path.c_str(), &now) == 0 && SameFile(now, volume.Written),
+                            "the archive's volumes beside the target keep their names");
+        std::string bytes(volume.Bytes.size() + 1, '\0');
+        const ssize_t got = ::pread(volume.Fd, bytes.data(), bytes.size(), 0);
+        fuzzutil::Check(got == ssize_t(volume.Bytes.size()) && bytes.compare(0, size_t(got), volume.Bytes) == 0,
+                        "the archive and its volumes are never written");
+    }
+}
+
+// Walks the whole root: everything outside the target folder is one of the layout's own files, and
+// the other layout's target folder holds its existing file alone, unchanged.
+void CheckRoot(const TLayout& layout)
+{
+    const TRoot& root = Root();
+    const std::string out = WithoutSlash(layout.Out);
+    const TLayout& other = root.Of(layout.Placement == TPlacement::BesideTarget ? TPlacement::InsideTarget
+                                                                                : TPlacement::BesideTarget);
+    const std::string otherExisting = other.Out + std::string(kExisting);
+    for (auto it = fs::recursive_directory_iterator(root.Root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string path = it->path().string();
+        if (path == out) {
+            it.disable_recursion_pending();
             continue;
         }
-        if (IsInside(path, layout.Out) || std::find(volumes.begin(), volumes.end(), path) != volumes.end())
-            continue;
-        fuzzutil::Check(path == layout.Run + std::string(kKeep), "no file is written outside the target folder");
+        fuzzutil::CheckAt(!IsWithin(path, root.Temp) || path == root.Temp, "the test step leaves no temporary file",
+                          path);
+        const bool own = path == root.Temp || path == root.Run || path == WithoutSlash(other.Out) ||
+                         path == root.Keep || path == otherExisting ||
+                         (layout.Placement == TPlacement::BesideTarget && IsVolume(path));
+        fuzzutil::CheckAt(own, "nothing appears outside the target folder", path);
     }
-    fuzzutil::Check(fuzzutil::ReadBytes(layout.Run + std::string(kKeep)) == "never touched\n",
-                    "the file beside the target folder is unchanged");
+    fuzzutil::Check(fuzzutil::ReadBytes(root.Keep) == kKeepText && fuzzutil::ReadBytes(otherExisting) == kExistingText,
+                    "the files outside the target folder are unchanged");
+}
+
+void CheckExisting(const TLayout& layout, bool mayEmptyExisting)
+{
     const std::string existing = layout.Out + std::string(kExisting);
-    if (fs::exists(existing) && !mayEmptyExisting)
-        fuzzutil::Check(fs::file_size(existing) > 0, "an existing file is never emptied");
+    std::error_code ignored;
+    if (fs::is_regular_file(existing, ignored) && !mayEmptyExisting)
+        fuzzutil::Check(fs::file_size(existing, ignored) > 0, "an existing file is never emptied");
+}
+
+// Takes back what the last run changed: the target folder's contents and the volumes.
+void Reset(const TLayout& layout)
+{
+    for (TVolume& volume : State().Volumes) {
+        ::close(volume.Fd);
+        ::unlink(volume.Path.c_str());
+    }
+    State().Volumes.clear();
+    fuzzutil::GrantOwnerAccess(layout.Out);
+    std::error_code ignored;
+    const std::string existing = layout.Out + std::string(kExisting);
+    for (const fs::directory_entry& entry : fs::directory_iterator(layout.Out, ignored)) {
+        if (entry.path() != existing || fuzzutil::ReadBytes(existing) != kExistingText)
+            fs::remove_all(entry.path(), ignored);
+    }
+    if (!fs::exists(existing, ignored))
+        fuzzutil::WriteBytes(existing, kExistingText);
 }
 
 }  // namespace
 
-const TLayout& FreshLayout()
+const TLayout& FreshLayout(TPlacement placement)
 {
-    static const TLayout layout = MakeLayout();
-    WrittenVolumes().clear();
-    fuzzutil::ResetFolder(layout.Root);
-    fuzzutil::ResetFolder(layout.Out);
-    fuzzutil::WriteBytes(layout.Out + std::string(kExisting), "kept unless an entry replaces it\n");
-    fuzzutil::WriteBytes(layout.Run + std::string(kKeep), "never touched\n");
-    return layout;
+    TRunState& state = State();
+    const TLayout& next = Root().Of(placement);
+    if (state.Layout != nullptr)
+        Reset(*state.Layout);
+    if (state.Layout != &next)
+        Reset(next);
+    state.Layout = &next;
+    return next;
 }
 
 void WriteVolume(const std::string& nativePath, std::string_view bytes)
 {
     fuzzutil::WriteBytes(nativePath, bytes);
-    WrittenVolumes().push_back(nativePath);
+    TVolume volume{nativePath, std::string(bytes)};
+    volume.Fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    fuzzutil::Check(volume.Fd >= 0 && ::fstat(volume.Fd, &volume.Written) == 0, "volume written");
+    State().Volumes.push_back(std::move(volume));
 }
 
 void ExtractTestAndCheck(TZipArchiver& archiver, const TLayout& layout)
 {
-    bool mayEmptyExisting = false;
-    if (ExtractAndTest(archiver, mayEmptyExisting))
-        CheckLayout(layout, mayEmptyExisting);
+    const bool mayEmptyExisting = ExtractAndTest(archiver);
+    CheckRoot(layout);
+    CheckVolumes(layout);
+    CheckExisting(layout, mayEmptyExisting);
 }
 
 }  // namespace fuzzarchive

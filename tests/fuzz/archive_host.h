@@ -1,12 +1,22 @@
-// The archiver as the updater drives it, over files in a scratch layout that lets a target see
-// whether anything was written where it must not be:
+// The archiver as the updater drives it, in a private root folder (in memory) that holds everything
+// a run may touch:
 //
-//   <scratch>/fence1/fence2/fence3/run/archive.zip (and the other volumes)
-//   <scratch>/fence1/fence2/fence3/run/out/         the target folder, holding existing.txt
-//   <scratch>/fence1/fence2/fence3/run/keep.txt     beside the target folder
+//   <root>/tmp/                     the process's temporary folder (TMPDIR), where tests extract
+//   <root>/run/keep.txt             beside the target folders, never touched
+//   <root>/run/out/                 target folder when the archive lies beside it:
+//   <root>/run/archive.zip              (and its other volumes)
+//   <root>/run/book/                target folder when the archive lies inside it, as the updater
+//   <root>/run/book/updated.zip         unpacks the program folder's updated.zip into that folder
 //
-// Entry names that climb out of out/ land inside <scratch> for up to four levels, where the check
-// finds them.
+// Each target folder holds existing.txt. Three checks together see every place a write can reach:
+// - every change the library makes through the platform's file-system calls (the only ones it
+//   may use) is judged before it happens, wherever its name leads (any number of "..", an absolute
+//   name, a link): only the target folder and the temporary folder may change, and the archive may
+//   be opened for writing but not created, truncated, renamed or removed;
+// - after the run the whole root is walked: nothing may have appeared outside the target folder,
+//   the temporary folder is empty again and keep.txt is as written;
+// - the bytes of the archive and of every volume are read back through a descriptor held since they
+//   were written, so a write into the file being read is seen even after its name was replaced.
 #pragma once
 
 #include <string>
@@ -16,24 +26,27 @@
 
 namespace fuzzarchive {
 
+enum class TPlacement { BesideTarget, InsideTarget };
+
 struct TLayout {
-    std::string Root;     // <scratch>/, native
-    std::string Run;      // .../run/, native
-    std::string Out;      // .../run/out/, native
-    std::string Archive;  // .../run/archive.zip, native
+    TPlacement Placement;
+    std::string Out;      // the target folder, native, trailing "/"
+    std::string Archive;  // the last (or only) volume, native
 };
 
-// Empties the layout and puts the two existing files back.
-const TLayout& FreshLayout();
+// The layout with its target folder back as it was before the last run: only what that run
+// changed is reset.
+const TLayout& FreshLayout(TPlacement placement);
 
-// Writes one volume of the archive into run/ and remembers it as a file that belongs there.
+// Writes one volume of the archive and keeps a descriptor to it for the check.
 void WriteVolume(const std::string& nativePath, std::string_view bytes);
 
 // Opens archiver.FileName as the updater does (read-write when it can), then extracts every entry
-// into out/ and tests every entry; the password prompt is answered, failures are ignored so the run
-// goes on, and errors the library reports end the attempt quietly. Closes the archive. Then aborts
-// when a file appeared outside out/ (other than the volumes written) or an existing file was
-// emptied without the archive holding an empty entry of that name.
+// into the target folder and tests every entry; the password prompt is answered, failures are
+// ignored so the run goes on, and errors the library reports end the attempt quietly. Closes the
+// archive. Aborts as soon as a change is made outside the target and temporary folders, and after
+// the run when the root shows one, the archive's bytes changed, or an existing file was emptied
+// without the archive holding an empty entry of that name.
 void ExtractTestAndCheck(TZipArchiver& archiver, const TLayout& layout);
 
 }  // namespace fuzzarchive

@@ -1,8 +1,16 @@
 // The page composer: the input is a data page, composed in a program folder that holds the sample
-// book's templates and include files and two includes that nest without end.
+// book's templates and include files and two includes that nest without end. The target adds one
+// last line to the page. What the viewer relies on is checked: the composed file is the fixed one
+// and holds three lines (top template, page, bottom template), the page's last line reaches it
+// whole, and no href or src link is left relative except a double-quoted anchor ("#...") inside the
+// page. That the composer ends on every page, and within bounded memory, is the fuzz engine's
+// timeout and memory limit.
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
 
 #include "fuzz_util.h"
 #include "platform/rtl/dialogs.h"
@@ -40,6 +48,58 @@ const TProgramFolder& ProgramFolder()
     return folder;
 }
 
+// No "<?", "?>", link or doubled separator in it, so nothing in the page can take it apart.
+constexpr std::string_view kLastLine = "end of the article";
+
+std::string AsciiLower(std::string text)
+{
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Every link in the composed page is absolute: it starts with the data folder's full name.
+void CheckLinks(const std::string& page, const std::string& dataFolder)
+{
+    struct TLink {
+        std::string_view Opening;
+        std::string_view Scheme;  // what the composer puts before the data folder
+        bool AnchorsStay;         // a link to "#..." inside the page stays as written
+    };
+    static constexpr TLink kLinks[] = {
+        {"href = \"", "", true}, {"href=\"", "", true}, {"src = \"", "", false}, {"src=\"", "", false},
+        {"href = '", "", false}, {"href='", "", false}, {"src = '", "file://", false}, {"src='", "file://", false}};
+    const std::string low = AsciiLower(page);
+    for (const TLink& link : kLinks) {
+        const std::string absolute = std::string(link.Scheme) + dataFolder;
+        for (size_t at = low.find(link.Opening); at != std::string::npos; at = low.find(link.Opening, at + 1)) {
+            const size_t target = at + link.Opening.size();
+            const bool anchor = link.AnchorsStay && page.compare(target, 1, "#") == 0;
+            fuzzutil::CheckAt(anchor || page.compare(target, absolute.size(), absolute) == 0,
+                              "no link of a composed page stays relative", page.substr(at, 80));
+        }
+    }
+}
+
+void CheckComposed(const TProgramFolder& folder, const std::string& composedPath)
+{
+    std::string base = folder.Windows;
+    std::replace(base.begin(), base.end(), '\\', '/');
+    fuzzutil::Check(composedPath == base + "data\\tomeview.tmp", "the composed page is the fixed file");
+    const std::string composed = fuzzutil::ReadBytes(folder.Native + "data/tomeview.tmp");
+    const size_t topEnd = composed.find("\r\n");
+    const size_t pageEnd = topEnd == std::string::npos ? topEnd : composed.find("\r\n", topEnd + 2);
+    fuzzutil::Check(pageEnd != std::string::npos && composed.find('\n', pageEnd + 2) == composed.size() - 1 &&
+                        composed.size() >= 2 && composed.compare(composed.size() - 2, 2, "\r\n") == 0 &&
+                        std::count(composed.begin(), composed.end(), '\n') == 3,
+                    "the composed file holds three lines: top template, page, bottom template");
+    const std::string page = composed.substr(topEnd + 2, pageEnd - topEnd - 2);
+    const std::string ending = std::string(kLastLine) + " ";
+    fuzzutil::Check(page.size() >= ending.size() && page.compare(page.size() - ending.size(), ending.size(), ending) == 0,
+                    "the page's last line reaches the composed page whole");
+    CheckLinks(page, base + "data\\");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -48,12 +108,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     rtl::SetDialogService(&dialogs);
     dialogs.ClearLog();
     const TProgramFolder& folder = ProgramFolder();
-    fuzzutil::WriteBytes(folder.Native + "data/page.html", fuzzutil::AsText(data, size));
+    std::string page(fuzzutil::AsText(data, size));
+    page += "\r\n" + std::string(kLastLine) + "\r\n";
+    fuzzutil::WriteBytes(folder.Native + "data/page.html", page);
     std::string composed;
     try {
         viewer::ComposePage(folder.Windows, "page.html", composed);
     } catch (const rtl::Exception&) {
         // A template the page names may be missing: reported, never a fault.
+        fuzzutil::Check(composed.empty(), "a failed composition names no composed page");
+        return 0;
     }
+    CheckComposed(folder, composed);
     return 0;
 }

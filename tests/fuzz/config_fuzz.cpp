@@ -1,12 +1,20 @@
 // The skin configuration: "config.ncf" decoded and every line applied to the main window's
 // components through the section parsers, on the headless backend with scripted dialogs.
 //
+// Whatever the file holds, the values it hands the viewer stay within the ranges the viewer works
+// with: one on-form image per button, tagged with the button's index (the click handlers index the
+// buttons by it), fewer than 65,536 buttons, action codes and kinds the dispatch knows, the
+// alignment codes of the layout pass, and colours that are RGB values or system colours. (Sizes need
+// no check here: the controls clamp every size at 0, and the window keeps the layout's minimum.)
+//
 // Input: a mode byte, then either the text of the configuration (mode byte even; it is encoded
 // into config.ncf, lines ending with LF or CR LF) or the head of the scrambled record itself (mode
 // byte odd; the rest of the record decodes as line breaks).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include "fuzz_util.h"
@@ -99,6 +107,45 @@ std::string RecordOf(std::string_view input)
     }
 }
 
+bool IsAlignment(uint8_t code, std::initializer_list<uint8_t> codes)
+{
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+bool IsColour(forms::TColor colour)
+{
+    return (colour >= 0 && colour <= 0xFFFFFF) || (uint32_t(colour) & 0xFFFFFF00u) == 0x80000000u;
+}
+
+void CheckButtons()
+{
+    const std::vector<viewer::TMBut>& buttons = viewer::Buttons;
+    fuzzutil::Check(buttons.size() == viewer::ButtonImages.size() && buttons.size() <= 0xFFFF,
+                    "one on-form image per button, and fewer than 65,536 buttons");
+    constexpr uint8_t kLastAction = 14;
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        const viewer::TMBut& button = buttons[i];
+        fuzzutil::CheckAt(button.Kind <= 1 && button.Subtype <= kLastAction, "a button's kind and action are known",
+                          std::to_string(i));
+        fuzzutil::CheckAt(IsAlignment(button.HAlign, {viewer::kAlignNone, viewer::kAlignLeft, viewer::kAlignRight,
+                                                      viewer::kAlignBoth}) &&
+                              IsAlignment(button.VAlign, {viewer::kAlignNone, viewer::kAlignTop, viewer::kAlignBottom,
+                                                          viewer::kAlignBoth}),
+                          "a button's alignment codes are the layout's", std::to_string(i));
+        const forms::TImage* image = viewer::ButtonImages[i];
+        fuzzutil::CheckAt(image != nullptr && image->Tag == intptr_t(i), "a button's image carries its index",
+                          std::to_string(i));
+    }
+}
+
+void CheckColours()
+{
+    viewer::TForm1& form = *viewer::Form1;
+    for (const forms::TColor colour : {form.Color(), form.videocenter->Color(), form.searcher->Color(),
+                                       form.searcher->Font.Color})
+        fuzzutil::CheckAt(IsColour(colour), "a colour is an RGB value or a system colour", std::to_string(colour));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -117,5 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const rtl::Exception&) {
         // A value the parsers reject reaches the caller, as at start.
     }
+    CheckButtons();
+    CheckColours();
     return 0;
 }

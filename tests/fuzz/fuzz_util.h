@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include <unistd.h>
+
 namespace fuzzutil {
 
 namespace fs = std::filesystem;
@@ -22,12 +24,30 @@ inline void Check(bool condition, const char* what)
     std::abort();
 }
 
+// Check() that also names what broke the invariant (a file, a value).
+inline void CheckAt(bool condition, const char* what, const std::string& where)
+{
+    if (!condition)
+        std::fprintf(stderr, "at: %s\n", where.c_str());
+    Check(condition, what);
+}
+
+// Where scratch folders go: memory when the system offers it, since targets write files at every
+// input, else the temporary folder.
+inline fs::path ScratchParent()
+{
+    std::error_code ignored;
+    if (fs::is_directory("/dev/shm", ignored) && access("/dev/shm", W_OK | X_OK) == 0)
+        return "/dev/shm";
+    return fs::temp_directory_path();
+}
+
 // A folder of this process (trailing "/"), removed at exit. The name lives on the heap so that it
 // outlasts the static destructors the exit handler runs after.
 inline const std::string& ScratchFolder()
 {
     static const std::string* const folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "tomefuzz-XXXXXX").string();
+        std::string pattern = (ScratchParent() / "tomefuzz-XXXXXX").string();
         Check(mkdtemp(pattern.data()) != nullptr, "scratch folder created");
         auto* name = new std::string(pattern + "/");
         std::atexit([] {

@@ -73,7 +73,8 @@ def python_archives():
     stream = io.BytesIO()
     with zipfile.ZipFile(stream, "w") as z:
         for hostile in ("../climb.txt", "..\\climb2.txt", "/absolute.txt", "C:\\drive.txt", "a/../../up.txt",
-                        "existing.txt"):
+                        "../../../../../../../../../../tmp/deep.txt", "\\root.txt", "../archive.zip",
+                        "../book/sibling.txt", "../out/sibling.txt", "updated.zip", "existing.txt"):
             z.writestr(hostile, "hostile name\n" if hostile != "existing.txt" else "")
     archives["py_hostile"] = stream.getvalue()
 
@@ -140,6 +141,9 @@ def write_archives(source, out):
         # As one volume, and cut into 512-byte volumes under both namings.
         put(out, "zip_volumes", name + "_whole", bytes([0x0F]) + data)
         put(out, "zip_volumes", name + "_cut", bytes([0x85]) + data)
+        # Both again, lying in the target folder as the updater's pack does.
+        put(out, "zip_volumes", name + "_whole_inside", bytes([0x4F]) + data)
+        put(out, "zip_volumes", name + "_cut_inside", bytes([0xC5]) + data)
     for name, data in split.items():
         # 64 KiB is 16 << 12: the cuts fall where zip made them.
         put(out, "zip_volumes", name + "_numbered", bytes([0x8C]) + data)
@@ -208,6 +212,16 @@ def write_book(source, out):
     put(out, "config", "sample_text", b"\0" + config)
     put(out, "config", "sample_head", b"\0" + b"\n".join(config.splitlines()[:12]) + b"\n")
     put(out, "config", "record_head", b"\1" + bytes(64))
+    # Values at the edges: sizes that would go negative, every alignment letter, the last action
+    # codes, a size beyond 16 bits, and a colour that cannot be read, which ends the loading.
+    edges = ["MAINFORM_width=-999", "MAINFORM_height=-99", "DATACENTER_top=999", "DATACENTER_bottom=999",
+             "DATACENTER_left=999", "DATACENTER_right=999", "SEARCH_search_width=-99", "SEARCH_search_height=-99",
+             "SEARCH_search_halign=\u0441", "HEADER_sound_all_alignhor=c",
+             "BUTTON=system,soft,prog.exe,-5,-5,65535,70000,n.bmp,d.bmp,u.bmp,e.bmp,v,\u0441,m,hint,",
+             "BUTTON=data,wave,clip.wav,1,1,1,1,n.bmp,d.bmp,u.bmp,e.bmp,v,c,x,,",
+             "BUTTON=system,exit,,0,0,0,0,,,,,,r,b,last,", "BACKGROUND_color=0000", "SEARCH_search_font_color=FFFFFF",
+             "SEARCH_search_color=zzzzzz", ""]
+    put(out, "config", "edges", b"\0" + "\r\n".join(edges).encode("cp1251"))
     data = os.path.join(sample, "data")
     for folder, _, files in os.walk(data):
         for name in sorted(files):
@@ -216,6 +230,12 @@ def write_book(source, out):
                     page = f.read().decode("utf-8").encode("cp1251", "replace")
                 rel = os.path.relpath(os.path.join(folder, name), data).replace(os.sep, "_")
                 put(out, "compose", rel, page)
+    # Every spelling of a link the composer rewrites, in both letter cases, and the anchors it keeps.
+    links = ('<?template_top=top.htm;template_bot=bot.htm;?><p><a href="a.html">a</a> <a HREF = "b.html">b</a> '
+             "<a href='c.html'>c</a> <a Href = 'd.html'>d</a> <img src=\"e.gif\"> <img SRC = \"f.gif\"> "
+             "<img src='g.gif'> <img sRc = 'h.gif'> <a href=\"#top\">t</a> <a href = \"#x\">x</a> "
+             "<a href='#y'>y</a> <?include(\"data\\inc\\rivers.inc\")?></p>\r\n")
+    put(out, "compose", "links", links.encode("cp1251"))
 
 
 def write_small_seeds(out):

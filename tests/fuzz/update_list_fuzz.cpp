@@ -1,25 +1,119 @@
-// The update list: whatever the server sends, the offers of a list that is not malformed are packs
-// the updater can fetch and record.
+// The update list: whatever the server sends, the parse agrees with the list's rules written out
+// here field by field, the offers of a list that is not malformed are packs the updater can fetch
+// and record, and nothing is offered above the highest version a record holds. Three installed
+// versions are tried; a list malformed for one is malformed for every lower one, and the offers of
+// a higher one are those of a lower one that are newer still.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "fuzz_util.h"
+#include "platform/rtl/sysutils.h"
 #include "updater/update.h"
 
 namespace {
 
-void CheckOffers(const std::string& body, int installedVersion)
+using viewer::TMyUpdate;
+using viewer::TUpdateListResult;
+
+// The list's lines: CR LF, LF and CR each end one; text after the last end is a line too.
+std::vector<std::string_view> ReferenceLines(std::string_view body)
 {
-    const viewer::TUpdateListResult result = viewer::ParseUpdateList(body, installedVersion);
+    std::vector<std::string_view> lines;
+    while (!body.empty()) {
+        const size_t end = body.find_first_of("\r\n");
+        lines.push_back(body.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        body.remove_prefix(end + (body.compare(end, 2, "\r\n") == 0 ? 2 : 1));
+    }
+    return lines;
+}
+
+// One line by the list's rules: false when it makes the list malformed.
+bool ReferenceLine(std::string_view raw, int installed, TUpdateListResult& result)
+{
+    const std::string line = rtl::Trim(raw);
+    const size_t bar1 = line.find('|');
+    const std::string version = rtl::Trim(line.substr(0, bar1));
+    if (!line.empty() && version.empty())
+        return true;  // a line whose first field is empty is passed over, and counts no step
+    ++result.Lines;
+    if (line.empty())
+        return true;
+    int64_t number = 0;
+    if (!rtl::TryStrToInt64(version, number))
+        return false;
+    if (number <= installed)
+        return true;
+    const size_t bar2 = bar1 == std::string::npos ? bar1 : line.find('|', bar1 + 1);
+    if (number > viewer::kMaxPackVersion || bar2 == std::string::npos)
+        return false;
+    const std::string file = rtl::Trim(line.substr(bar1 + 1, bar2 - bar1 - 1));
+    int64_t size = -1;
+    if (file.empty() || !rtl::TryStrToInt64(rtl::Trim(line.substr(bar2 + 1)), size) || size < 0 ||
+        size > viewer::kMaxPackBytes)
+        return false;
+    for (const unsigned char c : file)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    result.Offers.push_back(TMyUpdate{file, int32_t(size), int32_t(number)});
+    return true;
+}
+
+TUpdateListResult Reference(std::string_view body, int installed)
+{
+    TUpdateListResult result;
+    for (const std::string_view line : ReferenceLines(body)) {
+        if (!ReferenceLine(line, installed, result))
+            return TUpdateListResult{true, {}, result.Lines};
+    }
+    return result;
+}
+
+bool SameOffers(const std::vector<TMyUpdate>& a, const std::vector<TMyUpdate>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].PackFile != b[i].PackFile || a[i].PackSize != b[i].PackSize || a[i].PackVersion != b[i].PackVersion)
+            return false;
+    }
+    return true;
+}
+
+void CheckAgainstReference(const TUpdateListResult& result, const std::string& body, int installed)
+{
+    const TUpdateListResult expected = Reference(body, installed);
+    fuzzutil::Check(result.Malformed == expected.Malformed, "a list is malformed exactly when a line breaks the rules");
     if (result.Malformed)
         return;
-    fuzzutil::Check(result.Lines >= int(result.Offers.size()), "every offer counts as a line");
-    for (const viewer::TMyUpdate& offer : result.Offers) {
-        fuzzutil::Check(offer.PackVersion > installedVersion && offer.PackVersion <= viewer::kMaxPackVersion,
+    fuzzutil::Check(result.Lines == expected.Lines, "every line but those with an empty first field counts a step");
+    fuzzutil::Check(SameOffers(result.Offers, expected.Offers), "the offers are the newer lines, in list order");
+    for (const TMyUpdate& offer : result.Offers) {
+        fuzzutil::Check(offer.PackVersion > installed && offer.PackVersion <= viewer::kMaxPackVersion,
                         "an offer is newer than the installed version and fits the record");
         fuzzutil::Check(offer.PackSize >= 0 && offer.PackSize <= viewer::kMaxPackBytes, "an offer's size is bounded");
         fuzzutil::Check(!offer.PackFile.empty(), "an offer names its pack");
     }
+}
+
+// The passes against one another: a lower installed version sees at least what a higher one sees.
+void CheckPasses(const TUpdateListResult& lower, const TUpdateListResult& higher, int higherInstalled)
+{
+    if (higher.Malformed) {
+        fuzzutil::Check(lower.Malformed, "a list malformed above an installed version is malformed below it");
+        return;
+    }
+    if (lower.Malformed)
+        return;
+    std::vector<TMyUpdate> newer;
+    for (const TMyUpdate& offer : lower.Offers)
+        if (offer.PackVersion > higherInstalled)
+            newer.push_back(offer);
+    fuzzutil::Check(SameOffers(newer, higher.Offers) && lower.Lines == higher.Lines,
+                    "a higher installed version offers the lower one's offers that are newer still");
 }
 
 }  // namespace
@@ -27,7 +121,14 @@ void CheckOffers(const std::string& body, int installedVersion)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string body(fuzzutil::AsText(data, size));
-    for (int installed : {0, 3, viewer::kMaxPackVersion})
-        CheckOffers(body, installed);
+    constexpr int kInstalled[] = {0, 3, viewer::kMaxPackVersion};
+    std::vector<TUpdateListResult> results;
+    for (const int installed : kInstalled) {
+        results.push_back(viewer::ParseUpdateList(body, installed));
+        CheckAgainstReference(results.back(), body, installed);
+    }
+    for (size_t i = 1; i < results.size(); ++i)
+        CheckPasses(results[i - 1], results[i], kInstalled[i]);
+    fuzzutil::Check(results.back().Offers.empty(), "nothing is offered above the highest version");
     return 0;
 }

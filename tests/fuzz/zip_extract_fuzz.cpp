@@ -1,5 +1,7 @@
-// Extraction and test of every entry of an archive file into a scratch folder, as the updater
-// unpacks a pack: nothing may be written outside the target folder and no existing file emptied.
+// Extraction and test of every entry of an archive file, as the updater unpacks a pack, once with
+// the archive beside the target folder and once inside it (the updater's updated.zip in the program
+// folder): nothing may be written outside the target folder, the archive never, and no existing
+// file emptied.
 #include <cstddef>
 #include <cstdint>
 
@@ -9,11 +11,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const fuzzarchive::TLayout& layout = fuzzarchive::FreshLayout();
-    fuzzarchive::WriteVolume(layout.Archive, fuzzutil::AsText(data, size));
-    TZipArchiver archiver;
-    archiver.FileName = rtl::FromNativePath(layout.Archive);
-    archiver.BaseDir = rtl::IncludeTrailingBackslash(rtl::FromNativePath(layout.Out));
-    fuzzarchive::ExtractTestAndCheck(archiver, layout);
+    for (const auto placement : {fuzzarchive::TPlacement::BesideTarget, fuzzarchive::TPlacement::InsideTarget}) {
+        const fuzzarchive::TLayout& layout = fuzzarchive::FreshLayout(placement);
+        fuzzarchive::WriteVolume(layout.Archive, fuzzutil::AsText(data, size));
+        TZipArchiver archiver;
+        archiver.FileName = rtl::FromNativePath(layout.Archive);
+        archiver.BaseDir = rtl::IncludeTrailingBackslash(rtl::FromNativePath(layout.Out));
+        fuzzarchive::ExtractTestAndCheck(archiver, layout);
+    }
     return 0;
 }

@@ -1,7 +1,8 @@
 // A split archive: the first byte chooses the volume size (16 bytes shifted left by its low four
-// bits) and the naming of the volumes (its top bit: numbered names "archive_001.zip", else
-// "archive.Z01"); the rest is cut into volumes of that size, the last one named archive.zip. The
-// archive is then listed, extracted and tested as a single file is.
+// bits), the naming of the volumes (its top bit: numbered names "archive_001.zip", else
+// "archive.Z01") and where they lie (bit 6: inside the target folder, as the updater's
+// updated.zip, else beside it); the rest is cut into volumes of that size, the last one named as
+// the archive. The archive is then listed, extracted and tested as a single file is.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -32,9 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const size_t volumeSize = size_t(16) << (data[0] & 0x0F);
     const bool advancedNaming = (data[0] & 0x80) != 0;
+    const auto placement =
+        (data[0] & 0x40) != 0 ? fuzzarchive::TPlacement::InsideTarget : fuzzarchive::TPlacement::BesideTarget;
     std::string_view rest = fuzzutil::AsText(data + 1, size - 1);
 
-    const fuzzarchive::TLayout& layout = fuzzarchive::FreshLayout();
+    const fuzzarchive::TLayout& layout = fuzzarchive::FreshLayout(placement);
     const std::string lastVolume = rtl::FromNativePath(layout.Archive);
     for (int32_t number = 0; rest.size() > volumeSize && size_t(number) + 1 < kMaxVolumes; ++number) {
         const std::string name = VolumeName(lastVolume, advancedNaming, number);

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/findfile.h"
@@ -129,6 +131,44 @@ TEST(PathsTest, CaseBlindIndexFollowsChangesAndReadsAFolderOnce) {
     const TFsCallCounts spent = FsCallCounts() - start;
     EXPECT_EQ(spent.FolderReads, 0u);
     EXPECT_LE(spent.Total(), 200u);
+}
+
+// Every change through the file-system calls reaches the observer before it is made, with each name
+// it changes; opens that only read do not.
+TEST(PathsTest, ChangesReachTheObserverBeforeTheyAreMade) {
+    TempFolder tmp;
+    const std::string a = tmp.Native("a"), b = tmp.Native("b"), c = tmp.Native("c"), d = tmp.Native("d");
+    WriteNative(a, "x");
+    static std::vector<std::string> seen;  // call, name, and "+" when the name existed at that moment
+    const timespec keep[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
+    std::string pattern = tmp.Native("tXXXXXX");
+    int unnamed = -1;
+    const std::vector<std::pair<std::function<void()>, std::vector<std::string>>> cases = {
+        {[&] { close(sys::Open(a.c_str(), O_RDONLY)); }, {}},
+        {[&] { close(sys::Open(a.c_str(), O_RDWR)); }, {"open " + a + " +"}},
+        {[&] { close(sys::Open(b.c_str(), O_WRONLY | O_CREAT, 0600)); }, {"open " + b + " -"}},
+        {[&] { sys::Unlink(b.c_str()); }, {"unlink " + b + " +"}},
+        {[&] { sys::Chmod(a.c_str(), 0644); }, {"chmod " + a + " +"}},
+        {[&] { sys::SetTimes(a.c_str(), keep); }, {"utimensat " + a + " +"}},
+        {[&] { sys::Link(a.c_str(), b.c_str()); }, {"link " + a + " +", "link " + b + " -"}},
+        {[&] { sys::Rename(b.c_str(), c.c_str()); }, {"rename " + b + " +", "rename " + c + " -"}},
+        {[&] { sys::RenameNoReplace(c.c_str(), b.c_str()); }, {"rename " + c + " +", "rename " + b + " -"}},
+        {[&] { sys::MakeDir(d.c_str(), 0700); }, {"mkdir " + d + " -"}},
+        {[&] { unnamed = sys::Open(d.c_str(), O_WRONLY | O_TMPFILE, 0600); }, {"open " + d + " +"}},
+        {[&] { sys::LinkOpenFile(unnamed, c.c_str()); close(unnamed); }, {"link " + c + " -"}},
+        {[&] { sys::Unlink(c.c_str()); sys::RemoveDir(d.c_str()); }, {"unlink " + c + " +", "rmdir " + d + " +"}},
+        {[&] { close(sys::MakeTemp(pattern.data(), 0)); }, {"mkostemp " + tmp.Native("tXXXXXX") + " -"}},
+    };
+    const TFsChangeObserver before = SetFsChangeObserver([](const TFsChange& change) {
+        struct stat st;
+        seen.push_back(std::string(change.Call) + " " + change.Path + (::lstat(change.Path, &st) == 0 ? " +" : " -"));
+    });
+    for (const auto& [call, expected] : cases) {
+        seen.clear();
+        call();
+        EXPECT_EQ(seen, expected);
+    }
+    SetFsChangeObserver(before);
 }
 
 TEST(PathsTest, ExistenceTests) {
