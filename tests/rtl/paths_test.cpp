@@ -143,6 +143,7 @@ TEST(PathsTest, ChangesReachTheObserverBeforeTheyAreMade) {
     const timespec keep[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
     std::string pattern = tmp.Native("tXXXXXX");
     int unnamed = -1;
+    const int folder = sys::Open(tmp.Native("").c_str(), O_RDONLY | O_DIRECTORY);
     const std::vector<std::pair<std::function<void()>, std::vector<std::string>>> cases = {
         {[&] { close(sys::Open(a.c_str(), O_RDONLY)); }, {}},
         {[&] { close(sys::Open(a.c_str(), O_RDWR)); }, {"open " + a + " +"}},
@@ -155,13 +156,21 @@ TEST(PathsTest, ChangesReachTheObserverBeforeTheyAreMade) {
         {[&] { sys::RenameNoReplace(c.c_str(), b.c_str()); }, {"rename " + c + " +", "rename " + b + " -"}},
         {[&] { sys::MakeDir(d.c_str(), 0700); }, {"mkdir " + d + " -"}},
         {[&] { unnamed = sys::Open(d.c_str(), O_WRONLY | O_TMPFILE, 0600); }, {"open " + d + " +"}},
-        {[&] { sys::LinkOpenFile(unnamed, c.c_str()); close(unnamed); }, {"link " + c + " -"}},
+        {[&] { sys::LinkOpenFile(unnamed, AT_FDCWD, c.c_str()); close(unnamed); }, {"link " + c + " -"}},
         {[&] { sys::Unlink(c.c_str()); sys::RemoveDir(d.c_str()); }, {"unlink " + c + " +", "rmdir " + d + " +"}},
         {[&] { close(sys::MakeTemp(pattern.data(), 0)); }, {"mkostemp " + tmp.Native("tXXXXXX") + " -"}},
+        {[&] { sys::Chown(a.c_str(), uid_t(-1), gid_t(-1)); }, {"chown " + a + " +"}},
+        {[&] { close(sys::OpenAt(folder, "e", O_RDONLY)); }, {}},
+        {[&] { close(sys::OpenAt(folder, "e", O_WRONLY | O_CREAT, 0600)); }, {"open @e -"}},
+        {[&] { sys::RenameAt(folder, "e", "f"); }, {"rename @e +", "rename @f -"}},
+        {[&] { sys::MakeDirAt(folder, "g", 0700); }, {"mkdir @g -"}},
+        {[&] { sys::UnlinkAt(folder, "f"); }, {"unlink @f +"}},
     };
     const TFsChangeObserver before = SetFsChangeObserver([](const TFsChange& change) {
         struct stat st;
-        seen.push_back(std::string(change.Call) + " " + change.Path + (::lstat(change.Path, &st) == 0 ? " +" : " -"));
+        const bool exists = ::fstatat(change.DirFd, change.Path, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        seen.push_back(std::string(change.Call) + (change.DirFd == AT_FDCWD ? " " : " @") + change.Path +
+                       (exists ? " +" : " -"));
     });
     for (const auto& [call, expected] : cases) {
         seen.clear();
@@ -169,6 +178,7 @@ TEST(PathsTest, ChangesReachTheObserverBeforeTheyAreMade) {
         EXPECT_EQ(seen, expected);
     }
     SetFsChangeObserver(before);
+    close(folder);
 }
 
 TEST(PathsTest, ExistenceTests) {
