@@ -139,9 +139,6 @@ def time_case(case, work, args, zipx, before):
     if before:
         outs.append(os.path.join(work, "out-%s-before" % case))
         earlier = time_once([before, "extract", archive, outs[-1]], outs[-1], base, args.timeout)
-    for out in outs:
-        shutil.rmtree(out, ignore_errors=True)
-    subprocess.run(["sync"])
     z = statistics.median(times["zipx"])
     u = statistics.median(times["unzip"])
     line = "%-11s zipx %s   unzip %7.3f s   ratio %.2f (target <= 1.50)" % (case, shown(z, args.timeout), u, z / u)
@@ -149,6 +146,9 @@ def time_case(case, work, args, zipx, before):
         line += "   before: zipx %s, ratio %s" % (shown(earlier, args.timeout),
                                                   "%.2f" % (earlier / u) if earlier != float("inf") else "> %.0f" % (args.timeout / u))
     print(line, flush=True)
+    for out in outs:
+        shutil.rmtree(out, ignore_errors=True)
+    subprocess.run(["sync"])
 
 
 def main():

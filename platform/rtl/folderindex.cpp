@@ -28,7 +28,7 @@ using folderwatch::TEventKind;
 constexpr size_t kMaxBytes = size_t{48} << 20;
 // The memory a name takes in an index beyond its bytes (held twice, folded and as on disk): hash
 // node, bucket, string and vector headers, allocator overhead. And the same for a folder.
-constexpr size_t kNameOverhead = 128;
+constexpr size_t kNameOverhead = 160;
 constexpr size_t kFolderOverhead = 512;
 // For a folder that is not watched: a change of ours is applied to its index only this soon after
 // the index was last confirmed current (by a stamp check or by a change of ours); later the index
