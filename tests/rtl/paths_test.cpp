@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <thread>
@@ -170,6 +171,24 @@ TEST(PathsTest, CaseBlindIndexSeesChangesOfAnotherProcessAmongOurOwn) {
          {{"now.txt", "Now.TXT"}, {"WAS.TXT", "WAS.TXT"}}},
         {"a name removed", [](const fs::path& sub) { fs::remove(sub / "Gone.txt"); }, "Old.txt",
          {{"GONE.txt", "GONE.txt"}}},
+        {"a forked copy of this process that looks the name up too",
+         [](const fs::path& sub) {
+             WriteNative(sub / "Child.TXT", "");
+             if (ToNativePath(FromNativePath(sub.string()) + "\\child.txt") != (sub / "Child.TXT").string())
+                 throw std::runtime_error("the forked process missed its own name");
+         },
+         "Old.txt", {{"CHILD.txt", "Child.TXT"}}},
+        {"more changes than the kernel's queue holds",
+         [](const fs::path& sub) {
+             std::ifstream limit("/proc/sys/fs/inotify/max_queued_events");
+             int events = 0;
+             limit >> events;
+             // Each rename queues two events.
+             for (int i = 0; i <= events / 2; ++i)
+                 fs::rename(sub / (i % 2 ? "Was2.txt" : "Was.txt"), sub / (i % 2 ? "Was.txt" : "Was2.txt"));
+             WriteNative(sub / "Other.TXT", "");
+         },
+         "Old.txt", {{"OTHER.txt", "Other.TXT"}}},
         {"the folder renamed away and made anew",
          [](const fs::path& sub) {
              fs::rename(sub, sub.string() + ".away");
