@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <pthread.h>
 #include <sys/inotify.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "platform/rtl/fscalls.h"
@@ -49,9 +52,18 @@ TEventKind KindOf(uint32_t mask) {
     return TEventKind::FolderGone;  // IN_DELETE_SELF, IN_MOVE_SELF, IN_UNMOUNT, IN_IGNORED
 }
 
+// Counts the forks this process came from, so that a child notices it is one without asking the
+// kernel for its id at every look-up.
+std::atomic<unsigned> forks{0};
+
+unsigned Forks() {
+    static const bool counting = pthread_atfork(nullptr, nullptr, [] { forks.fetch_add(1); }) == 0;
+    return counting ? forks.load(std::memory_order_relaxed) : ~0u;  // ~0u: never trusted as unchanged
+}
+
 }  // namespace
 
-TFolderWatch::TFolderWatch() : owner_(getpid()) {}
+TFolderWatch::TFolderWatch() : owner_(getpid()), forks_(Forks()) {}
 
 TFolderWatch::~TFolderWatch() { Close(); }
 
@@ -62,6 +74,9 @@ void TFolderWatch::Close() {
 
 // A child shares the parent's queue: reading it would take the parent's events. It starts afresh.
 bool TFolderWatch::Forked() {
+    const unsigned seen = Forks();
+    if (seen == forks_ && seen != ~0u) return false;
+    forks_ = seen;
     const pid_t now = getpid();
     if (now == owner_) return false;
     owner_ = now;
@@ -93,6 +108,9 @@ void TFolderWatch::Drain(const std::function<void(const TEvent&)>& report) {
         const ssize_t n = read(fd_, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;  // EAGAIN: the queue is empty
+        // The kernel fills the buffer while the next event fits; with room left for the longest
+        // event, the queue was empty when the read ended, and another read would only say so.
+        const bool emptied = sizeof buf - static_cast<size_t>(n) >= sizeof(struct inotify_event) + NAME_MAX + 1;
         for (size_t at = 0; at + sizeof(struct inotify_event) <= static_cast<size_t>(n);) {
             struct inotify_event event;
             std::memcpy(&event, buf + at, sizeof event);
@@ -105,6 +123,7 @@ void TFolderWatch::Drain(const std::function<void(const TEvent&)>& report) {
             report({KindOf(event.mask), event.wd, std::string_view(buf + nameAt, strnlen(buf + nameAt, event.len))});
             at = nameAt + event.len;
         }
+        if (emptied) return;
     }
 }
 

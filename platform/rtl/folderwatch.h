@@ -44,6 +44,7 @@ private:
 
     int fd_ = -1;
     pid_t owner_;
+    unsigned forks_;  // Forks() when owner_ was last confirmed
     bool lost_ = false;  // watches ended without an event to say so; AllLost is still to be reported
 };
 
