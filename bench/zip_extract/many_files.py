@@ -5,7 +5,12 @@
 Cases:
   empty-50k    50,000 small files into one empty folder (archive made by zip)
   add-5k       5,000 new files into a folder that already holds 50,000 (archive made by zip)
-  python-70k   a 70,000-entry archive made by Python's zipfile, into an empty folder
+  python-70k   a 70,000-entry archive made by Python's zipfile, into an empty folder (one folder
+               of 70,000 names)
+  cycle-50     100,000 entries cycling over 50 folders (f0/1, f1/1, ... f49/1, f0/2, ...), by
+               Python's zipfile: an order that reads a folder per entry unless every folder's
+               index is kept
+  cycle-5000   5,000 folders of 20 files in the same round-robin order, by Python's zipfile
 
 Prints the median of several runs of each tool and the ratio. Target: zipx within 1.5x of unzip.
 With --before, an earlier build's zipx is timed once per case in the same run, for comparison.
@@ -50,6 +55,21 @@ def python_zip(archive, count):
             z.writestr("data/p%05d.htm" % n, small_body(n))
 
 
+def python_zip_cycling(archive, folders, per_folder):
+    """Entries in round-robin order over the folders, as a writer that walks several trees at once
+    leaves them; no folder entries, so the extraction makes the folders."""
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+        n = 0
+        for i in range(1, per_folder + 1):
+            for f in range(folders):
+                z.writestr("f%d/%d" % (f, i), small_body(n))
+                n += 1
+
+
+CYCLES = {"cycle-50": (50, 2_000), "cycle-5000": (5_000, 20)}
+CASES = ["empty-50k", "add-5k", "python-70k"] + list(CYCLES)
+
+
 def prepare(case, work):
     """The archive and the folder an extraction starts from (None: an empty folder)."""
     archive = os.path.join(work, case + ".zip")
@@ -67,6 +87,9 @@ def prepare(case, work):
         return archive, base
     if case == "python-70k":
         python_zip(archive, 70_000)
+        return archive, None
+    if case in CYCLES:
+        python_zip_cycling(archive, *CYCLES[case])
         return archive, None
     raise SystemExit("unknown case " + case)
 
@@ -116,9 +139,6 @@ def time_case(case, work, args, zipx, before):
     if before:
         outs.append(os.path.join(work, "out-%s-before" % case))
         earlier = time_once([before, "extract", archive, outs[-1]], outs[-1], base, args.timeout)
-    for out in outs:
-        shutil.rmtree(out, ignore_errors=True)
-    subprocess.run(["sync"])
     z = statistics.median(times["zipx"])
     u = statistics.median(times["unzip"])
     line = "%-11s zipx %s   unzip %7.3f s   ratio %.2f (target <= 1.50)" % (case, shown(z, args.timeout), u, z / u)
@@ -126,6 +146,9 @@ def time_case(case, work, args, zipx, before):
         line += "   before: zipx %s, ratio %s" % (shown(earlier, args.timeout),
                                                   "%.2f" % (earlier / u) if earlier != float("inf") else "> %.0f" % (args.timeout / u))
     print(line, flush=True)
+    for out in outs:
+        shutil.rmtree(out, ignore_errors=True)
+    subprocess.run(["sync"])
 
 
 def main():
@@ -134,7 +157,7 @@ def main():
     parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
     parser.add_argument("--before", help="build folder of an earlier zipx to time once per case")
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--case", action="append", choices=["empty-50k", "add-5k", "python-70k"])
+    parser.add_argument("--case", action="append", choices=CASES)
     parser.add_argument("--timeout", type=float, default=None)
     parser.add_argument("--keep", action="store_true")
     args = parser.parse_args()
@@ -145,7 +168,7 @@ def main():
 
     work = tempfile.mkdtemp(prefix="zip-many-files-")
     try:
-        for case in args.case or ["empty-50k", "add-5k", "python-70k"]:
+        for case in args.case or CASES:
             time_case(case, work, args, zipx, before)
     finally:
         if args.keep:

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Extraction speed of `zipx extract` against `unzip -o -qq`, `7z x` and the raw zlib limit
 (zip_extract_raw) on a 200 MB archive of mixed files: text and incompressible data, small and
-large. Prints the best of several runs of each and the ratios. Targets: zipx no slower than
-unzip, and within 1.1x of the raw limit.
+large. The tools take turns within each run, so that all meet the same state of the machine;
+prints the median of each tool's runs and the ratios of the medians. Targets: zipx no slower
+than unzip, and within 1.1x of the raw limit.
 
 With --before, an earlier build's zipx takes its turns too, for comparison.
 
@@ -11,6 +12,7 @@ import argparse
 import os
 import random
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -60,15 +62,14 @@ def time_once(cmd, out_dir):
     return elapsed
 
 
-def best_times(commands, out_dir, runs):
-    """Best of several rounds; the tools take turns so that none gains from the file system's
-    state left by the one before."""
-    best = {}
+def median_times(commands, out_dir, runs):
+    """Median of several rounds; in each the tools take turns, so that a slow spell of the
+    machine falls on all of them alike and none gains from the state left by the one before."""
+    times = {name: [] for name in commands}
     for _ in range(runs):
         for name, cmd in commands.items():
-            t = time_once(cmd, out_dir)
-            best[name] = min(best.get(name, t), t)
-    return best
+            times[name].append(time_once(cmd, out_dir))
+    return {name: statistics.median(t) for name, t in times.items()}
 
 
 def main():
@@ -104,7 +105,8 @@ def main():
             commands["unzip -o -qq"] = ["unzip", "-o", "-qq", archive, "-d", out]
         if shutil.which("7z"):
             commands["7z x"] = ["7z", "x", "-y", "-bd", "-o" + out, archive]
-        results = best_times(commands, out, args.runs)
+        results = median_times(commands, out, args.runs)
+        print("median of %d runs each" % args.runs)
         for name, seconds in results.items():
             print("%-16s %7.3f s" % (name, seconds))
         z = results["zipx extract"]

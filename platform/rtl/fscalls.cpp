@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -85,6 +86,19 @@ int MakeTemp(char* pathTemplate, int flags) {
 DIR* OpenDir(const char* path) {
     Count(folderReads);
     return ::opendir(path);
+}
+
+DIR* OpenDirOf(int folderFd) {
+    Count(folderReads);
+    DIR* dir = ::fdopendir(folderFd);
+    if (!dir) ::close(folderFd);
+    return dir;
+}
+
+int WatchFolder(int inotifyFd, int folderFd, uint32_t mask) {
+    Count(opens);
+    const std::string self = "/proc/self/fd/" + std::to_string(folderFd);
+    return ::inotify_add_watch(inotifyFd, self.c_str(), mask);
 }
 
 int MakeDir(const char* path, mode_t mode) {

@@ -53,6 +53,10 @@ int Open(const char* path, int flags, mode_t mode = 0);
 int OpenAt(int dirFd, const char* name, int flags, mode_t mode = 0);
 int MakeTemp(char* pathTemplate, int flags);  // mkostemp
 DIR* OpenDir(const char* path);
+DIR* OpenDirOf(int folderFd);  // fdopendir; the DIR takes the descriptor over, also on failure
+// inotify_add_watch on the folder open as folderFd (through its name in /proc/self/fd, so the
+// watch is on that very folder); counted as an open.
+int WatchFolder(int inotifyFd, int folderFd, uint32_t mask);
 int MakeDir(const char* path, mode_t mode);
 int MakeDirAt(int dirFd, const char* name, mode_t mode);
 int RemoveDir(const char* path);
