@@ -205,8 +205,9 @@ bool TForm5::DownloadPack(const TMyUpdate& pack, const std::string& path) {
         fetched = false;
     }
     IdHTTP1.Disconnect();
-    // Only a whole pack is installed: the size the list gives must be the size received.
-    if (!fetched || (pack.PackSize > 0 && file.Size() != pack.PackSize)) return false;
+    // Only a whole pack is installed: the size the list gives must be the size received, and a body
+    // of no bytes is no archive (the archiver would take an empty file for a new, empty one).
+    if (!fetched || file.Size() == 0 || (pack.PackSize > 0 && file.Size() != pack.PackSize)) return false;
     file.Commit();
     return true;
 }

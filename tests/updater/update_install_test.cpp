@@ -165,6 +165,17 @@ TEST_F(UpdateInstallTest, APackWhoseSizeDiffersFromTheListIsNotInstalled) {
     EXPECT_FALSE(BookFileExists("intcfg.dat"));
 }
 
+TEST_F(UpdateInstallTest, AnEmptyPackOfUnlistedSizeIsNotInstalled) {
+    Serve("p2.zip", "");
+    Serve("updates.list", "2|p2.zip|0\r\n");
+    RunCheck();
+    Install();
+    EXPECT_TRUE(Shows(Dialog().im_err));
+    EXPECT_EQ(IntConfig.UpdateVersion, 0);
+    EXPECT_FALSE(BookFileExists("updated.zip"));
+    EXPECT_FALSE(BookFileExists("intcfg.dat"));
+}
+
 TEST_F(UpdateInstallTest, APackOfUnlistedSizeIsInstalled) {
     Serve("p2.zip", MakeZip({{"a.txt", "new"}}));
     Serve("updates.list", "2|p2.zip|0\r\n");
