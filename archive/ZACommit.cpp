@@ -79,8 +79,9 @@ void CopyOwnerAndMode(const std::filesystem::path& from, const std::filesystem::
 
 // A copied entry's record takes the form its new place needs: each size and the offset below 4 GiB
 // in its 32-bit field, one at or past it in the ZIP64 values; and the version needed follows: 45
-// while the record or the entry's local header holds ZIP64 values, that of deflate once neither does.
-void FitZip64Fields(TDirItem& item, const TLocalHeader& local, int64_t offset)
+// while the record or the entry's local record (header or descriptor) holds ZIP64 values, that of
+// deflate once neither does.
+void FitZip64Fields(TDirItem& item, bool localZip64, int64_t offset)
 {
     const auto fit = [](uint32_t& field, int64_t& wide, int64_t value) {
         const bool fits = value < kZip64Limit;
@@ -93,7 +94,6 @@ void FitZip64Fields(TDirItem& item, const TLocalHeader& local, int64_t offset)
     zip64 = fit(item.LocalHeaderOffset, item.Zip64LocalHeaderOffset, offset) || zip64;
     zip64 = zip64 || item.DiskNumberStart == kNo16;
     item.HasZip64Extra = zip64;
-    const bool localZip64 = local.CompressedSize == kNo32 || local.UncompressedSize == kNo32;
     const auto needed = static_cast<uint8_t>(item.VersionNeeded & 0xFF);
     const auto host = static_cast<uint16_t>(item.VersionNeeded & 0xFF00);
     if ((zip64 || localZip64) && needed < kVersionZip64)
@@ -207,7 +207,25 @@ struct TLocalRecord {
     int64_t Offset = 0;
     TLocalHeader Header;
     int64_t Length = 0;  // header, name, extra field, data and data descriptor
+    bool Zip64 = false;  // the header or the descriptor holds ZIP64 values
 };
+
+// The length of a ZIP64 data descriptor with its signature.
+constexpr int64_t kWideDescriptor = 24;
+
+// True when an extra field holds a ZIP64 block (whole or not).
+bool HasZip64Block(const std::vector<uint8_t>& field)
+{
+    size_t pos = 0;
+    while (field.size() - pos >= kExtraBlockHeaderSize) {
+        TExtraBlockHeader header;
+        LoadRecord(field.data() + pos, header);
+        if (header.Tag == kZip64ExtraTag)
+            return true;
+        pos += std::min<size_t>(kExtraBlockHeaderSize + header.DataSize, field.size() - pos);
+    }
+    return false;
+}
 
 class TUpdateCommit {
 public:
@@ -219,6 +237,8 @@ public:
     void Run();
 
 private:
+    void CheckEveryBytePlaced();
+    bool RecoveredWhole(TDirItem& record);
     void ConfirmKeptSizes();
     bool DataMatchSizes(const TDirItem& record);
     bool Cancelled() const { return a_.CancelRequested || action_ == fxaAbort; }
@@ -237,6 +257,7 @@ private:
     void CopyOld(int index);
     int FindOldRecord(const TDirItem& item) const;
     TLocalRecord ReadLocalRecord(const TDirItem& record);
+    int64_t DescriptorLength(const TDirItem& record, int64_t offset, bool& wide);
     void CopyRange(int64_t from, int64_t count, rtl::TStream& target);
     void WriteDirectory();
     void Install();
@@ -363,7 +384,14 @@ void TUpdateCommit::Run()
             a_.DoOnOverallProgress(100, operation_, ppEnd, a_.CancelRequested);
             return;
         }
+        const bool singleFile = a_.SpanningMode() == smNone;
+        if (singleFile)
+            ComputeCut();
+        if (singleFile && m_.Rebuilt)  // a guess at the archive is refused before its entries are judged
+            CheckEveryBytePlaced();
         ConfirmKeptSizes();
+        if (singleFile && !m_.Rebuilt && !a_.CancelRequested)
+            CheckEveryBytePlaced();
         if (a_.CancelRequested) {
             TakeBack();
             return;
@@ -384,6 +412,8 @@ void TUpdateCommit::Run()
         }
         WriteDirectory();
         Install();
+        m_.Rebuilt = false;  // the archive has a directory of its own now
+        m_.SkippedHeaders = 0;
     } catch (...) {
         if (!installed_)  // once the new archive is in place there is nothing to take back
             TakeBack();
@@ -397,6 +427,59 @@ void TUpdateCommit::Run()
     if (volumes_ && a_.Options().FlushBuffers)
         if (auto* file = dynamic_cast<rtl::TFileStream*>(a_.ArchiveStream.get()))
             file->Flush();
+}
+
+// A commit rewrites the old archive from the cut on, and every byte there that belongs to no entry
+// and to no directory would be lost: it goes ahead only when there is none (35 otherwise, before
+// anything is written). A directory rebuilt from local headers is a guess at what the file holds:
+// then the entries found must fill the whole file, from its first byte to its last, each one
+// recovered whole.
+void TUpdateCommit::CheckEveryBytePlaced()
+{
+    const bool rebuilt = m_.Rebuilt;
+    if (!rebuilt && old_.Count() == 0)
+        return;  // nothing but a stub in front of the directory
+    const int64_t from = rebuilt ? 0 : cut_;
+    const int64_t to = rebuilt ? oldStream_->Size() : m_.DirectoryStart;
+    const auto refuse = [this](const std::string& what) {
+        EZAException e = EZAException::CreateWithCode(35, &a_);
+        e.SetMessage(what + ", so no change is written. " + e.Message());
+        return e;
+    };
+    std::vector<std::pair<int64_t, int64_t>> records;
+    for (int i = 0; i < old_.Count() && !a_.CancelRequested; ++i) {
+        TDirItem& record = old_.ItemAt(i);
+        if (record.LocalHeaderOffset64() < from)
+            continue;  // kept as it is, in front of the cut
+        if (rebuilt && !RecoveredWhole(record))
+            throw refuse("the directory was rebuilt, and the entry " + record.FileName + " could not be recovered whole");
+        const TLocalRecord local = ReadLocalRecord(record);
+        records.emplace_back(local.Offset, local.Offset + local.Length);
+    }
+    std::sort(records.begin(), records.end());
+    int64_t reached = from;
+    for (const auto& [start, end] : records) {
+        if (start != reached)
+            break;
+        reached = end;
+    }
+    if (reached != to)
+        throw refuse(rebuilt ? "the directory was rebuilt, and its entries do not account for every byte of the file"
+                             : "the file holds data that belongs to no entry");
+}
+
+// An entry of a rebuilt directory is whole when its sizes are known and its data decode to them
+// (encrypted data cannot be decoded here: its sizes must come from its local header).
+bool TUpdateCommit::RecoveredWhole(TDirItem& record)
+{
+    if (record.SizesUnknown)
+        return false;
+    if ((record.Flags & kFlagEncrypted) != 0)
+        return !record.SizesFromDescriptor;
+    if (!DataMatchSizes(record))
+        return false;
+    record.SizesFromDescriptor = false;
+    return true;
 }
 
 // A directory rebuilt from local headers knows the CRC and sizes of a streamed entry only from a
@@ -452,7 +535,6 @@ void TUpdateCommit::Prepare()
 // A new archive: the unchanged front of the old one, then the rest as the commit writes it.
 void TUpdateCommit::PrepareFile()
 {
-    ComputeCut();
     if (a_.InMemory() || a_.FileName.empty()) {
         target_ = std::make_unique<rtl::TMemoryStream>();
     } else {
@@ -712,23 +794,57 @@ TLocalRecord TUpdateCommit::ReadLocalRecord(const TDirItem& record)
     LoadRecord(raw, r.Header);
     if (r.Header.Signature != kLocalHeaderSig && r.Header.Signature != kAltLocalHeaderSig)
         throw EZAException::CreateWithCode(35, &a_);
-    const int64_t dataStart = r.Offset + static_cast<int64_t>(TLocalHeader::Size) + r.Header.NameLength +
-                              r.Header.ExtraLength;
+    const int64_t extraStart = r.Offset + static_cast<int64_t>(TLocalHeader::Size) + r.Header.NameLength;
+    const int64_t dataStart = extraStart + r.Header.ExtraLength;
     if (dataStart > size || size - dataStart < compressed)
         throw EZAException::CreateWithCode(35, &a_);
+    std::vector<uint8_t> extra(r.Header.ExtraLength);
+    oldStream_->Seek(extraStart, rtl::soBeginning);
+    oldStream_->ReadBuffer(extra.data(), static_cast<int64_t>(extra.size()));
+    r.Zip64 = r.Header.CompressedSize == kNo32 || r.Header.UncompressedSize == kNo32 || HasZip64Block(extra);
     int64_t descriptor = 0;
     if ((r.Header.Flags & kFlagDataDescriptor) != 0) {
-        // The descriptor after the data goes with the entry; with its signature or without.
-        const bool zip64 = r.Header.CompressedSize == kNo32 || r.Header.UncompressedSize == kNo32 ||
-                           compressed >= kZip64Limit || record.UncompressedSize64() >= kZip64Limit;
-        uint8_t signature[4] = {0, 0, 0, 0};
-        oldStream_->Seek(dataStart + compressed, rtl::soBeginning);
-        const bool hasSignature = oldStream_->Read(signature, 4) == 4 && GetU32(signature) == kDataDescriptorSig;
-        descriptor = (zip64 ? 20 : 12) + (hasSignature ? 4 : 0);
-        descriptor = std::min(descriptor, size - dataStart - compressed);
+        bool wide = r.Zip64 || compressed >= kZip64Limit || record.UncompressedSize64() >= kZip64Limit;
+        descriptor = DescriptorLength(record, dataStart + compressed, wide);
+        r.Zip64 = r.Zip64 || wide;
     }
     r.Length = dataStart - r.Offset + compressed + descriptor;
     return r;
+}
+
+// The length of the data descriptor that follows an entry's data at offset: its signature (written by
+// most, not all) and 12 bytes of CRC and sizes, or 20 in the ZIP64 form. The form whose values are
+// the entry's, followed by the next record, is taken; wide is the guess when the values tell nothing,
+// and tells the form taken.
+int64_t TUpdateCommit::DescriptorLength(const TDirItem& record, int64_t offset, bool& wide)
+{
+    const int64_t size = oldStream_->Size();
+    uint8_t bytes[kWideDescriptor] = {};
+    const int64_t have = std::min<int64_t>(size - offset, kWideDescriptor);
+    oldStream_->Seek(offset, rtl::soBeginning);
+    oldStream_->ReadBuffer(bytes, have);
+    const bool signature = have >= 4 && GetU32(bytes) == kDataDescriptorSig;
+    const uint8_t* values = bytes + (signature ? 4 : 0);
+    const auto compressed = static_cast<uint64_t>(record.CompressedSize64());
+    const auto uncompressed = static_cast<uint64_t>(record.UncompressedSize64());
+    const int64_t base = signature ? 4 : 0;
+    const auto agrees = [&](bool zip64) {
+        const int64_t length = base + (zip64 ? 20 : 12);
+        if (have < length || GetU32(values) != record.Crc32)
+            return false;
+        return zip64 ? GetU64(values + 4) == compressed && GetU64(values + 12) == uncompressed
+                     : GetU32(values + 4) == compressed && GetU32(values + 8) == uncompressed;
+    };
+    const bool shortForm = agrees(false);
+    const bool longForm = agrees(true);
+    if (shortForm && longForm) {  // only with sizes that leave the long form's upper halves zero
+        const bool shortEnds = m_.IsRecordBoundary(offset + base + 12);
+        const bool longEnds = m_.IsRecordBoundary(offset + base + 20);
+        wide = shortEnds == longEnds ? wide : longEnds;
+    } else if (shortForm || longForm) {
+        wide = longForm;
+    }
+    return std::min<int64_t>(base + (wide ? 20 : 12), size - offset);
 }
 
 void TUpdateCommit::CopyRange(int64_t from, int64_t count, rtl::TStream& target)
@@ -768,10 +884,12 @@ void TUpdateCommit::CopyOld(int index)
     rtl::TStream& target = Target();
     const int64_t position = target.Seek(0, rtl::soEnd);
     const uint16_t version = item->VersionNeeded;
-    FitZip64Fields(*item, local.Header, position);
+    FitZip64Fields(*item, local.Zip64, position);
     TLocalHeader header = local.Header;
     if (header.VersionNeeded == version)  // a local header that agreed with the record goes on agreeing
         header.VersionNeeded = item->VersionNeeded;
+    else if (local.Zip64 && (header.VersionNeeded & 0xFF) < kVersionZip64)
+        header.VersionNeeded = static_cast<uint16_t>((header.VersionNeeded & 0xFF00) | kVersionZip64);
 
     std::string name;  // a new name in place of the old one; none when the entry keeps its name
     const bool renamed = item->Modified && item->PendingOperation == poRename;

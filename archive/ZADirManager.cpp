@@ -209,6 +209,8 @@ void TZADirManager::ReadZip64EndRecord(int64_t& endPosition)
 void TZADirManager::LoadDirectory()
 {
     ResetEndRecord();
+    Rebuilt = false;
+    SkippedHeaders = 0;
     PrefixSize = 0;
     OffsetShift = 0;
     IsZip64 = false;
@@ -358,6 +360,9 @@ void TZADirManager::ReadEntry(TWalk& walk, int index)
     ParseExtraField(CurrentDir.ItemAt(index), extra);
 
     TDirItem& entry = CurrentDir.ItemAt(index);
+    // All ones with no ZIP64 value behind it is no size: the entry can neither be checked nor copied.
+    if (!entry.HasZip64Extra && (entry.UncompressedSize == kNo32 || entry.CompressedSize == kNo32))
+        entry.SizesUnknown = true;
     entry.Comment.assign(entry.CommentLength, '\0');
     TakeBytes(walk, entry.Comment.data(), entry.Comment.size());
 }
@@ -424,10 +429,13 @@ void TZADirManager::TakeZip64Values(TDirItem& item, const std::vector<uint8_t>& 
         if (wanted && data.size() - p >= 8) {
             target = CheckedValue(GetU64(data.data() + p));
             p += 8;
+            return true;
         }
+        return !wanted;
     };
-    take64(item.UncompressedSize == kNo32, item.Zip64UncompressedSize);
-    take64(item.CompressedSize == kNo32, item.Zip64CompressedSize);
+    const bool uncompressed = take64(item.UncompressedSize == kNo32, item.Zip64UncompressedSize);
+    if (!take64(item.CompressedSize == kNo32, item.Zip64CompressedSize) || !uncompressed)
+        item.SizesUnknown = true;  // a size the block does not hold is no size
     take64(item.LocalHeaderOffset == kNo32, item.Zip64LocalHeaderOffset);
     if (item.DiskNumberStart == kNo16 && data.size() - p >= 4)
         item.Zip64DiskNumberStart = GetU32(data.data() + p);

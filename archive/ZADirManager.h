@@ -121,6 +121,8 @@ public:
     static bool SearchPattern(rtl::TStream& stream, int64_t& start, int length, const uint8_t* pattern);
 
     int64_t StreamSize() const;
+    // True when a ZIP record (or the end of the stream) follows at offset: what comes after a descriptor.
+    bool IsRecordBoundary(int64_t offset);
 
     // Directory writing (ZADirWriter.cpp)
     // Writes the central directory, the ZIP64 records when needed, the end record and the comment:
@@ -146,6 +148,10 @@ public:
     // were moved to count from the start of Stream (0 unless data was put in front of the archive).
     int64_t RecordedDirectoryOffset = 0;
     int64_t OffsetShift = 0;
+    // The last load rebuilt the directory from local headers: CurrentDir is a guess at the archive.
+    bool Rebuilt = false;
+    // Local header signatures that rebuild found but could not take as entries.
+    int SkippedHeaders = 0;
 
 private:
     struct TWalk;  // state of one directory walk
@@ -181,7 +187,6 @@ private:
 
     bool TakeLocalEntry(int64_t offset, int64_t& next);
     void BuildDescriptorIndex(TZADescriptorIndex& index, int64_t from);
-    bool IsRecordBoundary(int64_t offset);
 
     // Shared by the searches of one rebuild.
     std::unique_ptr<TZAScanBuffer> scan_;

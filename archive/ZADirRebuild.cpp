@@ -67,6 +67,8 @@ void TZADirManager::RebuildDirectory()
     IsZip64 = false;
     PrefixSize = 0;
     OffsetShift = 0;
+    Rebuilt = true;
+    SkippedHeaders = 0;
     RebuildFromLocalHeaders();
     DirectoryStart = StreamSize();
 }
@@ -88,11 +90,17 @@ void TZADirManager::RebuildFromLocalHeaders()
         throw EZAException::CreateWithCode(35);
     while (offset >= 0) {
         int64_t next = offset + 4;
-        TakeLocalEntry(offset, next);
+        if (!TakeLocalEntry(offset, next))
+            ++SkippedHeaders;
         offset = FindLocalHeader(next);
     }
-    // Signatures without a single usable entry behind them are a damaged archive, not an empty one.
-    if (CurrentDir.Count() == 0)
+    // Signatures without a single usable entry behind them are a damaged archive, not an empty one:
+    // an entry that claims more data than the whole stream is not usable.
+    const int64_t size = StreamSize();
+    bool usable = false;
+    for (int i = 0; i < CurrentDir.Count() && !usable; ++i)
+        usable = CurrentDir.ItemAt(i).CompressedSize64() < size;
+    if (!usable)
         throw EZAException::CreateWithCode(57);
     MarkOverlappedRebuiltEntries();
 }
@@ -136,8 +144,6 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
         ReadAt(extraStart, extra.data(), static_cast<int64_t>(extra.size()));
         TakeLocalZip64(extra, local, uncompressed, compressed, zip64);
     }
-    if (compressed >= size)
-        return false;
     // An empty name, one cut off by the end of the stream or one holding a zero byte is damage:
     // such a header is no entry (a name cut at the zero would hand the data out under another name).
     if (local.NameLength == 0 || size - nameStart < local.NameLength)
@@ -187,6 +193,10 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
     } else if (!known) {
         entry.SizesUnknown = true;
     }
+    // Data said to reach past the end of the stream: the entry is kept, so that it is reported, with
+    // sizes nothing can pass a check against.
+    if (compressed >= size)
+        entry.SizesUnknown = true;
     bool folder = entry.UncompressedSize64() == 0 && known && EndsWithSeparator(entry.FileName);
     entry.ExternalAttributes = folder ? kAttrDirectory : kAttrArchive;
     // A size field that points anywhere but at the next record (or the end) is damaged: the scan

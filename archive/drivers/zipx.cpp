@@ -4,7 +4,8 @@
 //   zipx extract FILE DIR  every entry ("*.*", attributes 10431) into DIR with the options the
 //                          updater uses (overwrite always, folders created, read-only files
 //                          replaced, attributes and dates set)
-//   zipx test FILE         every entry decompressed and checked
+//   zipx test FILE         every entry decompressed and checked; an archive whose directory had
+//                          to be rebuilt from its local headers fails whatever its entries hold
 //   zipx add FILE BASEDIR NAME...
 //                          adds or replaces the files NAME (folders with everything in them; "."
 //                          all BASEDIR holds), given relative to BASEDIR and stored under that
@@ -16,7 +17,8 @@
 // The writing commands make one batch and one commit with the component's default options; a batch
 // that changes nothing leaves FILE as it was, and delete never makes FILE. ZIPX_PASSWORD, when set,
 // answers the password prompt. Exit 0 on success; exit 1 with the messages on stderr when anything
-// failed, was skipped or refused.
+// failed, was skipped or refused. Reading an archive whose directory had to be rebuilt says so once
+// on stderr; a write to it is refused (code 35) unless its entries, each whole, fill the whole file.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -40,10 +42,21 @@ void Complain(const std::string& cp1251)
     std::fprintf(stderr, "%s\n", rtl::Cp1251ToUtf8(cp1251).c_str());
 }
 
-void OpenReadOnly(TZipArchiver& archiver, const char* nativeFile)
+// Opens FILE for reading. A directory rebuilt from local headers is only a guess at the archive:
+// that is said once on stderr, with the headers that could not be taken as entries. True then.
+bool OpenReadOnly(TZipArchiver& archiver, const char* nativeFile)
 {
     archiver.FileName = rtl::FromNativePath(nativeFile);
     archiver.OpenArchiveWithMode(ZA_MODE_READONLY);
+    const TZADirManager& manager = *archiver.DirManager;
+    if (!manager.Rebuilt)
+        return false;
+    std::fprintf(stderr, "warning: %s: no intact central directory; the entries were found from their local headers",
+                 nativeFile);
+    if (manager.SkippedHeaders > 0)
+        std::fprintf(stderr, ", and %d more could not be read as entries", manager.SkippedHeaders);
+    std::fprintf(stderr, "\n");
+    return true;
 }
 
 // Failures are reported and passed over, so that one bad entry does not hide the others; the
@@ -110,11 +123,11 @@ int Test(const char* file)
 {
     TZipArchiver archiver;
     ReportFailures(archiver);
-    OpenReadOnly(archiver, file);
+    const bool rebuilt = OpenReadOnly(archiver, file);  // the archive is damaged, whatever its entries say
     archiver.CheckActive();
     archiver.MarkFiles("*.*", 10431, "");
     archiver.ProcessFiles(poTest);
-    const int rc = Verdict(archiver);
+    const int rc = Verdict(archiver) | (rebuilt ? 1 : 0);
     archiver.CloseArchive();
     return rc;
 }
