@@ -429,17 +429,17 @@ void TUpdateCommit::Run()
             file->Flush();
 }
 
-// A commit rewrites the old archive from the cut on, and every byte there that belongs to no entry
-// and to no directory would be lost: it goes ahead only when there is none (35 otherwise, before
-// anything is written). A directory rebuilt from local headers is a guess at what the file holds:
-// then the entries found must fill the whole file, from its first byte to its last, each one
-// recovered whole.
+// A commit rewrites the old archive, and a byte that belongs to no entry, to no directory and to no
+// stub in front has no place in the new one: the commit goes ahead only when there is none (35
+// otherwise, before anything is written). A directory rebuilt from local headers is a guess at what
+// the file holds: then the entries found must fill the whole file, from its first byte to its last,
+// each one recovered whole.
 void TUpdateCommit::CheckEveryBytePlaced()
 {
     const bool rebuilt = m_.Rebuilt;
     if (!rebuilt && old_.Count() == 0)
         return;  // nothing but a stub in front of the directory
-    const int64_t from = rebuilt ? 0 : cut_;
+    const int64_t from = rebuilt ? 0 : std::max<int64_t>(m_.PrefixSize, 0);
     const int64_t to = rebuilt ? oldStream_->Size() : m_.DirectoryStart;
     const auto refuse = [this](const std::string& what) {
         EZAException e = EZAException::CreateWithCode(35, &a_);
@@ -450,7 +450,7 @@ void TUpdateCommit::CheckEveryBytePlaced()
     for (int i = 0; i < old_.Count() && !a_.CancelRequested; ++i) {
         TDirItem& record = old_.ItemAt(i);
         if (record.LocalHeaderOffset64() < from)
-            continue;  // kept as it is, in front of the cut
+            continue;  // inside the stub
         if (rebuilt && !RecoveredWhole(record))
             throw refuse("the directory was rebuilt, and the entry " + record.FileName + " could not be recovered whole");
         const TLocalRecord local = ReadLocalRecord(record);

@@ -24,3 +24,14 @@ if(Python3_Interpreter_FOUND AND TARGET zipx)
   set_tests_properties(archive_zipx_zip64_delete archive_zipx_cut_archive_python archive_zipx_cut_archive_zip
     PROPERTIES LABELS "unit;interop" TIMEOUT 300 SKIP_RETURN_CODE 77)
 endif()
+
+# No add or delete loses bytes it cannot place: foreign data around an archive, archives cut at every
+# few bytes, sizes the directory does not hold, streamed ZIP64 entries after a delete.
+if(Python3_Interpreter_FOUND AND TARGET zipx)
+  foreach(case foreign_data cut_sweep sizes_missing zip64_streamed)
+    add_test(NAME archive_zipx_unplaced_${case}
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/interop/zipx_unplaced_bytes_test.py $<TARGET_FILE:zipx> ${case})
+    set_tests_properties(archive_zipx_unplaced_${case} PROPERTIES
+      LABELS "unit;interop" TIMEOUT 300 SKIP_RETURN_CODE 77)
+  endforeach()
+endif()
