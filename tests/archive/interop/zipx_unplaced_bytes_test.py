@@ -61,9 +61,9 @@ def python_zip(entries, streamed=False, zip64=False):
 
 
 def sample_entries():
-    return [("f1.bin", noise(300), zipfile.ZIP_STORED),
-            ("f2.txt", b"deflated line\n" * 30, zipfile.ZIP_DEFLATED),
-            ("f3.txt", b"last\n", zipfile.ZIP_STORED)]
+    return [("f1.txt", b"first\n", zipfile.ZIP_STORED),
+            ("f2.bin", noise(300), zipfile.ZIP_STORED),
+            ("f3.txt", b"deflated line\n" * 30, zipfile.ZIP_DEFLATED)]
 
 
 def directory_start(data):
@@ -138,9 +138,9 @@ def foreign_data(binary, work):
     entries = sample_entries()
     whole = python_zip(entries)
     names = [e[0] for e in entries]
-    first_end = 30 + 6 + 300
+    first_end = record_ends(whole)["f1.txt"]
     blob = noise(4000) + whole[:first_end] + noise(6000)  # one local header amid random bytes
-    cases = {"random bytes around one local header": (blob, ["f1.bin"], True),
+    cases = {"random bytes around one local header": (blob, ["f1.txt"], True),
              "a tar holding a zip": (tar_holding("inner.zip", whole), names, True),
              "100 bytes after the end record": (whole + noise(100), names, True),
              "bytes between two entries": (with_gap(whole, first_end, noise(50)), names, False),
@@ -194,6 +194,8 @@ def sweep(binary, work, label, whole, entries, step):
             if after != data:
                 problems.append("%s cut at %d: %s failed and changed the file" % (label, cut, args[0]))
             continue
+        if cut not in ends.values():
+            problems.append("%s cut at %d: %s exit 0 dropped the part of an entry" % (label, cut, args[0]))
         expected = {name: data for name, data in original.items() if ends[name] <= cut}
         if args[0] == "add":
             expected["new.txt"] = ADDED
@@ -228,11 +230,11 @@ def cut_sweep(binary, work):
 
 
 def sizes_missing(binary, work):
-    """f2.txt's directory record says all ones for both sizes; its ZIP64 block holds none of them,
+    """f2.bin's directory record says all ones for both sizes; its ZIP64 block holds none of them,
     or there is no block."""
     whole = python_zip(sample_entries())
     start = directory_start(whole)
-    second = start + 46 + 6  # f1.bin's record has no extra field and no comment
+    second = start + 46 + 6  # f1.txt's record has no extra field and no comment
     problems = []
     for label, block in (("an empty ZIP64 block", struct.pack("<HH", 1, 0)), ("no ZIP64 block", b"")):
         record = bytearray(whole[second:second + 46 + 6])
@@ -280,15 +282,34 @@ def local_walk(data, sizes):
     return problems
 
 
+def zero_local_sizes(data):
+    """data with sizes 0 in every local header (the ZIP64 block stays): as other streaming writers."""
+    out = bytearray(data)
+    with zipfile.ZipFile(io.BytesIO(data)) as z:
+        for info in z.infolist():
+            struct.pack_into("<II", out, info.header_offset + 18, 0, 0)
+    return bytes(out)
+
+
 def zip64_streamed(binary, work):
     for tool in ("unzip", "7z"):
         ziptools.need_tool(tool)
     entries = [("first.txt", b"first entry\n" * 40, zipfile.ZIP_DEFLATED),
                ("second.bin", noise(300), zipfile.ZIP_STORED),
                ("third.txt", b"third entry\n" * 40, zipfile.ZIP_DEFLATED)]
+    written = python_zip(entries, streamed=True, zip64=True)
+    problems = []
+    for label, data in (("all-ones sizes", written), ("sizes 0", zero_local_sizes(written))):
+        folder = os.path.join(work, label.replace(" ", "_"))
+        os.makedirs(folder)
+        problems += ["%s in the local headers: %s" % (label, p) for p in deleted_first(binary, folder, data, entries)]
+    return problems
+
+
+def deleted_first(binary, work, data, entries):
     path = os.path.join(work, "d.zip")
     with open(path, "wb") as f:
-        f.write(python_zip(entries, streamed=True, zip64=True))
+        f.write(data)
     r = zipx(binary, "delete", path, "first.txt")
     if r.returncode != 0:
         return ["delete: exit %d %s" % (r.returncode, r.stderr.decode(errors="replace"))]
