@@ -385,8 +385,6 @@ void TUpdateCommit::Run()
             return;
         }
         const bool singleFile = a_.SpanningMode() == smNone;
-        if (singleFile)
-            ComputeCut();
         if (singleFile && m_.Rebuilt)  // a guess at the archive is refused before its entries are judged
             CheckEveryBytePlaced();
         ConfirmKeptSizes();
@@ -535,6 +533,7 @@ void TUpdateCommit::Prepare()
 // A new archive: the unchanged front of the old one, then the rest as the commit writes it.
 void TUpdateCommit::PrepareFile()
 {
+    ComputeCut();
     if (a_.InMemory() || a_.FileName.empty()) {
         target_ = std::make_unique<rtl::TMemoryStream>();
     } else {

@@ -213,6 +213,26 @@ TEST_F(Commit, RenamedEntryKeepsItsData)
     EXPECT_EQ(entries[2].second, "third");
 }
 
+// Changes made through the library that only touch records (a rename, a new comment) are refused
+// like any other when the file holds bytes no entry owns: the file keeps them, byte for byte.
+TEST_F(Commit, RecordChangesAreRefusedOverBytesNoEntryOwns)
+{
+    original_ += "trailing bytes of another file";
+    Put("t.zip", original_);
+    for (const uint8_t operation : {poRename, poChangeComment}) {
+        TZipArchiver zip;
+        Open(zip);
+        ASSERT_TRUE(zip.DirManager->Rebuilt);
+        TDirItem& item = zip.DirManager->CurrentDir.ItemAt(1);
+        item.Comment = "changed";
+        item.Modified = true;
+        item.PendingOperation = operation;
+        EXPECT_EQ(NativeErrorOf([&] { zip.CommitUpdate(); }), 35);
+        zip.CloseArchive();
+        ExpectUntouched();
+    }
+}
+
 // A failed commit never damages the archive: whatever breaks, the old file stays byte for byte.
 TEST_F(Commit, AFailureMidwayLeavesTheOldArchive)
 {
