@@ -94,8 +94,8 @@ def tar_holding(name, data):
     return out.getvalue()
 
 
-def changes(binary, path, work, names):
-    """The three kinds of change, each on a fresh copy of the file's bytes."""
+def changes(path, work, names):
+    """The three kinds of change on path: add new.txt, delete names[0], delete the first entry."""
     adds = os.path.join(work, "adds")
     os.makedirs(adds, exist_ok=True)
     with open(os.path.join(adds, "new.txt"), "wb") as f:
@@ -107,7 +107,7 @@ def refused_alike(binary, work, label, data, names, code):
     """Every change exits 1 with the code and leaves the file exactly as it was."""
     path = os.path.join(work, "archive.zip")
     problems = []
-    for args in changes(binary, path, work, names):
+    for args in changes(path, work, names):
         with open(path, "wb") as f:
             f.write(data)
         inode = os.stat(path).st_ino
@@ -149,13 +149,18 @@ def foreign_data(binary, work):
     for label, (data, listed, rebuilt) in cases.items():
         problems += refused_alike(binary, work, label, data, listed, 35)
         problems += read_warnings(binary, work, label, data, rebuilt)
-    # The zip tool refuses the same files, and so must we; a whole archive still takes every change.
-    for args in changes(binary, os.path.join(work, "whole.zip"), work, names):
-        with open(args[1], "wb") as f:
-            f.write(whole)
-        r = zipx(binary, *args)
-        if r.returncode != 0:
-            problems.append("whole archive: %s: exit %d %s" % (args[0], r.returncode, r.stderr.decode(errors="replace")))
+    # A whole archive takes every change, and a stub in front of it stays as it is.
+    stub = noise(3000)
+    for label, data in (("whole archive", whole), ("stub in front", with_gap(whole, 0, stub))):
+        for args in changes(os.path.join(work, "whole.zip"), work, names):
+            with open(args[1], "wb") as f:
+                f.write(data)
+            r = zipx(binary, *args)
+            with open(args[1], "rb") as f:
+                kept = f.read().startswith(data[:data.find(b"PK\x03\x04")])
+            if r.returncode != 0 or not kept:
+                problems.append("%s: %s: exit %d, front kept %s %s" % (
+                    label, args[0], r.returncode, kept, r.stderr.decode(errors="replace")))
     return problems
 
 
@@ -179,7 +184,7 @@ def sweep(binary, work, label, whole, entries, step):
     names = list(original)
     ends = record_ends(whole)
     path = os.path.join(work, "cut.zip")
-    kinds = changes(binary, path, work, names)
+    kinds = changes(path, work, names)
     problems = []
     cuts = set(range(30, len(whole), step)) | {end + d for end in ends.values() for d in (-1, 0, 1)}
     for cut in sorted(cuts):
