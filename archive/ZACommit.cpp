@@ -481,9 +481,10 @@ bool TUpdateCommit::RecoveredWhole(TDirItem& record)
 }
 
 // A directory rebuilt from local headers knows the CRC and sizes of a streamed entry only from a
-// data descriptor found by its signature, or not at all. A kept entry goes into the new directory
-// only once its data decode to exactly what its descriptor says; any other refuses the batch before
-// anything is written (code 8), because its record would claim sizes that nobody knows.
+// data descriptor found by its signature, or not at all; a directory record may give all ones for a
+// size with no ZIP64 value behind them. A kept entry goes into the new directory only once its data
+// decode to exactly what its descriptor says; any other refuses the batch before anything is written
+// (code 8), because its record would claim sizes that nobody knows.
 void TUpdateCommit::ConfirmKeptSizes()
 {
     for (int i = 0; i < dir_.Count() && !a_.CancelRequested; ++i) {

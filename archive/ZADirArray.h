@@ -55,7 +55,9 @@ struct TDirItem : TCentralHeader {
     bool Modified = false;          // changed in the current batch of updates
     std::string PreviousFileName;   // a renamed entry's name in the archive file
     int32_t StoredIndex = -1;       // its place in the stored directory of a batch; -1 for a new entry
-    bool SizesUnknown = false;      // rebuilt with sizes lost or damaged: no check can pass
+    // Sizes lost or damaged (rebuilt so, or all ones in the directory with no ZIP64 value): no
+    // check can pass, and the entry is never copied.
+    bool SizesUnknown = false;
     // Rebuilt with CRC and sizes from a data descriptor found by its signature: not yet checked
     // against the data.
     bool SizesFromDescriptor = false;
