@@ -16,9 +16,10 @@
 // The writing commands make one batch and one commit with the component's default options; a batch
 // that changes nothing leaves FILE as it was, and delete never makes FILE. ZIPX_PASSWORD, when set,
 // answers the password prompt. Exit 0 on success; exit 1 with the messages on stderr when anything
-// failed, was skipped or refused.
+// failed, was skipped or refused; a full disk or an exceeded file-size limit is code 46.
 #include <algorithm>
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -309,6 +310,9 @@ int Usage()
 
 int main(int argc, char** argv)
 {
+    // A file-size limit makes a write fail with EFBIG, reported as the write error (46) with the
+    // temporaries removed, instead of killing the tool halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 3)
         return Usage();
     const std::string command = argv[1];
