@@ -39,18 +39,19 @@ bool SameNode(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Makes name when it is missing, leaving an existing file as it is (it is emptied only once held);
-// true when it made the file.
+// Makes name when it is missing, leaving an existing file as it is (it is emptied only once held, and
+// never opened to be created); true when it made the file.
 bool CreateIfMissing(const std::string& name)
 {
-    int fd = rtl::OpenFile(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
-    const bool made = fd >= 0;
-    if (!made && errno == EEXIST)
-        fd = rtl::OpenFile(name, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (rtl::FileExists(name))
+        return false;
+    const int fd = rtl::OpenFile(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0 && errno == EEXIST)
+        return false;  // made by another writer meanwhile
     if (fd < 0)
         throw rtl::EFCreateError("Cannot create file \"" + name + "\". " + rtl::SysErrorMessage(errno));
     ::close(fd);
-    return made;
+    return true;
 }
 
 // Holds the writers' lock on an open file; false when another writer holds it. A file system that
