@@ -6,29 +6,12 @@ usage: test_zeros.py [--build BUILD_DIR] [--runs N]"""
 import argparse
 import os
 import shutil
-import statistics
-import subprocess
 import sys
 import tempfile
-import time
-import zipfile
 
-
-def make_archive(path, mebibytes=1024):
-    zeros = bytes(1 << 20)
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-        with z.open("zeros.bin", "w", force_zip64=True) as f:
-            for _ in range(mebibytes):
-                f.write(zeros)
-
-
-def seconds(cmd):
-    start = time.perf_counter()
-    r = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
-    if r.returncode != 0:
-        raise SystemExit("%s failed: %s" % (cmd[0], r.stderr.decode(errors="replace")))
-    return elapsed
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run_bench import median_times  # noqa: E402
+from zip64_zeros import make_archive  # noqa: E402
 
 
 def main():
@@ -43,14 +26,10 @@ def main():
     work = tempfile.mkdtemp(prefix="zip-test-bench-")
     try:
         archive = os.path.join(work, "zeros.zip")
-        make_archive(archive)
+        make_archive(archive, 1)
         print("archive: %.1f MB for 1 GiB of zeros" % (os.path.getsize(archive) / 1e6))
         commands = {"zipx test": [zipx, "test", archive], "unzip -tqq": ["unzip", "-tqq", archive]}
-        times = {name: [] for name in commands}
-        for _ in range(args.runs):  # turns, so a slow spell of the machine falls on both alike
-            for name, cmd in commands.items():
-                times[name].append(seconds(cmd))
-        medians = {name: statistics.median(t) for name, t in times.items()}
+        medians = median_times(commands, os.path.join(work, "out"), args.runs)
         for name, value in medians.items():
             print("%-12s %7.3f s" % (name, value))
         ratio = medians["zipx test"] / medians["unzip -tqq"]
