@@ -1,8 +1,9 @@
 // The archive's own file. Only a regular file (or a link to one) is an archive: a folder, device,
 // FIFO or socket is refused, never read and never replaced. While the archive is open in a mode
-// that writes, its file is held with an exclusive advisory lock, so a second writer of the same
-// archive (another process, or another archiver of this one) is refused at once instead of one
-// commit silently replacing the other's. Readers take no lock and are never held up.
+// that writes, its file is held with the writers' lock (rtl::TryLockFile), so a second writer of the
+// same archive (another process, or another archiver of this one) is refused at once instead of one
+// commit silently replacing the other's; where the file system keeps no locks, writers go on
+// without. Readers take no lock and are never held up.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -194,7 +194,12 @@ void TZABaseArchiver::MoveMemoryArchiveToFile()
     ReplaceArchiveFile(*ArchiveStream);
     CloseArchive();
     inMemory_ = false;
-    OpenArchive();
+    try {
+        OpenArchive();
+    } catch (...) {
+        heldFile_.reset();  // an open that fails lets go of the new file
+        throw;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

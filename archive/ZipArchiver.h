@@ -356,8 +356,8 @@ public:
     // Code 33 when name is there but is no regular file (a folder, device, FIFO or socket), which
     // no open may read as an archive or replace.
     void CheckArchiveIsFile(const std::string& name) const;
-    // Opens name with OpenMode. A mode that writes holds the file with an exclusive advisory lock
-    // until the stream is freed; code 36 at once when another open holds it.
+    // Opens name with OpenMode. A mode that writes holds the file with the writers' lock until the
+    // stream is freed; code 36 at once when another open holds it.
     std::unique_ptr<rtl::TFileStream> OpenArchiveFile(const std::string& name);
     // True when path is the open archive's own file, whatever the spelling of either name.
     bool IsArchiveFile(const std::string& path) const;
