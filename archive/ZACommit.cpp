@@ -18,7 +18,9 @@
 #include <limits>
 #include <vector>
 
+#include "archive/ZADiscardStream.h"
 #include "archive/ZAExcept.h"
+#include "archive/ZASiblingFile.h"
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
@@ -39,11 +41,6 @@ constexpr int64_t kCopyChunk = 1 << 20;
 
 }  // namespace
 
-namespace {
-
-// A new empty file beside the archive, named after it ("book.zip" gets "book.zip.FC1A2B.tmp"), so a
-// file left behind by a crash shows whose it is. The system's form of its name, or "" when none
-// can be made.
 std::string MakeSiblingTempFile(const std::filesystem::path& archive)
 {
     const std::string stem = archive.string() + ".FC";
@@ -65,8 +62,6 @@ std::string MakeSiblingTempFile(const std::filesystem::path& archive)
     return {};
 }
 
-// The new archive takes the owner, group and mode of the one it replaces, as far as the process
-// may set them (an owner it may not give away is left as it is).
 void CopyOwnerAndMode(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     struct stat old {};
@@ -76,6 +71,8 @@ void CopyOwnerAndMode(const std::filesystem::path& from, const std::filesystem::
         (void)rtl::sys::Chown(to.c_str(), static_cast<uid_t>(-1), old.st_gid);
     (void)rtl::sys::Chmod(to.c_str(), old.st_mode & 07777);
 }
+
+namespace {
 
 // A copied entry's record takes the form its new place needs: each size and the offset below 4 GiB
 // in its 32-bit field, one at or past it in the ZIP64 values; and the version needed follows: 45
@@ -191,15 +188,6 @@ public:
 
 private:
     std::string name_;
-};
-
-// Receives an entry's decoded data and keeps nothing.
-class TDiscardStream : public rtl::TStream {
-public:
-    int64_t Read(void*, int64_t) override { return 0; }
-    int64_t Write(const void*, int64_t count) override { return count; }
-    int64_t Seek(int64_t, rtl::TSeekOrigin) override { return 0; }
-    void SetSize(int64_t) override {}
 };
 
 // The layout of one entry's local record in the old archive.
@@ -511,7 +499,7 @@ bool TUpdateCommit::DataMatchSizes(const TDirItem& record)
 {
     if ((record.Flags & kFlagEncrypted) != 0)
         return false;
-    TDiscardStream sink;
+    TZADiscardStream sink;
     return a_.DecompressFile(*oldStream_, sink, record, record.LocalHeaderOffset64(), oldStream_->Size());
 }
 
@@ -1023,5 +1011,13 @@ void TZABaseArchiver::CommitUpdate()
         return;
     CheckActive();
     TUpdateCommit commit(*this);
-    commit.Run();
+    try {
+        commit.Run();
+    } catch (...) {
+        updateAbandoned_ = true;
+        throw;
+    }
+    // A commit that leaves the archive empty wrote nothing: it was cancelled, taken back or empty.
+    if (!ArchiveStream || ArchiveStream->Size() == 0)
+        updateAbandoned_ = true;
 }

@@ -83,6 +83,7 @@ private:
 };
 
 constexpr int64_t kZip64Limit = int64_t{kNo32};
+constexpr int32_t kWriteError = 46;
 
 }  // namespace
 
@@ -152,8 +153,6 @@ private:
                 WriteEncryptionHeader();
         } catch (const EZlibError&) {
             return;  // reported as a short entry (code 34) below
-        } catch (const EZAException&) {
-            return;
         }
         archiver_.FileBytesTotal = static_cast<double>(sourceSize_);
         while (bytesRead_ < sourceSize_) {
@@ -213,14 +212,24 @@ private:
         } catch (const EZlibError&) {
             return false;
         }
-        bytesRead_ += length;
         const auto wanted = static_cast<int64_t>(outLength);
-        if (dest_.Write(output_.data() + skip, wanted) != wanted) {
-            bytesRead_ -= length;
-            return false;
-        }
+        WriteOrFail(output_.data() + skip, wanted);
+        bytesRead_ += length;
         bytesWritten_ += wanted;
         return true;
+    }
+
+    // A destination that takes fewer bytes than given (a full disk, a file-size limit) is the write
+    // error, never an entry cut short.
+    void WriteOrFail(const uint8_t* data, int64_t count)
+    {
+        bool written = false;
+        try {
+            written = dest_.Write(data, count) == count;
+        } catch (const rtl::EWriteError&) {
+        }
+        if (!written)
+            throw EZAException::CreateWithCode(kWriteError, &archiver_);
     }
 
     // The 12 bytes in front of encrypted data: ten random bytes and the CRC's top two bytes, so a
@@ -248,8 +257,7 @@ private:
         CipherInitKeys(keys_, item_.Password);
         for (uint8_t& b : header)
             b = CipherEncryptByte(keys_, b);
-        if (dest_.Write(header, CipherHeaderSize) != CipherHeaderSize)
-            throw EZAException::CreateWithCode(46, &archiver_);
+        WriteOrFail(header, CipherHeaderSize);
         bytesWritten_ += CipherHeaderSize;
         bytesRead_ = 0;
     }

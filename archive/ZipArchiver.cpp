@@ -182,21 +182,24 @@ void TZABaseArchiver::SetInMemory(bool value)
 }
 
 // The in-memory archive becomes the file FileName: the archive is finished in memory first (so a
-// new, empty one becomes a valid empty archive rather than a zero-byte file), copied, then reopened.
+// new, empty one becomes a valid empty archive rather than a zero-byte file), written to the file
+// under the writers' lock, then opened from there.
 void TZABaseArchiver::MoveMemoryArchiveToFile()
 {
     if (FileName.empty())
         throw EZAException::CreateWithCode(29, this);
     CheckArchiveIsFile(FileName);
     CommitUpdate();
-    WriteEmptyDirectoryIfNew();
-    {
-        rtl::TFileStream file(FileName, rtl::fmCreate);
-        file.CopyFrom(*ArchiveStream, 0);
-    }
+    FinishNewArchive();
+    ReplaceArchiveFile(*ArchiveStream);
     CloseArchive();
     inMemory_ = false;
-    OpenArchive();
+    try {
+        OpenArchive();
+    } catch (...) {
+        heldFile_.reset();  // an open that fails lets go of the new file
+        throw;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -218,6 +221,7 @@ void TZABaseArchiver::DropPendingUpdate()
 {
     if (PendingUpdateCount > 0) {
         PendingUpdateCount = 0;
+        updateAbandoned_ = true;
         // The dropped changes leave the directory in memory as the archive file holds it.
         if (DirManager)
             DirManager->CurrentDir.CopyFrom(DirManager->BackupDir);
@@ -266,17 +270,17 @@ int64_t TZABaseArchiver::DirFirstVolumeLimit() const
 
 // Create for a missing file (or in memory); read-write when the file may be written, else read-only.
 // An empty file is what a writer that is making the archive (or was killed making it) leaves: it
-// holds nothing to lose and is made anew like a missing one.
+// holds nothing to lose and is made anew like a missing one, once a batch is committed to it.
 uint16_t TZABaseArchiver::ChooseOpenMode() const
 {
-    if (inMemory_ || !rtl::FileExists(FileName) || rtl::FileSizeOf(FileName) == 0)
+    if (inMemory_ || !rtl::FileExists(FileName))
         return ZA_MODE_CREATE;
     try {
         rtl::TFileStream probe(FileName, rtl::fmOpenReadWrite);
-        return ZA_MODE_READWRITE;
     } catch (const rtl::EStreamError&) {
         return ZA_MODE_READONLY;
     }
+    return rtl::FileSizeOf(FileName) == 0 ? ZA_MODE_CREATE : ZA_MODE_READWRITE;
 }
 
 // An archive another writer holds is opened read-only, so reading it is never held up; a batch on
@@ -328,6 +332,8 @@ void TZABaseArchiver::OpenArchiveWithMode(uint16_t mode)
     CloseArchive();
     OpenMode = mode;
     heldByAnother_ = false;
+    fileMadeByOpen_ = kFileKept;
+    updateAbandoned_ = false;
     try {
         InternalOpen();
     } catch (...) {
@@ -432,7 +438,7 @@ void TZABaseArchiver::CloseArchive()
     if (IsOpen) {
         try {
             CommitUpdate();
-            WriteEmptyDirectoryIfNew();
+            FinishNewArchive();
         } catch (...) {
             firstError = std::current_exception();
         }
@@ -443,11 +449,18 @@ void TZABaseArchiver::CloseArchive()
         std::rethrow_exception(firstError);
 }
 
-// A new archive with nothing added gets its (empty) central directory: the 22-byte end record.
-void TZABaseArchiver::WriteEmptyDirectoryIfNew()
+// A new archive with nothing added gets its (empty) central directory, the 22-byte end record, when
+// it is in memory or in a file the open made or emptied; a file the open made for a batch that
+// wrote nothing is removed. An empty file that was there already is left as it was.
+void TZABaseArchiver::FinishNewArchive()
 {
-    if (ArchiveStream && DirManager && ArchiveStream->Size() == 0)
+    if (!ArchiveStream || !DirManager || ArchiveStream->Size() != 0)
+        return;
+    const bool madeHere = inMemory_ || fileMadeByOpen_ != kFileKept;
+    if (madeHere && !(updateAbandoned_ && fileMadeByOpen_ == kFileMade))
         DirManager->SaveDirectory(true, nullptr);
+    else if (fileMadeByOpen_ == kFileMade)
+        RemoveUnfilledArchive();
 }
 
 void TZABaseArchiver::ReleaseArchive()

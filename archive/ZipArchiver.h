@@ -356,11 +356,14 @@ public:
     // Code 33 when name is there but is no regular file (a folder, device, FIFO or socket), which
     // no open may read as an archive or replace.
     void CheckArchiveIsFile(const std::string& name) const;
-    // Opens name with OpenMode. A mode that writes holds the file with an exclusive advisory lock
-    // until the stream is freed; code 36 at once when another open holds it.
+    // Opens name with OpenMode. A mode that writes holds the file with the writers' lock until the
+    // stream is freed; code 36 at once when another open holds it.
     std::unique_ptr<rtl::TFileStream> OpenArchiveFile(const std::string& name);
     // True when path is the open archive's own file, whatever the spelling of either name.
     bool IsArchiveFile(const std::string& path) const;
+    // The archive file becomes a copy of source, under the writers' lock (code 36 while another
+    // writer holds it), in one rename; the next open of FileName takes the new file as it is held.
+    void ReplaceArchiveFile(rtl::TStream& source);
     // Bytes available on the drive of path.
     static int64_t DriveFreeSpace(const std::string& path);
     // True for drives A: and B: and for drives the platform reports as removable.
@@ -489,7 +492,6 @@ private:
     void OpenSfxArchive();
     void SearchEndRecordOnVolumes(bool spanRemovableDrives);
     void ReleaseArchive();
-    void WriteEmptyDirectoryIfNew();
     void MoveMemoryArchiveToFile();
 
     // Volume paths (ZAVolumes.cpp).
@@ -526,6 +528,18 @@ private:
     struct TArchiveAppeared {};
     // OpenArchive fell back to read-only because another writer holds the archive.
     bool heldByAnother_ = false;
+    // What the open did to the archive file of a new archive: only a file it made or emptied is
+    // finished as the empty archive on close; an empty file that was there stays as it is.
+    enum TFileMadeByOpen { kFileKept, kFileMade, kFileEmptied };
+    TFileMadeByOpen fileMadeByOpen_ = kFileKept;
+    // A batch was dropped or taken back since the open: a file the open made and no commit filled
+    // is then removed on close, so a failed add leaves no archive where none was.
+    bool updateAbandoned_ = false;
+    // The file ReplaceArchiveFile wrote, held under the writers' lock until the next open takes it.
+    std::unique_ptr<rtl::TFileStream> heldFile_;
+    void EmptyNewArchive(rtl::TFileStream& file, bool made);
+    void RemoveUnfilledArchive();
+    void FinishNewArchive();
     uint16_t ChooseOpenMode() const;
     void OpenHeldArchiveForReading(const EZAException& held);
     TZACompressionLevel compressionLevel_ = clFastest;

@@ -17,10 +17,12 @@
 // The writing commands make one batch and one commit with the component's default options; a batch
 // that changes nothing leaves FILE as it was, and delete never makes FILE. ZIPX_PASSWORD, when set,
 // answers the password prompt. Exit 0 on success; exit 1 with the messages on stderr when anything
-// failed, was skipped or refused. Reading an archive whose directory had to be rebuilt says so once
-// on stderr; a write to it is refused (code 35) unless its entries, each whole, fill the whole file.
+// failed, was skipped or refused; a full disk or an exceeded file-size limit is code 46. Reading an
+// archive whose directory had to be rebuilt says so once on stderr; a write to it is refused (code 35)
+// unless its entries, each whole, fill the whole file.
 #include <algorithm>
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -322,6 +324,9 @@ int Usage()
 
 int main(int argc, char** argv)
 {
+    // A file-size limit makes a write fail with EFBIG, reported as the write error (46) with the
+    // temporaries removed, instead of killing the tool halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 3)
         return Usage();
     const std::string command = argv[1];

@@ -67,7 +67,16 @@ std::string EncodeMutexName(std::string_view name) {
 
 }  // namespace
 
-bool TryLockFile(int fd) { return TryLock(fd, LOCK_EX); }
+TFileLock TryLockFile(int fd) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    while (fcntl(fd, F_OFD_SETLK, &whole) != 0) {
+        if (errno == EAGAIN || errno == EACCES) return TFileLock::Held;
+        if (errno != EINTR) return TFileLock::Unsupported;
+    }
+    return TFileLock::Taken;
+}
 
 THeldFile::~THeldFile() { Close(); }
 

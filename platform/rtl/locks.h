@@ -1,5 +1,6 @@
-// Single-instance locks. Both rest on flock, so they vanish when the holding process dies, and their
-// descriptors are close-on-exec, so programs started by the holder do not inherit them.
+// File locks. The single-instance locks rest on flock, the writers' lock of a file on an
+// open-file-description lock; all vanish when the holding process dies, and their descriptors are
+// close-on-exec, so programs started by the holder do not inherit them.
 #pragma once
 
 #include <string>
@@ -7,9 +8,18 @@
 
 namespace rtl {
 
-// Takes an exclusive lock on an open file without waiting; false when another open of the file
-// (in this process or another) holds one. The lock goes with the descriptor: closing it lets go.
-bool TryLockFile(int fd);
+enum class TFileLock {
+    Taken,        // this open of the file holds the lock
+    Held,         // another open of the file (in this process or another) holds it
+    Unsupported,  // the file system keeps no such locks (ENOLCK, EOPNOTSUPP, ...): none is held
+};
+
+// Takes the writers' lock on a file open for writing, without waiting. It is an open-file-description
+// lock over the whole file: it goes with this open of the file (closing it, or the last descriptor
+// duplicated from it, lets go), closing any other descriptor of the file never drops it, and it
+// conflicts with record locks, so where a file system emulates other locks with record locks (NFS)
+// it still holds.
+TFileLock TryLockFile(int fd);
 
 // A file opened for writing and held under an exclusive lock for the object's life (the viewer's
 // "started.dat"). Open creates the file, takes the lock without waiting, and only then empties it.

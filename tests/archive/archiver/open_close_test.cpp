@@ -1,8 +1,9 @@
 // Opening and closing: file modes, the failure paths (and what they leave behind), the empty
 // archive a new archive becomes, and the in-memory switch.
-#include <unistd.h>
-
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/rtl/drives.h"
 #include "platform/rtl/streams.h"
@@ -59,6 +60,62 @@ TEST_F(OpenClose, MissingFileBecomesTheEmptyArchiveOnClose)
     EXPECT_EQ(ours, std::string(kEmptyArchive, 22));
     ASSERT_TRUE(Python("zipfile.ZipFile(path, 'w').close()", Path("python.zip")));
     EXPECT_EQ(ours, ReadAll(Path("python.zip")));
+}
+
+// A file that holds no archive, opened as the updater opens its pack and only read, stays exactly
+// as it was: the empty file is not turned into an empty archive.
+TEST_F(OpenClose, FileOnlyReadIsLeftAsItWas)
+{
+    for (const std::string& bytes : {std::string(), std::string(1, '\0'), std::string("PK")}) {
+        WriteAll(Path("pack.zip"), bytes);
+        TZipArchiver zip;
+        zip.FileName = Path("pack.zip");
+        zip.BaseDir = Dir() + "/";
+        NativeErrorOf([&] {  // the open may refuse what holds no archive
+            zip.OpenArchive();
+            zip.ExtractFiles("*.*", 10431, "");
+            zip.MarkFiles("*.*", 10431, "");
+            zip.ProcessFiles(poTest);
+            zip.CloseArchive();
+        });
+        EXPECT_EQ(ReadAll(Path("pack.zip")), bytes) << bytes.size() << " bytes";
+    }
+}
+
+// Whether another process may take a record lock on the file, as a file system that emulates every
+// lock with record locks (NFS) would ask.
+bool OthersMayLock(const std::string& path)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = ::open(path.c_str(), O_RDWR);
+        _exit(fd >= 0 && ::lockf(fd, F_TLOCK, 0) == 0 ? 1 : 0);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+// The writers' lock holds against record locks, and neither a second archiver's probe of the file
+// (opened and closed again in the same process) nor a commit lets go of it.
+TEST_F(OpenClose, WritersLockSurvivesAnotherOpenOfTheFile)
+{
+    TZipArchiver holder;
+    holder.FileName = MakePythonArchive("held.zip");
+    holder.OpenArchive();
+    EXPECT_FALSE(OthersMayLock(holder.FileName));
+    {
+        TZipArchiver reader;
+        reader.FileName = holder.FileName;
+        reader.OpenArchive();
+        EXPECT_EQ(reader.OpenMode, ZA_MODE_READONLY);
+    }
+    EXPECT_FALSE(OthersMayLock(holder.FileName));
+    holder.BeginUpdate();
+    holder.DeleteItem(0);
+    holder.EndUpdate();
+    EXPECT_FALSE(OthersMayLock(holder.FileName));
+    holder.CloseArchive();
+    EXPECT_TRUE(OthersMayLock(holder.FileName));
 }
 
 TEST_F(OpenClose, DestructionClosesAndFinishesANewArchive)
@@ -282,6 +339,29 @@ TEST_F(OpenClose, MemoryArchiveMovesToAFileAsAValidArchive)
     EXPECT_EQ(zip.OpenMode, ZA_MODE_READWRITE);
     zip.CloseArchive();
     EXPECT_EQ(ReadAll(Path("moved.zip")), std::string(kEmptyArchive, 22));
+}
+
+// An archive in memory moved to a file another archiver holds for writing is refused (36), and the
+// holder's file and its next commit are untouched.
+TEST_F(OpenClose, MemoryArchiveMovedOverAHeldFileIsRefused)
+{
+    TZipArchiver holder;
+    holder.FileName = MakePythonArchive("held.zip");
+    const std::string before = ReadAll(holder.FileName);
+    holder.OpenArchive();
+    TZipArchiver mover;
+    mover.SetInMemory(true);
+    mover.OpenArchive();
+    mover.FileName = holder.FileName;
+    EXPECT_EQ(NativeErrorOf([&] { mover.SetInMemory(false); }), 36);
+    EXPECT_EQ(ReadAll(holder.FileName), before);
+    holder.BeginUpdate();
+    holder.DeleteItem(0);
+    holder.CloseArchive();
+    TZipArchiver check;
+    check.FileName = holder.FileName;
+    check.OpenArchiveWithMode(ZA_MODE_READONLY);
+    EXPECT_EQ(check.DirManager->CurrentDir.Count(), 2);
 }
 
 TEST_F(OpenClose, FileArchiveMovesToMemoryLeavingTheFileAlone)

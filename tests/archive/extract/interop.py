@@ -265,11 +265,9 @@ def file_size_limit(zipx, src, archive, work):
     """Under a file-size limit every entry larger than the limit fails as a write error (code 46),
     never as a damaged entry; the rest is extracted exactly."""
     import resource
-    import signal
     limit = 64 << 10
 
     def impose():
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
         resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
 
     make_with_zip(src, archive)

@@ -9,6 +9,7 @@ import os
 import shutil
 import socket
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
@@ -277,8 +278,10 @@ def held_archive(binary, work):
     path, src = zip_archive(work)
     out = os.path.join(work, "out")
     problems = []
-    with open(path, "rb") as held:
-        fcntl.flock(held, fcntl.LOCK_EX)
+    with open(path, "r+b") as held:
+        # An open-file-description lock: it conflicts with record locks, which is what a file system
+        # that emulates other locks (NFS) keeps.
+        fcntl.fcntl(held, fcntl.F_OFD_SETLK, struct.pack("hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, 0, 0, 0))
         before = node(path)
         for args, code in [(["add", path, src, "plain.txt"], 1), (["delete", path, "plain.txt"], 1),
                            (["delete-at", path, "0"], 1), (["list", path], 0), (["test", path], 0),
@@ -364,7 +367,66 @@ def base_folder(binary, work):
     return problems + checked(path)
 
 
-SPECIAL = {"colliding_names": colliding_names, "refused_paths": refused_paths,
+def write_failures(binary, folder, impose):
+    """Problems of add (to a new and to an existing archive), delete and extract run in folder under
+    impose (a limit on writes): each must exit 1 with the write error (46), never be killed or say
+    that an entry is short (34); the archive stays as it was, or absent when it was, and no
+    temporary is left."""
+    src = os.path.join(os.path.dirname(folder), "src")
+    os.makedirs(src, exist_ok=True)
+    with open(os.path.join(src, "big.bin"), "wb") as f:
+        f.write(os.urandom(300 << 10))
+    with open(os.path.join(src, "small.txt"), "wb") as f:
+        f.write(b"small\n")
+    old = os.path.join(folder, "old.zip")
+    with zipfile.ZipFile(old, "w") as z:
+        z.writestr("small.txt", b"small\n")
+    big = os.path.join(folder, "big.zip")
+    with zipfile.ZipFile(big, "w") as z:  # stored: its copy without one entry passes any limit
+        z.write(os.path.join(src, "big.bin"), "big.bin")
+        z.write(os.path.join(src, "small.txt"), "small.txt")
+    new = os.path.join(folder, "new.zip")
+    problems = []
+    for args, archive in [(["add", new, src, "big.bin"], new), (["add", old, src, "big.bin"], old),
+                          (["delete", big, "small.txt"], big), (["extract", big, os.path.join(folder, "out")], big)]:
+        before = node(archive)
+        r = subprocess.run([binary, *args], capture_output=True, timeout=60, preexec_fn=impose)
+        left = [n for n in os.listdir(folder) if n.endswith(".tmp")]
+        if r.returncode != 1 or b"00046" not in r.stderr or b"00034" in r.stderr:
+            problems.append("%s %s: exit %d %s" % (args[0], os.path.basename(archive), r.returncode, r.stderr))
+        if node(archive) != before or left:
+            problems.append("%s %s: archive changed or temporaries left %s" % (args[0], os.path.basename(archive), left))
+    return problems
+
+
+def write_limits(binary, work):
+    """A file-size limit (as `ulimit -f` sets it) and a full disk are the write error of every
+    writing command; `test` writes nothing, so it passes under the limit."""
+    import resource
+    limit = 100 << 10
+
+    def low_limit():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
+
+    os.makedirs(os.path.join(work, "limit"))
+    problems = ["file-size limit: " + p for p in write_failures(binary, os.path.join(work, "limit"), low_limit)]
+    big = os.path.join(work, "limit", "big.zip")
+    r = subprocess.run([binary, "test", big], capture_output=True, timeout=60, preexec_fn=low_limit)
+    if r.returncode != 0:
+        problems.append("test under the limit: exit %d %s" % (r.returncode, r.stderr))
+    disk = os.path.join(work, "disk")
+    os.makedirs(disk)
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=512k", "tmpfs", disk], capture_output=True).returncode != 0:
+        print("full disk not tried: a small file system cannot be mounted here")
+        return problems
+    try:
+        problems += ["full disk: " + p for p in write_failures(binary, disk, None)]
+    finally:
+        subprocess.run(["umount", "-l", disk])
+    return problems
+
+
+SPECIAL = {"colliding_names": colliding_names, "write_limits": write_limits, "refused_paths": refused_paths,
            "unchanged_batches": unchanged_batches, "held_archive": held_archive,
            "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder}
 
