@@ -107,19 +107,22 @@ int32_t NowAsDosTime()
     return rtl::DateTimeToFileDate(rtl::Now());
 }
 
-// An entry filled anew under the name it already has keeps the name's stored bytes and its UTF-8
-// flag, so other readers go on seeing the same name. A name the system's code page could not hold
-// only looks the same and is not kept.
+// An entry filled anew under the name it already has keeps the name's stored bytes, so other readers
+// go on seeing the same name; a name read as UTF-8 gets the UTF-8 flag, since the entry is now made
+// by a host whose unflagged names are in a code page. A name the system's code page could not hold
+// is escaped one to one, so its escaped form names it too.
 bool KeepsStoredName(const TDirItem& old, const std::string& stored)
 {
-    return !old.NameLossy && old.FileName == stored;
+    return old.FileName == stored;
 }
 
 void KeepStoredName(TDirItem& item, const TDirItem& old)
 {
     item.StoredName = old.StoredName;
     item.NameLossy = old.NameLossy;
-    item.Flags |= old.Flags & kFlagUtf8Name;
+    item.NameInUtf8 = old.NameInUtf8;
+    if (old.NameInUtf8)
+        item.Flags |= kFlagUtf8Name;
 }
 
 }  // namespace

@@ -189,9 +189,8 @@ def run_case(binary, case, work):
 
 
 def colliding_names(binary, work):
-    """Two names that both come out as '??.txt' in the system's code page: the first is extracted,
-    the second refused, never written over it. The archive is made by `zipx add`, then changed by
-    Python."""
+    """Names whose characters the system's code page lacks come out escaped, each its own file. The
+    archive is made by `zipx add`, then changed by Python."""
     path = os.path.join(work, "cjk.zip")
     write_tree(os.path.join(work, "src"), ["made.txt"])
     r = zipx(binary, "add", path, os.path.join(work, "src"), "made.txt")
@@ -205,9 +204,50 @@ def colliding_names(binary, work):
     r = zipx(binary, "extract", path, out)
     files = {n: open(os.path.join(out, n), "rb").read() for n in os.listdir(out)}
     made = open(os.path.join(work, "src", "made.txt"), "rb").read()
-    if r.returncode != 1 or files != {"made.txt": made, "??.txt": b"first\n"}:
-        return ["colliding names: exit %d, files %s" % (r.returncode, files)]
+    want = {"made.txt": made, "<U+65E5><U+672C>.txt": b"first\n", "<U+4E2D><U+6587>.txt": b"second\n"}
+    if r.returncode != 0 or files != want:
+        return ["escaped names: exit %d, files %s" % (r.returncode, files)]
     return []
+
+
+def linux_names(binary, work):
+    """Names that zip stores as raw UTF-8 without the flag come out as they went in; add and delete keep
+    every entry's stored name bytes (a replaced one gains the UTF-8 flag), and unzip still finds the
+    copied ones (it takes the flag of an entry made on a DOS host for a code page's)."""
+    ziptools.need_tool("zip")
+    ziptools.need_tool("unzip")
+    names = ["Привет.txt", "Папка/файл.txt", "ascii.txt"]
+    path, src = zip_archive(work, names)
+    problems = []
+    r = zipx(binary, "list", path)
+    listed = sorted(line.split("\t")[0] for line in r.stdout.decode().splitlines())
+    if r.returncode != 0 or listed != sorted(["Папка/", *names]):
+        problems.append("list: exit %d %s" % (r.returncode, listed))
+    out = os.path.join(work, "out")
+    os.makedirs(out)
+    r = zipx(binary, "extract", path, out)
+    for name in names:
+        if not os.path.isfile(os.path.join(out, name)) or \
+                open(os.path.join(out, name), "rb").read() != open(os.path.join(src, name), "rb").read():
+            problems.append("extract: exit %d, %s missing" % (r.returncode, name))
+    before = model(path)
+    write_tree(out, ["new.txt"])
+    for args in [("add", path, out, "new.txt", "Привет.txt"), ("delete", path, "ascii.txt")]:
+        r = zipx(binary, *args)
+        if r.returncode != 0:
+            problems.append("%s: exit %d %s" % (args[0], r.returncode, r.stderr))
+    kept = [e[:2] for e in model(path)]
+    replaced = "Привет.txt".encode()
+    if kept != [(e[0], e[1] | (0x800 if e[0] == replaced else 0)) for e in before if e[0] != b"ascii.txt"] + \
+            [(b"new.txt", 0)]:
+        problems.append("stored names after add and delete: %s" % kept)
+    back = os.path.join(work, "back")
+    subprocess.run(["unzip", "-q", path, "-d", back], check=True)
+    copied = os.path.join("Папка", "файл.txt")
+    if not os.path.isfile(os.path.join(back, copied)) or \
+            open(os.path.join(back, copied), "rb").read() != open(os.path.join(src, copied), "rb").read():
+        problems.append("unzip: %s missing or changed" % copied)
+    return problems + checked(path)
 
 
 def zip_archive(work, names=("plain.txt", "Привет/файл.txt")):
@@ -366,7 +406,8 @@ def base_folder(binary, work):
 
 SPECIAL = {"colliding_names": colliding_names, "refused_paths": refused_paths,
            "unchanged_batches": unchanged_batches, "held_archive": held_archive,
-           "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder}
+           "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder,
+           "linux_names": linux_names}
 
 
 def main():
