@@ -250,6 +250,30 @@ def linux_names(binary, work):
     return problems + checked(path)
 
 
+def merged_sources(binary, work):
+    """Files whose names differ only in case or a trailing dot never become one entry: the first is
+    added, the second refused with both names and a failing exit. Trailing blanks keep names apart."""
+    ziptools.need_tool("zip")
+    problems = []
+    for n, (files, stored, refused) in enumerate([
+            (["README", "readme"], [b"README"], [("readme", "README")]),
+            (["x", "x."], [b"x"], [("x.", "x")]),
+            (["Sub/a", "sub/a"], [b"Sub/", b"Sub/a"], [("sub", "Sub"), ("sub/a", "Sub/a")]),
+            (["y", "y "], [b"y", b"y "], [])]):
+        base = os.path.join(work, "base%d" % n)
+        write_tree(base, files)
+        path = base + ".zip"
+        r = zipx(binary, "add", path, base, ".")
+        entries = model(path) if os.path.exists(path) else []
+        contents = {e[0]: e[2] for e in entries}
+        complaints = r.stderr.decode().splitlines()
+        named = all(any('"%s"' % a in c and '"%s"' % b in c for c in complaints) for a, b in refused)
+        if r.returncode != (1 if refused else 0) or not named or [e[0] for e in entries] != stored or \
+                any(contents[n] != open(os.path.join(base, n.decode()), "rb").read() for n in stored if n[-1:] != b"/"):
+            problems.append("add %s: exit %d %s, stored %s" % (files, r.returncode, complaints, list(contents)))
+    return problems
+
+
 def zip_archive(work, names=("plain.txt", "Привет/файл.txt")):
     src = os.path.join(work, "src")
     write_tree(src, list(names))
@@ -407,7 +431,7 @@ def base_folder(binary, work):
 SPECIAL = {"colliding_names": colliding_names, "refused_paths": refused_paths,
            "unchanged_batches": unchanged_batches, "held_archive": held_archive,
            "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder,
-           "linux_names": linux_names}
+           "linux_names": linux_names, "merged_sources": merged_sources}
 
 
 def main():
