@@ -140,6 +140,7 @@ void TZADirArray::RenameItem(int index, const std::string& name)
     item.FileName = name;
     item.StoredName.clear();
     item.NameLossy = false;
+    item.NameInUtf8 = false;
 }
 
 void TZADirArray::RemoveItem(int index)

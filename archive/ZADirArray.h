@@ -35,6 +35,7 @@ struct TDirItem : TCentralHeader {
     // name (renaming or filling the entry anew clears them, and the name is then encoded afresh).
     std::string StoredName;
     bool NameLossy = false;  // the system's code page could not hold every character of the name
+    bool NameInUtf8 = false;  // the stored name was read as UTF-8, flagged or not
     std::string Comment;
     std::vector<TDirItemExtra> ExtraFields;  // in stored order, tag 1 included
     bool HasZip64Extra = false;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "archive/ZADirScan.h"
+#include "archive/ZAEntryNames.h"
 #include "archive/ZAExcept.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/streams.h"
@@ -353,7 +354,7 @@ void TZADirManager::ReadEntry(TWalk& walk, int index)
 
     std::string name(item.NameLength, '\0');
     TakeBytes(walk, name.data(), name.size());
-    NameItem(index, std::move(name));
+    NameItem(index, std::move(name), true);
 
     std::vector<uint8_t> extra(item.ExtraLength);
     TakeBytes(walk, extra.data(), extra.size());
@@ -367,32 +368,30 @@ void TZADirManager::ReadEntry(TWalk& walk, int index)
     TakeBytes(walk, entry.Comment.data(), entry.Comment.size());
 }
 
-void TZADirManager::NameItem(int index, std::string raw)
+void TZADirManager::NameItem(int index, std::string raw, bool hostKnown)
 {
     bool lossy = false;
-    CurrentDir.RenameItem(index, ConvertName(raw, CurrentDir.ItemAt(index), lossy));
+    bool utf8 = false;
+    CurrentDir.RenameItem(index, ConvertName(raw, CurrentDir.ItemAt(index), hostKnown, lossy, utf8));
     TDirItem& item = CurrentDir.ItemAt(index);
     item.StoredName = std::move(raw);
     item.NameLossy = lossy;
+    item.NameInUtf8 = utf8;
 }
 
-// The name up to its first zero byte, turned into the system's code page: a name flagged as UTF-8
-// (bit 11) from UTF-8, any other from the OEM code page when the archiver says names are stored so.
-// lossy tells that some character had no place in the system's code page.
-std::string TZADirManager::ConvertName(std::string raw, const TDirItem& item, bool& lossy) const
+// The name up to its first zero byte, turned into the system's code page from the form it is stored
+// in (ZAEntryNames.h); names not in UTF-8 are in the OEM code page when the archiver says names are
+// stored so. lossy tells that some character had no place in the system's code page and is escaped.
+std::string TZADirManager::ConvertName(std::string raw, const TDirItem& item, bool hostKnown, bool& lossy,
+                                      bool& utf8) const
 {
     size_t zero = raw.find('\0');
     if (zero != std::string::npos)
         raw.resize(zero);
-    std::string name = raw;
-    if (item.Flags & kFlagUtf8Name) {
-        name = rtl::Utf8ToCp1251(raw);
-        lossy = rtl::Cp1251ToUtf8(name) != raw;
-    } else if (Archiver == nullptr || Archiver->DirOemNames()) {
-        name = rtl::OemToAnsi(raw);
-        lossy = rtl::AnsiToOem(name) != raw;
-    }
-    return name;
+    const bool oemNames = Archiver == nullptr || Archiver->DirOemNames();
+    const TZANameForm form = StoredNameForm(raw, item.Flags, item.VersionMadeBy, hostKnown, oemNames);
+    utf8 = form == TZANameForm::Utf8;
+    return SystemNameOf(raw, form, lossy);
 }
 
 // Blocks are taken while a whole block header fits; a block whose size runs past the field is cut to

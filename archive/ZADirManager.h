@@ -173,8 +173,9 @@ private:
     void TakeBytes(TWalk& walk, void* buffer, size_t count);
     void ReadEntry(TWalk& walk, int index);
     // Names the item from its raw name bytes (converted, cut at a zero byte), keeping the bytes.
-    void NameItem(int index, std::string raw);
-    std::string ConvertName(std::string raw, const TDirItem& item, bool& lossy) const;
+    // hostKnown: the item's "version made by" comes from its central record.
+    void NameItem(int index, std::string raw, bool hostKnown);
+    std::string ConvertName(std::string raw, const TDirItem& item, bool hostKnown, bool& lossy, bool& utf8) const;
     static void ParseExtraField(TDirItem& item, const std::vector<uint8_t>& field);
     static void TakeZip64Values(TDirItem& item, const std::vector<uint8_t>& data);
 

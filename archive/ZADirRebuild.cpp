@@ -170,7 +170,7 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
     SetSizes(item, uncompressed, compressed);
     item.SetLocalHeaderOffset64(offset);
 
-    NameItem(index, std::move(name));
+    NameItem(index, std::move(name), false);  // a local header does not say which host made it
 
     TDirItem& entry = CurrentDir.ItemAt(index);
     bool known = !(local.Flags & kFlagDataDescriptor);

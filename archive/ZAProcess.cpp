@@ -429,8 +429,8 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     bool exists = false;
     std::string onDisk = folder->NameOnDisk(rtl::ExtractFileName(name), exists);
     std::string nativeTarget = folder->NativePathOf(onDisk);
-    // Names the system's code page cannot hold come out with '?' in them and may meet: the first
-    // entry keeps its file, a later one that would replace it is refused.
+    // Names the system's code page cannot hold come out escaped and may still meet a name that holds
+    // the escape's text: the first entry keeps its file, a later one that would replace it is refused.
     if (tracksTargets_) {
         const auto written = extractedTargets_.find(nativeTarget);
         if (written != extractedTargets_.end() && (written->second || entry.NameLossy))

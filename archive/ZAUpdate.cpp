@@ -107,19 +107,37 @@ int32_t NowAsDosTime()
     return rtl::DateTimeToFileDate(rtl::Now());
 }
 
-// An entry filled anew under the name it already has keeps the name's stored bytes and its UTF-8
-// flag, so other readers go on seeing the same name. A name the system's code page could not hold
-// only looks the same and is not kept.
+// An entry filled anew under the name it already has keeps the name's stored bytes, so other readers
+// go on seeing the same name; a name read as UTF-8 gets the UTF-8 flag, since the entry is now made
+// by a host whose unflagged names are in a code page. A name the system's code page could not hold
+// is escaped one to one, so its escaped form names it too.
 bool KeepsStoredName(const TDirItem& old, const std::string& stored)
 {
-    return !old.NameLossy && old.FileName == stored;
+    return old.FileName == stored;
 }
 
 void KeepStoredName(TDirItem& item, const TDirItem& old)
 {
     item.StoredName = old.StoredName;
     item.NameLossy = old.NameLossy;
-    item.Flags |= old.Flags & kFlagUtf8Name;
+    item.NameInUtf8 = old.NameInUtf8;
+    if (old.NameInUtf8)
+        item.Flags |= kFlagUtf8Name;
+}
+
+// The code of a source refused because an entry of this batch already takes its data from another
+// file of the same name: the names differ only in case or in a trailing dot, which entry names do
+// not keep apart. Its message is "Cannot create file" and no other operation raises it.
+constexpr int32_t kNameTakenCode = 23;
+
+// The batch fills entry from a source other than the file path: adding path would merge two files.
+bool FilledFromAnotherSource(const TDirItem& entry, const std::string& path)
+{
+    if (!entry.Modified)
+        return false;
+    if (entry.SourceStream)
+        return true;
+    return !entry.SourceFileName.empty() && rtl::ExpandFileName(entry.SourceFileName) != rtl::ExpandFileName(path);
 }
 
 }  // namespace
@@ -299,6 +317,8 @@ int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Op
         stored += '/';
     TZADirArray& dir = DirManager->CurrentDir;
     const int32_t found = dir.IndexOfName(stored);
+    if (found >= 0 && !MayFillFrom(dir.ItemAt(found), Path, Operation))
+        return -1;
     const TDirItem old = found >= 0 ? dir.FetchItem(found) : TDirItem{};
     const bool keepsName = found >= 0 && KeepsStoredName(old, stored);
     if (!keepsName)
@@ -311,6 +331,24 @@ int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Op
         KeepStoredName(item, old);
     item.PendingOperation = Operation == poMove ? poMove : existing ? poUpdate : poAdd;
     return index;
+}
+
+// A retry looks again.
+bool TZABaseArchiver::MayFillFrom(const TDirItem& Entry, const std::string& Path, TZAProcessOperation Operation)
+{
+    TZAAction action = fxaRetry;
+    while (action == fxaRetry) {
+        if (!FilledFromAnotherSource(Entry, Path))
+            return true;
+        // The message names both files: the table's text closes the quote around the first.
+        const EZAException refusal = EZAException::CreateWithCodeFmt(
+            kNameTakenCode, {Path + "\": its entry is taken by \"" + Entry.SourceFileName}, this);
+        action = fxaIgnore;
+        DoOnProcessFileFailure(Path, Operation, refusal.NativeError, refusal.ErrorCode, refusal.Message(), action);
+        if (action == fxaAbort)
+            throw refusal;
+    }
+    return false;
 }
 
 int32_t TZABaseArchiver::AddStream(const std::string& Name, std::shared_ptr<rtl::TStream> Source)

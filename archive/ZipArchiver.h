@@ -405,7 +405,9 @@ public:
     void EndUpdate();
     // Adds a disk file (a folder becomes a folder entry) inside a batch, as poAdd or poMove (the
     // file is deleted once the commit has written it). Returns the entry's index, or -1 when the
-    // path gives no stored name. An entry of the same name is replaced (poUpdate).
+    // path gives no stored name. An entry of the same name is replaced (poUpdate), unless this batch
+    // already fills it from another file (names differing in case or a trailing dot): that is
+    // refused with code 23 through OnProcessFileFailure, and -1 when it says to go on.
     int32_t AddFile(const std::string& Path, TZAProcessOperation Operation = poAdd);
     // Adds an entry whose data come from Source (read from its start) under the stored name Name.
     int32_t AddStream(const std::string& Name, std::shared_ptr<rtl::TStream> Source);
@@ -429,6 +431,9 @@ public:
     void CheckStorableName(const std::string& Stored) const;
     // The entry named Stored, or a new one at the end of the directory (Existing tells which).
     int32_t EntryForName(const std::string& Stored, bool& Existing);
+    // False when this batch fills Entry from another source than the file Path and the failure
+    // event (code 23) says to go on without Path; its abort raises the refusal.
+    bool MayFillFrom(const TDirItem& Entry, const std::string& Path, TZAProcessOperation Operation);
     // End of compression and updating
 
     // --- Selection and processing (ZAProcess.cpp) ------------------------------------------------

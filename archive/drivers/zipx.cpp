@@ -10,7 +10,8 @@
 //                          adds or replaces the files NAME (folders with everything in them; "."
 //                          all BASEDIR holds), given relative to BASEDIR and stored under that
 //                          name; makes FILE when it does not exist. FILE itself is never added; a
-//                          source that is no regular file (a FIFO, a device) is skipped
+//                          source that is no regular file (a FIFO, a device) is skipped, and so is
+//                          one whose name meets an earlier one's but for case or a trailing dot
 //   zipx delete FILE NAME...       deletes every entry whose stored name is NAME; nothing when
 //                                  some NAME matches no entry
 //   zipx delete-at FILE INDEX...   deletes the entries at these directory indexes (from 0)
@@ -166,11 +167,15 @@ std::string SystemName(const std::string& utf8)
 
 // The code of a source that cannot be read as a file (missing, unreadable, a FIFO or a device).
 constexpr int32_t kUnreadableSource = 33;
+// The code of a source whose entry another file of the batch takes (their names differ only in case
+// or in a trailing dot).
+constexpr int32_t kNameTaken = 23;
 
 // Runs one batch on FILE and commits it; 1 when a source was skipped. A source that cannot be read
-// is skipped with a warning, as it was never there; any other failure of a write ends the commit,
-// which then leaves the archive as it was, and is raised. FILE is made when missing only with
-// create; otherwise a missing FILE is refused and nothing is made.
+// is skipped with a warning, as it was never there, and so is one whose entry another source takes;
+// any other failure of a write ends the commit, which then leaves the archive as it was, and is
+// raised. FILE is made when missing only with create; otherwise a missing FILE is refused and
+// nothing is made.
 int InBatch(const char* file, bool create, const std::function<void(TZipArchiver&)>& changes)
 {
     TZipArchiver archiver;
@@ -178,8 +183,8 @@ int InBatch(const char* file, bool create, const std::function<void(TZipArchiver
     bool skipped = false;
     archiver.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string&, TZAProcessOperation, int32_t native,
                                         int32_t, const std::string& message, TZAAction& action) {
-        if (native == kUnreadableSource) {
-            Complain("warning: " + message + ", skipped");
+        if (native == kUnreadableSource || native == kNameTaken) {
+            Complain((native == kUnreadableSource ? "warning: " : "") + message + ", skipped");
             skipped = true;
             action = fxaIgnore;
             return;

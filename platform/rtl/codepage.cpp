@@ -139,10 +139,14 @@ bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 // Decodes one UTF-8 character at s[i]. Returns the code point, or kUndefined for an invalid
 // sequence; `length` receives the bytes consumed (the maximal valid prefix of a broken sequence,
 // at least one byte), so one broken sequence yields one replacement.
-char32_t DecodeUtf8(std::string_view s, size_t i, size_t& length) {
+char32_t DecodeUtf8(std::string_view s, size_t i, size_t& length, bool& valid) {
+    valid = false;
     const unsigned char lead = static_cast<unsigned char>(s[i]);
     length = 1;
-    if (lead < 0x80) return lead;
+    if (lead < 0x80) {
+        valid = true;
+        return lead;
+    }
     int extra;
     char32_t cp;
     unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
@@ -170,7 +174,13 @@ char32_t DecodeUtf8(std::string_view s, size_t i, size_t& length) {
         cp = (cp << 6) | (c & 0x3F);
         length = k + 1;
     }
+    valid = true;
     return cp;
+}
+
+char32_t DecodeUtf8(std::string_view s, size_t i, size_t& length) {
+    bool valid;
+    return DecodeUtf8(s, i, length, valid);
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -214,6 +224,22 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
 }
 
 char32_t Cp1251ToCodePoint(unsigned char c) { return Cp1251CodePoint(c); }
+char32_t Cp866ToCodePoint(unsigned char c) { return Cp866CodePoint(c); }
+
+bool NextUtf8Char(std::string_view utf8, size_t& i, char32_t& cp) {
+    size_t length;
+    bool valid;
+    cp = DecodeUtf8(utf8, i, length, valid);
+    i += length;
+    return valid;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    char32_t cp;
+    for (size_t i = 0; i < s.size();)
+        if (!NextUtf8Char(s, i, cp)) return false;
+    return true;
+}
 
 char CodePointToCp1251(char32_t cp) {
     const int b = cp == kUndefined ? -1 : Cp1251ByteOf(cp);

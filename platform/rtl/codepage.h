@@ -32,6 +32,14 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 char32_t Cp1251ToCodePoint(unsigned char c);
 // The cp1251 byte of a code point, or '?' when cp1251 lacks it.
 char CodePointToCp1251(char32_t cp);
+// The Unicode code point of a cp866 (OEM) byte.
+char32_t Cp866ToCodePoint(unsigned char c);
+// The UTF-8 character at utf8[i]: its code point, i moved past it. False for a broken sequence, with
+// i moved past the broken part (at least one byte).
+bool NextUtf8Char(std::string_view utf8, size_t& i, char32_t& cp);
+// Every byte of s belongs to a well-formed UTF-8 character (no overlong form, surrogate or value
+// above U+10FFFF).
+bool IsValidUtf8(std::string_view s);
 
 char AsciiLower(char c);
 char AsciiUpper(char c);

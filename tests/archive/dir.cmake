@@ -15,7 +15,7 @@ if(Python3_Interpreter_FOUND AND TARGET zipdir)
   set(zadir_interop_cases
     zip_plain zip_store zip_max zip_zip64 zip_encrypted zip_streamed zip_streamed_tree zip_stub
     zip_stub_adjusted zip_comment 7z_deflate 7z_store python_zip64 python_many python_unseekable
-    python_cp866 python_utf8)
+    python_cp866 python_utf8 zip_utf8_names python_raw_names)
   foreach(case ${zadir_interop_cases})
     add_test(NAME archive_interop_${case}
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/interop/interop_test.py $<TARGET_FILE:zipdir> ${case})

@@ -4,7 +4,7 @@ find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND AND TARGET zipx)
   foreach(case zip_plain zip_descriptors zip_zip64 zip_stub 7z_deflate python_utf8 python_streamed
                python_zip64 colliding_names refused_paths unchanged_batches held_archive replaced_names
-               odd_sources base_folder write_limits)
+               odd_sources base_folder write_limits linux_names merged_sources)
     add_test(NAME archive_zipx_update_${case}
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/interop/zipx_update_test.py $<TARGET_FILE:zipx> ${case})
     set_tests_properties(archive_zipx_update_${case} PROPERTIES

@@ -213,12 +213,40 @@ TEST(DirManager, OemNamesAreConvertedAndCutAtAZeroByte)
     EXPECT_EQ(a->item(0).FileName, oemName);
 }
 
-TEST(DirManager, Utf8FlaggedNamesAreTakenAsUtf8)
+// Names in UTF-8, flagged or (from hosts outside DOS and Windows) not, or in cp866; a character
+// cp1251 lacks is escaped one to one, so no two names meet.
+TEST(DirManager, NamesAreReadInTheFormTheyAreStoredIn)
 {
-    TestEntry e{"\xd0\x9f\xd1\x80\xd0\xb8.txt", "1"};  // "При.txt" in UTF-8
-    e.flags = kFlagUtf8Name;
-    auto a = Load(BuildZip({e}).bytes);
-    EXPECT_EQ(a->item(0).FileName, rtl::Ru("При.txt"));
+    constexpr uint16_t kUnix = 0x031E, kDos = 20;
+    const struct {
+        std::string raw;
+        uint16_t flags, madeBy;
+        std::string name;  // UTF-8
+        bool lossy;
+    } cases[] = {
+        {"\xd0\x9f\xd1\x80\xd0\xb8.txt", kFlagUtf8Name, kDos, "При.txt", false},
+        {"\xd0\x9f\xd1\x80\xd0\xb8.txt", 0, kUnix, "При.txt", false},
+        {"\xe2\xa5\xac.txt", 0, kDos, "тем.txt", false},  // cp866, also well-formed UTF-8
+        {"\xe2\xa5\xac.txt", 0, kUnix, "<U+296C>.txt", true},
+        {"\x8f\xe0\xa8.txt", 0, kUnix, "При.txt", false},  // cp866, not UTF-8
+        {"\xce.txt", 0, kDos, "<U+256C>.txt", true},       // cp866 box drawing
+        {"\xe6\x97\xa5.txt", kFlagUtf8Name, kDos, "<U+65E5>.txt", true},
+        {"\xe6\x97\xa5.txt", 0, kUnix, "<U+65E5>.txt", true},
+        {"\xe4\xb8\xad.txt", 0, kUnix, "<U+4E2D>.txt", true},
+        {"<\xe6\x97\xa5>.txt", 0, kUnix, "<U+003C><U+65E5>>.txt", true},
+        {"<U+65E5>.txt", 0, kUnix, "<U+65E5>.txt", false},
+        {"\xe6\x97.txt", kFlagUtf8Name, kUnix, "<E6><97>.txt", true},
+        {"\xf0\x9f\x98\x80?", kFlagUtf8Name, kUnix, "<U+1F600>?", true},
+    };
+    for (const auto& c : cases) {
+        TestEntry e{c.raw, "1"};
+        e.flags = c.flags;
+        e.madeBy = c.madeBy;
+        auto a = Load(BuildZip({e}).bytes);
+        EXPECT_EQ(rtl::Cp1251ToUtf8(a->item(0).FileName), c.name) << c.name;
+        EXPECT_EQ(a->item(0).NameLossy, c.lossy) << c.name;
+        EXPECT_EQ(a->item(0).StoredName, c.raw) << c.name;
+    }
 }
 
 // An extra field whose blocks overrun its length stops parsing at the field's end.

@@ -73,7 +73,7 @@ TestZip BuildZip(const std::vector<TestEntry>& entries, const TestZipOptions& op
         extra += e.centralExtra;
         TCentralHeader c;
         c.Signature = kCentralHeaderSig;
-        c.VersionMadeBy = 20;
+        c.VersionMadeBy = e.madeBy;
         c.VersionNeeded = 20;
         c.Flags = static_cast<uint16_t>(e.flags | (e.descriptor ? kFlagDataDescriptor : 0));
         c.ModTime = 0x6000;

@@ -20,6 +20,7 @@ struct TestEntry {
     bool zip64 = false;         // central sizes and offset in a ZIP64 extra block
     uint32_t attributes = 0x20;
     uint16_t flags = 0;
+    uint16_t madeBy = 20;       // "version made by": host in the high byte (0 MS-DOS, 3 Unix)
     std::string centralExtra;   // raw extra field appended in the central header
 };
 

@@ -9,6 +9,7 @@ import os
 import struct
 import sys
 import tempfile
+import warnings
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -176,6 +177,34 @@ def case_python_cp866(work, out):
         with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
             for name in ["Привет.txt", "Папка/Файл ёлки.txt", "Ўзбек╬.txt", "ascii.txt"]:
                 z.writestr(name, name.encode("utf-8") * 10)
+    finally:
+        zipfile.ZipInfo._encodeFilenameFlags = original
+
+
+def case_zip_utf8_names(work, out):
+    """Names as this system's zip stores them: the file system's UTF-8 bytes without the flag."""
+    need_tool("zip")
+    tree = os.path.join(work, "tree")
+    for name in ["Привет.txt", "Папка/файл.txt", "日本.txt", "中文.txt", "<日>.txt", "<U+65E5>.txt"]:
+        os.makedirs(os.path.dirname(os.path.join(tree, name)), exist_ok=True)
+        with open(os.path.join(tree, name), "w") as f:
+            f.write(name)
+    run(["zip", "-q", "-r", out, "."], cwd=tree)
+
+
+def case_python_raw_names(work, out):
+    """Unflagged names: UTF-8 from a Unix host, and cp866 bytes that are also well-formed UTF-8 from
+    a DOS host (kept in cp866) and from a Unix host (taken as UTF-8)."""
+    original = zipfile.ZipInfo._encodeFilenameFlags
+    zipfile.ZipInfo._encodeFilenameFlags = lambda self: (self.filename.encode("latin-1"), self.flag_bits)
+    try:
+        with zipfile.ZipFile(out, "w") as z, warnings.catch_warnings():
+            warnings.simplefilter("ignore")  # the two "тем.txt" look alike to zipfile
+            for name, encoding, host in [("Привет.txt", "utf-8", 3), ("日本.txt", "utf-8", 3),
+                                         ("тем.txt", "cp866", 0), ("тем.txt", "cp866", 3)]:
+                info = zipfile.ZipInfo(name.encode(encoding).decode("latin-1"))
+                info.create_system = host
+                z.writestr(info, name.encode("utf-8"))
     finally:
         zipfile.ZipInfo._encodeFilenameFlags = original
 

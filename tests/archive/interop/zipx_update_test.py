@@ -190,9 +190,8 @@ def run_case(binary, case, work):
 
 
 def colliding_names(binary, work):
-    """Two names that both come out as '??.txt' in the system's code page: the first is extracted,
-    the second refused, never written over it. The archive is made by `zipx add`, then changed by
-    Python."""
+    """Names whose characters the system's code page lacks come out escaped, each its own file. The
+    archive is made by `zipx add`, then changed by Python."""
     path = os.path.join(work, "cjk.zip")
     write_tree(os.path.join(work, "src"), ["made.txt"])
     r = zipx(binary, "add", path, os.path.join(work, "src"), "made.txt")
@@ -206,9 +205,74 @@ def colliding_names(binary, work):
     r = zipx(binary, "extract", path, out)
     files = {n: open(os.path.join(out, n), "rb").read() for n in os.listdir(out)}
     made = open(os.path.join(work, "src", "made.txt"), "rb").read()
-    if r.returncode != 1 or files != {"made.txt": made, "??.txt": b"first\n"}:
-        return ["colliding names: exit %d, files %s" % (r.returncode, files)]
+    want = {"made.txt": made, "<U+65E5><U+672C>.txt": b"first\n", "<U+4E2D><U+6587>.txt": b"second\n"}
+    if r.returncode != 0 or files != want:
+        return ["escaped names: exit %d, files %s" % (r.returncode, files)]
     return []
+
+
+def linux_names(binary, work):
+    """Names that zip stores as raw UTF-8 without the flag come out as they went in; add and delete keep
+    every entry's stored name bytes (a replaced one gains the UTF-8 flag), and unzip still finds the
+    copied ones (it takes the flag of an entry made on a DOS host for a code page's)."""
+    ziptools.need_tool("zip")
+    ziptools.need_tool("unzip")
+    names = ["Привет.txt", "Папка/файл.txt", "ascii.txt"]
+    path, src = zip_archive(work, names)
+    problems = []
+    r = zipx(binary, "list", path)
+    listed = sorted(line.split("\t")[0] for line in r.stdout.decode().splitlines())
+    if r.returncode != 0 or listed != sorted(["Папка/", *names]):
+        problems.append("list: exit %d %s" % (r.returncode, listed))
+    out = os.path.join(work, "out")
+    os.makedirs(out)
+    r = zipx(binary, "extract", path, out)
+    for name in names:
+        if not os.path.isfile(os.path.join(out, name)) or \
+                open(os.path.join(out, name), "rb").read() != open(os.path.join(src, name), "rb").read():
+            problems.append("extract: exit %d, %s missing" % (r.returncode, name))
+    before = model(path)
+    write_tree(out, ["new.txt"])
+    for args in [("add", path, out, "new.txt", "Привет.txt"), ("delete", path, "ascii.txt")]:
+        r = zipx(binary, *args)
+        if r.returncode != 0:
+            problems.append("%s: exit %d %s" % (args[0], r.returncode, r.stderr))
+    kept = [e[:2] for e in model(path)]
+    replaced = "Привет.txt".encode()
+    if kept != [(e[0], e[1] | (0x800 if e[0] == replaced else 0)) for e in before if e[0] != b"ascii.txt"] + \
+            [(b"new.txt", 0)]:
+        problems.append("stored names after add and delete: %s" % kept)
+    back = os.path.join(work, "back")
+    subprocess.run(["unzip", "-q", path, "-d", back], check=True)
+    copied = os.path.join("Папка", "файл.txt")
+    if not os.path.isfile(os.path.join(back, copied)) or \
+            open(os.path.join(back, copied), "rb").read() != open(os.path.join(src, copied), "rb").read():
+        problems.append("unzip: %s missing or changed" % copied)
+    return problems + checked(path)
+
+
+def merged_sources(binary, work):
+    """Files whose names differ only in case or a trailing dot never become one entry: the first is
+    added, the second refused with both names and a failing exit. Trailing blanks keep names apart."""
+    ziptools.need_tool("zip")
+    problems = []
+    for n, (files, stored, refused) in enumerate([
+            (["README", "readme"], [b"README"], [("readme", "README")]),
+            (["x", "x."], [b"x"], [("x.", "x")]),
+            (["Sub/a", "sub/a"], [b"Sub/", b"Sub/a"], [("sub", "Sub"), ("sub/a", "Sub/a")]),
+            (["y", "y "], [b"y", b"y "], [])]):
+        base = os.path.join(work, "base%d" % n)
+        write_tree(base, files)
+        path = base + ".zip"
+        r = zipx(binary, "add", path, base, ".")
+        entries = model(path) if os.path.exists(path) else []
+        contents = {e[0]: e[2] for e in entries}
+        complaints = r.stderr.decode().splitlines()
+        named = all(any('"%s"' % a in c and '"%s"' % b in c for c in complaints) for a, b in refused)
+        if r.returncode != (1 if refused else 0) or not named or [e[0] for e in entries] != stored or \
+                any(contents[n] != open(os.path.join(base, n.decode()), "rb").read() for n in stored if n[-1:] != b"/"):
+            problems.append("add %s: exit %d %s, stored %s" % (files, r.returncode, complaints, list(contents)))
+    return problems
 
 
 def zip_archive(work, names=("plain.txt", "Привет/файл.txt")):
@@ -428,7 +492,8 @@ def write_limits(binary, work):
 
 SPECIAL = {"colliding_names": colliding_names, "write_limits": write_limits, "refused_paths": refused_paths,
            "unchanged_batches": unchanged_batches, "held_archive": held_archive,
-           "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder}
+           "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder,
+           "linux_names": linux_names, "merged_sources": merged_sources}
 
 
 def main():

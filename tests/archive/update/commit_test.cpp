@@ -267,6 +267,38 @@ TEST_F(Commit, AbortInTheFailureEventLeavesTheOldArchive)
     ExpectUntouched();
 }
 
+// Two files whose names differ only in case (or a trailing dot) would fill one entry: the second is
+// refused through the failure event with code 23, naming both; going on leaves the first added.
+TEST_F(Commit, AFileWhoseEntryAnotherFileOfTheBatchFillsIsRefused)
+{
+    Put("A.txt", "capital");
+    for (TZAAction answer : {fxaIgnore, fxaAbort}) {
+        std::string seen;
+        TZipArchiver zip;
+        zip.OnProcessFileFailure = [&](TZABaseArchiver*, const std::string& name, TZAProcessOperation, int32_t native,
+                                       int32_t, const std::string& message, TZAAction& action) {
+            seen = name + " " + std::to_string(native) + " " + message;
+            action = answer;
+        };
+        Open(zip);
+        ASSERT_EQ(zip.AddFile("A.txt"), 0);
+        EXPECT_EQ(zip.AddFile(Path("A.txt")), 0);  // the same file again
+        EXPECT_TRUE(seen.empty());
+        if (answer == fxaIgnore)
+            EXPECT_EQ(zip.AddFile("a.txt"), -1);
+        else
+            EXPECT_THROW(zip.AddFile("a.txt"), EZAException);
+        EXPECT_NE(seen.find("a.txt 23 "), std::string::npos) << seen;
+        EXPECT_NE(seen.find("/A.txt\""), std::string::npos) << seen;
+        if (answer == fxaAbort)
+            zip.DropPendingUpdate();
+        zip.CloseArchive();
+    }
+    const Entries entries = ReadBack("t.zip");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0], (std::pair<std::string, std::string>{"A.txt", "capital"}));
+}
+
 TEST_F(Commit, CancelBeforeTheDirectoryLeavesTheOldArchive)
 {
     TZipArchiver zip;
