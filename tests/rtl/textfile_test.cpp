@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,6 +42,7 @@ protected:
     std::vector<std::string> FolderEntries() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
 
@@ -127,15 +129,20 @@ TEST_F(TextFileTest, AtomicWriteOverADirectoryFailsAndCleansUp) {
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"taken"});
 }
 
-// Only a temporary whose writer can no longer finish goes: in this process, one of no open writer.
+// Only a temporary whose writer can no longer finish goes: in this process, one of no open writer,
+// however the writer or the clean-up spelled the folder.
 TEST_F(TextFileTest, StaleTemporariesGoAndThoseOfOpenWritersStay) {
-    rtl::TAtomicFileWriter open(Win("pack.zip"));
-    open.Write("partial");
+    fs::create_directory(Native("sub"));
+    rtl::TAtomicFileWriter plain(Win("pack.zip"));
+    rtl::TAtomicFileWriter viaParent(Win("sub\\..\\pack.zip"));
+    rtl::TAtomicFileWriter viaDot(Win(".\\pack.zip"));
+    for (auto* writer : {&plain, &viaParent, &viaDot}) writer->Write("partial");
     rtl::WriteFileBytes(Win(".pack.zip." + std::to_string(::getpid()) + ".4294967295.tmp"), "killed");
     EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("pack.zip")), 1);
-    open.Commit();
+    EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("sub\\..\\pack.zip")), 0);
+    for (auto* writer : {&plain, &viaParent, &viaDot}) EXPECT_NO_THROW(writer->Commit());
     EXPECT_EQ(rtl::ReadFileBytes(Win("pack.zip")), "partial");
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"pack.zip"});
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"pack.zip", "sub"}));
 }
 
 struct Record {
