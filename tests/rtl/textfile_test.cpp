@@ -130,19 +130,21 @@ TEST_F(TextFileTest, AtomicWriteOverADirectoryFailsAndCleansUp) {
 }
 
 // Only a temporary whose writer can no longer finish goes: in this process, one of no open writer,
-// however the writer or the clean-up spelled the folder.
+// however the writer or the clean-up spelled the folder (through "..", "." or a link to it).
 TEST_F(TextFileTest, StaleTemporariesGoAndThoseOfOpenWritersStay) {
     fs::create_directory(Native("sub"));
+    fs::create_directory_symlink(dir_, Native("alias"));
     rtl::TAtomicFileWriter plain(Win("pack.zip"));
     rtl::TAtomicFileWriter viaParent(Win("sub\\..\\pack.zip"));
     rtl::TAtomicFileWriter viaDot(Win(".\\pack.zip"));
-    for (auto* writer : {&plain, &viaParent, &viaDot}) writer->Write("partial");
+    rtl::TAtomicFileWriter viaLink(Win("alias\\pack.zip"));
+    for (auto* writer : {&plain, &viaParent, &viaDot, &viaLink}) writer->Write("partial");
     rtl::WriteFileBytes(Win(".pack.zip." + std::to_string(::getpid()) + ".4294967295.tmp"), "killed");
     EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("pack.zip")), 1);
     EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("sub\\..\\pack.zip")), 0);
-    for (auto* writer : {&plain, &viaParent, &viaDot}) EXPECT_NO_THROW(writer->Commit());
+    for (auto* writer : {&plain, &viaParent, &viaDot, &viaLink}) EXPECT_NO_THROW(writer->Commit());
     EXPECT_EQ(rtl::ReadFileBytes(Win("pack.zip")), "partial");
-    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"pack.zip", "sub"}));
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"alias", "pack.zip", "sub"}));
 }
 
 struct Record {
