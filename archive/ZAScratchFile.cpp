@@ -36,7 +36,8 @@ std::string UniqueName()
 
 bool IsLowerHex(std::string_view digits)
 {
-    return std::all_of(digits.begin(), digits.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 // The process id in a name UniqueName gave; 0 for any other name.

@@ -54,6 +54,11 @@ void RemoveUpdateLeftovers() {
     if (rtl::FileExists(pack)) rtl::DeleteOwnFile(pack);
 }
 
+std::string DamagedEntryMessage(const std::string& entry) {
+    return rtl::Ru("Пакет обновления поврежден: файл \"") + entry +
+           rtl::Ru("\" не совпадает со своей контрольной суммой или размером. Обновление не установлено.");
+}
+
 // The reader's word for a write that found the disk full; any other error as it is.
 template <typename Write>
 void WriteOrReportDiskFull(Write write) {
@@ -262,9 +267,7 @@ void TForm5::RecordVersion(const TMyUpdate& pack) {
 void TForm5::ReportInstallError(const std::exception& error) {
     const auto* failed = dynamic_cast<const EZAException*>(&error);
     if (failed && failed->NativeError == kDamagedEntry && !FFailedEntry.empty()) {
-        forms::Application().HandleException(
-            this, rtl::Exception(rtl::Ru("Пакет обновления поврежден: файл \"") + FFailedEntry +
-                                 rtl::Ru("\" не совпадает со своей контрольной суммой или размером. Обновление не установлено.")));
+        forms::Application().HandleException(this, rtl::Exception(DamagedEntryMessage(FFailedEntry)));
         return;
     }
     if (failed && failed->NativeError == kWriteFailed) {

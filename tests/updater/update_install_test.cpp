@@ -355,7 +355,8 @@ TEST_F(UpdateInstallTest, TheLeftoversOfAKilledUpdateGoAndNothingElse) {
     const auto leave = [&] {
         for (const auto& name : stale) std::ofstream(BookFile(name)) << "stale";
         for (const auto& name : kept) std::ofstream(BookFile(name)) << "keep";
-        fs::permissions(BookFile("updated.zip"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        fs::permissions(BookFile("updated.zip"), fs::perms::owner_read | fs::perms::group_read |
+                                                     fs::perms::others_read);
     };
 
     struct Case {
