@@ -219,7 +219,7 @@ TEST_F(UpdateInstallTest, APackIsWrittenToDiskAsItArrives) {
 
 // A failed entry ends the installation with one message that says what happened, asked nothing:
 // data that fail their CRC-32 or stated size name the entry, a disk that fills up during the
-// download or the extraction is the updater's own disk-space message. The dialog stays on the
+// download, the extraction or the version record is the updater's own disk-space message. The dialog stays on the
 // progress page, the version is not recorded and nothing of the update is left.
 TEST_F(UpdateInstallTest, AFailedPackIsReportedOnceByWhatHappenedToIt) {
     std::string corrupt = MakeZip({{"good.txt", "fine"}, {"bad.txt", std::string(4000, 'x')}});
@@ -237,6 +237,7 @@ TEST_F(UpdateInstallTest, AFailedPackIsReportedOnceByWhatHappenedToIt) {
         bool listed;         // the list gives the pack's size
         bool smallDisk;      // the program folder is a file system of 512 KiB
         std::string message;
+        bool fullAtSync = false;  // another program fills the disk once the pack is unpacked
     };
     const Case cases[] = {
         {"a CRC-32 error", corrupt, true, false, damaged},
@@ -245,6 +246,14 @@ TEST_F(UpdateInstallTest, AFailedPackIsReportedOnceByWhatHappenedToIt) {
         {"a full disk during the download", MakeZip({{"noise.bin", noise}}), false, true, viewer::DiskFullMessage()},
         {"a full disk during the extraction", MakeZip({{"zeros.bin", std::string(4 << 20, '\0')}}), true, true,
          viewer::DiskFullMessage()},
+        {"a full disk at the version record", MakeZip({{"a.txt", "2"}}), true, true, viewer::DiskFullMessage(), true},
+    };
+    static std::string filler;
+    filler = BookFile("filler");
+    const auto fillAtSync = [](const rtl::TFsChange& change) {
+        if (std::string_view(change.Call) != "syncfs") return;
+        std::ofstream out(filler, std::ios::binary);
+        for (int i = 0; i < 1024 && out; ++i) out << std::string(1024, 'f') << std::flush;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -258,7 +267,9 @@ TEST_F(UpdateInstallTest, AFailedPackIsReportedOnceByWhatHappenedToIt) {
         }
         rtl::SetDiskFreeForTests(c.smallDisk ? int64_t(1) << 40 : -1);  // past the check of room
         dialogs_.ClearLog();
+        const rtl::TFsChangeObserver before = rtl::SetFsChangeObserver(c.fullAtSync ? +fillAtSync : nullptr);
         Install();
+        rtl::SetFsChangeObserver(before);
         const std::set<std::string> left = BookNames();
         if (c.smallDisk) ::umount2(book_.c_str(), MNT_DETACH);
         ASSERT_EQ(dialogs_.Log().size(), 1u) << ErrorsShown();
