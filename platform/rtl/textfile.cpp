@@ -122,6 +122,14 @@ int OpenFolder(const std::string& folder) {
     return sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// A folder a writer may create files in without reading it is held by its path only: enough for
+// the names, though not to sync it.
+int OpenFolderToWrite(const std::string& folder) {
+    const int fd = OpenFolder(folder);
+    if (fd >= 0 || errno != EACCES) return fd;
+    return sys::Open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
 }  // namespace
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -179,7 +187,7 @@ TAtomicFileWriter::TAtomicFileWriter(std::string_view path, bool keepMode)
     struct stat existing;
     keepMode = keepMode && sys::Stat(native_.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
     // Every later step works in the folder held open, so the temporary is where it was made.
-    folderFd_ = OpenFolder(folder_);
+    folderFd_ = OpenFolderToWrite(folder_);
     if (folderFd_ < 0) RaiseInOutError(errno, path_);
     for (int attempts = 0;; ++attempts) {
         tempName_ = TempNameFor(base);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -145,6 +146,27 @@ TEST_F(TextFileTest, StaleTemporariesGoAndThoseOfOpenWritersStay) {
     for (auto* writer : {&plain, &viaParent, &viaDot, &viaLink}) EXPECT_NO_THROW(writer->Commit());
     EXPECT_EQ(rtl::ReadFileBytes(Win("pack.zip")), "partial");
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"alias", "pack.zip", "sub"}));
+}
+
+// A folder its writer may add to but not read still takes an atomic write (run as another user
+// where the test runs as the superuser, whom no permission stops).
+TEST_F(TextFileTest, AtomicWriteIntoAFolderThatCannotBeRead) {
+    fs::create_directory(Native("drop"));
+    ASSERT_EQ(::chmod(Native("drop").c_str(), 0733), 0);
+    ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
+        try {
+            rtl::WriteFileAtomic(Win("drop\\x.dat"), "y");
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
 }
 
 struct Record {
