@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "archive/ZATargetFolder.h"
 #include "platform/rtl/exceptions.h"
@@ -20,13 +21,38 @@ namespace {
 
 constexpr int kNameAttempts = 64;
 
+constexpr std::string_view kPrefix = "FC";
+constexpr std::string_view kSuffix = ".tmp";
+constexpr size_t kHexDigits = 12;
+
 std::string UniqueName()
 {
     static std::atomic<uint64_t> counter{std::random_device{}()};
-    char name[32];
-    std::snprintf(name, sizeof name, "FC%012llx.tmp",
+    char name[48];
+    std::snprintf(name, sizeof name, "FC%d.%012llx.tmp", static_cast<int>(::getpid()),
                   static_cast<unsigned long long>(counter.fetch_add(0x9E3779B97F4A7C15ull) & 0xFFFFFFFFFFFFull));
     return name;
+}
+
+bool IsLowerHex(std::string_view digits)
+{
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// The process id in a name UniqueName gave; 0 for any other name.
+pid_t ScratchNameOwner(std::string_view name)
+{
+    if (name.size() <= kPrefix.size() + kHexDigits + 1 + kSuffix.size() || !name.starts_with(kPrefix) ||
+        !name.ends_with(kSuffix))
+        return 0;
+    const std::string_view middle = name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+    const size_t dot = middle.size() - kHexDigits - 1;
+    uint64_t pid = 0;
+    if (middle[dot] != '.' || !IsLowerHex(middle.substr(dot + 1)) ||
+        !rtl::ParseCanonicalNumber(middle.substr(0, dot), pid) || pid == 0 || pid > INT32_MAX)
+        return 0;
+    return static_cast<pid_t>(pid);
 }
 
 // A file without a name is given one through /proc; without it one is never made.
@@ -44,9 +70,20 @@ bool NoNamelessFiles(int error)
 
 }  // namespace
 
-TZAScratchFile::TZAScratchFile(int fd, std::shared_ptr<const TZATargetFolder> folder, std::string name)
-    : fd_(fd), folder_(std::move(folder)), name_(std::move(name))
+TZAScratchFile::TZAScratchFile(int fd, std::shared_ptr<const TZATargetFolder> folder, std::string name,
+                               std::unique_ptr<rtl::TLiveTemp> live)
+    : fd_(fd), folder_(std::move(folder)), name_(std::move(name)), live_(std::move(live))
 {
+}
+
+int TZAScratchFile::RemoveLeftoversIn(const std::string& folder)
+{
+    const int fd = rtl::sys::Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    const int removed = rtl::RemoveEndedTemps(fd, folder, ScratchNameOwner);
+    ::close(fd);
+    return removed;
 }
 
 std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(std::shared_ptr<const TZATargetFolder> folder, mode_t mode)
@@ -55,17 +92,19 @@ std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(std::shared_ptr<const T
     if (CanNameOpenFiles()) {
         const int fd = rtl::sys::OpenAt(dir, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, mode);
         if (fd >= 0)
-            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(folder), {}));
+            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(folder), {}, nullptr));
         if (!NoNamelessFiles(errno))
             return nullptr;
     }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string name = UniqueName();
+        auto live = std::make_unique<rtl::TLiveTemp>(dir, name);
         // O_EXCL: fails when the name exists, so another file (or a link's target) is never taken over.
         const int fd = rtl::sys::OpenAt(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             rtl::folderindex::NoteCreated(folder->NativePathOf(name));
-            return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(folder), std::move(name)));
+            return std::unique_ptr<TZAScratchFile>(
+                new TZAScratchFile(fd, std::move(folder), std::move(name), std::move(live)));
         }
         if (errno != EEXIST)
             return nullptr;
@@ -160,6 +199,7 @@ bool TZAScratchFile::NameBeside()
 {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string name = UniqueName();
+        live_ = std::make_unique<rtl::TLiveTemp>(folder_->Fd(), name);
         if (rtl::sys::LinkOpenFile(fd_, folder_->Fd(), name.c_str()) == 0) {
             name_ = std::move(name);
             rtl::folderindex::NoteCreated(folder_->NativePathOf(name_));

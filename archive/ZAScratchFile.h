@@ -3,7 +3,8 @@
 // target's name once the entry is complete and checked: nothing half-written is ever visible, a
 // crash leaves nothing behind, and a new target changes the folder once. Elsewhere, and to replace
 // an existing target, a uniquely named file beside the target is renamed over it. In every other
-// case the file is deleted.
+// case the file is deleted. A named scratch file carries its process's id ("FC<pid>.<hex>.tmp"), so
+// that the one a killed extraction left is told from one still being written.
 //
 // It works in a folder held open (ZATargetFolder.h), by names relative to it: no name is looked
 // up again, and a link put in place of a folder on the way cannot redirect the file.
@@ -17,6 +18,7 @@
 #include <sys/types.h>
 
 #include "platform/rtl/streams.h"
+#include "platform/rtl/tempfiles.h"
 
 class TZATargetFolder;
 
@@ -25,6 +27,9 @@ public:
     // A new empty file in folder with the permission bits mode, which the process's umask masks as
     // for any new file; null with errno set when none can be created.
     static std::unique_ptr<TZAScratchFile> CreateIn(std::shared_ptr<const TZATargetFolder> folder, mode_t mode);
+    // Removes from the folder (a native name ending in "/") the scratch files whose extraction has
+    // ended without placing them; those of extractions still running stay. Returns how many went.
+    static int RemoveLeftoversIn(const std::string& folder);
     // Closes the file and deletes it unless it took its target's place.
     ~TZAScratchFile() override;
 
@@ -44,7 +49,8 @@ public:
     bool ReplaceTarget(const std::string& onDisk);
 
 private:
-    TZAScratchFile(int fd, std::shared_ptr<const TZATargetFolder> folder, std::string name);
+    TZAScratchFile(int fd, std::shared_ptr<const TZATargetFolder> folder, std::string name,
+                   std::unique_ptr<rtl::TLiveTemp> live);
 
     bool NameBeside();
     bool CloseFile();
@@ -52,6 +58,7 @@ private:
     int fd_;
     std::shared_ptr<const TZATargetFolder> folder_;
     std::string name_;  // in folder_; empty while the file has no name
+    std::unique_ptr<rtl::TLiveTemp> live_;  // marks name_ as this process's while it may exist
     int64_t position_ = 0;
     int64_t size_ = 0;
     bool placed_ = false;

@@ -7,7 +7,8 @@
 //   update_proxy.cpp    the browser's proxy from the registry, the proxy page, the client's proxy
 //   update_list.cpp     parsing of the list and the texts of the offer (no window needed)
 //   update_install.cpp  the list check, the download and installation of packs
-//   update_space.cpp    room for a pack on the program folder's file system
+//   update_space.cpp    room for a pack on the program folder's file system, and a full disk
+//   update_disk.cpp     the folders a pack writes: leftovers of a killed extraction, the sync
 //   update_grid.cpp     the list page's text grid
 //   update_page.cpp     the pages: panels without a native window
 #pragma once
@@ -92,6 +93,27 @@ int64_t SpareRoomFor(int64_t unpackedBytes);
 // exceed the free space of the file system holding folder. Free space that cannot be told is not
 // checked.
 void CheckRoomForPack(int64_t unpackedBytes, const std::string& folder);
+
+// The reader's message of a full disk met while a pack or its record was written, and the
+// EInOutError ENOSPC that carries it.
+std::string DiskFullMessage();
+[[noreturn]] void RaiseDiskFull();
+// A write failed for want of room: a full file system or an exhausted quota.
+bool IsDiskFull(int errorCode);
+
+// ---- the folders a pack writes (update_disk.cpp) ----
+
+// The attribute set a pack is unpacked with: 10431 (0x28BF), the library's default search attributes.
+constexpr int32_t kPackAttributes = 10431;
+// The program folder and every folder within it that an entry of the open pack goes to, as native
+// names with a trailing "/".
+std::vector<std::string> PackFolders(TZABaseArchiver& archive, const std::string& programFolder);
+// Removes the scratch files that a killed extraction left in the folders; those of an extraction
+// still running stay.
+void RemoveScratchLeftovers(const std::vector<std::string>& folders);
+// Puts what was written in the folders on the disk: the file system of each, once. Raises
+// EInOutError when the system reports that it could not.
+void SyncFolders(const std::vector<std::string>& folders);
 
 // ---- the browser's proxy (update_proxy.cpp) ----
 
@@ -225,9 +247,11 @@ private:
     bool DownloadPack(const TMyUpdate& pack, const std::string& path);
     bool InstallPack();
     void RecordVersion(const TMyUpdate& pack);
+    void ReportInstallError(const std::exception& error);
     void ClearGrid();
 
     bool FWorking = false;  // a check or an installation is running (its requests pump messages)
+    std::string FFailedEntry;  // the entry whose extraction failed last, as the archive names it
 };
 
 }  // namespace viewer

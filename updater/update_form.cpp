@@ -143,6 +143,13 @@ void TForm5::ConfigureArchiver() {
     zip_archiver.ExtractCorruptedFiles = false;
     zip_archiver.SetSpanningMode(smNone);
     zip_archiver.Zip64Mode = zmDisabled;
+    // The first entry that fails ends the extraction without a question (no answer could make the
+    // pack whole, and its version is then not recorded); the installation reports it once.
+    zip_archiver.OnProcessFileFailure = [this](TZABaseArchiver*, const std::string& entry, TZAProcessOperation,
+                                               int32_t, int32_t, const std::string&, TZAAction& action) {
+        FFailedEntry = entry;
+        action = fxaAbort;
+    };
 }
 
 forms::TPanel* TForm5::CurrentPage() const {

@@ -1,8 +1,10 @@
 // The list check and the installation of packs: each request blocks the GUI thread but pumps its
 // messages, so Cancel can run meanwhile and abandons the request.
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
+#include "archive/ZAExcept.h"
 #include "controls/cm_OrvGauges.h"
 #include "platform/forms/application.h"
 #include "platform/rtl/codepage.h"
@@ -23,7 +25,8 @@ int UpdatePauseMs = 1000;
 namespace {
 
 constexpr int kListProgressStep = 8;
-constexpr int32_t kExtractAttributes = 10431;  // 0x28BF, the library's default search attributes
+constexpr int32_t kDamagedEntry = 8;  // the archive's code for data that fail their CRC-32 or size
+constexpr int32_t kWriteFailed = 46;  // the archive's code for a write the disk did not take
 
 // Marks the dialog busy for one check or installation; a nested start (from a pumped message)
 // is ignored.
@@ -39,21 +42,39 @@ private:
 };
 
 // What a killed update leaves in the program folder: the partial download of a pack (a temporary
-// file beside "updated.zip") and the pack being unpacked. Temporaries go only when their process has
-// ended, so a download still running elsewhere is kept; "updated.zip" goes when it is a file (a link
-// to one loses the link only), as the single-instance guard of the program folder keeps other
-// viewers from unpacking it meanwhile.
+// file beside "updated.zip"), the version record's temporary and the pack being unpacked.
+// Temporaries go only when their process has ended, so a download or a record still being written
+// elsewhere is kept; "updated.zip" goes when it is a file, whatever its mode (a link to one loses the
+// link only), as the single-instance guard of the program folder keeps other viewers from unpacking
+// it meanwhile.
 void RemoveUpdateLeftovers() {
     const std::string pack = AppDir + "updated.zip";
     rtl::RemoveStaleTempFiles(pack);
-    if (rtl::FileExists(pack)) rtl::DeleteFile(pack);
+    rtl::RemoveStaleTempFiles(AppDir + "intcfg.dat");
+    if (rtl::FileExists(pack)) rtl::DeleteOwnFile(pack);
+}
+
+std::string DamagedEntryMessage(const std::string& entry) {
+    return rtl::Ru("Пакет обновления поврежден: файл \"") + entry +
+           rtl::Ru("\" не совпадает со своей контрольной суммой или размером. Обновление не установлено.");
+}
+
+// The reader's word for a write that found the disk full; any other error as it is.
+template <typename Write>
+void WriteOrReportDiskFull(Write write) {
+    try {
+        write();
+    } catch (const rtl::EInOutError& error) {
+        if (IsDiskFull(error.ErrorCode)) RaiseDiskFull();
+        throw;
+    }
 }
 
 // "updated.zip" lives only while its pack is unpacked.
 class TDownloadedPack {
 public:
     explicit TDownloadedPack(std::string path) : FPath(std::move(path)) {}
-    ~TDownloadedPack() { rtl::DeleteFile(FPath); }
+    ~TDownloadedPack() { rtl::DeleteOwnFile(FPath); }  // also when a pack put a read-only file there
     TDownloadedPack(const TDownloadedPack&) = delete;
     TDownloadedPack& operator=(const TDownloadedPack&) = delete;
     const std::string& Path() const { return FPath; }
@@ -171,9 +192,13 @@ bool TForm5::UnpackPackage() {
     zip_archiver.BaseDir = AppDir;
     zip_archiver.OpenArchive();
     int32_t failures = 0;
+    std::vector<std::string> folders;
     try {
-        CheckRoomForPack(UnpackedPackBytes(zip_archiver, "*.*", kExtractAttributes), AppDir);
-        zip_archiver.ExtractFiles("*.*", kExtractAttributes, "");
+        CheckRoomForPack(UnpackedPackBytes(zip_archiver, "*.*", kPackAttributes), AppDir);
+        folders = PackFolders(zip_archiver, AppDir);
+        RemoveScratchLeftovers(folders);
+        FFailedEntry.clear();
+        zip_archiver.ExtractFiles("*.*", kPackAttributes, "");
         failures = zip_archiver.IgnoredFailures() + zip_archiver.PasswordSkips();
     } catch (...) {
         try {
@@ -184,7 +209,11 @@ bool TForm5::UnpackPackage() {
         throw;
     }
     zip_archiver.CloseArchive();
-    return failures == 0;
+    if (failures != 0) return false;
+    // The pack is on the disk before its version is recorded, so that no power loss leaves a record
+    // of files that were never written.
+    SyncFolders(folders);
+    return true;
 }
 
 // The pack goes to its file as it arrives, through a temporary file that takes the name only once
@@ -194,10 +223,13 @@ bool TForm5::UnpackPackage() {
 bool TForm5::DownloadPack(const TMyUpdate& pack, const std::string& path) {
     if (pack.PackSize > 0) CheckRoomForPack(pack.PackSize, AppDir);
     IdHTTP1.MaxBodySize = pack.PackSize > 0 ? pack.PackSize : kMaxPackBytes;
-    rtl::TAtomicFileWriter file(path);
+    // A new file of the updater's own, whatever mode a file of that name had.
+    rtl::TAtomicFileWriter file(path, false);
     bool fetched = true;
     try {
-        IdHTTP1.Get(UpdateUrl + pack.PackFile, [&file](const char* data, size_t size) { file.Write({data, size}); });
+        IdHTTP1.Get(UpdateUrl + pack.PackFile, [&file](const char* data, size_t size) {
+            WriteOrReportDiskFull([&] { file.Write({data, size}); });
+        });
     } catch (const rtl::EInOutError&) {
         IdHTTP1.Disconnect();
         throw;
@@ -208,7 +240,7 @@ bool TForm5::DownloadPack(const TMyUpdate& pack, const std::string& path) {
     // Only a whole pack is installed: the size the list gives must be the size received, and a body
     // of no bytes is no archive (the archiver would take an empty file for a new, empty one).
     if (!fetched || file.Size() == 0 || (pack.PackSize > 0 && file.Size() != pack.PackSize)) return false;
-    file.Commit();
+    WriteOrReportDiskFull([&] { file.Commit(); });
     return true;
 }
 
@@ -223,11 +255,26 @@ void TForm5::RecordVersion(const TMyUpdate& pack) {
     const uint16_t previous = IntConfig.UpdateVersion;
     IntConfig.UpdateVersion = uint16_t(pack.PackVersion);
     try {
-        SaveIntConfig();
+        WriteOrReportDiskFull(SaveIntConfig);
     } catch (...) {
         IntConfig.UpdateVersion = previous;  // memory keeps what the record holds
         throw;
     }
+}
+
+// Reported as the application reports any error, in one message; the dialog stays on the progress
+// page. An entry that failed names what happened to it: its data damaged, or the disk full.
+void TForm5::ReportInstallError(const std::exception& error) {
+    const auto* failed = dynamic_cast<const EZAException*>(&error);
+    if (failed && failed->NativeError == kDamagedEntry && !FFailedEntry.empty()) {
+        forms::Application().HandleException(this, rtl::Exception(DamagedEntryMessage(FFailedEntry)));
+        return;
+    }
+    if (failed && failed->NativeError == kWriteFailed) {
+        forms::Application().HandleException(this, rtl::EInOutError(DiskFullMessage(), ENOSPC));
+        return;
+    }
+    forms::Application().HandleException(this, error);
 }
 
 void TForm5::load_but3Click(forms::TObject*) {
@@ -256,8 +303,7 @@ void TForm5::load_but3Click(forms::TObject*) {
                 if (complete) RecordVersion(pack);
             }
         } catch (const std::exception& error) {
-            // Reported as the application reports any error; the dialog stays on the progress page.
-            forms::Application().HandleException(this, error);
+            ReportInstallError(error);
             return;
         }
         if (!fetched) {

@@ -1,5 +1,6 @@
 // Room for a pack: the sizes its entries state against the free space of the program folder's file
-// system, checked before anything of the pack is written.
+// system, checked before anything of the pack is written; and the reader's word for a full disk met
+// all the same.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace {
 constexpr int64_t kBlockBytes = 4096;             // a file takes whole blocks of the file system
 constexpr int64_t kMinSpareBytes = int64_t(16) << 20;
 constexpr int64_t kMegabyte = int64_t(1) << 20;
+constexpr const char* kNoRoom = "Недостаточно места на диске для установки обновления";
 
 // Both values are at least 0.
 int64_t SaturatingAdd(int64_t a, int64_t b) { return a > INT64_MAX - b ? INT64_MAX : a + b; }
@@ -45,10 +47,16 @@ void CheckRoomForPack(int64_t unpackedBytes, const std::string& folder) {
     const int64_t needed = SaturatingAdd(unpackedBytes, SpareRoomFor(unpackedBytes));
     if (needed <= free) return;
     const int64_t neededMegabytes = needed / kMegabyte + (needed % kMegabyte != 0);
-    throw rtl::EInOutError(rtl::Ru("Недостаточно места на диске для установки обновления: нужно ") +
+    throw rtl::EInOutError(rtl::Ru(kNoRoom) + rtl::Ru(": нужно ") +
                                rtl::IntToStr(neededMegabytes) + rtl::Ru(" МБ, свободно ") +
                                rtl::IntToStr(free / kMegabyte) + rtl::Ru(" МБ."),
                            ENOSPC);
 }
+
+std::string DiskFullMessage() { return rtl::Ru(kNoRoom) + "."; }
+
+void RaiseDiskFull() { throw rtl::EInOutError(DiskFullMessage(), ENOSPC); }
+
+bool IsDiskFull(int errorCode) { return errorCode == ENOSPC || errorCode == EDQUOT; }
 
 }  // namespace viewer

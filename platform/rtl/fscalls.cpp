@@ -180,5 +180,17 @@ int SetTimes(const char* path, const struct timespec times[2]) {
     return ::utimensat(AT_FDCWD, path, times, 0);
 }
 
+int SyncFileSystemOf(const char* folder) {
+    Count(opens);
+    const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    Observe("syncfs", folder);
+    const int result = ::syncfs(fd);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return result;
+}
+
 }  // namespace sys
 }  // namespace rtl

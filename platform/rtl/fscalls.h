@@ -72,6 +72,10 @@ int LinkOpenFile(int fd, int dirFd, const char* to);
 int Chmod(const char* path, mode_t mode);
 int Chown(const char* path, uid_t owner, gid_t group);
 int SetTimes(const char* path, const struct timespec times[2]);  // utimensat, following links
+// syncfs(2) on the file system holding folder: what was written there before is on the disk after
+// it. Changes nothing, but is reported to the observer (as "syncfs", with folder), so a test can see
+// it between the writes it must follow and those it must precede.
+int SyncFileSystemOf(const char* folder);
 
 }  // namespace sys
 }  // namespace rtl

@@ -333,19 +333,26 @@ bool CopyFile(std::string_view src, std::string_view dst, bool failIfExists) {
     return placed;
 }
 
-bool DeleteFile(std::string_view path) {
+namespace {
+
+bool DeleteName(std::string_view path, bool keepReadOnly) {
     std::string native;
     struct stat st;
     if (!OnExistingName(path, &native, [&](const std::string& n) { return sys::Lstat(n.c_str(), st) == 0; }) ||
         S_ISDIR(st.st_mode))
         return false;
-    // As on the platform, a read-only file is not deleted.
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) {
+    if (keepReadOnly && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) {
         errno = EACCES;
         return false;
     }
     return RemoveNative(native);
 }
+
+}  // namespace
+
+bool DeleteFile(std::string_view path) { return DeleteName(path, true); }
+
+bool DeleteOwnFile(std::string_view path) { return DeleteName(path, false); }
 
 bool RenameFile(std::string_view oldName, std::string_view newName) {
     if (oldName.empty() || newName.empty()) return false;

@@ -49,7 +49,10 @@ bool DirectoryExists(std::string_view path);
 // Copies through a temporary file beside the target, then renames it over the target; the mode of
 // the source is kept. With failIfExists an existing target makes the call fail.
 bool CopyFile(std::string_view src, std::string_view dst, bool failIfExists);
+// Read-only files are kept, as on the platform; a link loses the link only; folders are refused.
 bool DeleteFile(std::string_view path);
+// DeleteFile for a program's own files: a read-only one goes too.
+bool DeleteOwnFile(std::string_view path);
 bool RenameFile(std::string_view oldName, std::string_view newName);  // fails when newName exists
 bool CreateDir(std::string_view dir);
 bool RemoveDir(std::string_view dir);  // empty folders only

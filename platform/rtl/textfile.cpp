@@ -1,21 +1,18 @@
 #include "platform/rtl/textfile.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <mutex>
-#include <set>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/folderindex.h"
 #include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
+#include "platform/rtl/tempfiles.h"
 
 namespace rtl {
 namespace {
@@ -99,25 +96,12 @@ std::string FolderOf(const std::string& native) {
 }
 
 // A name beside target that no other writer uses: hidden, with the process id and a counter.
-std::string TempNameBeside(const std::string& native) {
+std::string TempNameFor(const std::string& base) {
     static std::atomic<unsigned> counter{0};
-    const std::string folder = FolderOf(native);
-    const std::string base = native.substr(folder.size());
-    return folder + "." + base + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    return "." + base + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
 }
 
-// Digits as std::to_string writes an unsigned number of up to 32 bits: no sign, no leading zero.
-bool ParseCanonicalNumber(std::string_view digits, uint64_t& value) {
-    if (digits.empty() || digits.size() > 10 || (digits.size() > 1 && digits[0] == '0')) return false;
-    value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + uint64_t(c - '0');
-    }
-    return value <= UINT32_MAX;
-}
-
-// The process id in name when TempNameBeside gave name for a target named base; 0 otherwise.
+// The process id in name when TempNameFor gave name for a target named base; 0 otherwise.
 pid_t TempNameOwner(std::string_view name, std::string_view base) {
     const std::string prefix = "." + std::string(base) + ".";
     constexpr std::string_view suffix = ".tmp";
@@ -134,45 +118,16 @@ pid_t TempNameOwner(std::string_view name, std::string_view base) {
     return static_cast<pid_t>(pid);
 }
 
-// The temporaries of this process's writers that have not ended yet.
-class TOpenTemps {
-public:
-    void Add(const std::string& native) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        names_.insert(native);
-    }
-    void Remove(const std::string& native) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        names_.erase(native);
-    }
-    bool Holds(const std::string& native) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return names_.count(native) != 0;
-    }
-
-private:
-    std::mutex mutex_;
-    std::set<std::string> names_;
-};
-
-TOpenTemps& OpenTemps() {
-    static TOpenTemps* temps = new TOpenTemps;  // never destroyed: writers may end during exit
-    return *temps;
+int OpenFolder(const std::string& folder) {
+    return sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// A writer whose temporary this is can no longer finish or clean it up.
-bool WriterEnded(pid_t owner, const std::string& native) {
-    if (owner == ::getpid()) return !OpenTemps().Holds(native);
-    return ::kill(owner, 0) != 0 && errno == ESRCH;
-}
-
-// Makes the rename itself durable; a folder that cannot be opened or synced changes nothing.
-void SyncFolder(const std::string& native) {
-    const std::string folder = FolderOf(native);
-    const int fd = sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+// A folder a writer may create files in without reading it is held by its path only: enough for
+// the names, though not to sync it.
+int OpenFolderToWrite(const std::string& folder) {
+    const int fd = OpenFolder(folder);
+    if (fd >= 0 || errno != EACCES) return fd;
+    return sys::Open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 }  // namespace
@@ -226,27 +181,38 @@ void WriteFileAtomic(std::string_view path, std::string_view bytes) {
     file.Commit();
 }
 
-TAtomicFileWriter::TAtomicFileWriter(std::string_view path) : path_(path), native_(ToNativePath(path)) {
+TAtomicFileWriter::TAtomicFileWriter(std::string_view path, bool keepMode)
+    : path_(path), native_(ToNativePath(path)), folder_(FolderOf(native_)) {
+    const std::string base = native_.substr(folder_.size());
     struct stat existing;
-    const bool keepMode = sys::Stat(native_.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
+    keepMode = keepMode && sys::Stat(native_.c_str(), existing) == 0 && S_ISREG(existing.st_mode);
+    // Every later step works in the folder held open, so the temporary is where it was made.
+    folderFd_ = OpenFolderToWrite(folder_);
+    if (folderFd_ < 0) RaiseInOutError(errno, path_);
     for (int attempts = 0;; ++attempts) {
-        temp_ = TempNameBeside(native_);
-        // Registered before it exists, so that no clean-up in this process takes it for a leftover.
-        OpenTemps().Add(temp_);
-        fd_ = sys::Open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        tempName_ = TempNameFor(base);
+        // Live before it exists, so that no clean-up in this process takes it for a leftover.
+        live_ = std::make_unique<TLiveTemp>(folderFd_, tempName_);
+        fd_ = sys::OpenAt(folderFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) break;
         const int error = errno;
-        OpenTemps().Remove(temp_);
-        if (error != EEXIST || attempts >= 100) RaiseInOutError(error, path_);
+        live_.reset();
+        if (error != EEXIST || attempts >= 100) {
+            ::close(folderFd_);
+            folderFd_ = -1;
+            RaiseInOutError(error, path_);
+        }
     }
-    folderindex::NoteCreated(temp_);
+    folderindex::NoteCreated(folder_ + tempName_);
     if (keepMode) ::fchmod(fd_, existing.st_mode & 07777);
 }
 
 TAtomicFileWriter::~TAtomicFileWriter() {
     if (fd_ >= 0) ::close(fd_);
-    if (!committed_ && sys::Unlink(temp_.c_str()) == 0) folderindex::NoteRemoved(temp_);
-    OpenTemps().Remove(temp_);
+    if (!committed_ && folderFd_ >= 0 && sys::UnlinkAt(folderFd_, tempName_.c_str()) == 0)
+        folderindex::NoteRemoved(folder_ + tempName_);
+    live_.reset();
+    if (folderFd_ >= 0) ::close(folderFd_);
 }
 
 void TAtomicFileWriter::Write(std::string_view bytes) {
@@ -260,10 +226,11 @@ void TAtomicFileWriter::Commit() {
     fd_ = -1;
     // A failing close (a full disk on some file systems) is reported.
     if (::close(fd) != 0 && errno != EINTR) RaiseInOutError(errno, path_);
-    if (sys::Rename(temp_.c_str(), native_.c_str()) != 0) RaiseInOutError(errno, path_);
-    folderindex::NoteRenamed(temp_, native_);
+    const std::string base = native_.substr(folder_.size());
+    if (sys::RenameAt(folderFd_, tempName_.c_str(), base.c_str()) != 0) RaiseInOutError(errno, path_);
+    folderindex::NoteRenamed(folder_ + tempName_, native_);
     committed_ = true;
-    SyncFolder(native_);
+    ::fsync(folderFd_);  // makes the rename itself durable; a folder that cannot be synced changes nothing
 }
 
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size) {
@@ -276,22 +243,11 @@ int RemoveStaleTempFiles(std::string_view path) {
     const std::string native = ToNativePath(path);
     const std::string folder = FolderOf(native);
     const std::string base = native.substr(folder.size());
-    DIR* dir = sys::OpenDir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return 0;
-    int removed = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const pid_t owner = TempNameOwner(entry->d_name, base);
-        if (owner == 0) continue;
-        const std::string temp = folder + entry->d_name;
-        struct stat st;
-        if (!WriterEnded(owner, temp) || sys::StatAt(::dirfd(dir), entry->d_name, st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode))
-            continue;
-        if (sys::Unlink(temp.c_str()) != 0) continue;
-        folderindex::NoteRemoved(temp);
-        ++removed;
-    }
-    ::closedir(dir);
+    const int folderFd = OpenFolder(folder);
+    if (folderFd < 0) return 0;
+    const int removed =
+        RemoveEndedTemps(folderFd, folder, [&base](std::string_view name) { return TempNameOwner(name, base); });
+    ::close(folderFd);
     return removed;
 }
 

@@ -7,12 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
 namespace rtl {
+
+class TLiveTemp;
 
 constexpr int kReadBeyondEnd = 100;
 constexpr int kShortWrite = 101;
@@ -34,10 +37,11 @@ void WriteFileAtomic(std::string_view path, std::string_view bytes);
 
 // A file written piece by piece, as its bytes arrive, into a temporary file beside path; Commit flushes
 // it to disk and renames it over path. Until then path keeps its old content, and a writer ended
-// without Commit removes its temporary file. An existing file's permissions are kept.
+// without Commit removes its temporary file. An existing file's permissions are kept unless
+// keepMode is false; the new file then has the mode of any new file.
 class TAtomicFileWriter {
 public:
-    explicit TAtomicFileWriter(std::string_view path);
+    explicit TAtomicFileWriter(std::string_view path, bool keepMode = true);
     ~TAtomicFileWriter();
     TAtomicFileWriter(const TAtomicFileWriter&) = delete;
     TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
@@ -49,7 +53,10 @@ public:
 private:
     std::string path_;  // as given, for the error messages
     std::string native_;
-    std::string temp_;
+    std::string folder_;    // native, with its trailing "/"
+    std::string tempName_;  // in the folder
+    std::unique_ptr<TLiveTemp> live_;
+    int folderFd_ = -1;
     int fd_ = -1;
     int64_t size_ = 0;
     bool committed_ = false;
@@ -57,9 +64,9 @@ private:
 
 // Removes the temporary files that writers of path left beside it when their process was killed
 // before Commit: files named as TAtomicFileWriter names them for path, regular files only, whose
-// process no longer runs, or is this one and has no writer of that file open. Files of a process
-// that still runs are kept, even when its id was taken over by another program. Returns how many
-// were removed.
+// process no longer runs, or is this one and has no writer of that file open (its folder however
+// spelled). Files of a process that still runs are kept, even when its id was taken over by another
+// program. Returns how many were removed.
 int RemoveStaleTempFiles(std::string_view path);
 
 // Reads exactly size bytes at offset; a shorter file or a negative offset raises EInOutError 100.

@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,6 +43,7 @@ protected:
     std::vector<std::string> FolderEntries() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
 
@@ -127,15 +130,43 @@ TEST_F(TextFileTest, AtomicWriteOverADirectoryFailsAndCleansUp) {
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"taken"});
 }
 
-// Only a temporary whose writer can no longer finish goes: in this process, one of no open writer.
+// Only a temporary whose writer can no longer finish goes: in this process, one of no open writer,
+// however the writer or the clean-up spelled the folder (through "..", "." or a link to it).
 TEST_F(TextFileTest, StaleTemporariesGoAndThoseOfOpenWritersStay) {
-    rtl::TAtomicFileWriter open(Win("pack.zip"));
-    open.Write("partial");
+    fs::create_directory(Native("sub"));
+    fs::create_directory_symlink(dir_, Native("alias"));
+    rtl::TAtomicFileWriter plain(Win("pack.zip"));
+    rtl::TAtomicFileWriter viaParent(Win("sub\\..\\pack.zip"));
+    rtl::TAtomicFileWriter viaDot(Win(".\\pack.zip"));
+    rtl::TAtomicFileWriter viaLink(Win("alias\\pack.zip"));
+    for (auto* writer : {&plain, &viaParent, &viaDot, &viaLink}) writer->Write("partial");
     rtl::WriteFileBytes(Win(".pack.zip." + std::to_string(::getpid()) + ".4294967295.tmp"), "killed");
     EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("pack.zip")), 1);
-    open.Commit();
+    EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("sub\\..\\pack.zip")), 0);
+    for (auto* writer : {&plain, &viaParent, &viaDot, &viaLink}) EXPECT_NO_THROW(writer->Commit());
     EXPECT_EQ(rtl::ReadFileBytes(Win("pack.zip")), "partial");
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"pack.zip"});
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"alias", "pack.zip", "sub"}));
+}
+
+// A folder its writer may add to but not read still takes an atomic write (run as another user
+// where the test runs as the superuser, whom no permission stops).
+TEST_F(TextFileTest, AtomicWriteIntoAFolderThatCannotBeRead) {
+    fs::create_directory(Native("drop"));
+    ASSERT_EQ(::chmod(Native("drop").c_str(), 0733), 0);
+    ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
+        try {
+            rtl::WriteFileAtomic(Win("drop\\x.dat"), "y");
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
 }
 
 struct Record {

@@ -29,7 +29,8 @@ std::string ReadAll(const std::string& path) {
 }
 
 // Python's zipfile reads the entries from a folder of numbered files named by a list; a size in the
-// list of stated sizes replaces the entry's size in the directory, which is written at the close.
+// list of stated sizes replaces the entry's size in the directory, which is written at the close; an
+// "r" in it makes the entry read-only.
 constexpr const char* kZipScript =
     "import sys, zipfile\n"
     "names = open(sys.argv[2], encoding='utf-8').read().split('\\n')\n"
@@ -38,7 +39,8 @@ constexpr const char* kZipScript =
     "    for i, name in enumerate(names):\n"
     "        if name:\n"
     "            z.writestr(name, open(sys.argv[3] + '/' + str(i), 'rb').read())\n"
-    "            if stated[i]: z.filelist[-1].file_size = int(stated[i])\n";
+    "            if stated[i].startswith('r'): z.filelist[-1].external_attr = (0o100444 << 16) | 1\n"
+    "            if stated[i].lstrip('r'): z.filelist[-1].file_size = int(stated[i].lstrip('r'))\n";
 
 }  // namespace
 
@@ -126,6 +128,7 @@ std::string UpdateTest::MakeZip(const std::vector<ZipEntry>& entries) {
     for (size_t i = 0; i < entries.size(); ++i) {
         std::ofstream(folder + "entries/" + std::to_string(i), std::ios::binary) << entries[i].Content;
         names += entries[i].Name + "\n";
+        if (entries[i].ReadOnly) stated += "r";
         if (entries[i].StatedSize) stated += std::to_string(*entries[i].StatedSize);
         stated += "\n";
     }

@@ -23,6 +23,7 @@ struct ZipEntry {
     std::string Name;
     std::string Content;
     std::optional<uint64_t> StatedSize = std::nullopt;  // the directory's size, when not the content's
+    bool ReadOnly = false;                              // mode 0444 and the read-only attribute
 };
 
 class UpdateTest : public ::testing::Test {
