@@ -136,6 +136,17 @@ bool THeldFile::Open(std::string_view path) {
     return true;
 }
 
+bool THeldFile::OpenShared(std::string_view path) {
+    Close();
+    int fd = OpenLockFile(ToNativePath(path), O_RDONLY, 0);
+    if (fd >= 0 && TryLock(fd, LOCK_SH)) {
+        fd_ = fd;
+        return true;
+    }
+    if (fd >= 0) close(fd);
+    return false;
+}
+
 void THeldFile::Close() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
@@ -191,9 +202,12 @@ TGuardResult TInstanceGuard::Open(std::string_view guardFile) {
         !mutex_.Create("book-" + std::to_string(folder.st_dev) + "-" + std::to_string(folder.st_ino)) &&
         mutex_.AlreadyExists())
         return TGuardResult::HeldElsewhere;
-    if (!file_.Open(guardFile) && file_.HeldElsewhere()) {
-        Close();
-        return TGuardResult::HeldElsewhere;
+    if (!file_.Open(guardFile)) {
+        if (file_.HeldElsewhere()) {
+            Close();
+            return TGuardResult::HeldElsewhere;
+        }
+        file_.OpenShared(guardFile);
     }
     return IsOpen() ? TGuardResult::Held : TGuardResult::NowhereToHold;
 }

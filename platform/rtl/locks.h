@@ -24,6 +24,9 @@ public:
 
     // False when another holder has the file or it cannot be created.
     bool Open(std::string_view path);
+    // Holds an existing file that this user may only read under a shared lock: a writer who comes
+    // later cannot take it. False when a writer holds it or it cannot be read.
+    bool OpenShared(std::string_view path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     int Handle() const { return fd_; }
@@ -72,7 +75,9 @@ private:
 // and a named mutex keyed by the folder's identity (device and inode), so that a folder the user
 // cannot write still has its guard, and two viewers of one folder meet whichever of the two each
 // could take (a viewer that started while the folder was read-only, and one that finds it
-// writable). Either lock held by another process means that the book is open.
+// writable). A "started.dat" that the user may only read is held shared, so that a viewer of
+// another user who can write it still meets this one. Either lock held by another process means
+// that the book is open.
 enum class TGuardResult { Held, HeldElsewhere, NowhereToHold };
 
 class TInstanceGuard {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "tests/rtl/readonly_place.h"
 #include "tests/rtl/system_fixture.h"
@@ -182,10 +183,17 @@ TEST_F(GuardPlacesTest, AFolderThatCannotBeWrittenHasItsGuardInTheRuntimeFolder)
     first.Close();
     EXPECT_EQ(third.Open(Guard()), TGuardResult::Held);
     EXPECT_TRUE(rtltest::NativeExists(tmp.Native("book/started.dat")));
-    // A holder of started.dat is seen by one who may not write the folder: its probe reads.
-    rtltest::ReadOnlyPlace again(tmp.Native("book"));
-    rtltest::EnvGuard otherRun("XDG_RUNTIME_DIR", tmp.Native("tmp"));  // another session's folder
+    // Another user, who may only read started.dat, meets its holder by a read-only probe; and once
+    // it holds the file shared, the holder's next start meets it.
+    rtltest::ReadOnlyPlace file(tmp.Native("book/started.dat"));
+    ASSERT_TRUE(file.Usable());
+    std::optional<rtltest::EnvGuard> otherUser(std::in_place, "XDG_RUNTIME_DIR", tmp.Native("tmp"));
     EXPECT_EQ(second.Open(Guard()), TGuardResult::HeldElsewhere);
+    third.Close();
+    ASSERT_EQ(second.Open(Guard()), TGuardResult::Held);
+    file.Release();
+    otherUser.reset();
+    EXPECT_EQ(third.Open(Guard()), TGuardResult::HeldElsewhere);
 }
 
 TEST_F(GuardPlacesTest, NowhereToHoldIsToldApartFromAnotherHolder) {
