@@ -6,6 +6,7 @@
 #include "platform/forms/cursors.h"
 #include "platform/forms/formdesc.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/dialogs.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
 #include "platform/rtl/sysutils.h"
@@ -33,6 +34,10 @@ constexpr int kParkedLeft = 500;  // outside the window
 const char* const kMakerUrl = "http://www.orbel-lumen.ru/";
 
 std::string ApplicationTitle() { return rtl::Ru("Установка справочника"); }
+
+std::string NoPlaceForTheLockMessage() {
+    return rtl::Ru("Не удается запустить программу: нет доступа на запись во временную папку пользователя.");
+}
 
 const forms::TFormClass& TForm1Class() {
     using F = TForm1;
@@ -146,9 +151,12 @@ bool TForm1::ReadInstallPath() {
 
 int RunInstaller() {
     if (rtl::TNamedMutex::OpenExisting(ProductKey)) return 0;
-    // Only a mutex held elsewhere means another launcher runs; a lock that cannot be made at all
-    // (an unusable runtime folder) still lets the menu show.
-    if (!MutexHandle.Create(ProductKey) && MutexHandle.AlreadyExists()) return 0;
+    if (!MutexHandle.Create(ProductKey)) {
+        if (MutexHandle.AlreadyExists()) return 0;  // another launcher runs: end without a word
+        // Neither runtime folder can hold the lock: the menu says why it does not open.
+        rtl::Dialogs().MessageDlg(NoPlaceForTheLockMessage(), rtl::mtCustom, rtl::mbOK);
+        return 1;
+    }
     forms::TApplication& application = forms::Application();
     application.Title = ApplicationTitle();
     try {

@@ -65,7 +65,7 @@ bool TForm5::DetectIEProxy() {
     TProxyAddress address;
     bool found = false;
     try {
-        if (!registry.OpenKey(kInternetSettingsKey, true)) return false;
+        if (!registry.OpenKeyReadOnly(kInternetSettingsKey)) return false;
         // A missing or unreadable "ProxyEnable" means no proxy.
         if (registry.ValueExists("ProxyEnable") && registry.ReadInteger("ProxyEnable") == 1)
             found = ParseProxyServer(registry.ReadString("ProxyServer"), address);

@@ -89,6 +89,14 @@ void SaveIntConfig() {
     rtl::WriteRecord(RecordPath(), IntConfig);
 }
 
+void SaveIntConfigOrReport() {
+    try {
+        SaveIntConfig();
+    } catch (const rtl::Exception&) {
+        ReportSettingsNotSaved();
+    }
+}
+
 void ResetBindingsState() {
     IntConfig = TIntConfig{};
     DamageReported = false;

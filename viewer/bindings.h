@@ -86,6 +86,9 @@ void LoadIntConfig();
 // rename). Raises the run time's input-output error when it cannot, and also when the last load found
 // the file but could not read it at all: that file may still hold bookmarks and is never replaced.
 void SaveIntConfig();
+// The save for the viewer's own changes (favourites, text style): a record that cannot be written
+// is reported once a run and the change stays in memory for the rest of it.
+void SaveIntConfigOrReport();
 
 // Adds CurrentDoc to the favourites, saves, rewrites the fragment and reopens the page. A slot is
 // filled only once the page's title was read: a failed read leaves the table as it was.

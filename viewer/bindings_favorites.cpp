@@ -124,7 +124,7 @@ void AddBookmark() {
         slot.IsVideo = CurrentDoc.IsVideo;
         slot.Title.Set(title);
     }
-    SaveIntConfig();
+    SaveIntConfigOrReport();
     WriteFavoritesPage();
     if (Form1) Form1->OpenPage(CurrentDoc.Path);
 }
@@ -139,7 +139,7 @@ void DeleteBookmark(uint16_t Slot) {
         for (int j = i; j < kBookmarkSlots - 1; ++j) slots[j] = slots[j + 1];
         ClearSlot(slots[kBookmarkSlots - 1]);
     }
-    SaveIntConfig();
+    SaveIntConfigOrReport();
     WriteFavoritesPage();
 }
 

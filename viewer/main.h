@@ -20,10 +20,6 @@
 #include "platform/web/webbrowser.h"
 #include "viewer/types.h"
 
-namespace rtl {
-class TRegistry;
-}
-
 namespace viewer {
 
 class TForm2;
@@ -201,7 +197,8 @@ struct TNormalBounds {
 
 // ---- program-wide state (main_globals.cpp) ----
 extern std::string AppDir;           // program folder with a trailing "\"
-extern rtl::THeldFile StartedFile;   // "started.dat", held from the start sequence to FormDestroy
+extern rtl::TInstanceGuard StartedFile;  // "started.dat" and its twin in the runtime folder, held
+                                       // from the start sequence to FormDestroy
 extern uint8_t StartedOnce;          // 1 after the end of the first show
 extern uint8_t NotMaximized;         // 1 while the window has its normal bounds
 extern TNormalBounds NormalBounds;
@@ -232,9 +229,13 @@ extern TForm4* Form4;
 extern TForm5* Form5;
 extern Tsett* sett;
 
-// Opens the book's key HKEY_LOCAL_MACHINE "\Software\" + RegistryKeyName, created when missing.
-// False, touching nothing, while RegistryKeyName names no key of its own (main_registry.cpp).
-bool OpenViewerKey(rtl::TRegistry& registry);
+// A string value of the book's key HKEY_LOCAL_MACHINE "\Software\" + RegistryKeyName: read ("" when missing; false while the book names no key) and
+// written (a store that cannot be written is reported once a run, and the viewer goes on).
+bool ReadSetting(const char* name, std::string& value);
+void WriteSetting(const char* name, const std::string& value);
+// Tells the reader, the first time in a run, that a setting could not be saved.
+void ReportSettingsNotSaved();
+extern bool SettingsFailureReported;  // the report above has been shown in this run
 
 // Puts the program-wide state of this unit back to its start values (tests start afresh with it).
 void ResetMainState();

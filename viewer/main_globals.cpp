@@ -5,7 +5,7 @@
 namespace viewer {
 
 std::string AppDir;
-rtl::THeldFile StartedFile;
+rtl::TInstanceGuard StartedFile;
 uint8_t StartedOnce = 0;
 uint8_t NotMaximized = 1;
 TNormalBounds NormalBounds;
@@ -33,6 +33,7 @@ TForm3* Form3 = nullptr;
 TForm4* Form4 = nullptr;
 TForm5* Form5 = nullptr;
 Tsett* sett = nullptr;
+bool SettingsFailureReported = false;
 
 void ResetMainState() {
     StartedFile.Close();
@@ -51,6 +52,7 @@ void ResetMainState() {
     SkinStyles.clear();
     CurrentDoc = {};
     FirstPageShown = 0;
+    SettingsFailureReported = false;
     MusicEnabled = 0;
     SliderDragging = 0;
     VolumePos = 0;

@@ -42,11 +42,20 @@ bool BrowserIsOutdated(const std::string& version) {
     return version[0] - '0' < 6;
 }
 
+std::string NoPlaceForTheGuardMessage() {
+    return rtl::Ru("Не удается запустить программу: нет доступа на запись ни в папку программы, "
+                   "ни во временную папку пользователя.");
+}
+
 // Records the reader's answer when the key exists; the viewer never creates it.
 void RecordBrowserAnswer(const char* answer) {
     rtl::TRegistry registry;
     registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
-    if (registry.OpenKey(kBrowserKey, false)) registry.WriteString(kBrowserAnswer, answer);
+    try {
+        if (registry.OpenKey(kBrowserKey, false)) registry.WriteString(kBrowserAnswer, answer);
+    } catch (const rtl::ERegistryException&) {
+        ReportSettingsNotSaved();
+    }
     registry.CloseKey();
 }
 
@@ -120,10 +129,16 @@ void TForm1::StartViewer() {
     NotMaximized = 1;
     set_cursor();
     SetCaption(forms::Application().Title);
-    if (!StartedFile.Open(AppDir + "started.dat")) {
-        // Another viewer holds the guard: this one ends silently.
-        forms::Application().Terminate();
-        return;
+    switch (StartedFile.Open(AppDir + "started.dat")) {
+        case rtl::TGuardResult::Held: break;
+        case rtl::TGuardResult::HeldElsewhere:
+            // Another viewer has the book open: this one ends silently.
+            forms::Application().Terminate();
+            return;
+        case rtl::TGuardResult::NowhereToHold:
+            rtl::Dialogs().MessageDlg(NoPlaceForTheGuardMessage(), rtl::mtCustom, rtl::mbOK);
+            forms::Application().Terminate();
+            return;
     }
     Form5->my_ip.HistoryFilename = AppDir + "kor_iphist.dat";
     if (Form2->LoadSkin() == 0) {

@@ -10,7 +10,6 @@
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/random.h"
-#include "platform/rtl/registry.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/textfile.h"
 #include "viewer/bindings.h"
@@ -135,22 +134,14 @@ void TForm2::LoadSearchTemplate() {
 }
 
 void TForm2::WriteInstallPath() {
-    std::exception_ptr failure;
-    try {
-        rtl::TRegistry registry;
-        if (OpenViewerKey(registry)) {
-            registry.WriteString("PATH", ExePath);
-            registry.CloseKey();
-        }
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    // Written only when it changes, so a store that cannot be written stays quiet while it is right.
+    std::string recorded;
+    if (ReadSetting("PATH", recorded) && recorded != ExePath) WriteSetting("PATH", ExePath);
     // The registry-held settings are refreshed whether or not PATH could be written.
     std::string ignored;
     Form1->ReadBackSound(ignored);
     Form1->ReadLastPage(ignored);
     Form1->ReadStyle(ignored);
-    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace viewer

@@ -114,7 +114,7 @@ void Tsett::ApplyTextStyle() {
     const std::string& sheet = fontsize->ItemIndex() == 1 ? style.LargeSheet : style.MediumSheet;
     rtl::CopyFile(data + sheet, data + "style.css", false);  // a failed copy is silent
     IntConfig.TextStyleIndex = uint16_t(index);
-    SaveIntConfig();
+    SaveIntConfigOrReport();
 }
 
 void Tsett::ApplySkinStyle() {

@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
 
 namespace rtl {
@@ -23,22 +26,51 @@ bool TryLock(int fd, int kind) {
     return true;
 }
 
+bool IsRegularFile(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Opens a name for a lock: never through a symbolic link, never waiting on a pipe, and only a
+// regular file is kept open.
+int OpenLockFile(const std::string& path, int access, mode_t mode) {
+    int fd = sys::Open(path.c_str(), access | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
+    if (fd < 0 || IsRegularFile(fd)) return fd;
+    close(fd);
+    errno = EINVAL;
+    return -1;
+}
+
+// True when another open of the file holds its lock: a shared probe conflicts with a holder but
+// not with another probe. Read-only, so a file that this user may not write can still be probed.
+bool HeldByAnother(const std::string& path) {
+    int fd = OpenLockFile(path, O_RDONLY, 0);
+    if (fd < 0) return false;
+    bool held = !TryLock(fd, LOCK_SH) && errno == EWOULDBLOCK;
+    close(fd);
+    return held;
+}
+
 // A private folder of the user: existing, a real folder, owned by the user and closed to others.
 bool IsPrivateFolder(const std::string& folder) {
     struct stat st;
-    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
-    return (st.st_mode & 077) == 0 || chmod(folder.c_str(), 0700) == 0;
+    if (sys::Lstat(folder.c_str(), st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
+    return (st.st_mode & 077) == 0 || sys::Chmod(folder.c_str(), 0700) == 0;
 }
 
-std::string RuntimeFolder() {
+// The runtime folder and the fallback, in this order, as far as they can be used.
+std::vector<std::string> RuntimeFolders() {
+    std::vector<std::string> folders;
     const char* env = getenv("XDG_RUNTIME_DIR");
     if (env && env[0] == '/') {
         struct stat st;
-        if (stat(env, &st) == 0 && S_ISDIR(st.st_mode)) return env;
+        if (sys::Stat(env, st) == 0 && S_ISDIR(st.st_mode)) folders.push_back(env);
     }
-    std::string folder = "/tmp/tome-" + std::to_string(getuid());
-    mkdir(folder.c_str(), 0700);
-    return IsPrivateFolder(folder) ? folder : std::string();
+    const char* tmp = getenv("TMPDIR");
+    std::string fallback = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/tome-" + std::to_string(getuid());
+    sys::MakeDir(fallback.c_str(), 0700);
+    if (IsPrivateFolder(fallback) && (folders.empty() || folders[0] != fallback)) folders.push_back(fallback);
+    return folders;
 }
 
 // Letters, digits, ".", "_" and "-" stay; every other byte becomes %XX. Long names end in a hash.
@@ -65,6 +97,13 @@ std::string EncodeMutexName(std::string_view name) {
     return out;
 }
 
+std::vector<std::string> MutexFiles(std::string_view name) {
+    std::vector<std::string> files;
+    for (const std::string& folder : RuntimeFolders())
+        files.push_back(folder + "/tome-mutex-" + EncodeMutexName(name) + ".lock");
+    return files;
+}
+
 }  // namespace
 
 TFileLock TryLockFile(int fd) {
@@ -82,16 +121,39 @@ THeldFile::~THeldFile() { Close(); }
 
 bool THeldFile::Open(std::string_view path) {
     Close();
+    heldElsewhere_ = false;
     if (path.empty()) return false;
-    int fd = open(ToNativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    const std::string native = ToNativePath(path);
+    int fd = OpenLockFile(native, O_WRONLY | O_CREAT, 0644);
+    if (fd < 0) {
+        // Not ours to write (a read-only folder or file, another user's file): a holder may still
+        // have it.
+        heldElsewhere_ = HeldByAnother(native);
+        return false;
+    }
     // Empty the file only once it is ours, so a refused second opener leaves the holder's data alone.
-    if (!TryLock(fd, LOCK_EX) || ftruncate(fd, 0) != 0) {
+    if (!TryLock(fd, LOCK_EX)) {
+        heldElsewhere_ = errno == EWOULDBLOCK;
+        close(fd);
+        return false;
+    }
+    if (ftruncate(fd, 0) != 0) {
         close(fd);
         return false;
     }
     fd_ = fd;
     return true;
+}
+
+bool THeldFile::OpenShared(std::string_view path) {
+    Close();
+    int fd = OpenLockFile(ToNativePath(path), O_RDONLY, 0);
+    if (fd >= 0 && TryLock(fd, LOCK_SH)) {
+        fd_ = fd;
+        return true;
+    }
+    if (fd >= 0) close(fd);
+    return false;
 }
 
 void THeldFile::Close() {
@@ -100,9 +162,8 @@ void THeldFile::Close() {
 }
 
 std::string TNamedMutex::LockFileName(std::string_view name) {
-    std::string folder = RuntimeFolder();
-    if (folder.empty()) return {};
-    return folder + "/tome-mutex-" + EncodeMutexName(name) + ".lock";
+    std::vector<std::string> files = MutexFiles(name);
+    return files.empty() ? std::string() : files.front();
 }
 
 TNamedMutex::~TNamedMutex() { Close(); }
@@ -110,33 +171,59 @@ TNamedMutex::~TNamedMutex() { Close(); }
 bool TNamedMutex::Create(std::string_view name) {
     Close();
     alreadyExists_ = false;
-    std::string file = LockFileName(name);
-    if (file.empty()) return false;
-    int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
-    if (!TryLock(fd, LOCK_EX)) {
-        alreadyExists_ = errno == EWOULDBLOCK;
-        close(fd);
-        return false;
+    for (const std::string& file : MutexFiles(name)) {
+        int fd = fd_ < 0 ? OpenLockFile(file, O_RDWR | O_CREAT, 0600) : -1;
+        if (fd < 0) {
+            // Held here already, or this folder cannot take the file: the other folder is probed.
+            alreadyExists_ = HeldByAnother(file);
+        } else if (TryLock(fd, LOCK_EX)) {
+            fd_ = fd;
+        } else {
+            alreadyExists_ = errno == EWOULDBLOCK;
+            close(fd);
+        }
+        if (alreadyExists_) {
+            Close();
+            return false;
+        }
     }
-    fd_ = fd;
-    return true;
+    return IsHeld();
 }
 
 bool TNamedMutex::OpenExisting(std::string_view name) {
-    std::string file = LockFileName(name);
-    if (file.empty()) return false;
-    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
-    // A shared probe: it conflicts with a holder but not with another probe.
-    bool held = !TryLock(fd, LOCK_SH);
-    close(fd);
-    return held;
+    for (const std::string& file : MutexFiles(name))
+        if (HeldByAnother(file)) return true;
+    return false;
 }
 
 void TNamedMutex::Close() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
+}
+
+TGuardResult TInstanceGuard::Open(std::string_view guardFile) {
+    Close();
+    struct stat folder;
+    const std::string native = ToNativePath(guardFile);
+    const size_t cut = native.rfind('/');
+    const std::string folderName = cut == std::string::npos ? "." : native.substr(0, cut + 1);
+    if (sys::Stat(folderName.c_str(), folder) == 0 &&
+        !mutex_.Create("book-" + std::to_string(folder.st_dev) + "-" + std::to_string(folder.st_ino)) &&
+        mutex_.AlreadyExists())
+        return TGuardResult::HeldElsewhere;
+    if (!file_.Open(guardFile)) {
+        if (file_.HeldElsewhere()) {
+            Close();
+            return TGuardResult::HeldElsewhere;
+        }
+        file_.OpenShared(guardFile);
+    }
+    return IsOpen() ? TGuardResult::Held : TGuardResult::NowhereToHold;
+}
+
+void TInstanceGuard::Close() {
+    file_.Close();
+    mutex_.Close();
 }
 
 }  // namespace rtl

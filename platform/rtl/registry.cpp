@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/fscalls.h"
 
 namespace rtl {
 
@@ -169,7 +171,10 @@ bool ParseLine(std::string_view line, Store& store) {
     return true;
 }
 
-Store ParseStore(std::string_view text) {
+const char* const kHeader = "TOMEREG 1";
+
+// damaged, when given, is set when a line neither parses nor is the header.
+Store ParseStore(std::string_view text, bool* damaged = nullptr) {
     Store store;
     size_t start = 0;
     while (start < text.size()) {
@@ -178,13 +183,14 @@ Store ParseStore(std::string_view text) {
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!line.empty()) ParseLine(line, store);  // a damaged line is passed over
+        // A damaged line is passed over.
+        if (!line.empty() && !ParseLine(line, store) && line != kHeader && damaged) *damaged = true;
     }
     return store;
 }
 
 std::string SerializeStore(const Store& store) {
-    std::string out = "TOMEREG 1\n";
+    std::string out = std::string(kHeader) + "\n";
     for (const auto& [id, key] : store) {
         std::string tag = id.substr(0, id.find('\\'));
         std::string path = Encode(key.path);
@@ -203,7 +209,7 @@ std::string SerializeStore(const Store& store) {
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT;
     char buf[65536];
     for (;;) {
@@ -237,28 +243,65 @@ bool WriteAll(int fd, const std::string& bytes) {
 bool MakeFolders(const std::string& folder) {
     if (folder.empty()) return true;
     struct stat st;
-    if (stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (sys::Stat(folder.c_str(), st) == 0) return S_ISDIR(st.st_mode);
     size_t cut = folder.rfind('/');
     if (cut != std::string::npos && cut > 0 && !MakeFolders(folder.substr(0, cut))) return false;
-    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+    return sys::MakeDir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// A synced copy of bytes in a fresh temporary file beside path; "" when it cannot be made.
+std::string WriteTemporary(const std::string& path, const std::string& bytes) {
+    std::string tmp = path + ".XXXXXX";
+    int fd = sys::MakeTemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0) return {};
+    bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) return tmp;
+    sys::Unlink(tmp.c_str());
+    return {};
 }
 
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".XXXXXX";
-    int fd = mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(tmp.c_str(), path.c_str()) == 0) return true;
-    unlink(tmp.c_str());
+    std::string tmp = WriteTemporary(path, bytes);
+    if (tmp.empty()) return false;
+    if (sys::Rename(tmp.c_str(), path.c_str()) == 0) return true;
+    sys::Unlink(tmp.c_str());
     return false;
+}
+
+// Puts a file under the first free name of "<store>.damaged", ".damaged.1", ".damaged.2", ...:
+// place(name) makes it and fails with EEXIST where the name is taken, never replacing a file.
+bool PlaceUnderFreeName(const std::string& path, const std::function<int(const char*)>& place, std::string& name) {
+    for (int n = 0; n < 1000; ++n) {
+        name = path + ".damaged" + (n > 0 ? "." + std::to_string(n) : "");
+        if (place(name.c_str()) == 0) return true;
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+// Keeps the damaged store at path beside it, as a hard link to the very file or, where the file
+// system refuses links, as a copy of its bytes, and says so on stderr.
+bool KeepDamagedStore(const std::string& path, const std::string& bytes) {
+    std::string name;
+    bool kept = PlaceUnderFreeName(path, [&](const char* to) { return sys::Link(path.c_str(), to); }, name);
+    if (!kept) {
+        std::string copy = WriteTemporary(path, bytes);
+        kept = !copy.empty() &&
+               PlaceUnderFreeName(path, [&](const char* to) { return sys::RenameNoReplace(copy.c_str(), to); }, name);
+        if (!kept && !copy.empty()) sys::Unlink(copy.c_str());
+    }
+    if (kept)
+        std::fprintf(stderr, "%s: the settings store %s was damaged; it is kept as %s\n", program_invocation_short_name,
+                     path.c_str(), name.c_str());
+    return kept;
 }
 
 // Holds the exclusive lock beside the store for one change.
 class StoreLock {
 public:
     explicit StoreLock(const std::string& storePath) {
-        fd_ = open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        fd_ = sys::Open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd_ < 0) return;
         while (flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
@@ -289,8 +332,11 @@ bool ModifyStore(const std::function<bool(Store&)>& change) {
     if (!lock.Held()) return false;
     std::string text;
     if (!ReadWholeFile(path, text)) return false;  // never overwrite what could not be read
-    Store store = ParseStore(text);
+    bool damaged = false;
+    Store store = ParseStore(text, &damaged);
     if (!change(store)) return false;
+    // The rewrite drops what does not parse: the damaged file is kept first, or not replaced.
+    if (damaged && !KeepDamagedStore(path, text)) return false;
     return ReplaceFile(path, SerializeStore(store));
 }
 

@@ -17,16 +17,19 @@ namespace fs = std::filesystem;
 
 void LauncherTest::SetUp() {
     static int serial = 0;
-    scratch_ = (fs::temp_directory_path() /
+    static const fs::path base = fs::temp_directory_path();  // before TMPDIR names a test's folder
+    scratch_ = (base /
                 ("tome-launcher-" + std::to_string(::getpid()) + "-" + std::to_string(++serial)))
                    .string() + "/";
     fs::remove_all(scratch_);
     cd_ = scratch_ + "cd/";
     fs::create_directories(cd_);
     fs::create_directories(scratch_ + "run");
+    fs::create_directories(scratch_ + "tmp");
     savedCwd_ = fs::current_path().string();
     setenv("TOME_REGISTRY", (scratch_ + "registry").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (scratch_ + "run").c_str(), 1);
+    setenv("TMPDIR", (scratch_ + "tmp").c_str(), 1);  // the lock's fallback folder
     rtl::SetProgramFolderForTests(rtl::FromNativePath(cd_));
     forms::SetResourcesFolder(rtl::FromNativePath(TOME_LAUNCHER_TEST_RESOURCES));
     rtl::SetDialogService(&dialogs_);
@@ -57,6 +60,7 @@ void LauncherTest::TearDown() {
     rtl::SetProgramFolderForTests("");
     forms::SetResourcesFolder("");
     fs::current_path(savedCwd_);
+    unsetenv("TMPDIR");
     fs::remove_all(scratch_);
 }
 

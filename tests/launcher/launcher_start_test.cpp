@@ -13,6 +13,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
 #include "tests/launcher/launcher_fixture.h"
+#include "tests/rtl/readonly_place.h"
 
 namespace launchertest {
 namespace {
@@ -40,13 +41,25 @@ TEST_F(LauncherTest, LauncherHoldsTheMutexWhileItRuns) {
     EXPECT_TRUE(second.Create("orbel_lumen"));  // gone with its holder
 }
 
-TEST_F(LauncherTest, LockThatCannotBeMadeStillShowsTheMenu) {
-    // A folder where the lock file belongs: the lock can be neither made nor probed.
-    std::filesystem::create_directories(rtl::TNamedMutex::LockFileName("orbel_lumen"));
+// A runtime folder that cannot take the lock leaves it to the fallback, and a second launcher
+// meets it there; with neither folder usable the menu says why it does not open.
+TEST_F(LauncherTest, LockMovesToTheFallbackAndNowhereToLockIsSaid) {
+    rtltest::ReadOnlyPlace run(scratch_ + "run"), tmp(scratch_ + "tmp");
+    if (!run.Usable() || !tmp.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
+    EXPECT_EQ(Start(), 1);
+    EXPECT_EQ(Form1, nullptr);
+    ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log().front().Text,
+              rtl::Ru("Не удается запустить программу: нет доступа на запись во временную папку пользователя."));
+
+    tmp.Release();
     ASSERT_EQ(Start(), 0);
     ASSERT_NE(Form1, nullptr);
-    EXPECT_TRUE(backend_->WindowOf(*Form1)->Visible);
-    EXPECT_FALSE(launcher::MutexHandle.IsHeld());
+    EXPECT_TRUE(launcher::MutexHandle.IsHeld());
+    run.Release();
+    rtl::TNamedMutex second;
+    EXPECT_FALSE(second.Create("orbel_lumen"));
+    EXPECT_TRUE(second.AlreadyExists());
 }
 
 #ifdef TOME_INSTALLER_PROGRAM

@@ -6,6 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+#include "tests/rtl/readonly_place.h"
 #include "tests/rtl/system_fixture.h"
 
 using namespace rtl;
@@ -148,4 +153,85 @@ TEST(NamedMutexTest, AnyNameGivesAPlainFileInThePrivateFolder) {
     EXPECT_NE(longFile, TNamedMutex::LockFileName(longName + "2"));
     TNamedMutex mutex;
     EXPECT_TRUE(mutex.Create(longName));
+}
+
+// ---- places that cannot be written ----
+
+// A book folder, a runtime folder and a fallback base of the test's own.
+class GuardPlacesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* folder : {"book", "run", "tmp"}) std::filesystem::create_directories(tmp.Native(folder));
+    }
+    std::string Guard() const { return tmp.Win() + "book\\started.dat"; }
+
+    rtltest::TempFolder tmp;
+    rtltest::EnvGuard run{"XDG_RUNTIME_DIR", tmp.Native("run")};
+    rtltest::EnvGuard fallback{"TMPDIR", tmp.Native("tmp")};
+};
+
+TEST_F(GuardPlacesTest, AFolderThatCannotBeWrittenHasItsGuardInTheRuntimeFolder) {
+    rtltest::ReadOnlyPlace book(tmp.Native("book"));
+    if (!book.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
+    TInstanceGuard first, second, third;
+    ASSERT_EQ(first.Open(Guard()), TGuardResult::Held);
+    EXPECT_FALSE(rtltest::NativeExists(tmp.Native("book/started.dat")));
+    EXPECT_EQ(second.Open(Guard()), TGuardResult::HeldElsewhere);
+    // The folder becomes writable: a viewer that can make started.dat still meets the first.
+    book.Release();
+    EXPECT_EQ(third.Open(Guard()), TGuardResult::HeldElsewhere);
+    first.Close();
+    EXPECT_EQ(third.Open(Guard()), TGuardResult::Held);
+    EXPECT_TRUE(rtltest::NativeExists(tmp.Native("book/started.dat")));
+    // Another user, who may only read started.dat, meets its holder by a read-only probe; and once
+    // it holds the file shared, the holder's next start meets it.
+    rtltest::ReadOnlyPlace file(tmp.Native("book/started.dat"));
+    ASSERT_TRUE(file.Usable());
+    std::optional<rtltest::EnvGuard> otherUser(std::in_place, "XDG_RUNTIME_DIR", tmp.Native("tmp"));
+    EXPECT_EQ(second.Open(Guard()), TGuardResult::HeldElsewhere);
+    third.Close();
+    ASSERT_EQ(second.Open(Guard()), TGuardResult::Held);
+    file.Release();
+    otherUser.reset();
+    EXPECT_EQ(third.Open(Guard()), TGuardResult::HeldElsewhere);
+}
+
+TEST_F(GuardPlacesTest, NowhereToHoldIsToldApartFromAnotherHolder) {
+    rtltest::ReadOnlyPlace book(tmp.Native("book")), run(tmp.Native("run")), fallback(tmp.Native("tmp"));
+    if (!book.Usable() || !run.Usable() || !fallback.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
+    TInstanceGuard guard;
+    EXPECT_EQ(guard.Open(Guard()), TGuardResult::NowhereToHold);
+    EXPECT_FALSE(guard.IsOpen());
+    TNamedMutex mutex;
+    EXPECT_FALSE(mutex.Create("orbel_lumen"));
+    EXPECT_FALSE(mutex.AlreadyExists());
+    // With only the fallback usable the mutex lives there, and a holder that sees the runtime
+    // folder usable again still meets it.
+    fallback.Release();
+    ASSERT_TRUE(mutex.Create("orbel_lumen"));
+    run.Release();
+    TNamedMutex second;
+    EXPECT_FALSE(second.Create("orbel_lumen"));
+    EXPECT_TRUE(second.AlreadyExists());
+    EXPECT_TRUE(TNamedMutex::OpenExisting("orbel_lumen"));
+}
+
+// Whatever stands at the guard's name is neither waited on, nor followed, nor emptied.
+TEST_F(GuardPlacesTest, AGuardNameThatIsNoFileLeavesTheGuardToTheRuntimeFolder) {
+    const std::string name = tmp.Native("book/started.dat");
+    const std::string target = tmp.Native("target");
+    rtltest::WriteNative(target, "keep");
+    const std::function<void()> makers[] = {
+        [&] { ASSERT_EQ(mkfifo(name.c_str(), 0644), 0); },
+        [&] { ASSERT_EQ(symlink(target.c_str(), name.c_str()), 0); },
+        [&] { std::filesystem::create_directory(name); },
+    };
+    for (const auto& make : makers) {
+        std::filesystem::remove(name);
+        make();
+        TInstanceGuard first, second;
+        EXPECT_EQ(first.Open(Guard()), TGuardResult::Held);
+        EXPECT_EQ(second.Open(Guard()), TGuardResult::HeldElsewhere);
+        EXPECT_EQ(ReadNative(target), "keep");
+    }
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "tests/rtl/readonly_place.h"
 #include "tests/rtl/system_fixture.h"
 
 using namespace rtl;
@@ -172,6 +173,39 @@ TEST_F(RegistryTest, DamagedStoreIsReadAroundItsBadLines) {
     EXPECT_EQ(reg.ReadString("PATH"), "/opt/book");
     EXPECT_EQ(reg.ReadInteger("New"), 7);
     EXPECT_EQ(ReadNative(storeFile).find("garbage"), std::string::npos);
+    EXPECT_EQ(ReadNative(storeFile + ".damaged"), damaged);  // what the rewrite dropped is kept
+}
+
+// A store that is no store is kept beside the new one under a name of its own, and said so; a
+// store that parses whole leaves nothing beside it, and one that cannot be kept is not replaced.
+TEST_F(RegistryTest, ADamagedStoreIsKeptBesideTheRewrittenOne) {
+    auto write = [] {
+        TRegistry reg;
+        reg.RootKey = HKEY_LOCAL_MACHINE;
+        reg.WriteString("v", "x");
+    };
+    write();
+    EXPECT_FALSE(rtltest::NativeExists(storeFile + ".damaged"));
+    const std::string older(std::string("\x8F\0\xFFrandom", 9)), newer = "TOMEREG 1\nnot a record\n";
+    for (const std::string& bytes : {older, newer}) {
+        WriteNative(storeFile, bytes);
+        testing::internal::CaptureStderr();
+        write();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(storeFile + " was damaged"), std::string::npos) << said;
+    }
+    EXPECT_EQ(ReadNative(storeFile + ".damaged"), older);
+    EXPECT_EQ(ReadNative(storeFile + ".damaged.1"), newer);
+    TRegistry reg;
+    reg.RootKey = HKEY_LOCAL_MACHINE;
+    EXPECT_EQ(reg.ReadString("v"), "x");
+
+    WriteNative(storeFile, older);
+    rtltest::ReadOnlyPlace folder(tmp.Native("config/tome"));
+    if (!folder.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
+    EXPECT_THROW(write(), ERegistryException);
+    EXPECT_EQ(ReadNative(storeFile), older);
+    EXPECT_FALSE(rtltest::NativeExists(storeFile + ".damaged.2"));
 }
 
 TEST_F(RegistryTest, UnwritableStoreRaisesOnWriteOnly) {

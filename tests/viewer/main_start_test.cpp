@@ -11,6 +11,8 @@
 #include "platform/rtl/locks.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
+#include "tests/rtl/readonly_place.h"
+#include "tests/rtl/system_fixture.h"
 #include "viewer/forms.h"
 #include "viewer/prepare.h"
 
@@ -266,18 +268,43 @@ TEST_F(StartTest, LastPageEnabledOrGoneOpensTheButtonsTarget) {
 
 // ---- registry values ----
 
-TEST_F(StartTest, ReadersCreateMissingValuesEmpty) {
+// Values that are only read are never written: missing ones read as "", with or without the key.
+TEST_F(StartTest, ReadersLeaveTheStoreAsItIs) {
     CreateWindows();
     RegistryKeyName = "TestBook";
-    std::string value = "x";
-    Form1->ReadLastPage(value);
-    EXPECT_EQ(value, "");
-    Form1->ReadStyle(value);
-    EXPECT_EQ(ReadViewerValue("LastPage"), "");
-    EXPECT_EQ(ReadViewerValue("Style"), "");
+    for (bool withKey : {false, true}) {
+        if (withKey) WriteMachineValue("\\Software\\TestBook", "PATH", BookWin());
+        const std::string before = ReadStore();
+        std::string value = "x";
+        Form1->ReadLastPage(value);
+        EXPECT_EQ(value, "");
+        Form1->ReadStyle(value);
+        Form1->ReadBackSound(value);
+        EXPECT_EQ(value, "");
+        EXPECT_EQ(MusicEnabled, 0);
+        EXPECT_EQ(ReadStore(), before);
+    }
     WriteViewerValue("Style", "blue");
+    std::string value;
     Form1->ReadStyle(value);
     EXPECT_EQ(value, "blue");
+}
+
+// Neither the book folder nor a runtime folder can hold the guard: the start says why and ends.
+TEST_F(StartTest, AGuardThatCannotBeHeldAnywhereIsSaidAndTheStartEnds) {
+    WriteBasicBook();
+    const std::string run = Book() + "../run", tmp = Book() + "../tmp";
+    std::filesystem::create_directories(run);
+    std::filesystem::create_directories(tmp);
+    rtltest::EnvGuard xdg("XDG_RUNTIME_DIR", run), fallback("TMPDIR", tmp);
+    rtltest::ReadOnlyPlace book(Book()), runtime(run), temporary(tmp);
+    if (!book.Usable() || !runtime.Usable() || !temporary.Usable()) GTEST_SKIP() << "no read-only folders here";
+    Start();
+    EXPECT_TRUE(Terminated());
+    EXPECT_FALSE(Form1->Visible());
+    ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log().front().Text, rtl::Ru("Не удается запустить программу: нет доступа на запись ни в "
+                                                   "папку программы, ни во временную папку пользователя."));
 }
 
 TEST_F(StartTest, BackSoundSwitchesMusicAndTheSoundPictures) {
@@ -287,7 +314,6 @@ TEST_F(StartTest, BackSoundSwitchesMusicAndTheSoundPictures) {
     Form1->ReadBackSound(track);
     EXPECT_EQ(track, "");
     EXPECT_EQ(MusicEnabled, 0);
-    EXPECT_EQ(ReadViewerValue("BackSound"), "");
     EXPECT_FALSE(Form1->Sound_fon->Visible());
     Form1->WriteSoundAndStyle("track1", "green");
     Form1->ReadBackSound(track);
@@ -378,7 +404,7 @@ TEST_F(CloseTest, ClosingWithTheOptionOffOrOnFrewStoresNothing) {
     WriteBasicBook();
     Start();
     Form1->Close();
-    EXPECT_EQ(ReadViewerValue("LastPage"), "");
+    EXPECT_EQ(ReadViewerValue("LastPage"), "<no value>");
     forms::ResetApplication();
     ResetMainState();
     WriteViewerValue("LastPage", "index.html");

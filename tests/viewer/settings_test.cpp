@@ -446,7 +446,7 @@ TEST_F(SettingsTest, UnplayableTrackReportsAndStillRestartsWithTheOldValues) {
     sett->Back_sound->SetChecked(true);
     media::FakeMediaPeer::FailNextOpen("cannot play");
     EXPECT_THROW(Apply(), forms::EMCIDeviceError);
-    EXPECT_EQ(ReadViewerValue("BackSound"), "");
+    EXPECT_EQ(ReadViewerValue("BackSound"), "<no value>");
     ASSERT_EQ(restarts_.size(), 1u);
     EXPECT_TRUE(restarts_[0].GuardFree);
 }
@@ -507,9 +507,7 @@ TEST_F(SettingsTest, CancelLeavesEverythingAsItWas) {
     EXPECT_FALSE(sett->Visible());
     EXPECT_EQ(ReadBookFile("data/style.css"), "original");
     EXPECT_FALSE(BookFileExists("intcfg.dat"));
-    EXPECT_EQ(ReadViewerValue("LastPage"), "");
-    EXPECT_EQ(ReadViewerValue("BackSound"), "");
-    EXPECT_EQ(ReadViewerValue("Style"), "");
+    for (const char* name : {"LastPage", "BackSound", "Style"}) EXPECT_EQ(ReadViewerValue(name), "<no value>") << name;
     EXPECT_EQ(ReadBookFile("face.dat"), face);
     EXPECT_EQ(ButtonImages, buttons);
     EXPECT_TRUE(restarts_.empty());

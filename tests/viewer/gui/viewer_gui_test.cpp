@@ -31,6 +31,8 @@
 #include "platform/web/webkit_peer.h"
 #include "tests/gui/gui_env.h"
 #include "tests/gui/screen.h"
+#include "tests/rtl/readonly_place.h"
+#include "tests/rtl/system_fixture.h"
 #include "tests/viewer/gui/screen_watch.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
@@ -470,6 +472,20 @@ TEST_F(ViewerGuiTest, ClipPagePausesTheMusicAndItsClipMovesInThePanel) {
 
 // ---- second instance ----
 
+// Starts the book's viewer as a program; its exit status, or -1 when it kept running.
+int RunAnotherViewer(const std::string& book) {
+    std::string program = book + "tomeview";
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+    int status = 0;
+    if (guitest::WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 15000))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
 TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
     REQUIRE_BOOK();
     REQUIRE_GUI();
@@ -477,22 +493,81 @@ TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
     std::string book = CopyBook(scratch);
     rtl::THeldFile running;
     ASSERT_TRUE(running.Open(rtl::FromNativePath(book + "started.dat")));
-
-    std::string program = book + "tomeview";
-    char* argv[] = {program.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
-    int status = 0;
-    bool ended = guitest::WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 15000);
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    EXPECT_TRUE(ended) << "the second viewer kept running";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(RunAnotherViewer(book), 0) << "the second viewer kept running or failed";
     EXPECT_FALSE(fs::exists(book + "data/tomeview.tmp"));  // it showed no page
     running.Close();
     guitest::RemoveScratchFolder(scratch);
+}
+
+// ---- settings and folders that cannot be written ----
+
+const std::string kNotSaved = rtl::Ru("Не удается сохранить настройки. Программа продолжит работу без их сохранения.");
+
+// The store and its folder can be read, not written; the store records the book elsewhere and
+// asks for the last page: the viewer reads, shows, goes Home and searches, and the writes that fail
+// (the install path at start, the last page at close) are said once.
+TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
+    {
+        rtl::TRegistry registry;
+        registry.RootKey = rtl::HKEY_LOCAL_MACHINE;
+        ASSERT_TRUE(registry.OpenKey("\\Software\\orbel_lumen", true));
+        registry.WriteString("PATH", "\\elsewhere\\");
+        registry.WriteString("LastPage", "Enabled");
+    }
+    const std::string store = rtl::RegistryFileName(), stored = ReadText(store);
+    rtltest::ReadOnlyPlace storeFolder(scratch_);
+    if (!storeFolder.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
+
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0)) << "the first page never finished loading";
+    EXPECT_EQ(CurrentDoc.Path, "index.html");
+    auto home = std::find_if(Buttons.begin(), Buttons.end(), [](const TMBut& b) { return b.Target == "index.html"; });
+    ASSERT_NE(home, Buttons.end());
+    int before = completed_;
+    Form1->OpenPage("help.html");
+    ASSERT_TRUE(WaitForPage(before));
+    before = completed_;
+    Form1->testbuttonClick(ButtonImages[size_t(home - Buttons.begin())]);
+    ASSERT_TRUE(WaitForPage(before));
+    EXPECT_EQ(CurrentDoc.Path, "index.html");
+    before = completed_;
+    Form1->searcher->SetText(rtl::Ru(" река"));
+    char enter = 13;
+    Form1->searcherKeyPress(Form1->searcher, enter);
+    ASSERT_TRUE(WaitForPage(before));
+    EXPECT_NE(ReadText(book_ + "data/tomeview_search.tmp").find("template_search_link"), std::string::npos);
+
+    Form1->Close();
+    ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log().front().Text, kNotSaved);
+    EXPECT_EQ(ReadText(store), stored);
+}
+
+// A book folder that cannot be written: the guard is held in the runtime folder, where a second
+// viewer meets it, also once the folder can be written again; a favourite that cannot be saved is
+// said, and the page is shown.
+TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
+    fs::create_directories(scratch_ + "run");
+    rtltest::EnvGuard runtime("XDG_RUNTIME_DIR", scratch_ + "run");
+    fs::remove(book_ + "started.dat");
+    rtltest::ReadOnlyPlace folder(book_);
+    if (!folder.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
+
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0)) << "the first page never finished loading";
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_TRUE(dialogs_.Log().empty());
+    int before = completed_;
+    Form1->datacenter->Navigate(AppDir + "data\\index.html?add");
+    ASSERT_TRUE(WaitForPage(before));
+    EXPECT_EQ(CurrentDoc.Path, "index.html");
+    ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log().front().Text, kNotSaved);
+
+    EXPECT_EQ(RunAnotherViewer(book_), 0);
+    folder.Release();
+    EXPECT_EQ(RunAnotherViewer(book_), 0);
+    Form1->Close();
 }
 
 }  // namespace
