@@ -1,4 +1,5 @@
 // The viewer program: the application, its title, the six windows in their order, the message loop.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -37,6 +38,9 @@ void TraceFirstDocument() {
 }  // namespace
 
 int main() {
+    // A write past the file-size limit (an update pack, a composed page) fails as a write error
+    // and is reported, instead of killing the reader's window.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!gtkui::InstallGtkBackend()) {
         std::fputs("tomeview: no display\n", stderr);
         return 1;

@@ -131,6 +131,7 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         signal(SIGPIPE, SIG_DFL);
+        signal(SIGXFSZ, SIG_DFL);  // the viewer ignores it for its own writes only
         close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);  // no held lock or socket leaks into the program
         if (folder.empty() || chdir(folder.c_str()) == 0) execve(argv[0], argv.data(), envp.data());
         int error = errno;
