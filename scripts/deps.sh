@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake pkg-config git clang libclang-rt-14-dev llvm
+  build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev llvm
   libgtest-dev zlib1g-dev libjpeg-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
@@ -12,11 +12,11 @@ PACKAGES=(
   libxtst-dev xvfb xauth openbox zip unzip p7zip-full python3 fonts-dejavu-core
 )
 
+# One query for all of them: each call reads the whole package database.
+installed=" $(dpkg-query -W -f='${Package}:${Status} ' "${PACKAGES[@]}" 2>/dev/null || true)"
 missing=()
 for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  [[ "$installed" == *" $p:install ok installed "* ]] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

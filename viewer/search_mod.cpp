@@ -9,6 +9,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <span>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -156,12 +157,15 @@ size_t FindLastClose(std::string_view bytes) {
   return std::string_view::npos;
 }
 
-uint16_t CountOnBytes(const std::string& bytes, const TPattern& words, std::string& title) {
+// The title comes from the page as written; only then are the head's text and the tail lowered, in place.
+uint16_t CountOnBytes(std::string bytes, const TPattern& words, std::string& title) {
   const size_t lastClose = FindLastClose(bytes);
   const size_t cut = lastClose == std::string::npos ? 0 : lastClose + 2;
   TSearch_header head;
   TakeHeaderBlocks(Squeeze(std::string_view(bytes).substr(0, cut), false), head);
   title = std::move(head.Title);
+  rtl::AnsiLowerInPlace(head.Text);
+  rtl::AnsiLowerInPlace(std::span<char>(bytes).subspan(cut));
   const std::string_view tail = std::string_view(bytes).substr(cut);
 
   size_t longest = 0;
@@ -223,9 +227,10 @@ TPattern MakePattern(const std::string& Query) {
 }
 
 uint16_t CountMatches(const std::string& Text, const TPattern& Words) {
+  const std::string lowered = rtl::AnsiLowerCase(Text);
   uint16_t count = 0;
   for (const auto& word : Words)
-    if (Contains(Text, word)) ++count;
+    if (Contains(lowered, word)) ++count;
   return count;
 }
 

@@ -1,8 +1,9 @@
 // Full-text search over the book's data pages.
 //
 // There is no index: every search walks the data folder, reads each page, and counts how many of the
-// query's words (lower-cased, Russian endings stripped) occur in it. Pages with hits are listed in a
-// results page built from the search list template, written to "data\tomeview_search.tmp".
+// query's words (lower-cased, Russian endings stripped) occur in its lower-cased text. Pages with hits
+// are listed in a results page built from the search list template, written to
+// "data\tomeview_search.tmp".
 #pragma once
 
 #include <cstdint>
@@ -43,7 +44,8 @@ void ReadPage(const std::string& DataDir, const std::string& RelativePath, TSear
 // from words longer than three characters.
 TPattern MakePattern(const std::string& Query);
 
-// Counts, for every word in order, whether it occurs in Text; an empty word never occurs.
+// Counts, for every word in order, whether it occurs in Text lowered as the query is (cp1251), so a
+// word matches whatever its case on the page; an empty word never occurs.
 uint16_t CountMatches(const std::string& Text, const TPattern& Words);
 
 // Every page under DataDir + Prefix (Prefix empty or ending in "\"), subfolders included. With Words given,

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace rtl {
 namespace {
@@ -265,6 +266,33 @@ char AnsiLowerChar(char c) { return Map(kLower, c); }
 char AnsiUpperChar(char c) { return Map(kUpper, c); }
 std::string AnsiLowerCase(std::string_view s) { return MapAll(kLower, s); }
 std::string AnsiUpperCase(std::string_view s) { return MapAll(kUpper, s); }
+
+// Sixteen bytes at a time: where none lies in 0x80..0xBF, the only capitals are A..Z and А..Я, each
+// 0x20 below its small letter, so the block is lowered with a few vector operations. Blocks holding
+// one of the scattered letters of that range, and the last bytes, go through the table.
+void AnsiLowerInPlace(std::span<char> s) {
+    using Block = unsigned char __attribute__((vector_size(16)));
+    using Byte = unsigned char;
+    char* p = s.data();
+    const size_t n = s.size();
+    size_t i = 0;
+    for (; i + sizeof(Block) <= n; i += sizeof(Block)) {
+        Block v;
+        std::memcpy(&v, p + i, sizeof v);
+        const Block scattered = (Block)(Block(v - Byte(0x80)) < Byte(0x40));
+        uint64_t halves[2];
+        std::memcpy(halves, &scattered, sizeof halves);
+        if ((halves[0] | halves[1]) != 0) {
+            for (size_t k = i; k < i + sizeof(Block); ++k) p[k] = Map(kLower, p[k]);
+            continue;
+        }
+        const Block capital =
+            (Block)(Block(v - Byte('A')) < Byte(26)) | (Block)(Block(v - Byte(0xC0)) < Byte(32));
+        v |= capital & Byte(0x20);
+        std::memcpy(p + i, &v, sizeof v);
+    }
+    for (; i < n; ++i) p[i] = Map(kLower, p[i]);
+}
 
 char OemToAnsiChar(char c) { return Map(kOemToAnsi, c); }
 char AnsiToOemChar(char c) { return Map(kAnsiToOem, c); }

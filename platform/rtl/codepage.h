@@ -5,6 +5,7 @@
 //   LowerCase/UpperCase, AsciiLower/AsciiUpper change only 'A'..'Z' / 'a'..'z'.
 //   AnsiLowerCase/AnsiUpperCase, AnsiLowerChar/AnsiUpperChar use the full cp1251 pairs:
 //   Latin letters, А..Я/а..я, Ё/ё, and Ђ Ѓ Љ Њ Ќ Ћ Џ Ў Ј Ґ Є Ѕ І Ї with their small forms.
+//   AnsiLowerInPlace lowers a buffer with the same table, without a copy, for text searched in bulk.
 //
 // OEM (cp866) <-> cp1251, used for file names stored by DOS-era tools:
 //   Every character present in both pages maps to itself. A character the target page lacks becomes
@@ -17,6 +18,7 @@
 //   continuation byte, truncated or overlong sequence, surrogate, value above U+10FFFF) into one '?'.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,6 +52,7 @@ char AnsiLowerChar(char c);
 char AnsiUpperChar(char c);
 std::string AnsiLowerCase(std::string_view s);
 std::string AnsiUpperCase(std::string_view s);
+void AnsiLowerInPlace(std::span<char> s);
 
 char OemToAnsiChar(char c);
 char AnsiToOemChar(char c);

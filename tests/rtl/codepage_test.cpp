@@ -90,6 +90,20 @@ TEST(Casing, NonLettersMapToThemselves) {
     }
 }
 
+// Lowering in place takes a faster road through runs free of 0x80..0xBF; both roads give the table's letters.
+TEST(Casing, LoweringInPlaceAgreesWithTheCopy) {
+    std::string all, outside;
+    for (int b = 0; b < 256; ++b) {
+        all += B(b);
+        if (b < 0x80 || b >= 0xC0) outside += B(b);
+    }
+    for (const std::string& text : {all, outside, outside.substr(3) + all + outside}) {
+        std::string lowered = text;
+        rtl::AnsiLowerInPlace(lowered);
+        EXPECT_EQ(lowered, rtl::AnsiLowerCase(text));
+    }
+}
+
 TEST(Utf8, RuYieldsCp1251Bytes) {
     EXPECT_EQ(rtl::Ru("Файл"), "\xD4\xE0\xE9\xEB");
     EXPECT_EQ(rtl::Ru("Ёё№€"), "\xA8\xB8\xB9\x88");

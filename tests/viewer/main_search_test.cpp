@@ -25,6 +25,9 @@ protected:
         WriteBookFile("data/rivers/volga.html", Ru("<?title=Волга;?>Волга — река. Река течёт."));
         WriteBookFile("data/rivers/don.html", Ru("<?title=Дон;?>Дон — река и город рядом."));
         WriteBookFile("data/cities/tver.html", Ru("<?title=Тверь;?>Тверь — город на реке."));
+        WriteBookFile("data/cities/moscow.html", Ru("<?title=Москва;?>МОСКВА — столица."));
+        WriteBookFile("data/cities/kazan.html", Ru("<?title=Казань;?>Казань стоит восточнее Москвы."));
+        WriteBookFile("data/lakes/baikal.html", Ru("<?title=Байкал;?>Озеро Байкал."));
         Start();
     }
     std::string Results() { return ReadBookFile("data/tomeview_search.tmp"); }
@@ -50,6 +53,32 @@ TEST_F(MainSearchTest, EnterSearchesWithoutTheFirstCharacterAndShowsTheResults) 
     EXPECT_TRUE(ShowsComposedPage());
     EXPECT_NE(CurrentDoc.Path.find("tomeview_search.tmp"), std::string::npos);
     EXPECT_EQ(Form1->searcher->Text(), Ru(" Река ГОРОД"));
+}
+
+// Words capitalised on the page are found; the rows keep their order by the number of matching words.
+TEST_F(MainSearchTest, WordsAreFoundWhateverTheirCaseOnThePage) {
+    const struct {
+        const char* typed;
+        std::vector<const char*> rows;
+    } cases[] = {
+        {" москва казань", {">Москва</a>нестрогое совпадение", ">Казань</a>полное совпадение"}},
+        {" Казань", {">Казань</a>полное совпадение"}},
+        {" Байкал", {">Байкал</a>полное совпадение"}},
+    };
+    for (const auto& c : cases) {
+        Form1->searcher->SetText(Ru(c.typed));
+        char key = 13;
+        Form1->searcherKeyPress(Form1->searcher, key);
+        Pump();
+        const std::string page = Results();
+        size_t at = 0, rows = 0;
+        for (const char* row : c.rows) {
+            at = page.find(Ru(row), at);
+            ASSERT_NE(at, std::string::npos) << c.typed << ": " << row << " missing or out of order\n" << page;
+        }
+        for (at = page.find("<a "); at != std::string::npos; at = page.find("<a ", at + 1)) ++rows;
+        EXPECT_EQ(rows, c.rows.size()) << c.typed << "\n" << page;
+    }
 }
 
 TEST_F(MainSearchTest, SearchButtonRunsTheSameSearch) {
