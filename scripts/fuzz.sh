@@ -22,7 +22,8 @@ findings="$tree/fuzz/findings/$target"
 mkdir -p "$corpus" "$findings"
 options=(-max_total_time=$((minutes * 60)) -rss_limit_mb=4096 -timeout=30 -print_final_stats=1
          -artifact_prefix="$findings/")
-case "$target" in zip_*) options+=(-dict="$root/tests/fuzz/zip.dict") ;; esac
+case "$target" in zip_*) dict=zip ;; *) dict="$target" ;; esac
+[ -f "$root/tests/fuzz/$dict.dict" ] && options+=(-dict="$root/tests/fuzz/$dict.dict")
 seeds=("$tree/fuzz/seeds/$target")
 [ -d "$root/tests/fuzz/regressions/$target" ] && seeds+=("$root/tests/fuzz/regressions/$target")
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"

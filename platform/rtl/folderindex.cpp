@@ -160,6 +160,11 @@ public:
         Resize(it->second, change);
     }
 
+    void DropAll() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        while (!byFolder_.empty()) Drop(byFolder_.begin());
+    }
+
 private:
     // Reads the folder's names. The watch is set, or the stamp taken, before the read, so that a
     // change made during the read is seen afterwards.
@@ -297,5 +302,7 @@ void NoteRenamed(const std::string& fromNative, const std::string& toNative) {
         index.Add(to.second);
     });
 }
+
+void DropAll() { Indexes().DropAll(); }
 
 }  // namespace rtl::folderindex

@@ -39,4 +39,7 @@ void NoteCreated(const std::string& nativePath);
 void NoteRemoved(const std::string& nativePath);
 void NoteRenamed(const std::string& fromNative, const std::string& toNative);
 
+// Forgets every index (and ends their watches), so that the next look-up reads its folder afresh.
+void DropAll();
+
 }  // namespace rtl::folderindex

@@ -12,7 +12,9 @@
 #include "archive/ZAExcept.h"
 #include "fuzz_util.h"
 #include "platform/rtl/dialogs.h"
+#include "platform/rtl/folderindex.h"
 #include "platform/rtl/fscalls.h"
+#include "platform/rtl/paths.h"
 
 namespace fuzzarchive {
 
@@ -23,6 +25,7 @@ namespace {
 constexpr std::string_view kExisting = "existing.txt";
 constexpr std::string_view kExistingText = "kept unless an entry replaces it\n";
 constexpr std::string_view kKeepText = "never touched\n";
+constexpr std::string_view kLinkInside = "lin", kLinkOutside = "lout", kLinkArchive = "lzip";
 constexpr int32_t kAllAttributes = 10431;
 
 // A volume as written, with a descriptor that follows the file even when its name is replaced.
@@ -35,7 +38,7 @@ struct TVolume {
 
 // Canonical names without a trailing "/", so that folder membership is a prefix test.
 struct TRoot {
-    std::string Root, Temp, Run, Keep;
+    std::string Root, Temp, Run, Keep, Outside, OutsideFile;
     TLayout Beside, Inside;
 
     TRoot()
@@ -44,12 +47,15 @@ struct TRoot {
         Temp = Root + "/tmp";
         Run = Root + "/run";
         Keep = Run + "/keep.txt";
+        Outside = Root + "/outside";
+        OutsideFile = Outside + "/kept.txt";
         Beside = {TPlacement::BesideTarget, Run + "/out/", Run + "/archive.zip"};
         Inside = {TPlacement::InsideTarget, Run + "/book/", Run + "/book/updated.zip"};
         fs::create_directories(Temp);
         for (const TLayout* layout : {&Beside, &Inside})
             fuzzutil::WriteBytes(layout->Out + std::string(kExisting), kExistingText);
         fuzzutil::WriteBytes(Keep, kKeepText);
+        fuzzutil::WriteBytes(OutsideFile, kKeepText);
         // Tests extract into the system's temporary folder: it lies in the root too.
         setenv("TMPDIR", Temp.c_str(), 1);
     }
@@ -187,7 +193,7 @@ private:
     std::string lastCaption_;
 };
 
-void RunQuietly(TZipArchiver& archiver, TZAProcessOperation op)
+void RunQuietly(TObservedArchiver& archiver, TZAProcessOperation op)
 {
     try {
         if (op == poExtract) {
@@ -198,11 +204,12 @@ void RunQuietly(TZipArchiver& archiver, TZAProcessOperation op)
         }
     } catch (const rtl::Exception&) {
         // An aborted operation is reported, never a fault.
+        archiver.Aborted = true;
     }
 }
 
 // True when the archive may empty the existing file: it holds an empty entry of that name.
-bool ExtractAndTest(TZipArchiver& archiver)
+bool ExtractAndTest(TObservedArchiver& archiver, std::vector<TDirItem>& entries)
 {
     static TPromptAnswers answers;
     answers = TPromptAnswers();
@@ -214,6 +221,7 @@ bool ExtractAndTest(TZipArchiver& archiver)
         return false;
     }
     const bool mayEmptyExisting = HoldsEmptyEntryNamed(archiver, kExisting);
+    entries = EntriesOf(archiver);
     RunQuietly(archiver, poExtract);
     RunQuietly(archiver, poTest);
     try {
@@ -244,8 +252,16 @@ void CheckVolumes(const TLayout& layout)
     }
 }
 
+bool IsLinkOf(const TLayout& layout, const std::string& path)
+{
+    for (std::string_view name : {kLinkInside, kLinkOutside, kLinkArchive})
+        if (path == layout.Out + std::string(name))
+            return true;
+    return false;
+}
+
 // Walks the whole root: everything outside the target folder is one of the layout's own files, and
-// the other layout's target folder holds its existing file alone, unchanged.
+// the other layout's target folder holds its existing file, unchanged, and its links alone.
 void CheckRoot(const TLayout& layout)
 {
     const TRoot& root = Root();
@@ -262,11 +278,13 @@ void CheckRoot(const TLayout& layout)
         fuzzutil::CheckAt(!IsWithin(path, root.Temp) || path == root.Temp, "the test step leaves no temporary file",
                           path);
         const bool own = path == root.Temp || path == root.Run || path == WithoutSlash(other.Out) ||
-                         path == root.Keep || path == otherExisting ||
+                         path == root.Keep || path == otherExisting || path == root.Outside ||
+                         path == root.OutsideFile || IsLinkOf(other, path) ||
                          (layout.Placement == TPlacement::BesideTarget && IsVolume(path));
         fuzzutil::CheckAt(own, "nothing appears outside the target folder", path);
     }
-    fuzzutil::Check(fuzzutil::ReadBytes(root.Keep) == kKeepText && fuzzutil::ReadBytes(otherExisting) == kExistingText,
+    fuzzutil::Check(fuzzutil::ReadBytes(root.Keep) == kKeepText && fuzzutil::ReadBytes(otherExisting) == kExistingText &&
+                        fuzzutil::ReadBytes(root.OutsideFile) == kKeepText,
                     "the files outside the target folder are unchanged");
 }
 
@@ -276,6 +294,15 @@ void CheckExisting(const TLayout& layout, bool mayEmptyExisting)
     std::error_code ignored;
     if (fs::is_regular_file(existing, ignored) && !mayEmptyExisting)
         fuzzutil::Check(fs::file_size(existing, ignored) > 0, "an existing file is never emptied");
+}
+
+// Links a name of the target may meet: one back into the target, one out of it, one to the archive.
+void PlaceLinks(const TLayout& layout)
+{
+    const std::pair<std::string_view, std::string> links[] = {
+        {kLinkInside, "."}, {kLinkOutside, Root().Outside}, {kLinkArchive, layout.Archive}};
+    for (const auto& [name, to] : links)
+        fuzzutil::Check(::symlink(to.c_str(), (layout.Out + std::string(name)).c_str()) == 0, "link placed");
 }
 
 // Takes back what the last run changed: the target folder's contents and the volumes.
@@ -295,6 +322,7 @@ void Reset(const TLayout& layout)
     }
     if (!fs::exists(existing, ignored))
         fuzzutil::WriteBytes(existing, kExistingText);
+    PlaceLinks(layout);
 }
 
 }  // namespace
@@ -303,6 +331,7 @@ const TLayout& FreshLayout(TPlacement placement)
 {
     TRunState& state = State();
     const TLayout& next = Root().Of(placement);
+    rtl::folderindex::DropAll();
     if (state.Layout != nullptr)
         Reset(*state.Layout);
     if (state.Layout != &next)
@@ -320,12 +349,18 @@ void WriteVolume(const std::string& nativePath, std::string_view bytes)
     State().Volumes.push_back(std::move(volume));
 }
 
-void ExtractTestAndCheck(TZipArchiver& archiver, const TLayout& layout)
+void ExtractTestAndCheck(const TLayout& layout)
 {
-    const bool mayEmptyExisting = ExtractAndTest(archiver);
+    TObservedArchiver archiver;
+    archiver.FileName = rtl::FromNativePath(layout.Archive);
+    archiver.BaseDir = rtl::IncludeTrailingBackslash(rtl::FromNativePath(layout.Out));
+    std::vector<TDirItem> entries;
+    const bool mayEmptyExisting = ExtractAndTest(archiver, entries);
     CheckRoot(layout);
     CheckVolumes(layout);
     CheckExisting(layout, mayEmptyExisting);
+    const std::vector<TVolume>& volumes = State().Volumes;
+    CheckEntries(archiver, entries, layout.Out, volumes.size() == 1 ? std::string_view(volumes[0].Bytes) : "");
 }
 
 }  // namespace fuzzarchive

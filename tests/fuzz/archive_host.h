@@ -3,12 +3,16 @@
 //
 //   <root>/tmp/                     the process's temporary folder (TMPDIR), where tests extract
 //   <root>/run/keep.txt             beside the target folders, never touched
+//   <root>/outside/kept.txt         what a link in a target folder leads to, never touched
 //   <root>/run/out/                 target folder when the archive lies beside it:
 //   <root>/run/archive.zip              (and its other volumes)
 //   <root>/run/book/                target folder when the archive lies inside it, as the updater
 //   <root>/run/book/updated.zip         unpacks the program folder's updated.zip into that folder
 //
-// Each target folder holds existing.txt. Three checks together see every place a write can reach:
+// Each target folder holds existing.txt and three links: "lin" to the target folder itself, "lout"
+// to <root>/outside, "lzip" to the archive. Every run starts with the case-blind folder index
+// empty, so that its result follows from its input alone. Three checks together see every place a
+// write can reach:
 // - every change the library makes through the platform's file-system calls (the only ones it
 //   may use) is judged before it happens, wherever its name leads (any number of "..", an absolute
 //   name, a link): only the target folder and the temporary folder may change, and the archive may
@@ -17,12 +21,13 @@
 //   the temporary folder is empty again and keep.txt is as written;
 // - the bytes of the archive and of every volume are read back through a descriptor held since they
 //   were written, so a write into the file being read is seen even after its name was replaced.
+// What was written into the target folder, and what the test said, is judged by entry_oracle.h.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "archive/ZipArchiver.h"
+#include "entry_oracle.h"
 
 namespace fuzzarchive {
 
@@ -41,12 +46,12 @@ const TLayout& FreshLayout(TPlacement placement);
 // Writes one volume of the archive and keeps a descriptor to it for the check.
 void WriteVolume(const std::string& nativePath, std::string_view bytes);
 
-// Opens archiver.FileName as the updater does (read-write when it can), then extracts every entry
-// into the target folder and tests every entry; the password prompt is answered, failures are
-// ignored so the run goes on, and errors the library reports end the attempt quietly. Closes the
-// archive. Aborts as soon as a change is made outside the target and temporary folders, and after
-// the run when the root shows one, the archive's bytes changed, or an existing file was emptied
-// without the archive holding an empty entry of that name.
-void ExtractTestAndCheck(TZipArchiver& archiver, const TLayout& layout);
+// Opens the layout's archive as the updater does (read-write when it can), then extracts every
+// entry into the target folder and tests every entry; the password prompt is answered, failures
+// are ignored so the run goes on, and errors the library reports end the attempt quietly. Closes
+// the archive. Aborts as soon as a change is made outside the target and temporary folders, and
+// after the run when the root shows one, the archive's bytes changed, an existing file was emptied
+// without the archive holding an empty entry of that name, or the entry oracle objects.
+void ExtractTestAndCheck(const TLayout& layout);
 
 }  // namespace fuzzarchive

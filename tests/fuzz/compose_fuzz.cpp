@@ -1,16 +1,22 @@
 // The page composer: the input is a data page, composed in a program folder that holds the sample
 // book's templates and include files and two includes that nest without end. The target adds one
-// last line to the page. What the viewer relies on is checked: the composed file is the fixed one
-// and holds three lines (top template, page, bottom template), the page's last line reaches it
-// whole, and no href or src link is left relative except a double-quoted anchor ("#...") inside the
-// page. That the composer ends on every page, and within bounded memory, is the fuzz engine's
-// timeout and memory limit.
+// last line to the page, which names the input (a hash of it). The composed file is removed before
+// each input. What the viewer relies on is checked: the composed file is written afresh, is the
+// fixed one and holds three lines (top template, page, bottom template), the page's last line
+// reaches it whole, and no href or src link is left relative except a double-quoted anchor ("#...")
+// inside the page. A page of plain lines without a header block is held to its whole text: its
+// lines joined by spaces, with the links rewritten by the composer's rules written out here. That
+// the composer ends on every page, and within bounded memory, is the fuzz engine's timeout and
+// memory limit.
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string_view>
+#include <unistd.h>
 
 #include "fuzz_util.h"
 #include "platform/rtl/dialogs.h"
@@ -48,14 +54,62 @@ const TProgramFolder& ProgramFolder()
     return folder;
 }
 
-// No "<?", "?>", link or doubled separator in it, so nothing in the page can take it apart.
+// No "<?", "?>", link or doubled separator in it, so nothing in the page can take it apart. The
+// hash of the input follows it, so that a page left from another input shows.
 constexpr std::string_view kLastLine = "end of the article";
+
+std::string LastLineOf(std::string_view input)
+{
+    char hash[24];
+    std::snprintf(hash, sizeof hash, " %016zx", std::hash<std::string_view>()(input));
+    return std::string(kLastLine) + hash;
+}
 
 std::string AsciiLower(std::string text)
 {
     for (char& c : text)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return text;
+}
+
+// Every occurrence of from, its letters A-Z compared without regard to case, replaced by to, left
+// to right.
+std::string ReplaceEvery(std::string_view text, std::string_view from, std::string_view to)
+{
+    const std::string low = AsciiLower(std::string(text));
+    const std::string lowFrom = AsciiLower(std::string(from));
+    std::string out;
+    size_t at = 0;
+    for (size_t hit = low.find(lowFrom); hit != std::string::npos; hit = low.find(lowFrom, at)) {
+        out.append(text.substr(at, hit - at)).append(to);
+        at = hit + from.size();
+    }
+    return out.append(text.substr(at));
+}
+
+// The composer's link rules in their order: anchors masked, prefixes put after each opening,
+// anchors unmasked, doubled separators after the prefix made single.
+std::string RewrittenLinks(std::string page, const std::string& base)
+{
+    const std::string data = base + "data\\";
+    const std::pair<std::string, std::string> steps[] = {
+        {"href = \"#", "h----ref = \"#"}, {"href=\"#", "h----ref=\"#"},
+        {"href = \"", "href = \"" + data}, {"href=\"", "href=\"" + data},
+        {"src = \"", "src = \"" + data}, {"src=\"", "src=\"" + data},
+        {"href = '", "href = '" + data}, {"href='", "href='" + data},
+        {"src = '", "src = 'file://" + data}, {"src='", "src='file://" + data},
+        {"h----ref = \"#", "href = \"#"}, {"h----ref=\"#", "href=\"#"},
+        {"data//", "data/"}, {"data\\\\", "data\\"}};
+    for (const auto& [from, to] : steps)
+        page = ReplaceEvery(page, from, to);
+    return page;
+}
+
+// A page whose composition is known in full: one line of plain bytes, with no header block.
+bool IsPlainPage(std::string_view input)
+{
+    return input.find_first_of(std::string_view("\r\n\x1a\0", 4)) == std::string_view::npos &&
+           (input.find("<?") == std::string_view::npos || input.find("?>") == std::string_view::npos);
 }
 
 // Every link in the composed page is absolute: it starts with the data folder's full name.
@@ -81,12 +135,14 @@ void CheckLinks(const std::string& page, const std::string& dataFolder)
     }
 }
 
-void CheckComposed(const TProgramFolder& folder, const std::string& composedPath)
+void CheckComposed(const TProgramFolder& folder, const std::string& composedPath, std::string_view input)
 {
     std::string base = folder.Windows;
     std::replace(base.begin(), base.end(), '\\', '/');
     fuzzutil::Check(composedPath == base + "data\\tomeview.tmp", "the composed page is the fixed file");
-    const std::string composed = fuzzutil::ReadBytes(folder.Native + "data/tomeview.tmp");
+    const std::string composedFile = folder.Native + "data/tomeview.tmp";
+    fuzzutil::Check(access(composedFile.c_str(), F_OK) == 0, "the composed page is written afresh");
+    const std::string composed = fuzzutil::ReadBytes(composedFile);
     const size_t topEnd = composed.find("\r\n");
     const size_t pageEnd = topEnd == std::string::npos ? topEnd : composed.find("\r\n", topEnd + 2);
     fuzzutil::Check(pageEnd != std::string::npos && composed.find('\n', pageEnd + 2) == composed.size() - 1 &&
@@ -94,10 +150,13 @@ void CheckComposed(const TProgramFolder& folder, const std::string& composedPath
                         std::count(composed.begin(), composed.end(), '\n') == 3,
                     "the composed file holds three lines: top template, page, bottom template");
     const std::string page = composed.substr(topEnd + 2, pageEnd - topEnd - 2);
-    const std::string ending = std::string(kLastLine) + " ";
+    const std::string ending = LastLineOf(input) + " ";
     fuzzutil::Check(page.size() >= ending.size() && page.compare(page.size() - ending.size(), ending.size(), ending) == 0,
                     "the page's last line reaches the composed page whole");
     CheckLinks(page, base + "data\\");
+    if (IsPlainPage(input))
+        fuzzutil::CheckAt(page == RewrittenLinks(std::string(input) + " " + ending, base),
+                          "a plain page is its text joined by spaces, with its links rewritten", page.substr(0, 200));
 }
 
 }  // namespace
@@ -108,9 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     rtl::SetDialogService(&dialogs);
     dialogs.ClearLog();
     const TProgramFolder& folder = ProgramFolder();
-    std::string page(fuzzutil::AsText(data, size));
-    page += "\r\n" + std::string(kLastLine) + "\r\n";
+    const std::string_view input = fuzzutil::AsText(data, size);
+    const std::string page = std::string(input) + "\r\n" + LastLineOf(input) + "\r\n";
     fuzzutil::WriteBytes(folder.Native + "data/page.html", page);
+    std::filesystem::remove(folder.Native + "data/tomeview.tmp");
     std::string composed;
     try {
         viewer::ComposePage(folder.Windows, "page.html", composed);
@@ -119,6 +179,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzzutil::Check(composed.empty(), "a failed composition names no composed page");
         return 0;
     }
-    CheckComposed(folder, composed);
+    CheckComposed(folder, composed, input);
     return 0;
 }

@@ -29,6 +29,7 @@
 #include "viewer/main.h"
 #include "viewer/ncf.h"
 #include "viewer/prepare.h"
+#include "viewer/settings.h"
 
 namespace {
 
@@ -72,18 +73,23 @@ struct TSkinHost {
         viewer::SetHaltHandler([](int) { throw THalted{}; });
     }
 
-    // Fresh windows now and then, so that buttons and settings of earlier inputs do not pile up.
-    // Making them takes far longer than applying a configuration, so they serve many inputs.
+    // Fresh windows now and then, so that settings of earlier inputs do not pile up. Making them
+    // takes far longer than applying a configuration, so they serve many inputs; the buttons of
+    // the last input go before every input, as a skin reload drops them, so that what an input
+    // does follows from it alone.
     void RenewWindowsNowAndThen()
     {
-        if (inputs_++ % kInputsPerWindows != 0)
+        if (inputs_++ % kInputsPerWindows != 0) {
+            viewer::sett->Buttons_Destroy();
             return;
+        }
         forms::ResetApplication();
         viewer::ResetMainState();
         viewer::ResetPrepareState();
         viewer::SplashPauseMs = 0;
         forms::Application().CreateForm(viewer::Form1);
         forms::Application().CreateForm(viewer::Form2);
+        forms::Application().CreateForm(viewer::sett);
         viewer::ExePath = rtl::FromNativePath(folder);
         viewer::Form2->LoadFaceImages();
     }

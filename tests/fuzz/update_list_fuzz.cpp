@@ -2,14 +2,15 @@
 // here field by field, the offers of a list that is not malformed are packs the updater can fetch
 // and record, and nothing is offered above the highest version a record holds. Three installed
 // versions are tried; a list malformed for one is malformed for every lower one, and the offers of
-// a higher one are those of a lower one that are newer still.
+// a higher one are those of a lower one that are newer still. The rules are read here with a
+// trimming and an integer parser of the target's own, never the ones under test.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_util.h"
-#include "platform/rtl/sysutils.h"
 #include "updater/update.h"
 
 namespace {
@@ -31,34 +32,79 @@ std::vector<std::string_view> ReferenceLines(std::string_view body)
     return lines;
 }
 
+// A field without the blanks and control characters around it.
+std::string_view Trimmed(std::string_view field)
+{
+    while (!field.empty() && uint8_t(field.front()) <= ' ')
+        field.remove_prefix(1);
+    while (!field.empty() && uint8_t(field.back()) <= ' ')
+        field.remove_suffix(1);
+    return field;
+}
+
+int DigitValue(char c, unsigned base)
+{
+    const int lower = c | 0x20;
+    const int value = c >= '0' && c <= '9' ? c - '0' : lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+    return value >= 0 && unsigned(value) < base ? value : -1;
+}
+
+// An integer as the class library reads one: leading spaces, a sign, "$" or "0x" before hex
+// digits, then digits only; decimal within the signed 64-bit range, hex any 64-bit pattern.
+std::optional<int64_t> Integer(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    unsigned base = 10;
+    if (!text.empty() && text.front() == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    } else if (text.size() >= 2 && text[0] == '0' && (text[1] | 0x20) == 'x') {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    const unsigned __int128 limit = base == 16 ? ~uint64_t(0) : (unsigned __int128)(uint64_t(1) << 63) - (negative ? 0 : 1);
+    unsigned __int128 magnitude = 0;
+    for (const char c : text) {
+        const int digit = DigitValue(c, base);
+        if (digit < 0 || (magnitude = magnitude * base + unsigned(digit)) > limit)
+            return std::nullopt;
+    }
+    if (text.empty())
+        return std::nullopt;
+    return int64_t(negative ? 0 - uint64_t(magnitude) : uint64_t(magnitude));
+}
+
 // One line by the list's rules: false when it makes the list malformed.
 bool ReferenceLine(std::string_view raw, int installed, TUpdateListResult& result)
 {
-    const std::string line = rtl::Trim(raw);
+    const std::string_view line = Trimmed(raw);
     const size_t bar1 = line.find('|');
-    const std::string version = rtl::Trim(line.substr(0, bar1));
+    const std::string_view version = Trimmed(line.substr(0, bar1));
     if (!line.empty() && version.empty())
         return true;  // a line whose first field is empty is passed over, and counts no step
     ++result.Lines;
     if (line.empty())
         return true;
-    int64_t number = 0;
-    if (!rtl::TryStrToInt64(version, number))
+    const std::optional<int64_t> number = Integer(version);
+    if (!number)
         return false;
-    if (number <= installed)
+    if (*number <= installed)
         return true;
     const size_t bar2 = bar1 == std::string::npos ? bar1 : line.find('|', bar1 + 1);
-    if (number > viewer::kMaxPackVersion || bar2 == std::string::npos)
+    if (*number > viewer::kMaxPackVersion || bar2 == std::string::npos)
         return false;
-    const std::string file = rtl::Trim(line.substr(bar1 + 1, bar2 - bar1 - 1));
-    int64_t size = -1;
-    if (file.empty() || !rtl::TryStrToInt64(rtl::Trim(line.substr(bar2 + 1)), size) || size < 0 ||
-        size > viewer::kMaxPackBytes)
+    const std::string file(Trimmed(line.substr(bar1 + 1, bar2 - bar1 - 1)));
+    const std::optional<int64_t> size = Integer(Trimmed(line.substr(bar2 + 1)));
+    if (file.empty() || !size || *size < 0 || *size > viewer::kMaxPackBytes)
         return false;
     for (const unsigned char c : file)
         if (c < 0x20 || c == 0x7F)
             return false;
-    result.Offers.push_back(TMyUpdate{file, int32_t(size), int32_t(number)});
+    result.Offers.push_back(TMyUpdate{file, int32_t(*size), int32_t(*number)});
     return true;
 }
 

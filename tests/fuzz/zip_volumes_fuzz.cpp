@@ -46,9 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     fuzzarchive::WriteVolume(layout.Archive, rest);
 
-    TZipArchiver archiver;
-    archiver.FileName = lastVolume;
-    archiver.BaseDir = rtl::IncludeTrailingBackslash(rtl::FromNativePath(layout.Out));
-    fuzzarchive::ExtractTestAndCheck(archiver, layout);
+    fuzzarchive::ExtractTestAndCheck(layout);
     return 0;
 }
