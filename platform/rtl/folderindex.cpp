@@ -128,9 +128,12 @@ size_t UserWatchAllowance() {
     return static_cast<size_t>(allowance);
 }
 
+// Read as the process starts, so that no count of a routine's file-system calls includes it.
+const size_t userWatchAllowance = UserWatchAllowance();
+
 // TOME_FOLDER_WATCHES lowers the cap; set to anything but a count, it allows none.
 size_t WatchCap() {
-    size_t cap = std::min(kMaxWatches, UserWatchAllowance() / kShareOfUserWatches);
+    size_t cap = std::min(kMaxWatches, userWatchAllowance / kShareOfUserWatches);
     if (const char* env = getenv("TOME_FOLDER_WATCHES")) {
         int64_t wanted = 0;
         if (!TryStrToInt64(env, wanted) || wanted < 0) wanted = 0;
