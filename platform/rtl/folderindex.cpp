@@ -302,12 +302,13 @@ private:
         index.stamp = TStamp::Of(st);
         lock.lock();
         if (WatchesHeld() < limits_.watches) read.watch = watch_.Watch(fd);
+        const bool watched = read.watch >= 0;  // read.watch is the lock's to guard from here on
         lock.unlock();
         DIR* dir = sys::OpenDirOf(fd);
         if (!dir) return false;
         while (dirent* entry = readdir(dir)) index.Add(entry->d_name);
         closedir(dir);
-        if (read.watch < 0) index.confirmedAt = ConfirmedAfterRead(folder, index.stamp);
+        if (!watched) index.confirmedAt = ConfirmedAfterRead(folder, index.stamp);
         return true;
     }
 
