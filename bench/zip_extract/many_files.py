@@ -11,16 +11,20 @@ Cases:
                Python's zipfile: an order that reads a folder per entry unless every folder's
                index is kept
   cycle-5000   5,000 folders of 20 files in the same round-robin order, by Python's zipfile
+  cycle-20000  20,000 folders of 5 files in that order: more folders than the kernel watches for
+               one process, so most are trusted by their stamps
 
 Prints the median of several runs of each tool and the ratio. Target: zipx within 1.5x of unzip.
 With --before, an earlier build's zipx is timed once per case in the same run, for comparison.
+With --watches N, zipx watches at most N folders (TOME_FOLDER_WATCHES; 0: every folder is trusted
+by its stamp).
 
 Every run extracts into a folder of its own; the folders are removed only after the case, so that
 no run pays for the deletion of the one before. A run that passes --timeout seconds is stopped and
 shown as "> T".
 
 usage: many_files.py [--build BUILD_DIR] [--before BUILD_DIR] [--runs N] [--case NAME ...]
-                     [--timeout T] [--keep]"""
+                     [--timeout T] [--watches N] [--keep]"""
 import argparse
 import os
 import shutil
@@ -66,7 +70,7 @@ def python_zip_cycling(archive, folders, per_folder):
                 n += 1
 
 
-CYCLES = {"cycle-50": (50, 2_000), "cycle-5000": (5_000, 20)}
+CYCLES = {"cycle-50": (50, 2_000), "cycle-5000": (5_000, 20), "cycle-20000": (20_000, 5)}
 CASES = ["empty-50k", "add-5k", "python-70k"] + list(CYCLES)
 
 
@@ -159,8 +163,11 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--case", action="append", choices=CASES)
     parser.add_argument("--timeout", type=float, default=None)
+    parser.add_argument("--watches", type=int, help="the most folders zipx watches; 0: none")
     parser.add_argument("--keep", action="store_true")
     args = parser.parse_args()
+    if args.watches is not None:
+        os.environ["TOME_FOLDER_WATCHES"] = str(args.watches)
     zipx = zipx_of(args.build)
     before = zipx_of(args.before) if args.before else None
     if not shutil.which("unzip"):

@@ -2,20 +2,26 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <condition_variable>
 #include <limits>
 #include <list>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/folderwatch.h"
 #include "platform/rtl/fscalls.h"
+#include "platform/rtl/sysutils.h"
 
 namespace rtl::folderindex {
 namespace {
@@ -26,6 +32,13 @@ using folderwatch::TEventKind;
 // What the indexes may hold together, in bytes as estimated below: some hundreds of thousands of
 // names. A single larger folder is still kept while it is the one in use.
 constexpr size_t kMaxBytes = size_t{48} << 20;
+// Folders watched at once: at most this, and at most an eighth of the user's allowance, which all
+// the user's programs share.
+constexpr size_t kMaxWatches = 4096;
+constexpr size_t kShareOfUserWatches = 8;
+// Changes the kernel reports for a folder while it is read, kept to be applied after the read;
+// beyond them the read answers its own look-up only, and the folder is read again next time.
+constexpr size_t kMaxChangesDuringRead = 100'000;
 // The memory a name takes in an index beyond its bytes (held twice, folded and as on disk): hash
 // node, bucket, string and vector headers, allocator overhead. And the same for a folder.
 constexpr size_t kNameOverhead = 160;
@@ -100,6 +113,45 @@ struct TIndex {
 
 const char* FolderArg(const std::string& folder) { return folder.empty() ? "." : folder.c_str(); }
 
+// The user's allowance of watches; 0 when it cannot be read. Without /proc no watch can be set
+// anyway (sys::WatchFolder names the folder through /proc/self/fd), and a kernel without the file
+// has no watches to give.
+size_t UserWatchAllowance() {
+    const int fd = sys::Open("/proc/sys/fs/inotify/max_user_watches", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[32];
+    const ssize_t n = read(fd, text, sizeof text);
+    close(fd);
+    int64_t allowance = 0;
+    if (n <= 0 || !TryStrToInt64(Trim(std::string_view(text, static_cast<size_t>(n))), allowance) || allowance < 0)
+        return 0;
+    return static_cast<size_t>(allowance);
+}
+
+// Read as the process starts, so that no count of a routine's file-system calls includes it.
+const size_t userWatchAllowance = UserWatchAllowance();
+
+// TOME_FOLDER_WATCHES lowers the cap; set to anything but a count, it allows none.
+size_t WatchCap() {
+    size_t cap = std::min(kMaxWatches, userWatchAllowance / kShareOfUserWatches);
+    if (const char* env = getenv("TOME_FOLDER_WATCHES")) {
+        int64_t wanted = 0;
+        if (!TryStrToInt64(env, wanted) || wanted < 0) wanted = 0;
+        cap = std::min(cap, static_cast<size_t>(wanted));
+    }
+    return cap;
+}
+
+// A folder being read outside the lock. The changes the kernel reports for its watch meanwhile
+// are kept and applied to what the read found: each one says whether a name is there, so applied
+// in order they give the folder as it is at the end, whatever the read saw of them.
+struct TRead {
+    std::string folder;
+    int watch = -1;
+    std::vector<std::pair<bool, std::string>> changes;  // added?, name
+    bool lost = false;  // changes went unseen: the read answers its own look-up only
+};
+
 // When the index of a folder not watched, just read, is known current: now, if the folder still
 // has the stamp taken before the read (the read of a large folder may take longer than the trust
 // span, and must not count against it); never, if it changed meanwhile, so that our next change
@@ -119,26 +171,34 @@ std::pair<std::string, std::string> SplitNative(std::string path) {
     return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
+class TIndexes;
+TIndexes& Indexes();
+
 class TIndexes {
 public:
+    TIndexes() : limits_(DefaultLimits()) {
+        pthread_atfork([] { Indexes().mutex_.lock(); }, [] { Indexes().mutex_.unlock(); },
+                       [] { Indexes().StartChild(); });
+        SetNameChangeHook([](const char* path, int dirFd) { Indexes().CheckBeforeChange(path, dirFd); });
+    }
+
     TLookup Find(const std::string& folder, std::string_view name) {
         struct stat st;
         if (sys::Stat(FolderArg(folder), st) != 0 || !S_ISDIR(st.st_mode)) return {};
-        std::lock_guard<std::mutex> lock(mutex_);
-        ApplyQueuedChanges();
-        auto it = byFolder_.find(folder);
-        if (it != byFolder_.end() && it->second.Current(st)) {
-            if (it->second.watch < 0) it->second.confirmedAt = MonotonicNanoseconds();
-            Touch(it->second);
-            return {true, it->second.Find(name)};
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            ApplyQueuedChanges();
+            auto it = byFolder_.find(folder);
+            if (it != byFolder_.end() && it->second.Current(st)) {
+                if (it->second.watch < 0) it->second.confirmedAt = MonotonicNanoseconds();
+                Touch(it->second);
+                return {true, it->second.Find(name)};
+            }
+            // One read of a folder at a time; the others wait for the index it stores.
+            if (std::none_of(reads_.begin(), reads_.end(), [&](const TRead& r) { return r.folder == folder; })) break;
+            readDone_.wait(lock);
         }
-        // Read under the lock: the changes the kernel queues for the new watch meanwhile must not
-        // be taken by another thread before the index they belong to is stored.
-        TIndex fresh;
-        if (!Read(folder, fresh)) return {true, {}};
-        TLookup result{true, fresh.Find(name)};
-        Store(folder, std::move(fresh));
-        return result;
+        return ReadAndStore(folder, name, lock);
     }
 
     // Applies one change of ours to the index of a folder that is not watched, and takes the
@@ -158,17 +218,80 @@ public:
         it->second.stamp = TStamp::Of(st);
         it->second.confirmedAt = now;
         Resize(it->second, change);
+        Evict();
     }
 
-    void DropAll() {
+    // Before a change of ours to a name in a folder trusted by its stamp: the index is dropped if
+    // the folder changed since it was confirmed, as the stamp after our change will not show that.
+    // A name taken in an open folder (dirFd) is checked when it is a name in that very folder.
+    void CheckBeforeChange(const char* path, int dirFd) {
+        struct stat st;
+        if (dirFd == AT_FDCWD) {
+            const std::string folder = SplitNative(path).first;
+            if (!Stamped(folder) || sys::Stat(FolderArg(folder), st) != 0) return;
+        } else if (std::strchr(path, '/') || fstat(dirFd, &st) != 0) {
+            return;
+        }
+        const TStamp now = TStamp::Of(st);
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto same = stamped_.equal_range(now.ino);
+        std::vector<std::string> changed;
+        for (auto it = same.first; it != same.second; ++it) {
+            const TIndex& index = byFolder_.find(it->second)->second;
+            if (index.stamp.SameFolder(now) && !(index.stamp == now)) changed.push_back(it->second);
+        }
+        for (const std::string& folder : changed) Drop(byFolder_.find(folder));
+    }
+
+    void Reset(const TLimits& limits) {
         std::lock_guard<std::mutex> lock(mutex_);
         while (!byFolder_.empty()) Drop(byFolder_.begin());
+        for (TRead& read : reads_) read.lost = true;
+        limits_ = limits;
+    }
+
+    TLimits Usage() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return {WatchesHeld(), total_};
     }
 
 private:
-    // Reads the folder's names. The watch is set, or the stamp taken, before the read, so that a
-    // change made during the read is seen afterwards.
-    bool Read(const std::string& folder, TIndex& index) {
+    bool Stamped(const std::string& folder) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = byFolder_.find(folder);
+        return it != byFolder_.end() && it->second.watch < 0;
+    }
+
+    // Reads the folder's names with the lock released, then stores its index (called and
+    // returning with the lock held). The watch is set, or the stamp taken, before the read, so
+    // that a change made during the read is seen afterwards.
+    TLookup ReadAndStore(const std::string& folder, std::string_view name, std::unique_lock<std::mutex>& lock) {
+        const auto read = reads_.emplace(reads_.end());
+        read->folder = folder;
+        lock.unlock();
+        TIndex fresh;
+        const bool whole = Read(folder, *read, fresh, lock);
+        lock.lock();
+        ApplyQueuedChanges();
+        fresh.watch = read->watch;
+        for (const auto& [added, changed] : read->changes) added ? fresh.Add(changed) : fresh.Remove(changed);
+        const bool keep = whole && !read->lost;
+        reads_.erase(read);
+        readDone_.notify_all();
+        if (!whole) {
+            Release(fresh.watch);
+            return {true, {}};
+        }
+        TLookup result{true, fresh.Find(name)};
+        if (keep)
+            Store(folder, std::move(fresh));
+        else
+            Release(fresh.watch);
+        return result;
+    }
+
+    // Called without the lock; takes it only to set the watch.
+    bool Read(const std::string& folder, TRead& read, TIndex& index, std::unique_lock<std::mutex>& lock) {
         const int fd = sys::Open(FolderArg(folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat st;
         if (fd < 0) return false;
@@ -177,21 +300,29 @@ private:
             return false;
         }
         index.stamp = TStamp::Of(st);
-        index.watch = watch_.Watch(fd);
+        lock.lock();
+        if (WatchesHeld() < limits_.watches) read.watch = watch_.Watch(fd);
+        const bool watched = read.watch >= 0;  // read.watch is the lock's to guard from here on
+        lock.unlock();
         DIR* dir = sys::OpenDirOf(fd);
-        if (!dir) {
-            Release(index.watch);
-            return false;
-        }
+        if (!dir) return false;
         while (dirent* entry = readdir(dir)) index.Add(entry->d_name);
         closedir(dir);
-        if (index.watch < 0) index.confirmedAt = ConfirmedAfterRead(folder, index.stamp);
+        if (!watched) index.confirmedAt = ConfirmedAfterRead(folder, index.stamp);
         return true;
+    }
+
+    // Distinct watches held by indexes and reads (a watch shared by two reads counts twice).
+    size_t WatchesHeld() const {
+        size_t held = byWatch_.size();
+        for (const TRead& read : reads_) held += read.watch >= 0 && byWatch_.count(read.watch) == 0;
+        return held;
     }
 
     void ApplyQueuedChanges() {
         watch_.Drain([this](const TEvent& event) {
-            if (event.kind == TEventKind::AllLost) return DropWatched();
+            if (event.kind == TEventKind::AllLost) return LoseEveryWatch();
+            KeepForReads(event);
             auto users = byWatch_.find(event.watch);
             if (users == byWatch_.end()) return;  // a watch already ended
             if (event.kind == TEventKind::FolderGone) {
@@ -209,6 +340,27 @@ private:
                 });
             }
         });
+        Evict();
+    }
+
+    void KeepForReads(const TEvent& event) {
+        for (TRead& read : reads_) {
+            if (read.watch != event.watch || read.lost) continue;
+            if (event.kind == TEventKind::FolderGone || read.changes.size() >= kMaxChangesDuringRead)
+                read.lost = true;
+            else
+                read.changes.emplace_back(event.kind == TEventKind::Added, std::string(event.name));
+        }
+    }
+
+    // The kernel's queue is gone with every watch in it (a watch number may come back on the next).
+    void LoseEveryWatch() {
+        for (TRead& read : reads_) {
+            if (read.watch < 0) continue;
+            read.watch = -1;
+            read.lost = true;
+        }
+        DropWatched();
     }
 
     template <typename Change>
@@ -225,12 +377,18 @@ private:
         if (fresh.watch >= 0) byWatch_[fresh.watch].push_back(folder);
         auto it = byFolder_.find(folder);
         if (it != byFolder_.end()) Drop(it);
+        if (fresh.watch < 0) stamped_.emplace(fresh.stamp.ino, folder);
         recent_.push_front(folder);
         fresh.recent = recent_.begin();
         fresh.bytes += kFolderOverhead + folder.size();
         total_ += fresh.bytes;
         byFolder_.emplace(folder, std::move(fresh));
-        while (recent_.size() > 1 && total_ > kMaxBytes) Drop(byFolder_.find(recent_.back()));
+        Evict();
+    }
+
+    // Drops the indexes used least recently while all take more than the budget.
+    void Evict() {
+        while (recent_.size() > 1 && total_ > limits_.bytes) Drop(byFolder_.find(recent_.back()));
     }
 
     void Drop(std::unordered_map<std::string, TIndex>::iterator it) {
@@ -241,15 +399,29 @@ private:
             list.erase(std::find(list.begin(), list.end(), folder));
             if (list.empty()) byWatch_.erase(users);
             Release(it->second.watch);
+        } else {
+            auto same = stamped_.equal_range(it->second.stamp.ino);
+            stamped_.erase(std::find_if(same.first, same.second, [&](const auto& s) { return s.second == folder; }));
         }
         total_ -= it->second.bytes;
         recent_.erase(it->second.recent);
         byFolder_.erase(it);
     }
 
-    // Ends a watch no index uses any more (the kernel gives a folder watched twice the same watch).
+    // Ends a watch no index or read uses any more (the kernel gives a folder watched twice the same
+    // watch).
     void Release(int watch) {
-        if (watch >= 0 && byWatch_.find(watch) == byWatch_.end()) watch_.Unwatch(watch);
+        if (watch < 0 || byWatch_.count(watch) != 0) return;
+        if (std::none_of(reads_.begin(), reads_.end(), [&](const TRead& r) { return r.watch == watch; }))
+            watch_.Unwatch(watch);
+    }
+
+    // In the child of a fork, which holds the lock since the fork began (the parent's threads may
+    // have been waiting on it or reading): the reads under way belong to threads it does not have.
+    void StartChild() {
+        reads_.clear();
+        new (&readDone_) std::condition_variable;  // any waiters it counts are the parent's
+        mutex_.unlock();
     }
 
     void DropWatched() {
@@ -261,9 +433,13 @@ private:
     }
 
     std::mutex mutex_;
+    std::condition_variable readDone_;  // a read ended
+    TLimits limits_;
+    std::list<TRead> reads_;  // under way, each of another folder
     folderwatch::TFolderWatch watch_;
     std::unordered_map<std::string, TIndex> byFolder_;
     std::unordered_map<int, std::vector<std::string>> byWatch_;  // watch -> the folders it serves
+    std::unordered_multimap<ino_t, std::string> stamped_;        // inode -> the folders not watched
     std::list<std::string> recent_;                              // most recently used first
     size_t total_ = 0;                                           // bytes of all indexes
 };
@@ -274,6 +450,12 @@ TIndexes& Indexes() {
 }
 
 }  // namespace
+
+TLimits DefaultLimits() { return {WatchCap(), kMaxBytes}; }
+
+void ResetForTests(const TLimits& limits) { Indexes().Reset(limits); }
+
+TLimits UsageForTests() { return Indexes().Usage(); }
 
 TLookup FindCaseless(const std::string& nativeFolder, std::string_view name) {
     return Indexes().Find(nativeFolder, name);
@@ -302,7 +484,5 @@ void NoteRenamed(const std::string& fromNative, const std::string& toNative) {
         index.Add(to.second);
     });
 }
-
-void DropAll() { Indexes().DropAll(); }
 
 }  // namespace rtl::folderindex

@@ -7,17 +7,20 @@
 // path leads to the same device and inode, so one replaced by another under the same path is read
 // afresh.
 //
-// Elsewhere (file systems shared with other machines, or once the kernel's limit of watches is
-// reached) the index is trusted for as long as the folder's device, inode and modification time
-// are those it was read at, and the process's own creations, renames and deletions update both the
-// index and that stamp. There a change by others that falls within the same clock tick as one of
-// ours, or between a check of the index and a change of ours that follows it within a tenth of a
-// second, can pass unseen until the folder changes again.
+// The kernel watches at most DefaultLimits().watches folders at once for this process, so that
+// other programs keep their share of the user's watches. Elsewhere (file systems shared with other
+// machines, folders beyond that cap, or no watches at all) the index is trusted for as long as the
+// folder's device, inode and modification time are those it was read at. The process's own
+// creations, renames and deletions update both the index and that stamp; just before each, the
+// folder is checked against the stamp, so that the new stamp hides no change by others made
+// before it. A change by others that falls within the same clock tick as one of ours, or in the
+// moment between that check and our change, can pass unseen until the folder changes again.
 //
-// Safe to use from several threads. Memory is bounded by the names held, not by the number of
-// folders: the indexes of the folders used least recently are dropped once the names of all take
-// more than some tens of megabytes, so any order of work over up to a few hundred thousand names
-// reads each folder once.
+// Safe to use from several threads, and across fork: a folder is read outside the lock, so a large
+// one holds up no look-up in another folder. Memory is bounded by the names held, not by the number
+// of folders: the indexes of the folders used least recently are dropped (and their watches ended)
+// once the names of all take more than some tens of megabytes, whether they grew by reads or by
+// changes, so any order of work over up to a few hundred thousand names reads each folder once.
 #pragma once
 
 #include <string>
@@ -39,7 +42,19 @@ void NoteCreated(const std::string& nativePath);
 void NoteRemoved(const std::string& nativePath);
 void NoteRenamed(const std::string& fromNative, const std::string& toNative);
 
-// Forgets every index (and ends their watches), so that the next look-up reads its folder afresh.
-void DropAll();
+struct TLimits {
+    size_t watches = 0;  // folders watched by the kernel at once
+    size_t bytes = 0;    // memory of all indexes, as estimated
+};
+
+// The limits in force: watches min(4096, max_user_watches / 8), none when that limit cannot be
+// read, and no more than the variable TOME_FOLDER_WATCHES says (0: every folder is trusted by its
+// stamp); 48 MiB of names.
+TLimits DefaultLimits();
+
+// For tests: drops every index and watch, and keeps to limits from here on.
+void ResetForTests(const TLimits& limits);
+// For tests: the watches held and the bytes the indexes take now.
+TLimits UsageForTests();
 
 }  // namespace rtl::folderindex

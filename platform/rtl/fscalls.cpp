@@ -20,6 +20,7 @@ std::atomic<uint64_t> folderReads{0};
 std::atomic<uint64_t> changes{0};
 
 std::atomic<TFsChangeObserver> observer{nullptr};
+std::atomic<TNameChangeHook> nameHook{nullptr};
 
 void Count(std::atomic<uint64_t>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
 
@@ -33,6 +34,10 @@ void Change(const char* call, const char* path, int dirFd = AT_FDCWD) {
     Observe(call, path, 0, dirFd);
 }
 
+void NameChange(const char* path, int dirFd = AT_FDCWD) {
+    if (const TNameChangeHook hook = nameHook.load(std::memory_order_acquire)) hook(path, dirFd);
+}
+
 bool MayWrite(int flags) {
     return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
 }
@@ -42,6 +47,8 @@ bool MayWrite(int flags) {
 TFsChangeObserver SetFsChangeObserver(TFsChangeObserver next) {
     return observer.exchange(next, std::memory_order_acq_rel);
 }
+
+void SetNameChangeHook(TNameChangeHook hook) { nameHook.store(hook, std::memory_order_release); }
 
 TFsCallCounts FsCallCounts() {
     return {stats.load(std::memory_order_relaxed), opens.load(std::memory_order_relaxed),
@@ -68,18 +75,21 @@ int StatAt(int dirFd, const char* name, struct stat& st, int flags) {
 int Open(const char* path, int flags, mode_t mode) {
     Count(opens);
     if (MayWrite(flags)) Observe("open", path, flags);
+    if (flags & O_CREAT) NameChange(path);
     return ::open(path, flags, mode);
 }
 
 int OpenAt(int dirFd, const char* name, int flags, mode_t mode) {
     Count(opens);
     if (MayWrite(flags)) Observe("open", name, flags, dirFd);
+    if (flags & O_CREAT) NameChange(name, dirFd);
     return ::openat(dirFd, name, flags, mode);
 }
 
 int MakeTemp(char* pathTemplate, int flags) {
     Count(opens);
     Observe("mkostemp", pathTemplate, flags | O_CREAT | O_RDWR);
+    NameChange(pathTemplate);
     return ::mkostemp(pathTemplate, flags);
 }
 
@@ -103,55 +113,68 @@ int WatchFolder(int inotifyFd, int folderFd, uint32_t mask) {
 
 int MakeDir(const char* path, mode_t mode) {
     Change("mkdir", path);
+    NameChange(path);
     return ::mkdir(path, mode);
 }
 
 int MakeDirAt(int dirFd, const char* name, mode_t mode) {
     Change("mkdir", name, dirFd);
+    NameChange(name, dirFd);
     return ::mkdirat(dirFd, name, mode);
 }
 
 int RemoveDir(const char* path) {
     Change("rmdir", path);
+    NameChange(path);
     return ::rmdir(path);
 }
 
 int Unlink(const char* path) {
     Change("unlink", path);
+    NameChange(path);
     return ::unlink(path);
 }
 
 int UnlinkAt(int dirFd, const char* name) {
     Change("unlink", name, dirFd);
+    NameChange(name, dirFd);
     return ::unlinkat(dirFd, name, 0);
 }
 
 int RenameAt(int dirFd, const char* from, const char* to) {
     Change("rename", from, dirFd);
     Observe("rename", to, 0, dirFd);
+    NameChange(from, dirFd);
+    NameChange(to, dirFd);
     return ::renameat(dirFd, from, dirFd, to);
 }
 
 int Rename(const char* from, const char* to) {
     Change("rename", from);
     Observe("rename", to);
+    NameChange(from);
+    NameChange(to);
     return ::rename(from, to);
 }
 
 int RenameNoReplace(const char* from, const char* to) {
     Change("rename", from);
     Observe("rename", to);
+    NameChange(from);
+    NameChange(to);
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 
 int Link(const char* from, const char* to) {
     Change("link", from);
     Observe("link", to);
+    NameChange(to);
     return ::link(from, to);
 }
 
 int LinkOpenFile(int fd, int dirFd, const char* to) {
     Change("link", to, dirFd);
+    NameChange(to, dirFd);
     // Linking the descriptor itself is cheaper, but kernels before 6.10 allow it only to a
     // privileged caller (failing with ENOENT or EPERM); then the name in /proc serves, from then on.
     static std::atomic<bool> byDescriptor{true};

@@ -42,6 +42,13 @@ using TFsChangeObserver = void (*)(const TFsChange& change);
 // Installs the observer (nullptr for none) and returns the one it replaces.
 TFsChangeObserver SetFsChangeObserver(TFsChangeObserver observer);
 
+// Runs before each call that may add or remove a name (a creating open, mkostemp, mkdir, rmdir,
+// unlink, rename, link), after the observer, with each name and the folder it is taken in: the
+// folder index checks there that a folder it trusts by its stamp is unchanged, before a change of
+// ours gives it a new stamp that would hide a change by others.
+using TNameChangeHook = void (*)(const char* path, int dirFd);
+void SetNameChangeHook(TNameChangeHook hook);
+
 namespace sys {
 
 int Stat(const char* path, struct stat& st);

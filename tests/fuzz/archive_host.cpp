@@ -331,7 +331,7 @@ const TLayout& FreshLayout(TPlacement placement)
 {
     TRunState& state = State();
     const TLayout& next = Root().Of(placement);
-    rtl::folderindex::DropAll();
+    rtl::folderindex::ResetForTests(rtl::folderindex::DefaultLimits());
     if (state.Layout != nullptr)
         Reset(*state.Layout);
     if (state.Layout != &next)

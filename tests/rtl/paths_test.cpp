@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +18,7 @@
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/findfile.h"
+#include "platform/rtl/folderindex.h"
 #include "platform/rtl/fscalls.h"
 #include "platform/rtl/textfile.h"
 #include "tests/rtl/system_fixture.h"
@@ -76,10 +79,25 @@ TEST(PathsTest, CaseBlindLookupOfRelativeNamesAndCurrentFolder) {
     EXPECT_FALSE(SetCurrentDir(tmp.Win() + "missing"));
 }
 
+// The case-blind index both ways: folders watched by the kernel as far as the cap allows, and every
+// folder trusted by its stamp, as the folders beyond the cap are.
+class CaseBlindIndex : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { folderindex::ResetForTests(Limits()); }
+    void TearDown() override { folderindex::ResetForTests(folderindex::DefaultLimits()); }
+    static folderindex::TLimits Limits() {
+        folderindex::TLimits limits = folderindex::DefaultLimits();
+        if (!GetParam()) limits.watches = 0;
+        return limits;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Paths, CaseBlindIndex, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Watched" : "Stamped"; });
+
 // The case-blind look-up reads a folder once and follows every change after that: changes by others
 // through the kernel's notice or, where there is none, the folder's modification time (set apart
 // explicitly here, as a later clock tick would), this process's own without another read.
-TEST(PathsTest, CaseBlindIndexFollowsChangesAndReadsAFolderOnce) {
+TEST_P(CaseBlindIndex, FollowsChangesAndReadsAFolderOnce) {
     TempFolder tmp;
     for (int i = 0; i < 300; ++i) WriteNative(tmp.Native("f" + std::to_string(i) + ".txt"), "");
     int64_t tick = 1000000000;
@@ -184,11 +202,12 @@ TEST(PathsTest, ChangesReachTheObserverBeforeTheyAreMade) {
     close(folder);
 }
 
-// Runs change in another process and waits for it to end.
+// Runs change in another process and waits for it to end; one stuck for a minute fails.
 void InAnotherProcess(const std::function<void()>& change) {
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+        alarm(60);
         try {
             change();
         } catch (...) {
@@ -204,7 +223,7 @@ void InAnotherProcess(const std::function<void()>& change) {
 // Another process changes an indexed folder, then this one writes a name that exists as given (so
 // no look-up comes between): the look-ups after that see the other's change, and never answer from
 // the folder that was there before.
-TEST(PathsTest, CaseBlindIndexSeesChangesOfAnotherProcessAmongOurOwn) {
+TEST_P(CaseBlindIndex, SeesChangesOfAnotherProcessAmongOurOwn) {
     namespace fs = std::filesystem;
     struct Case {
         const char* what;
@@ -264,7 +283,7 @@ TEST(PathsTest, CaseBlindIndexSeesChangesOfAnotherProcessAmongOurOwn) {
 
 // Another process adds names to a folder while this one keeps writing into it: once it is done,
 // every one of them is found, however its changes and ours interleaved.
-TEST(PathsTest, CaseBlindIndexMissesNoNameMadeElsewhereWhileWeWrite) {
+TEST_P(CaseBlindIndex, MissesNoNameMadeElsewhereWhileWeWrite) {
     TempFolder tmp;
     const std::string w = tmp.Win();
     WriteFileBytes(w + "Ours.txt", "");
@@ -295,7 +314,7 @@ TEST(PathsTest, CaseBlindIndexMissesNoNameMadeElsewhereWhileWeWrite) {
 
 // Work that cycles over many folders, a name in each in turn, reads each folder once: the index is
 // bounded by the names it holds, not by the number of folders.
-TEST(PathsTest, CaseBlindIndexReadsEachOfManyFoldersOnceInAnyOrder) {
+TEST_P(CaseBlindIndex, ReadsEachOfManyFoldersOnceInAnyOrder) {
     struct Case {
         int folders;
         int rounds;
@@ -314,6 +333,95 @@ TEST(PathsTest, CaseBlindIndexReadsEachOfManyFoldersOnceInAnyOrder) {
         }
         EXPECT_EQ((FsCallCounts() - before).FolderReads, c.folders + 1u) << c.folders;  // and their parent
     }
+}
+
+// Watches this process holds, as the kernel lists them.
+size_t KernelWatches() {
+    size_t watches = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(fd.path(), error) != "anon_inode:inotify") continue;
+        std::ifstream info("/proc/self/fdinfo/" + fd.path().filename().string());
+        for (std::string line; std::getline(info, line);) watches += line.rfind("inotify wd:", 0) == 0;
+    }
+    return watches;
+}
+
+// The cap: at most 4096 watches and an eighth of the user's allowance, lowered by the variable.
+TEST(PathsTest, CaseBlindIndexWatchCap) {
+    size_t allowance = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_user_watches") >> allowance;
+    const size_t cap = std::min<size_t>(4096, allowance / 8);
+    for (const auto& [variable, expected] : {std::pair<const char*, size_t>{nullptr, cap}, {"3", std::min<size_t>(3, cap)},
+                                             {"100000", cap}, {"", 0}, {"some", 0}}) {
+        variable ? setenv("TOME_FOLDER_WATCHES", variable, 1) : unsetenv("TOME_FOLDER_WATCHES");
+        EXPECT_EQ(folderindex::DefaultLimits().watches, expected) << (variable ? variable : "unset");
+    }
+    unsetenv("TOME_FOLDER_WATCHES");
+}
+
+// Look-ups in more folders than the cap leave no more watches than the cap, and a folder beyond it
+// still sees a change made by another process.
+TEST_P(CaseBlindIndex, WatchesNoMoreFoldersThanTheCap) {
+    const size_t cap = std::min<size_t>(Limits().watches, 20);
+    folderindex::ResetForTests({cap, Limits().bytes});
+    TempFolder tmp;
+    auto folder = [&](size_t f) { return tmp.Win() + "F" + std::to_string(f) + "\\"; };
+    for (size_t f = 0; f < cap + 20; ++f) ASSERT_TRUE(CreateDir(folder(f)));
+    for (size_t f = 0; f < cap + 20; ++f) EXPECT_EQ(ToNativePath(folder(f) + "X"), ToNativePath(folder(f)) + "X");
+    EXPECT_LE(KernelWatches(), cap);
+    const std::string last = ToNativePath(folder(cap + 19));
+    InAnotherProcess([&] { WriteNative(last + "New.TXT", ""); });
+    EXPECT_EQ(ToNativePath(folder(cap + 19) + "new.txt"), last + "New.TXT");
+}
+
+// The budget holds when an index grows by changes, not only by reads: the index used least recently
+// goes, and its watch with it.
+TEST_P(CaseBlindIndex, KeepsToTheBudgetWhenIndexesGrowByChanges) {
+    TempFolder tmp;
+    for (int i = 0; i < 30; ++i) WriteNative(tmp.Native("B/b" + std::to_string(i)), "");
+    std::filesystem::create_directory(tmp.Native("A"));
+    auto lookUpBoth = [&] { ToNativePath(tmp.Win() + "B\\X"), ToNativePath(tmp.Win() + "A\\X"); };
+    lookUpBoth();
+    const size_t both = folderindex::UsageForTests().bytes;
+    folderindex::ResetForTests({Limits().watches, both});
+    lookUpBoth();
+    for (int i = 0; i < 20; ++i)
+        close(OpenFile(tmp.Win() + "A\\n" + std::to_string(i), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    ToNativePath(tmp.Win() + "A\\X");
+    EXPECT_LE(folderindex::UsageForTests().bytes, both);
+    EXPECT_LE(KernelWatches(), std::min<size_t>(Limits().watches, 1));
+}
+
+// A large folder is read outside the lock: while one thread reads it, a look-up in another folder
+// answers, a name made meanwhile is found afterwards, and a child forked meanwhile looks names up
+// in both folders.
+TEST_P(CaseBlindIndex, ReadsALargeFolderWithoutHoldingUpOthers) {
+    TempFolder tmp;
+    std::filesystem::create_directory(tmp.Native("Big"));
+    const std::string longName = "Big/" + std::string(200, 'n');
+    for (int i = 0; i < 10000; ++i) ASSERT_EQ(symlink("x", (tmp.Native(longName) + std::to_string(i)).c_str()), 0);
+    WriteNative(tmp.Native("Small/Old.txt"), "");
+    const std::string small = tmp.Win() + "Small\\old.TXT";
+    auto late = [&](int i) { return ToNativePath(tmp.Win() + "Big\\LATE" + std::to_string(i) + ".txt"); };
+    ASSERT_EQ(ToNativePath(small), tmp.Native("Small/Old.txt"));
+    const uint64_t reads = FsCallCounts().FolderReads;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        ToNativePath(tmp.Win() + "Big\\N");
+        done = true;
+    });
+    while (FsCallCounts().FolderReads == reads) std::this_thread::yield();
+    for (int i = 0; i < 20; ++i) WriteNative(tmp.Native("Big/Late" + std::to_string(i) + ".TXT"), "");
+    int answered = 0;  // one at most, were the read holding the others up
+    for (; !done && answered < 10; ++answered) ASSERT_EQ(ToNativePath(small), tmp.Native("Small/Old.txt"));
+    EXPECT_EQ(answered, 10);
+    InAnotherProcess([&] {
+        if (ToNativePath(small) != tmp.Native("Small/Old.txt") || late(0) != tmp.Native("Big/Late0.TXT"))
+            throw std::runtime_error("the forked process missed a name");
+    });
+    reader.join();
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(late(i), tmp.Native("Big/Late" + std::to_string(i) + ".TXT"));
 }
 
 TEST(PathsTest, ExistenceTests) {
