@@ -144,8 +144,15 @@ TEST_F(BookLoadTest, SearchWordsFindDifferentNumbersOfTitledPages) {
         viewer::TSearch_res pages;
         viewer::search::CollectPages(programDir + "data\\", "", pages, &words);
         viewer::TSearch_res found = viewer::search::FilterAndSort(pages);
-        for (const auto& page : found) EXPECT_FALSE(page.Title.empty()) << page.Path;
-        return found.size();
+        // The templates are searched like any page; the menu in the top one names sections
+        // ("Города") but has no title of its own, so only articles are counted.
+        size_t titled = 0;
+        for (const auto& page : found) {
+            if (page.Path.rfind("templates\\", 0) == 0) continue;
+            EXPECT_FALSE(page.Title.empty()) << page.Path;
+            ++titled;
+        }
+        return titled;
     };
     const size_t rivers = hits("река"), cities = hits("город"), books = hits("энциклопедия"), bears = hits("медведь");
     EXPECT_GE(bears, 1u);
