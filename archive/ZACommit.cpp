@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <climits>
+#include <string_view>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -28,6 +31,7 @@
 #include "platform/rtl/locks.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
+#include "platform/rtl/tempfiles.h"
 
 namespace {
 
@@ -41,10 +45,51 @@ constexpr int64_t kCopyChunk = 1 << 20;
 
 }  // namespace
 
+namespace {
+
+// The writer's process id in "<archive>.FC<pid>.<4 hex>.tmp"; 0 for any other name.
+pid_t SiblingTempOwner(std::string_view name, const std::string& archiveName)
+{
+    const std::string prefix = archiveName + ".FC";
+    constexpr std::string_view suffix = ".tmp";
+    if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix))
+        return 0;
+    const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const size_t dot = middle.find('.');
+    uint64_t pid = 0;
+    if (dot == std::string_view::npos || middle.size() - dot != 5 || !rtl::ParseCanonicalNumber(middle.substr(0, dot), pid) ||
+        pid == 0 || pid > INT32_MAX)
+        return 0;
+    for (const char c : middle.substr(dot + 1))
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// Removes what killed writers of this archive left beside it. Only a writer that holds the archive
+// calls this; files of processes that still run are kept whatever they are doing.
+void RemoveKilledSiblingTemps(const std::filesystem::path& archive)
+{
+    const std::filesystem::path parent = archive.has_parent_path() ? archive.parent_path() : ".";
+    const int fd = rtl::sys::Open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    const std::string archiveName = archive.filename().string();
+    const pid_t self = ::getpid();
+    rtl::RemoveEndedTemps(fd, parent.string() + "/", [&](std::string_view name) {
+        const pid_t owner = SiblingTempOwner(name, archiveName);
+        return owner == self ? 0 : owner;
+    });
+    ::close(fd);
+}
+
+}  // namespace
+
 std::string MakeSiblingTempFile(const std::filesystem::path& archive)
 {
-    const std::string stem = archive.string() + ".FC";
-    const unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u ^ static_cast<unsigned>(::time(nullptr));
+    RemoveKilledSiblingTemps(archive);
+    const std::string stem = archive.string() + ".FC" + std::to_string(::getpid()) + ".";
+    const unsigned seed = static_cast<unsigned>(::time(nullptr)) * 2654435761u;
     for (unsigned i = 0; i < 0x10000; ++i) {
         char unique[8];
         std::snprintf(unique, sizeof unique, "%04X", (seed + i) & 0xFFFF);

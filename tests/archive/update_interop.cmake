@@ -35,3 +35,6 @@ endif()
 # No add or delete loses bytes it cannot place: foreign data around an archive, archives cut at every
 # few bytes, sizes the directory does not hold, streamed ZIP64 entries after a delete.
 zipx_script_cases(unplaced zipx_unplaced_bytes_test.py foreign_data cut_sweep sizes_missing zip64_streamed)
+
+# A killed commit's temporary goes with the next writer of the archive.
+zipx_script_cases(killed zipx_killed_test.py commit_leftovers)

@@ -719,7 +719,8 @@ TEST_F(Commit, ReplacedArchiveKeepsOwnerGroupAndMode)
     zip.UpdateItem(0, Path("a.txt"));
     zip.CloseArchive();
     ASSERT_EQ(during.size(), 5u);
-    EXPECT_TRUE(during[4].rfind("t.zip.FC", 0) == 0 && during[4].size() == 16) << during[4];
+    EXPECT_EQ(during[4], "t.zip.FC" + std::to_string(::getpid()) + during[4].substr(during[4].size() - 9)) << during[4];
+    EXPECT_TRUE(during[4].ends_with(".tmp")) << during[4];
     struct stat st {};
     ASSERT_EQ(::stat(Path("t.zip").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
