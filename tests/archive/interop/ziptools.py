@@ -11,10 +11,11 @@ import zipfile
 SKIP = 77  # CTest's SKIP_RETURN_CODE for these tests
 
 
-def need_tool(name):
-    if shutil.which(name) is None:
-        print(f"{name} is not installed")
-        raise SystemExit(SKIP)
+def need_tool(*names):
+    for name in names:
+        if shutil.which(name) is None:
+            print(f"{name} is not installed")
+            raise SystemExit(SKIP)
 
 
 def make_sample_tree(root):
@@ -37,44 +38,38 @@ def run(args, cwd=None, stdin=None, stdout=None, timeout=300):
     subprocess.run(args, cwd=cwd, stdin=stdin, stdout=stdout, check=True, timeout=timeout)
 
 
-def stored_name_bytes(info):
-    return info.filename.encode("utf-8" if info.flag_bits & 0x800 else "cp437")
+def put(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def get(path, *missing):
+    """path's bytes; missing (when given) if there is no such file."""
+    if missing and not os.path.isfile(path):
+        return missing[0]
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def escaped(chars):
     """cp1251 text of (character, is a broken byte) pairs; when any character has no place in cp1251,
     each such one, and each '<', becomes <U+XXXX> (a broken UTF-8 byte <XX>)."""
-    def fits(c, broken):
-        return not broken and c.encode("cp1251", "ignore") != b""
-    lossy = not all(fits(c, b) for c, b in chars)
-    out = ""
-    for c, broken in chars:
-        if broken:
-            out += "<%02X>" % ord(c)
-        elif not fits(c, broken) or (lossy and c == "<"):
-            out += "<U+%04X>" % ord(c)
-        else:
-            out += c
-    return out
-
-
-def utf8_chars(raw):
-    text = raw.decode("utf-8", "surrogateescape")
-    return [(chr(ord(c) - 0xDC00), True) if 0xDC80 <= ord(c) <= 0xDCFF else (c, False) for c in text]
+    fits = [not broken and c.encode("cp1251", "ignore") != b"" for c, broken in chars]
+    return "".join("<%02X>" % ord(c) if broken else "<U+%04X>" % ord(c) if not ok or (c == "<" and not all(fits)) else c
+                   for (c, broken), ok in zip(chars, fits))
 
 
 def display_name(info):
     """The name as zipdir prints it: UTF-8 when flagged, or when well-formed UTF-8 with a byte above
     0x7F that no DOS or Windows host (0, 6, 10, 11, 14) wrote; others from the OEM code page (cp866).
     Characters the system's code page (cp1251) lacks are escaped."""
-    raw = stored_name_bytes(info)
-    try:
-        raw.decode("utf-8")
-        well_formed = not raw.isascii()
-    except UnicodeDecodeError:
-        well_formed = False
+    raw = info.filename.encode("utf-8" if info.flag_bits & 0x800 else "cp437")
+    chars = [(chr(ord(c) - 0xDC00), True) if 0xDC80 <= ord(c) <= 0xDCFF else (c, False)
+             for c in raw.decode("utf-8", "surrogateescape")]
+    well_formed = not raw.isascii() and not any(broken for _, broken in chars)
     if info.flag_bits & 0x800 or (well_formed and info.create_system not in (0, 6, 10, 11, 14)):
-        return escaped(utf8_chars(raw))
+        return escaped(chars)
     return escaped([(c, False) for c in raw.decode("cp866")])
 
 

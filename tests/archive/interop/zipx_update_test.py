@@ -17,6 +17,7 @@ import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import ziptools  # noqa: E402
+from ziptools import get, put  # noqa: E402
 
 NAMES = ["plain.txt", "Привет/файл.txt", "café.txt", "日本語/データ.bin"]
 
@@ -141,8 +142,7 @@ def make_archive(case, work):
 
 
 def run_case(binary, case, work):
-    ziptools.need_tool("unzip")
-    ziptools.need_tool("7z")
+    ziptools.need_tool("unzip", "7z")
     path = make_archive(case, work)
     stub = case == "zip_stub"
     before = model(path)
@@ -215,22 +215,16 @@ def linux_names(binary, work):
     """Names that zip stores as raw UTF-8 without the flag come out as they went in; add and delete keep
     every entry's stored name bytes (a replaced one gains the UTF-8 flag), and unzip still finds the
     copied ones (it takes the flag of an entry made on a DOS host for a code page's)."""
-    ziptools.need_tool("zip")
-    ziptools.need_tool("unzip")
+    ziptools.need_tool("zip", "unzip")
     names = ["Привет.txt", "Папка/файл.txt", "ascii.txt"]
     path, src = zip_archive(work, names)
-    problems = []
+    out, back, copied = os.path.join(work, "out"), os.path.join(work, "back"), os.path.join("Папка", "файл.txt")
     r = zipx(binary, "list", path)
     listed = sorted(line.split("\t")[0] for line in r.stdout.decode().splitlines())
-    if r.returncode != 0 or listed != sorted(["Папка/", *names]):
-        problems.append("list: exit %d %s" % (r.returncode, listed))
-    out = os.path.join(work, "out")
-    os.makedirs(out)
+    problems = [] if r.returncode == 0 and listed == sorted(["Папка/", *names]) else ["list: %s" % listed]
     r = zipx(binary, "extract", path, out)
-    for name in names:
-        if not os.path.isfile(os.path.join(out, name)) or \
-                open(os.path.join(out, name), "rb").read() != open(os.path.join(src, name), "rb").read():
-            problems.append("extract: exit %d, %s missing" % (r.returncode, name))
+    problems += ["extract: exit %d, %s missing" % (r.returncode, n) for n in names
+                 if get(os.path.join(out, n), None) != get(os.path.join(src, n))]
     before = model(path)
     write_tree(out, ["new.txt"])
     for args in [("add", path, out, "new.txt", "Привет.txt"), ("delete", path, "ascii.txt")]:
@@ -238,15 +232,11 @@ def linux_names(binary, work):
         if r.returncode != 0:
             problems.append("%s: exit %d %s" % (args[0], r.returncode, r.stderr))
     kept = [e[:2] for e in model(path)]
-    replaced = "Привет.txt".encode()
-    if kept != [(e[0], e[1] | (0x800 if e[0] == replaced else 0)) for e in before if e[0] != b"ascii.txt"] + \
+    if kept != [(n, f | (0x800 if n == "Привет.txt".encode() else 0)) for n, f, _ in before if n != b"ascii.txt"] + \
             [(b"new.txt", 0)]:
         problems.append("stored names after add and delete: %s" % kept)
-    back = os.path.join(work, "back")
     subprocess.run(["unzip", "-q", path, "-d", back], check=True)
-    copied = os.path.join("Папка", "файл.txt")
-    if not os.path.isfile(os.path.join(back, copied)) or \
-            open(os.path.join(back, copied), "rb").read() != open(os.path.join(src, copied), "rb").read():
+    if get(os.path.join(back, copied), None) != get(os.path.join(src, copied)):
         problems.append("unzip: %s missing or changed" % copied)
     return problems + checked(path)
 
@@ -270,7 +260,7 @@ def merged_sources(binary, work):
         complaints = r.stderr.decode().splitlines()
         named = all(any('"%s"' % a in c and '"%s"' % b in c for c in complaints) for a, b in refused)
         if r.returncode != (1 if refused else 0) or not named or [e[0] for e in entries] != stored or \
-                any(contents[n] != open(os.path.join(base, n.decode()), "rb").read() for n in stored if n[-1:] != b"/"):
+                any(contents[n] != get(os.path.join(base, n.decode())) for n in stored if n[-1:] != b"/"):
             problems.append("add %s: exit %d %s, stored %s" % (files, r.returncode, complaints, list(contents)))
     return problems
 
@@ -343,8 +333,7 @@ def held_archive(binary, work):
     out = os.path.join(work, "out")
     problems = []
     with open(path, "r+b") as held:
-        # An open-file-description lock: it conflicts with record locks, which is what a file system
-        # that emulates other locks (NFS) keeps.
+        # An open-file-description lock conflicts with record locks, all that NFS-like file systems keep.
         fcntl.fcntl(held, fcntl.F_OFD_SETLK, struct.pack("hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, 0, 0, 0))
         before = node(path)
         for args, code in [(["add", path, src, "plain.txt"], 1), (["delete", path, "plain.txt"], 1),
@@ -437,29 +426,22 @@ def write_failures(binary, folder, impose):
     that an entry is short (34); the archive stays as it was, or absent when it was, and no
     temporary is left."""
     src = os.path.join(os.path.dirname(folder), "src")
-    os.makedirs(src, exist_ok=True)
-    with open(os.path.join(src, "big.bin"), "wb") as f:
-        f.write(os.urandom(300 << 10))
-    with open(os.path.join(src, "small.txt"), "wb") as f:
-        f.write(b"small\n")
-    old = os.path.join(folder, "old.zip")
+    put(os.path.join(src, "big.bin"), os.urandom(300 << 10))
+    old, big, new = (os.path.join(folder, n) for n in ("old.zip", "big.zip", "new.zip"))
     with zipfile.ZipFile(old, "w") as z:
         z.writestr("small.txt", b"small\n")
-    big = os.path.join(folder, "big.zip")
     with zipfile.ZipFile(big, "w") as z:  # stored: its copy without one entry passes any limit
         z.write(os.path.join(src, "big.bin"), "big.bin")
-        z.write(os.path.join(src, "small.txt"), "small.txt")
-    new = os.path.join(folder, "new.zip")
+        z.writestr("small.txt", b"small\n")
     problems = []
     for args, archive in [(["add", new, src, "big.bin"], new), (["add", old, src, "big.bin"], old),
                           (["delete", big, "small.txt"], big), (["extract", big, os.path.join(folder, "out")], big)]:
         before = node(archive)
         r = subprocess.run([binary, *args], capture_output=True, timeout=60, preexec_fn=impose)
         left = [n for n in os.listdir(folder) if n.endswith(".tmp")]
-        if r.returncode != 1 or b"00046" not in r.stderr or b"00034" in r.stderr:
-            problems.append("%s %s: exit %d %s" % (args[0], os.path.basename(archive), r.returncode, r.stderr))
-        if node(archive) != before or left:
-            problems.append("%s %s: archive changed or temporaries left %s" % (args[0], os.path.basename(archive), left))
+        if r.returncode != 1 or b"00046" not in r.stderr or b"00034" in r.stderr or node(archive) != before or left:
+            problems.append("%s %s: exit %d %s, archive changed or temporaries left %s" % (
+                args[0], os.path.basename(archive), r.returncode, r.stderr, left))
     return problems
 
 
@@ -467,27 +449,25 @@ def write_limits(binary, work):
     """A file-size limit (as `ulimit -f` sets it) and a full disk are the write error of every
     writing command; `test` writes nothing, so it passes under the limit."""
     import resource
-    limit = 100 << 10
 
     def low_limit():
-        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
+        resource.setrlimit(resource.RLIMIT_FSIZE, (100 << 10, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
 
-    os.makedirs(os.path.join(work, "limit"))
-    problems = ["file-size limit: " + p for p in write_failures(binary, os.path.join(work, "limit"), low_limit)]
-    big = os.path.join(work, "limit", "big.zip")
-    r = subprocess.run([binary, "test", big], capture_output=True, timeout=60, preexec_fn=low_limit)
+    limit, disk = os.path.join(work, "limit"), os.path.join(work, "disk")
+    os.makedirs(limit)
+    os.makedirs(disk)
+    problems = ["file-size limit: " + p for p in write_failures(binary, limit, low_limit)]
+    r = subprocess.run([binary, "test", os.path.join(limit, "big.zip")], capture_output=True, timeout=60,
+                       preexec_fn=low_limit)
     if r.returncode != 0:
         problems.append("test under the limit: exit %d %s" % (r.returncode, r.stderr))
-    disk = os.path.join(work, "disk")
-    os.makedirs(disk)
     if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=512k", "tmpfs", disk], capture_output=True).returncode != 0:
         print("full disk not tried: a small file system cannot be mounted here")
         return problems
     try:
-        problems += ["full disk: " + p for p in write_failures(binary, disk, None)]
+        return problems + ["full disk: " + p for p in write_failures(binary, disk, None)]
     finally:
         subprocess.run(["umount", "-l", disk])
-    return problems
 
 
 SPECIAL = {"colliding_names": colliding_names, "write_limits": write_limits, "refused_paths": refused_paths,
