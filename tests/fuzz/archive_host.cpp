@@ -254,10 +254,8 @@ void CheckVolumes(const TLayout& layout)
 
 bool IsLinkOf(const TLayout& layout, const std::string& path)
 {
-    for (std::string_view name : {kLinkInside, kLinkOutside, kLinkArchive})
-        if (path == layout.Out + std::string(name))
-            return true;
-    return false;
+    const std::string_view name = std::string_view(path).substr(std::min(path.size(), layout.Out.size()));
+    return path.starts_with(layout.Out) && (name == kLinkInside || name == kLinkOutside || name == kLinkArchive);
 }
 
 // Walks the whole root: everything outside the target folder is one of the layout's own files, and

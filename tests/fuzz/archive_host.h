@@ -9,10 +9,9 @@
 //   <root>/run/book/                target folder when the archive lies inside it, as the updater
 //   <root>/run/book/updated.zip         unpacks the program folder's updated.zip into that folder
 //
-// Each target folder holds existing.txt and three links: "lin" to the target folder itself, "lout"
-// to <root>/outside, "lzip" to the archive. Every run starts with the case-blind folder index
-// empty, so that its result follows from its input alone. Three checks together see every place a
-// write can reach:
+// Each target folder holds existing.txt and links "lin" (to itself), "lout" (to <root>/outside) and
+// "lzip" (to the archive); each run starts with the case-blind folder index empty. Three checks
+// together see every place a write can reach:
 // - every change the library makes through the platform's file-system calls (the only ones it
 //   may use) is judged before it happens, wherever its name leads (any number of "..", an absolute
 //   name, a link): only the target folder and the temporary folder may change, and the archive may
@@ -46,12 +45,11 @@ const TLayout& FreshLayout(TPlacement placement);
 // Writes one volume of the archive and keeps a descriptor to it for the check.
 void WriteVolume(const std::string& nativePath, std::string_view bytes);
 
-// Opens the layout's archive as the updater does (read-write when it can), then extracts every
-// entry into the target folder and tests every entry; the password prompt is answered, failures
-// are ignored so the run goes on, and errors the library reports end the attempt quietly. Closes
-// the archive. Aborts as soon as a change is made outside the target and temporary folders, and
-// after the run when the root shows one, the archive's bytes changed, an existing file was emptied
-// without the archive holding an empty entry of that name, or the entry oracle objects.
+// Opens the layout's archive as the updater does (read-write when it can), extracts and tests every
+// entry (passwords answered, failures passed over, errors end the attempt quietly) and closes it.
+// Aborts on a change outside the target and temporary folders, and after the run when the root
+// shows one, the archive's bytes changed, an existing file was emptied without the archive holding
+// an empty entry of that name, or the entry oracle objects.
 void ExtractTestAndCheck(const TLayout& layout);
 
 }  // namespace fuzzarchive

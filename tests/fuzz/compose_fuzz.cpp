@@ -1,22 +1,17 @@
 // The page composer: the input is a data page, composed in a program folder that holds the sample
 // book's templates and include files and two includes that nest without end. The target adds one
-// last line to the page, which names the input (a hash of it). The composed file is removed before
-// each input. What the viewer relies on is checked: the composed file is written afresh, is the
-// fixed one and holds three lines (top template, page, bottom template), the page's last line
-// reaches it whole, and no href or src link is left relative except a double-quoted anchor ("#...")
-// inside the page. A page of plain lines without a header block is held to its whole text: its
-// lines joined by spaces, with the links rewritten by the composer's rules written out here. That
-// the composer ends on every page, and within bounded memory, is the fuzz engine's timeout and
-// memory limit.
+// last line naming the input (a hash) and removes the composed file first. Checked: the fixed file
+// is written afresh with three lines (top template, page, bottom template), the last line reaches it
+// whole, no href or src link is left relative but a double-quoted in-page anchor ("#..."), and a plain
+// page is its text joined by spaces with the composer's link rules (written out here) applied. Ending,
+// in bounded memory, is the fuzz engine's timeout and memory limit.
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string_view>
-#include <unistd.h>
 
 #include "fuzz_util.h"
 #include "platform/rtl/dialogs.h"
@@ -54,15 +49,12 @@ const TProgramFolder& ProgramFolder()
     return folder;
 }
 
-// No "<?", "?>", link or doubled separator in it, so nothing in the page can take it apart. The
-// hash of the input follows it, so that a page left from another input shows.
+// No "<?", "?>", link or doubled separator in it, so nothing in the page can take it apart.
 constexpr std::string_view kLastLine = "end of the article";
 
 std::string LastLineOf(std::string_view input)
 {
-    char hash[24];
-    std::snprintf(hash, sizeof hash, " %016zx", std::hash<std::string_view>()(input));
-    return std::string(kLastLine) + hash;
+    return std::string(kLastLine) + " " + std::to_string(std::hash<std::string_view>()(input));
 }
 
 std::string AsciiLower(std::string text)
@@ -72,8 +64,7 @@ std::string AsciiLower(std::string text)
     return text;
 }
 
-// Every occurrence of from, its letters A-Z compared without regard to case, replaced by to, left
-// to right.
+// Every occurrence of from (A-Z compared case-blind) replaced by to, left to right.
 std::string ReplaceEvery(std::string_view text, std::string_view from, std::string_view to)
 {
     const std::string low = AsciiLower(std::string(text));
@@ -87,18 +78,16 @@ std::string ReplaceEvery(std::string_view text, std::string_view from, std::stri
     return out.append(text.substr(at));
 }
 
-// The composer's link rules in their order: anchors masked, prefixes put after each opening,
-// anchors unmasked, doubled separators after the prefix made single.
+// The composer's link rules in order: anchors masked, prefixes added, anchors unmasked, doubled
+// separators after the prefix made single.
 std::string RewrittenLinks(std::string page, const std::string& base)
 {
     const std::string data = base + "data\\";
     const std::pair<std::string, std::string> steps[] = {
-        {"href = \"#", "h----ref = \"#"}, {"href=\"#", "h----ref=\"#"},
-        {"href = \"", "href = \"" + data}, {"href=\"", "href=\"" + data},
-        {"src = \"", "src = \"" + data}, {"src=\"", "src=\"" + data},
-        {"href = '", "href = '" + data}, {"href='", "href='" + data},
-        {"src = '", "src = 'file://" + data}, {"src='", "src='file://" + data},
-        {"h----ref = \"#", "href = \"#"}, {"h----ref=\"#", "href=\"#"},
+        {"href = \"#", "h----ref = \"#"}, {"href=\"#", "h----ref=\"#"}, {"href = \"", "href = \"" + data},
+        {"href=\"", "href=\"" + data}, {"src = \"", "src = \"" + data}, {"src=\"", "src=\"" + data},
+        {"href = '", "href = '" + data}, {"href='", "href='" + data}, {"src = '", "src = 'file://" + data},
+        {"src='", "src='file://" + data}, {"h----ref = \"#", "href = \"#"}, {"h----ref=\"#", "href=\"#"},
         {"data//", "data/"}, {"data\\\\", "data\\"}};
     for (const auto& [from, to] : steps)
         page = ReplaceEvery(page, from, to);
@@ -141,7 +130,7 @@ void CheckComposed(const TProgramFolder& folder, const std::string& composedPath
     std::replace(base.begin(), base.end(), '\\', '/');
     fuzzutil::Check(composedPath == base + "data\\tomeview.tmp", "the composed page is the fixed file");
     const std::string composedFile = folder.Native + "data/tomeview.tmp";
-    fuzzutil::Check(access(composedFile.c_str(), F_OK) == 0, "the composed page is written afresh");
+    fuzzutil::Check(std::filesystem::exists(composedFile), "the composed page is written afresh");
     const std::string composed = fuzzutil::ReadBytes(composedFile);
     const size_t topEnd = composed.find("\r\n");
     const size_t pageEnd = topEnd == std::string::npos ? topEnd : composed.find("\r\n", topEnd + 2);

@@ -1,6 +1,5 @@
 #include "entry_oracle.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -8,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 
 #include "fuzz_util.h"
 #include "platform/rtl/codepage.h"
@@ -24,57 +24,40 @@ std::string Slashed(std::string name)
     return name;
 }
 
-// The folded form the case-blind lookup compares (cp1251 upper case).
-std::string Fold(std::string_view cp1251)
-{
-    return rtl::AnsiUpperCase(cp1251);
-}
-
-// A name on disk the system's code page holds, folded; its own bytes otherwise.
+// A name on disk the system's code page holds, folded (cp1251 upper case); its own bytes otherwise.
 std::string FoldOnDisk(const std::string& utf8)
 {
     const std::string cp1251 = rtl::Utf8ToCp1251(utf8);
-    return rtl::Cp1251ToUtf8(cp1251) == utf8 ? Fold(cp1251) : utf8;
+    return rtl::Cp1251ToUtf8(cp1251) == utf8 ? rtl::AnsiUpperCase(cp1251) : utf8;
 }
 
 std::vector<std::string> Components(const std::string& slashed)
 {
     std::vector<std::string> parts;
-    size_t start = 0;
-    while (start < slashed.size()) {
-        size_t end = slashed.find('/', start);
-        if (end == std::string::npos)
-            end = slashed.size();
-        if (end > start)
-            parts.push_back(slashed.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(slashed);
+    for (std::string part; std::getline(in, part, '/');)
+        if (!part.empty())
+            parts.push_back(part);
     return parts;
 }
 
 std::vector<std::string> ListFolder(const std::string& folder)
 {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename());
     return names;
 }
 
-// The name in folder that stands for one component of an entry's name: its own spelling, else the
-// one that differs only in case.
+// The name in folder for one component of an entry's name: its own spelling, else one in other case.
 std::optional<std::string> FindOnDisk(const std::string& folder, const std::string& component)
 {
     const std::string own = rtl::Cp1251ToUtf8(component);
     struct stat st;
     if (::lstat((folder + "/" + own).c_str(), &st) == 0)
         return own;
-    const std::string folded = Fold(component);
+    const std::string folded = rtl::AnsiUpperCase(component);
     for (const std::string& name : ListFolder(folder))
         if (FoldOnDisk(name) == folded)
             return name;
@@ -83,18 +66,26 @@ std::optional<std::string> FindOnDisk(const std::string& folder, const std::stri
 
 uint32_t Crc32Of(std::string_view bytes)
 {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    while (!bytes.empty()) {
-        const auto chunk = uInt(std::min<size_t>(bytes.size(), 1u << 30));
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), chunk);
-        bytes.remove_prefix(chunk);
-    }
-    return uint32_t(crc);
+    return uint32_t(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
 }
 
-// An entry reported as extracted: every folder on its way is a real folder, and a file holds the
-// stated size and CRC. A folder entry is its name's folders: all of them when the name ends with
-// "/", else those before its last part (the folder attribute alone makes no folder of that part).
+uint16_t Le16(std::string_view bytes, size_t at)
+{
+    return uint16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
+}
+
+uint32_t Le32(std::string_view bytes, size_t at)
+{
+    return uint32_t(Le16(bytes, at)) | uint32_t(Le16(bytes, at + 2)) << 16;
+}
+
+size_t EndRecordOf(std::string_view archive)
+{
+    return archive.size() < 22 ? std::string_view::npos : archive.rfind("PK\x05\x06", archive.size() - 22);
+}
+
+// Every folder on an extracted entry's way is a real folder, and a file holds the stated size and
+// CRC. A folder entry named without a trailing "/" makes folders only of the parts before its last.
 void CheckPlaced(const std::string& target, const TDirItem& entry)
 {
     const std::string name = Slashed(entry.FileName);
@@ -105,11 +96,9 @@ void CheckPlaced(const std::string& target, const TDirItem& entry)
     std::string path = target;
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::optional<std::string> found = FindOnDisk(path, parts[i]);
-        fuzzutil::CheckAt(found.has_value(), "an entry reported as extracted is at its name",
-                          path + " / " + parts[i]);
-        path += "/" + *found;
+        path += "/" + found.value_or(parts[i]);
         struct stat st;
-        fuzzutil::CheckAt(::lstat(path.c_str(), &st) == 0, "an entry reported as extracted is at its name", path);
+        fuzzutil::CheckAt(found && ::lstat(path.c_str(), &st) == 0, "an entry reported as extracted is at its name", path);
         if (i + 1 < parts.size() || folderEntry) {
             fuzzutil::CheckAt(S_ISDIR(st.st_mode), "an extracted entry's folders are real folders, never links", path);
             continue;
@@ -122,7 +111,6 @@ void CheckPlaced(const std::string& target, const TDirItem& entry)
     }
 }
 
-// No folder of the target holds two names that differ only in case (links are not followed).
 void CheckNoCaseTwins(const std::string& folder)
 {
     std::set<std::string> seen;
@@ -137,75 +125,52 @@ void CheckNoCaseTwins(const std::string& folder)
 
 enum class TOutcome { Unreported, Done, Failed, Skipped };
 
-// One outcome per entry the operation reported on, in the order of the reports.
-std::vector<std::pair<std::string, TOutcome>> OutcomesOf(const TObservedArchiver& archiver, TZAProcessOperation op)
+// Every entry is reported, in the archive's order, unless an aborted operation left some out.
+std::vector<TOutcome> OutcomePerEntry(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries,
+                                      TZAProcessOperation op)
 {
-    std::vector<std::pair<std::string, TOutcome>> outcomes;
+    std::vector<TOutcome> perEntry;
     std::optional<std::string> open;
     bool skipped = false;
+    const auto next = [&] { return perEntry.size() < entries.size() ? Slashed(entries[perEntry.size()].FileName) : ""; };
+    const auto record = [&](const std::string& name, TOutcome outcome) {
+        while (archiver.Aborted && perEntry.size() < entries.size() && next() != name)
+            perEntry.push_back(TOutcome::Unreported);
+        fuzzutil::CheckAt(perEntry.size() < entries.size() && next() == name,
+                          "every report names an entry, in the archive's order", name);
+        perEntry.push_back(outcome);
+        open.reset();
+    };
     for (const TObservedArchiver::TReport& report : archiver.Reports) {
         if (report.Op != op)
             continue;
         const bool matchesOpen = open && *open == report.Name;
-        switch (report.Kind) {
-        case TKind::Started:
+        if (report.Kind == TKind::Started) {
             fuzzutil::CheckAt(!open, "an entry started is ended or failed before the next", report.Name);
             open = report.Name;
             skipped = false;
-            break;
-        case TKind::Skipped:
+        } else if (report.Kind == TKind::Skipped) {
             fuzzutil::CheckAt(matchesOpen, "a password is asked for the entry in hand", report.Name);
             skipped = true;
-            break;
-        case TKind::Done:
+        } else if (report.Kind == TKind::Done) {
             fuzzutil::CheckAt(matchesOpen, "an entry ended is the one started", report.Name);
-            outcomes.emplace_back(report.Name, skipped ? TOutcome::Skipped : TOutcome::Done);
-            open.reset();
-            break;
-        case TKind::Failed:
+            record(report.Name, skipped ? TOutcome::Skipped : TOutcome::Done);
+        } else {
             fuzzutil::CheckAt(!open || matchesOpen, "a failure names the entry in hand", report.Name);
-            outcomes.emplace_back(report.Name, TOutcome::Failed);
-            open.reset();
-            break;
+            record(report.Name, TOutcome::Failed);
         }
     }
     fuzzutil::CheckAt(!open || archiver.Aborted, "an entry started is ended or failed", open.value_or(""));
-    return outcomes;
-}
-
-// The outcome of each entry: every entry is reported, in the archive's order, unless an operation
-// was aborted, which leaves the rest unreported.
-std::vector<TOutcome> OutcomePerEntry(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries,
-                                      TZAProcessOperation op)
-{
-    const auto outcomes = OutcomesOf(archiver, op);
-    std::vector<TOutcome> perEntry;
-    size_t next = 0;
-    for (const TDirItem& entry : entries) {
-        const std::string name = Slashed(entry.FileName);
-        if (next < outcomes.size() && Slashed(outcomes[next].first) == name) {
-            perEntry.push_back(outcomes[next++].second);
-            continue;
-        }
-        fuzzutil::CheckAt(archiver.Aborted, "every entry is reported as done or as failed", name);
-        perEntry.push_back(TOutcome::Unreported);
-    }
-    fuzzutil::CheckAt(next == outcomes.size(), "every report names an entry, in the archive's order",
-                      next < outcomes.size() ? outcomes[next].first : "");
+    fuzzutil::CheckAt(perEntry.size() == entries.size() || archiver.Aborted,
+                      "every entry is reported as done or as failed", next());
+    perEntry.resize(entries.size(), TOutcome::Unreported);
     return perEntry;
 }
 
 enum class TDecode { Good, Bad, Unjudged };
 
-uint16_t Le16(std::string_view bytes, size_t at)
-{
-    return uint16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
-}
-
-
-// Raw inflate of the stated compressed bytes. Good when the stream ends within them with the stated
-// size and CRC; bad when what it gives differs from them; unjudged when it gives them but does not
-// end (a reader may stop once it has the stated bytes).
+// Raw inflate: good when the stream ends with the stated size and CRC, bad when it gives other
+// bytes, unjudged when it gives them without ending (a reader may stop once it has them).
 TDecode InflateOwn(std::string_view packed, const TDirItem& entry)
 {
     z_stream stream{};
@@ -224,8 +189,6 @@ TDecode InflateOwn(std::string_view packed, const TDirItem& entry)
         const size_t got = sizeof out - stream.avail_out;
         crc = crc32(crc, out, uInt(got));
         produced += int64_t(got);
-        if (status == Z_BUF_ERROR && got > 0)
-            status = Z_OK;  // room was short, not input
     }
     inflateEnd(&stream);
     if (produced != entry.UncompressedSize64() || uint32_t(crc) != entry.Crc32)
@@ -233,30 +196,22 @@ TDecode InflateOwn(std::string_view packed, const TDirItem& entry)
     return status == Z_STREAM_END ? TDecode::Good : TDecode::Unjudged;
 }
 
-uint32_t Le32(std::string_view bytes, size_t at)
-{
-    return uint32_t(Le16(bytes, at)) | uint32_t(Le16(bytes, at + 2)) << 16;
-}
-
 bool IsLocalHeaderAt(std::string_view archive, int64_t offset)
 {
     return offset >= 0 && uint64_t(offset) + 30 <= archive.size() && archive.substr(size_t(offset), 4) == "PK\x03\x04";
 }
 
-// Whether the entry's local header lies that far from the start of the zip data, as the last end
-// record places it, when something (a self-extractor stub, or bytes lost or added) shifts it.
+// A local header found only where the last end record, shifted by a stub or lost bytes, puts it.
 bool IsShiftedLocalHeader(std::string_view archive, int64_t offset)
 {
-    const size_t end = archive.size() < 22 ? std::string_view::npos : archive.rfind("PK\x05\x06", archive.size() - 22);
+    const size_t end = EndRecordOf(archive);
     if (end == std::string_view::npos)
         return false;
     const int64_t start = int64_t(end) - int64_t(Le32(archive, end + 12)) - int64_t(Le32(archive, end + 16));
     return start != 0 && IsLocalHeaderAt(archive, offset + start);
 }
 
-// The oracle's own reading of an entry's data: unencrypted stored and deflated entries only, and
-// only where the local header agrees with the directory on method and flags (a reader may refuse
-// a disagreement).
+// Unencrypted stored or deflated entries whose local header agrees on method and flags only.
 TDecode DecodeOwn(std::string_view archive, const TDirItem& entry)
 {
     if ((entry.Flags & 1) != 0 || (entry.CompressionMethod != 0 && entry.CompressionMethod != 8))
@@ -291,27 +246,20 @@ void CheckExtracted(const TObservedArchiver& archiver, const std::vector<TDirIte
             continue;
         std::string folded;
         for (const std::string& part : Components(Slashed(entries[i].FileName)))
-            folded += Fold(part) + "/";
+            folded += rtl::AnsiUpperCase(part) + "/";
         lastPerName[folded] = i;
     }
-    for (const auto& [name, index] : lastPerName) {
-        // A name the code page cannot hold reaches the disk in a spelling of the library's choice.
-        if (!entries[index].NameLossy)
+    for (const auto& [name, index] : lastPerName)
+        if (!entries[index].NameLossy)  // else the library chooses the spelling on disk
             CheckPlaced(target, entries[index]);
-    }
     CheckNoCaseTwins(target);
 }
 
-// Whether the archive is plainly whole, read here: one end record, last in the file and followed
-// only by its comment, whose directory lies right before it and lists exactly the entries the open
-// read, by name and offset (no ZIP64 record, no bytes added or lost). Only then does the archive
-// promise that every entry that decodes is good: elsewhere the library reads a directory it had to
-// rebuild, which it may mistrust.
+// One end record and its comment, right after a directory of exactly the entries read, by name and
+// offset. Only then must every entry that decodes pass: else the library may mistrust its rebuild.
 bool IsPlainlyWhole(std::string_view archive, const std::vector<TDirItem>& entries)
 {
-    if (archive.size() < 22)
-        return false;
-    const size_t end = archive.rfind("PK\x05\x06", archive.size() - 22);
+    const size_t end = EndRecordOf(archive);
     if (end == std::string_view::npos || end + 22 + Le16(archive, end + 20) != archive.size())
         return false;
     const uint32_t count = Le16(archive, end + 10), size = Le32(archive, end + 12), start = Le32(archive, end + 16);
@@ -322,8 +270,8 @@ bool IsPlainlyWhole(std::string_view archive, const std::vector<TDirItem>& entri
         if (at + 46 > end || archive.substr(at, 4) != "PK\x01\x02")
             return false;
         const size_t nameLength = Le16(archive, at + 28);
-        const std::string_view name = archive.substr(at + 46, std::min(nameLength, end - at - 46));
-        if ((entry.Flags & 0x800) != 0 || name != entry.FileName || Le32(archive, at + 42) != entry.LocalHeaderOffset64())
+        if ((entry.Flags & 0x800) != 0 || archive.substr(at + 46, std::min(nameLength, end - at - 46)) != entry.FileName ||
+            Le32(archive, at + 42) != entry.LocalHeaderOffset64())
             return false;
         at += 46 + nameLength + Le16(archive, at + 30) + Le16(archive, at + 32);
     }
@@ -345,8 +293,7 @@ void CheckTested(const TObservedArchiver& archiver, const std::vector<TDirItem>&
         const bool passed = outcomes[i] == TOutcome::Done;
         fuzzutil::CheckAt(passed ? own == TDecode::Good : (own == TDecode::Bad || !whole),
                           "a test passes an entry exactly when its data decode to the stated size and CRC",
-                          entries[i].FileName + (outcomes[i] == TOutcome::Done ? ": passed" : ": failed") +
-                              ", own decode " + (own == TDecode::Good ? "good" : "bad"));
+                          entries[i].FileName + (passed ? ": passed" : ": failed"));
     }
 }
 
@@ -387,9 +334,7 @@ std::vector<TDirItem> EntriesOf(const TZipArchiver& archiver)
 void CheckEntries(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries,
                   const std::string& targetFolder, std::string_view archiveBytes)
 {
-    std::string target = targetFolder;
-    while (target.size() > 1 && target.back() == '/')
-        target.pop_back();
+    const std::string target = targetFolder.substr(0, targetFolder.find_last_not_of('/') + 1);
     fuzzutil::GrantOwnerAccess(target);
     CheckExtracted(archiver, entries, target);
     CheckTested(archiver, entries, archiveBytes);

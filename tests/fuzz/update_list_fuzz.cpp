@@ -2,8 +2,9 @@
 // here field by field, the offers of a list that is not malformed are packs the updater can fetch
 // and record, and nothing is offered above the highest version a record holds. Three installed
 // versions are tried; a list malformed for one is malformed for every lower one, and the offers of
-// a higher one are those of a lower one that are newer still. The rules are read here with a
-// trimming and an integer parser of the target's own, never the ones under test.
+// a higher one are those of a lower one that are newer still. Trimming and integers are read by
+// this target's own code, never the ones under test.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -32,7 +33,6 @@ std::vector<std::string_view> ReferenceLines(std::string_view body)
     return lines;
 }
 
-// A field without the blanks and control characters around it.
 std::string_view Trimmed(std::string_view field)
 {
     while (!field.empty() && uint8_t(field.front()) <= ' ')
@@ -44,35 +44,26 @@ std::string_view Trimmed(std::string_view field)
 
 int DigitValue(char c, unsigned base)
 {
-    const int lower = c | 0x20;
-    const int value = c >= '0' && c <= '9' ? c - '0' : lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-    return value >= 0 && unsigned(value) < base ? value : -1;
+    const int value = c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : 99;
+    return unsigned(value) < base ? value : -1;
 }
 
 // An integer as the class library reads one: leading spaces, a sign, "$" or "0x" before hex
 // digits, then digits only; decimal within the signed 64-bit range, hex any 64-bit pattern.
 std::optional<int64_t> Integer(std::string_view text)
 {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
+    text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
     const bool negative = !text.empty() && text.front() == '-';
     if (!text.empty() && (text.front() == '-' || text.front() == '+'))
         text.remove_prefix(1);
-    unsigned base = 10;
-    if (!text.empty() && text.front() == '$') {
-        base = 16;
-        text.remove_prefix(1);
-    } else if (text.size() >= 2 && text[0] == '0' && (text[1] | 0x20) == 'x') {
-        base = 16;
-        text.remove_prefix(2);
-    }
+    const size_t prefix = text.starts_with('$') ? 1 : text.size() >= 2 && text[0] == '0' && (text[1] | 0x20) == 'x' ? 2 : 0;
+    const unsigned base = prefix > 0 ? 16 : 10;
+    text.remove_prefix(prefix);
     const unsigned __int128 limit = base == 16 ? ~uint64_t(0) : (unsigned __int128)(uint64_t(1) << 63) - (negative ? 0 : 1);
     unsigned __int128 magnitude = 0;
-    for (const char c : text) {
-        const int digit = DigitValue(c, base);
-        if (digit < 0 || (magnitude = magnitude * base + unsigned(digit)) > limit)
+    for (const char c : text)
+        if (const int digit = DigitValue(c, base); digit < 0 || (magnitude = magnitude * base + unsigned(digit)) > limit)
             return std::nullopt;
-    }
     if (text.empty())
         return std::nullopt;
     return int64_t(negative ? 0 - uint64_t(magnitude) : uint64_t(magnitude));
