@@ -123,6 +123,12 @@ protected:
         return guitest::WaitUntil([&] { return completed_ > before; }) &&
                guitest::WaitUntil([&] { return !Form2->Visible(); });
     }
+    // Does the action and waits for the page it loads.
+    bool Load(const std::function<void()>& action) {
+        const int before = completed_;
+        action();
+        return WaitForPage(before);
+    }
     std::string Evaluate(const std::string& script) {
         web::WebKitBrowserPeer* engine = web::WebKitEngineOf(*Form1->datacenter);
         if (!engine) return "<no engine>";
@@ -281,8 +287,7 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     ASSERT_TRUE(WaitForPage(before)) << "no results page";
     EXPECT_NE(CurrentDoc.Path.find("tomeview_search.tmp"), std::string::npos) << CurrentDoc.Path;
 
-    // The rows are the pages the search finds, in its order; the two cities' articles, whose names
-    // are capitalised, among them.
+    // The rows are the pages the search finds, in its order, the two capitalised cities among them.
     const TPattern words = search::MakePattern(rtl::Ru("москва казань"));
     TSearch_res pages;
     search::CollectPages(AppDir + "data\\", "", pages, &words);
@@ -506,9 +511,8 @@ TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
 
 const std::string kNotSaved = rtl::Ru("Не удается сохранить настройки. Программа продолжит работу без их сохранения.");
 
-// The store and its folder can be read, not written; the store records the book elsewhere and
-// asks for the last page: the viewer reads, shows, goes Home and searches, and the writes that fail
-// (the install path at start, the last page at close) are said once.
+// A store that can be read, not written, naming the book elsewhere and asking for the last page:
+// the viewer shows, goes Home and searches; the failed writes (install path, last page) are said once.
 TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     {
         rtl::TRegistry registry;
@@ -526,18 +530,12 @@ TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     EXPECT_EQ(CurrentDoc.Path, "index.html");
     auto home = std::find_if(Buttons.begin(), Buttons.end(), [](const TMBut& b) { return b.Target == "index.html"; });
     ASSERT_NE(home, Buttons.end());
-    int before = completed_;
-    Form1->OpenPage("help.html");
-    ASSERT_TRUE(WaitForPage(before));
-    before = completed_;
-    Form1->testbuttonClick(ButtonImages[size_t(home - Buttons.begin())]);
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([] { Form1->OpenPage("help.html"); }));
+    ASSERT_TRUE(Load([&] { Form1->testbuttonClick(ButtonImages[size_t(home - Buttons.begin())]); }));
     EXPECT_EQ(CurrentDoc.Path, "index.html");
-    before = completed_;
     Form1->searcher->SetText(rtl::Ru(" река"));
     char enter = 13;
-    Form1->searcherKeyPress(Form1->searcher, enter);
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { Form1->searcherKeyPress(Form1->searcher, enter); }));
     EXPECT_NE(ReadText(book_ + "data/tomeview_search.tmp").find("template_search_link"), std::string::npos);
 
     Form1->Close();
@@ -546,9 +544,8 @@ TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     EXPECT_EQ(ReadText(store), stored);
 }
 
-// A book folder that cannot be written: the guard is held in the runtime folder, where a second
-// viewer meets it, also once the folder can be written again; a favourite that cannot be saved is
-// said, and the page is shown.
+// A read-only book folder: the guard is held in the runtime folder, where a second viewer meets it,
+// also once the folder is writable again; a favourite that cannot be saved is said, the page shown.
 TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
     fs::create_directories(scratch_ + "run");
     rtltest::EnvGuard runtime("XDG_RUNTIME_DIR", scratch_ + "run");
@@ -560,9 +557,7 @@ TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
     ASSERT_TRUE(WaitForPage(0)) << "the first page never finished loading";
     EXPECT_TRUE(Form1->Visible());
     EXPECT_TRUE(dialogs_.Log().empty());
-    int before = completed_;
-    Form1->datacenter->Navigate(AppDir + "data\\index.html?add");
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([] { Form1->datacenter->Navigate(AppDir + "data\\index.html?add"); }));
     EXPECT_EQ(CurrentDoc.Path, "index.html");
     ASSERT_EQ(dialogs_.Log().size(), 1u);
     EXPECT_EQ(dialogs_.Log().front().Text, kNotSaved);
