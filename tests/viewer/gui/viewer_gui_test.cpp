@@ -212,9 +212,7 @@ TEST_F(ViewerGuiTest, ReadsAPartFollowsItAndKeepsAFavourite) {
     std::string articleFile = book_ + "data/" + article;
     std::replace(articleFile.begin(), articleFile.end(), '\\', '/');
     bool forward = ReadText(articleFile).find("navbutfordown") != std::string::npos;
-    before = completed_;
-    EXPECT_TRUE(Key(forward ? forms::VK_RIGHT : forms::VK_LEFT, forms::ssCtrl));
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { EXPECT_TRUE(Key(forward ? forms::VK_RIGHT : forms::VK_LEFT, forms::ssCtrl)); }));
     // The neighbour's folder is the first digit of the current page's number.
     std::string neighbour = std::to_string(page).substr(0, 1) + "part\\" + std::to_string(page + (forward ? 1 : -1)) + ".html";
     EXPECT_EQ(CurrentDoc.Path, neighbour);
@@ -222,21 +220,15 @@ TEST_F(ViewerGuiTest, ReadsAPartFollowsItAndKeepsAFavourite) {
     std::string bookmarkedName = bookmarked.substr(bookmarked.find('\\') + 1);
 
     // Add it to the favourites, then open favs.html: the page is listed.
-    before = completed_;
-    Form1->datacenter->Navigate(AppDir + "data\\favs.html?add");
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([] { Form1->datacenter->Navigate(AppDir + "data\\favs.html?add"); }));
     EXPECT_EQ(CurrentDoc.Path, bookmarked);
-    before = completed_;
-    EXPECT_TRUE(Key(122));  // F11
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { EXPECT_TRUE(Key(122)); }));  // F11
     EXPECT_EQ(CurrentDoc.Path, "favs.html");
     EXPECT_NE(Composed().find(bookmarkedName), std::string::npos);
     EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + bookmarkedName + "') >= 0"), "true");
 
     // Delete it through its link: the list no longer holds it.
-    before = completed_;
-    ASSERT_FALSE(Evaluate(kClickDelete).empty()) << "favs.html shows no delete link";
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { ASSERT_FALSE(Evaluate(kClickDelete).empty()) << "favs.html shows no delete link"; }));
     EXPECT_EQ(CurrentDoc.Path, "favs.html");
     EXPECT_EQ(Composed().find(bookmarkedName), std::string::npos);
     EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + bookmarkedName + "') >= 0"), "false");
@@ -282,9 +274,7 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     gtk_widget_grab_focus(GTK_WIDGET(entry));
     gtk_entry_set_text(GTK_ENTRY(entry), " москва казань");
     ASSERT_TRUE(guitest::WaitUntil([] { return Form1->searcher->Text() == rtl::Ru(" москва казань"); }));
-    int before = completed_;
-    guitest::PutKey(*Form1, GDK_KEY_Return);
-    ASSERT_TRUE(WaitForPage(before)) << "no results page";
+    ASSERT_TRUE(Load([] { guitest::PutKey(*Form1, GDK_KEY_Return); })) << "no results page";
     EXPECT_NE(CurrentDoc.Path.find("tomeview_search.tmp"), std::string::npos) << CurrentDoc.Path;
 
     // The rows are the pages the search finds, in its order, the two capitalised cities among them.
@@ -305,7 +295,7 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     EXPECT_EQ(Evaluate("document.querySelectorAll('a.template_search_link').length"), std::to_string(hits.size()));
 
     // Open the first result.
-    before = completed_;
+    const int before = completed_;
     const std::string clicked = Evaluate(kClickFirstResult);
     ASSERT_FALSE(clicked.empty());
     ASSERT_TRUE(WaitForPage(before));
@@ -445,9 +435,7 @@ TEST_F(ViewerGuiTest, ClipPagePausesTheMusicAndItsClipMovesInThePanel) {
     };
     for (const Step& step : {Step{"1part\\101.html", mpPaused}, Step{"1part\\102.html", mpPlaying},
                              Step{"1part\\101.html", mpPaused}}) {
-        int before = completed_;
-        Form1->OpenPage(step.page);
-        ASSERT_TRUE(WaitForPage(before)) << step.page;
+        ASSERT_TRUE(Load([&] { Form1->OpenPage(step.page); })) << step.page;
         EXPECT_TRUE(guitest::WaitUntil([&] { return Form1->music_but->Mode() == step.music; }))
             << step.page << " left the music in mode " << Form1->music_but->Mode();
         EXPECT_EQ(Form1->Sound_pause->Enabled(), step.music == mpPlaying) << step.page;
