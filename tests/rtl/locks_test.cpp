@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 
 #include "tests/rtl/readonly_place.h"
@@ -221,14 +220,12 @@ TEST_F(GuardPlacesTest, AGuardNameThatIsNoFileLeavesTheGuardToTheRuntimeFolder) 
     const std::string name = tmp.Native("book/started.dat");
     const std::string target = tmp.Native("target");
     rtltest::WriteNative(target, "keep");
-    const std::function<void()> makers[] = {
-        [&] { ASSERT_EQ(mkfifo(name.c_str(), 0644), 0); },
-        [&] { ASSERT_EQ(symlink(target.c_str(), name.c_str()), 0); },
-        [&] { std::filesystem::create_directory(name); },
-    };
-    for (const auto& make : makers) {
+    for (int kind = 0; kind < 3; ++kind) {  // a fifo, a link, a folder
+        SCOPED_TRACE(kind);
         std::filesystem::remove(name);
-        make();
+        ASSERT_TRUE(kind == 0   ? mkfifo(name.c_str(), 0644) == 0
+                    : kind == 1 ? symlink(target.c_str(), name.c_str()) == 0
+                                : std::filesystem::create_directory(name));
         TInstanceGuard first, second;
         EXPECT_EQ(first.Open(Guard()), TGuardResult::Held);
         EXPECT_EQ(second.Open(Guard()), TGuardResult::HeldElsewhere);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 namespace rtltest {
 
@@ -21,10 +22,8 @@ public:
     ReadOnlyPlace& operator=(const ReadOnlyPlace&) = delete;
 
     bool Usable() const { return usable_; }
-    // Writable again.
-    void Release() {
-        if (usable_) Set(false);
-        usable_ = false;
+    void Release() {  // writable again
+        if (std::exchange(usable_, false)) Set(false);
     }
 
 private:

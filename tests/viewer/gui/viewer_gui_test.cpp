@@ -123,6 +123,12 @@ protected:
         return guitest::WaitUntil([&] { return completed_ > before; }) &&
                guitest::WaitUntil([&] { return !Form2->Visible(); });
     }
+    // Does the action and waits for the page it loads.
+    bool Load(const std::function<void()>& action) {
+        const int before = completed_;
+        action();
+        return WaitForPage(before);
+    }
     std::string Evaluate(const std::string& script) {
         web::WebKitBrowserPeer* engine = web::WebKitEngineOf(*Form1->datacenter);
         if (!engine) return "<no engine>";
@@ -206,9 +212,7 @@ TEST_F(ViewerGuiTest, ReadsAPartFollowsItAndKeepsAFavourite) {
     std::string articleFile = book_ + "data/" + article;
     std::replace(articleFile.begin(), articleFile.end(), '\\', '/');
     bool forward = ReadText(articleFile).find("navbutfordown") != std::string::npos;
-    before = completed_;
-    EXPECT_TRUE(Key(forward ? forms::VK_RIGHT : forms::VK_LEFT, forms::ssCtrl));
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { EXPECT_TRUE(Key(forward ? forms::VK_RIGHT : forms::VK_LEFT, forms::ssCtrl)); }));
     // The neighbour's folder is the first digit of the current page's number.
     std::string neighbour = std::to_string(page).substr(0, 1) + "part\\" + std::to_string(page + (forward ? 1 : -1)) + ".html";
     EXPECT_EQ(CurrentDoc.Path, neighbour);
@@ -216,21 +220,15 @@ TEST_F(ViewerGuiTest, ReadsAPartFollowsItAndKeepsAFavourite) {
     std::string bookmarkedName = bookmarked.substr(bookmarked.find('\\') + 1);
 
     // Add it to the favourites, then open favs.html: the page is listed.
-    before = completed_;
-    Form1->datacenter->Navigate(AppDir + "data\\favs.html?add");
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([] { Form1->datacenter->Navigate(AppDir + "data\\favs.html?add"); }));
     EXPECT_EQ(CurrentDoc.Path, bookmarked);
-    before = completed_;
-    EXPECT_TRUE(Key(122));  // F11
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { EXPECT_TRUE(Key(122)); }));  // F11
     EXPECT_EQ(CurrentDoc.Path, "favs.html");
     EXPECT_NE(Composed().find(bookmarkedName), std::string::npos);
     EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + bookmarkedName + "') >= 0"), "true");
 
     // Delete it through its link: the list no longer holds it.
-    before = completed_;
-    ASSERT_FALSE(Evaluate(kClickDelete).empty()) << "favs.html shows no delete link";
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { ASSERT_FALSE(Evaluate(kClickDelete).empty()) << "favs.html shows no delete link"; }));
     EXPECT_EQ(CurrentDoc.Path, "favs.html");
     EXPECT_EQ(Composed().find(bookmarkedName), std::string::npos);
     EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + bookmarkedName + "') >= 0"), "false");
@@ -276,13 +274,10 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     gtk_widget_grab_focus(GTK_WIDGET(entry));
     gtk_entry_set_text(GTK_ENTRY(entry), " москва казань");
     ASSERT_TRUE(guitest::WaitUntil([] { return Form1->searcher->Text() == rtl::Ru(" москва казань"); }));
-    int before = completed_;
-    guitest::PutKey(*Form1, GDK_KEY_Return);
-    ASSERT_TRUE(WaitForPage(before)) << "no results page";
+    ASSERT_TRUE(Load([] { guitest::PutKey(*Form1, GDK_KEY_Return); })) << "no results page";
     EXPECT_NE(CurrentDoc.Path.find("tomeview_search.tmp"), std::string::npos) << CurrentDoc.Path;
 
-    // The rows are the pages the search finds, in its order; the two cities' articles, whose names
-    // are capitalised, among them.
+    // The rows are the pages the search finds, in its order, the two capitalised cities among them.
     const TPattern words = search::MakePattern(rtl::Ru("москва казань"));
     TSearch_res pages;
     search::CollectPages(AppDir + "data\\", "", pages, &words);
@@ -300,7 +295,7 @@ TEST_F(ViewerGuiTest, SearchFromTheSearchBoxListsThePagesAndOpensOne) {
     EXPECT_EQ(Evaluate("document.querySelectorAll('a.template_search_link').length"), std::to_string(hits.size()));
 
     // Open the first result.
-    before = completed_;
+    const int before = completed_;
     const std::string clicked = Evaluate(kClickFirstResult);
     ASSERT_FALSE(clicked.empty());
     ASSERT_TRUE(WaitForPage(before));
@@ -440,9 +435,7 @@ TEST_F(ViewerGuiTest, ClipPagePausesTheMusicAndItsClipMovesInThePanel) {
     };
     for (const Step& step : {Step{"1part\\101.html", mpPaused}, Step{"1part\\102.html", mpPlaying},
                              Step{"1part\\101.html", mpPaused}}) {
-        int before = completed_;
-        Form1->OpenPage(step.page);
-        ASSERT_TRUE(WaitForPage(before)) << step.page;
+        ASSERT_TRUE(Load([&] { Form1->OpenPage(step.page); })) << step.page;
         EXPECT_TRUE(guitest::WaitUntil([&] { return Form1->music_but->Mode() == step.music; }))
             << step.page << " left the music in mode " << Form1->music_but->Mode();
         EXPECT_EQ(Form1->Sound_pause->Enabled(), step.music == mpPlaying) << step.page;
@@ -506,9 +499,8 @@ TEST(ViewerSecondInstanceTest, EndsAtOnceWhileAnotherHoldsTheBook) {
 
 const std::string kNotSaved = rtl::Ru("Не удается сохранить настройки. Программа продолжит работу без их сохранения.");
 
-// The store and its folder can be read, not written; the store records the book elsewhere and
-// asks for the last page: the viewer reads, shows, goes Home and searches, and the writes that fail
-// (the install path at start, the last page at close) are said once.
+// A store that can be read, not written, naming the book elsewhere and asking for the last page:
+// the viewer shows, goes Home and searches; the failed writes (install path, last page) are said once.
 TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     {
         rtl::TRegistry registry;
@@ -526,18 +518,12 @@ TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     EXPECT_EQ(CurrentDoc.Path, "index.html");
     auto home = std::find_if(Buttons.begin(), Buttons.end(), [](const TMBut& b) { return b.Target == "index.html"; });
     ASSERT_NE(home, Buttons.end());
-    int before = completed_;
-    Form1->OpenPage("help.html");
-    ASSERT_TRUE(WaitForPage(before));
-    before = completed_;
-    Form1->testbuttonClick(ButtonImages[size_t(home - Buttons.begin())]);
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([] { Form1->OpenPage("help.html"); }));
+    ASSERT_TRUE(Load([&] { Form1->testbuttonClick(ButtonImages[size_t(home - Buttons.begin())]); }));
     EXPECT_EQ(CurrentDoc.Path, "index.html");
-    before = completed_;
     Form1->searcher->SetText(rtl::Ru(" река"));
     char enter = 13;
-    Form1->searcherKeyPress(Form1->searcher, enter);
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([&] { Form1->searcherKeyPress(Form1->searcher, enter); }));
     EXPECT_NE(ReadText(book_ + "data/tomeview_search.tmp").find("template_search_link"), std::string::npos);
 
     Form1->Close();
@@ -546,9 +532,8 @@ TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     EXPECT_EQ(ReadText(store), stored);
 }
 
-// A book folder that cannot be written: the guard is held in the runtime folder, where a second
-// viewer meets it, also once the folder can be written again; a favourite that cannot be saved is
-// said, and the page is shown.
+// A read-only book folder: the guard is held in the runtime folder, where a second viewer meets it,
+// also once the folder is writable again; a favourite that cannot be saved is said, the page shown.
 TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
     fs::create_directories(scratch_ + "run");
     rtltest::EnvGuard runtime("XDG_RUNTIME_DIR", scratch_ + "run");
@@ -560,9 +545,7 @@ TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
     ASSERT_TRUE(WaitForPage(0)) << "the first page never finished loading";
     EXPECT_TRUE(Form1->Visible());
     EXPECT_TRUE(dialogs_.Log().empty());
-    int before = completed_;
-    Form1->datacenter->Navigate(AppDir + "data\\index.html?add");
-    ASSERT_TRUE(WaitForPage(before));
+    ASSERT_TRUE(Load([] { Form1->datacenter->Navigate(AppDir + "data\\index.html?add"); }));
     EXPECT_EQ(CurrentDoc.Path, "index.html");
     ASSERT_EQ(dialogs_.Log().size(), 1u);
     EXPECT_EQ(dialogs_.Log().front().Text, kNotSaved);
