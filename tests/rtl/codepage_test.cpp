@@ -93,10 +93,7 @@ TEST(Casing, NonLettersMapToThemselves) {
 // Lowering in place takes a faster road through runs free of 0x80..0xBF; both roads give the table's letters.
 TEST(Casing, LoweringInPlaceAgreesWithTheCopy) {
     std::string all, outside;
-    for (int b = 0; b < 256; ++b) {
-        all += B(b);
-        if (b < 0x80 || b >= 0xC0) outside += B(b);
-    }
+    for (int b = 0; b < 256; ++b) all += B(b), outside += (b & 0xC0) == 0x80 ? "" : std::string(1, B(b));
     for (const std::string& text : {all, outside, outside.substr(3) + all + outside}) {
         std::string lowered = text;
         rtl::AnsiLowerInPlace(lowered);

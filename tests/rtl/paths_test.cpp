@@ -79,16 +79,14 @@ TEST(PathsTest, CaseBlindLookupOfRelativeNamesAndCurrentFolder) {
     EXPECT_FALSE(SetCurrentDir(tmp.Win() + "missing"));
 }
 
-// The case-blind index both ways: folders watched by the kernel as far as the cap allows, and every
-// folder trusted by its stamp, as the folders beyond the cap are.
+// The case-blind index with kernel watches up to the cap, and with every folder trusted by its stamp.
 class CaseBlindIndex : public testing::TestWithParam<bool> {
 protected:
     void SetUp() override { folderindex::ResetForTests(Limits()); }
     void TearDown() override { folderindex::ResetForTests(folderindex::DefaultLimits()); }
     static folderindex::TLimits Limits() {
         folderindex::TLimits limits = folderindex::DefaultLimits();
-        if (!GetParam()) limits.watches = 0;
-        return limits;
+        return limits.watches *= GetParam(), limits;
     }
 };
 INSTANTIATE_TEST_SUITE_P(Paths, CaseBlindIndex, testing::Bool(),
@@ -202,14 +200,11 @@ TEST(PathsTest, ChangesReachTheObserverBeforeTheyAreMade) {
     close(folder);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitizedAllocator = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitizedAllocator = true;
-#else
-constexpr bool kSanitizedAllocator = false;
+#ifndef __has_feature
+#define __has_feature(x) 0
 #endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr bool kSanitizedAllocator = true;
 #else
 constexpr bool kSanitizedAllocator = false;
 #endif
@@ -372,8 +367,7 @@ TEST(PathsTest, CaseBlindIndexWatchCap) {
     unsetenv("TOME_FOLDER_WATCHES");
 }
 
-// Look-ups in more folders than the cap leave no more watches than the cap, and a folder beyond it
-// still sees a change made by another process.
+// Look-ups in more folders than the cap leave at most the cap's watches; one beyond it sees others' changes.
 TEST_P(CaseBlindIndex, WatchesNoMoreFoldersThanTheCap) {
     const size_t cap = std::min<size_t>(Limits().watches, 20);
     folderindex::ResetForTests({cap, Limits().bytes});
@@ -387,8 +381,7 @@ TEST_P(CaseBlindIndex, WatchesNoMoreFoldersThanTheCap) {
     EXPECT_EQ(ToNativePath(folder(cap + 19) + "new.txt"), last + "New.TXT");
 }
 
-// The budget holds when an index grows by changes, not only by reads: the index used least recently
-// goes, and its watch with it.
+// The budget holds when an index grows by changes too: the least recently used goes, with its watch.
 TEST_P(CaseBlindIndex, KeepsToTheBudgetWhenIndexesGrowByChanges) {
     TempFolder tmp;
     for (int i = 0; i < 30; ++i) WriteNative(tmp.Native("B/b" + std::to_string(i)), "");
@@ -405,9 +398,8 @@ TEST_P(CaseBlindIndex, KeepsToTheBudgetWhenIndexesGrowByChanges) {
     EXPECT_LE(KernelWatches(), std::min<size_t>(Limits().watches, 1));
 }
 
-// A large folder is read outside the lock: while one thread reads it, a look-up in another folder
-// answers, a name made meanwhile is found afterwards, and a child forked meanwhile looks names up
-// in both folders.
+// A large folder is read outside the lock: meanwhile a look-up in another folder answers, a name made
+// is found afterwards, and a forked child looks names up in both folders.
 TEST_P(CaseBlindIndex, ReadsALargeFolderWithoutHoldingUpOthers) {
     TempFolder tmp;
     std::filesystem::create_directory(tmp.Native("Big"));
@@ -419,17 +411,13 @@ TEST_P(CaseBlindIndex, ReadsALargeFolderWithoutHoldingUpOthers) {
     ASSERT_EQ(ToNativePath(small), tmp.Native("Small/Old.txt"));
     const uint64_t reads = FsCallCounts().FolderReads;
     std::atomic<bool> done{false};
-    std::thread reader([&] {
-        ToNativePath(tmp.Win() + "Big\\N");
-        done = true;
-    });
+    std::thread reader([&] { ToNativePath(tmp.Win() + "Big\\N"), done = true; });
     while (FsCallCounts().FolderReads == reads) std::this_thread::yield();
     for (int i = 0; i < 20; ++i) WriteNative(tmp.Native("Big/Late" + std::to_string(i) + ".TXT"), "");
     int answered = 0;  // one at most, were the read holding the others up
     for (; !done && answered < 10; ++answered) ASSERT_EQ(ToNativePath(small), tmp.Native("Small/Old.txt"));
     EXPECT_EQ(answered, 10);
-    // The sanitizer's allocator keeps no fork handlers: a child forked while the reader allocates
-    // would wait on its lock for good, whatever the index does.
+    // The sanitizer's allocator has no fork handlers: a child forked mid-allocation would hang.
     if (!kSanitizedAllocator)
         InAnotherProcess([&] {
             if (ToNativePath(small) != tmp.Native("Small/Old.txt") || late(0) != tmp.Native("Big/Late0.TXT"))

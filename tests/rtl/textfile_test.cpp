@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -135,21 +136,18 @@ TEST_F(TextFileTest, AtomicWriteOverADirectoryFailsAndCleansUp) {
 TEST_F(TextFileTest, StaleTemporariesGoAndThoseOfOpenWritersStay) {
     fs::create_directory(Native("sub"));
     fs::create_directory_symlink(dir_, Native("alias"));
-    rtl::TAtomicFileWriter plain(Win("pack.zip"));
-    rtl::TAtomicFileWriter viaParent(Win("sub\\..\\pack.zip"));
-    rtl::TAtomicFileWriter viaDot(Win(".\\pack.zip"));
-    rtl::TAtomicFileWriter viaLink(Win("alias\\pack.zip"));
-    for (auto* writer : {&plain, &viaParent, &viaDot, &viaLink}) writer->Write("partial");
+    std::list<rtl::TAtomicFileWriter> writers;
+    for (const char* name : {"pack.zip", "sub\\..\\pack.zip", ".\\pack.zip", "alias\\pack.zip"})
+        writers.emplace_back(Win(name)).Write("partial");
     rtl::WriteFileBytes(Win(".pack.zip." + std::to_string(::getpid()) + ".4294967295.tmp"), "killed");
     EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("pack.zip")), 1);
     EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("sub\\..\\pack.zip")), 0);
-    for (auto* writer : {&plain, &viaParent, &viaDot, &viaLink}) EXPECT_NO_THROW(writer->Commit());
+    for (auto& writer : writers) EXPECT_NO_THROW(writer.Commit());
     EXPECT_EQ(rtl::ReadFileBytes(Win("pack.zip")), "partial");
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"alias", "pack.zip", "sub"}));
 }
 
-// A folder its writer may add to but not read still takes an atomic write (run as another user
-// where the test runs as the superuser, whom no permission stops).
+// A folder its writer may add to but not read still takes an atomic write (as another user than root).
 TEST_F(TextFileTest, AtomicWriteIntoAFolderThatCannotBeRead) {
     fs::create_directory(Native("drop"));
     ASSERT_EQ(::chmod(Native("drop").c_str(), 0733), 0);
@@ -157,11 +155,7 @@ TEST_F(TextFileTest, AtomicWriteIntoAFolderThatCannotBeRead) {
     const pid_t child = ::fork();
     if (child == 0) {
         if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
-        try {
-            rtl::WriteFileAtomic(Win("drop\\x.dat"), "y");
-        } catch (...) {
-            ::_exit(1);
-        }
+        try { rtl::WriteFileAtomic(Win("drop\\x.dat"), "y"); } catch (...) { ::_exit(1); }
         ::_exit(0);
     }
     int status = -1;

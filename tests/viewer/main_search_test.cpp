@@ -31,14 +31,18 @@ protected:
         Start();
     }
     std::string Results() { return ReadBookFile("data/tomeview_search.tmp"); }
+    // Types the text in the search box, presses Enter and gives the results page.
+    std::string EnterSearch(const std::string& typed) {
+        Form1->searcher->SetText(typed);
+        char key = 13;
+        Form1->searcherKeyPress(Form1->searcher, key);
+        Pump();
+        return Results();
+    }
 };
 
 TEST_F(MainSearchTest, EnterSearchesWithoutTheFirstCharacterAndShowsTheResults) {
-    Form1->searcher->SetText(Ru(" Река ГОРОД"));
-    char key = 13;
-    Form1->searcherKeyPress(Form1->searcher, key);
-    Pump();
-    const std::string page = Results();
+    const std::string page = EnterSearch(Ru(" Река ГОРОД"));
     // The words are "рек" and "город" once their endings go, so "реке" counts too.
     const size_t don = page.find(Ru(">Дон</a>"));
     const size_t volga = page.find(Ru(">Волга</a>"));
@@ -57,27 +61,18 @@ TEST_F(MainSearchTest, EnterSearchesWithoutTheFirstCharacterAndShowsTheResults) 
 
 // Words capitalised on the page are found; the rows keep their order by the number of matching words.
 TEST_F(MainSearchTest, WordsAreFoundWhateverTheirCaseOnThePage) {
-    const struct {
-        const char* typed;
-        std::vector<const char*> rows;
-    } cases[] = {
+    const std::pair<const char*, std::vector<const char*>> cases[] = {
         {" москва казань", {">Москва</a>нестрогое совпадение", ">Казань</a>полное совпадение"}},
         {" Казань", {">Казань</a>полное совпадение"}},
         {" Байкал", {">Байкал</a>полное совпадение"}},
     };
-    for (const auto& c : cases) {
-        Form1->searcher->SetText(Ru(c.typed));
-        char key = 13;
-        Form1->searcherKeyPress(Form1->searcher, key);
-        Pump();
-        const std::string page = Results();
-        size_t at = 0, rows = 0;
-        for (const char* row : c.rows) {
-            at = page.find(Ru(row), at);
-            ASSERT_NE(at, std::string::npos) << c.typed << ": " << row << " missing or out of order\n" << page;
-        }
-        for (at = page.find("<a "); at != std::string::npos; at = page.find("<a ", at + 1)) ++rows;
-        EXPECT_EQ(rows, c.rows.size()) << c.typed << "\n" << page;
+    for (const auto& [typed, rows] : cases) {
+        const std::string page = EnterSearch(Ru(typed));
+        size_t at = 0, links = 0;
+        for (const char* row : rows)
+            ASSERT_NE(at = page.find(Ru(row), at), std::string::npos) << typed << ": " << row << " missing or out of order\n" << page;
+        for (at = page.find("<a "); at != std::string::npos; at = page.find("<a ", at + 1)) ++links;
+        EXPECT_EQ(links, rows.size()) << typed << "\n" << page;
     }
 }
 
@@ -106,10 +101,7 @@ TEST_F(MainSearchTest, UnopenablePageIsReportedByTheButtonAndNoResultsAreShown) 
 }
 
 TEST_F(MainSearchTest, OneCharacterQueryIsEmptyAndReported) {
-    Form1->searcher->SetText("x");
-    char key = 13;
-    Form1->searcherKeyPress(Form1->searcher, key);
-    Pump();
+    EnterSearch("x");
     ASSERT_FALSE(dialogs_.Log().empty());
     EXPECT_EQ(dialogs_.Log().back().Text, Ru("Задан пустой поисковый запрос"));
 }

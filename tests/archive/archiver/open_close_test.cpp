@@ -62,8 +62,7 @@ TEST_F(OpenClose, MissingFileBecomesTheEmptyArchiveOnClose)
     EXPECT_EQ(ours, ReadAll(Path("python.zip")));
 }
 
-// A file that holds no archive, opened as the updater opens its pack and only read, stays exactly
-// as it was: the empty file is not turned into an empty archive.
+// A file that holds no archive, opened as the updater opens its pack and only read, stays as it was.
 TEST_F(OpenClose, FileOnlyReadIsLeftAsItWas)
 {
     for (const std::string& bytes : {std::string(), std::string(1, '\0'), std::string("PK")}) {
@@ -82,8 +81,7 @@ TEST_F(OpenClose, FileOnlyReadIsLeftAsItWas)
     }
 }
 
-// Whether another process may take a record lock on the file, as a file system that emulates every
-// lock with record locks (NFS) would ask.
+// Whether another process may take a record lock on the file (as NFS emulates every lock).
 bool OthersMayLock(const std::string& path)
 {
     const pid_t child = fork();
@@ -95,12 +93,14 @@ bool OthersMayLock(const std::string& path)
     return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 1;
 }
 
-// The writers' lock holds against record locks, and neither a second archiver's probe of the file
-// (opened and closed again in the same process) nor a commit lets go of it.
-TEST_F(OpenClose, WritersLockSurvivesAnotherOpenOfTheFile)
+// The writers' lock holds against record locks; neither another archiver's open and close of the
+// file in this process, nor an archive in memory moved over it (refused, 36), nor a commit lets go
+// of it, and the holder's commit goes on as if none of them had been.
+TEST_F(OpenClose, WritersLockSurvivesOtherUsesOfTheFile)
 {
-    TZipArchiver holder;
+    TZipArchiver holder, mover;
     holder.FileName = MakePythonArchive("held.zip");
+    const std::string before = ReadAll(holder.FileName);
     holder.OpenArchive();
     EXPECT_FALSE(OthersMayLock(holder.FileName));
     {
@@ -110,12 +110,19 @@ TEST_F(OpenClose, WritersLockSurvivesAnotherOpenOfTheFile)
         EXPECT_EQ(reader.OpenMode, ZA_MODE_READONLY);
     }
     EXPECT_FALSE(OthersMayLock(holder.FileName));
+    mover.SetInMemory(true);
+    mover.OpenArchive();
+    mover.FileName = holder.FileName;
+    EXPECT_EQ(NativeErrorOf([&] { mover.SetInMemory(false); }), 36);
+    EXPECT_EQ(ReadAll(holder.FileName), before);
     holder.BeginUpdate();
     holder.DeleteItem(0);
     holder.EndUpdate();
     EXPECT_FALSE(OthersMayLock(holder.FileName));
     holder.CloseArchive();
     EXPECT_TRUE(OthersMayLock(holder.FileName));
+    holder.OpenArchiveWithMode(ZA_MODE_READONLY);
+    EXPECT_EQ(holder.DirManager->CurrentDir.Count(), 2);
 }
 
 TEST_F(OpenClose, DestructionClosesAndFinishesANewArchive)
@@ -339,29 +346,6 @@ TEST_F(OpenClose, MemoryArchiveMovesToAFileAsAValidArchive)
     EXPECT_EQ(zip.OpenMode, ZA_MODE_READWRITE);
     zip.CloseArchive();
     EXPECT_EQ(ReadAll(Path("moved.zip")), std::string(kEmptyArchive, 22));
-}
-
-// An archive in memory moved to a file another archiver holds for writing is refused (36), and the
-// holder's file and its next commit are untouched.
-TEST_F(OpenClose, MemoryArchiveMovedOverAHeldFileIsRefused)
-{
-    TZipArchiver holder;
-    holder.FileName = MakePythonArchive("held.zip");
-    const std::string before = ReadAll(holder.FileName);
-    holder.OpenArchive();
-    TZipArchiver mover;
-    mover.SetInMemory(true);
-    mover.OpenArchive();
-    mover.FileName = holder.FileName;
-    EXPECT_EQ(NativeErrorOf([&] { mover.SetInMemory(false); }), 36);
-    EXPECT_EQ(ReadAll(holder.FileName), before);
-    holder.BeginUpdate();
-    holder.DeleteItem(0);
-    holder.CloseArchive();
-    TZipArchiver check;
-    check.FileName = holder.FileName;
-    check.OpenArchiveWithMode(ZA_MODE_READONLY);
-    EXPECT_EQ(check.DirManager->CurrentDir.Count(), 2);
 }
 
 TEST_F(OpenClose, FileArchiveMovesToMemoryLeavingTheFileAlone)

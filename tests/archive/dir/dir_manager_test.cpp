@@ -232,7 +232,6 @@ TEST(DirManager, NamesAreReadInTheFormTheyAreStoredIn)
         {"\xce.txt", 0, kDos, "<U+256C>.txt", true},       // cp866 box drawing
         {"\xe6\x97\xa5.txt", kFlagUtf8Name, kDos, "<U+65E5>.txt", true},
         {"\xe6\x97\xa5.txt", 0, kUnix, "<U+65E5>.txt", true},
-        {"\xe4\xb8\xad.txt", 0, kUnix, "<U+4E2D>.txt", true},
         {"<\xe6\x97\xa5>.txt", 0, kUnix, "<U+003C><U+65E5>>.txt", true},
         {"<U+65E5>.txt", 0, kUnix, "<U+65E5>.txt", false},
         {"\xe6\x97.txt", kFlagUtf8Name, kUnix, "<E6><97>.txt", true},

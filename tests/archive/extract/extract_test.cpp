@@ -459,9 +459,7 @@ TEST_F(ExtractTest, TargetFolderGivenAsALinkIsFollowed)
 
 // A full disk is the write error (46) in extraction, never a damaged entry (8): the target it met
 // keeps what it held and the next entry that fits is written. The default failure prompt speaks of
-// a full disk there, and not for a name refused. A test writes nothing, so it passes there. (A
-// file-size limit is held to the same by the tool's own tests: the signal it raises is the
-// program's to handle.)
+// a full disk there, and not for a name refused. A test writes nothing, so it passes there.
 TEST_F(ExtractTest, FullDiskIsTheWriteErrorOfExtractionOnly)
 {
     const fs::path dir = root_ / "small";
