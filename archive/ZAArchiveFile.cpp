@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "archive/ZAArchiveFile.h"
 #include "archive/ZAExcept.h"
 #include "archive/ZASiblingFile.h"
 #include "archive/ZipArchiver.h"
@@ -76,24 +77,36 @@ std::unique_ptr<rtl::TFileStream> TZABaseArchiver::OpenArchiveFile(const std::st
     CheckArchiveIsFile(name);
     if (heldFile_)
         return std::move(heldFile_);
-    const bool writes = OpenMode != ZA_MODE_READONLY;
+    if (OpenMode == ZA_MODE_READONLY) {
+        auto file = std::make_unique<rtl::TFileStream>(name, rtl::fmOpenRead);
+        CheckOpenedIsFile(*file, name);
+        return file;
+    }
+    bool made = false;
+    auto file = HoldArchiveFile(name, OpenMode == ZA_MODE_CREATE, made);
+    if (OpenMode == ZA_MODE_CREATE)
+        EmptyNewArchive(*file, made);
+    return file;
+}
+
+// The name may have been given to another node since it was checked.
+void TZABaseArchiver::CheckOpenedIsFile(const rtl::TFileStream& file, const std::string& name) const
+{
+    struct stat opened {};
+    if (::fstat(file.Handle(), &opened) != 0 || !S_ISREG(opened.st_mode))
+        throw EZAException::CreateWithCodeFmt(kNotAFile, {name}, this);
+}
+
+std::unique_ptr<rtl::TFileStream> TZABaseArchiver::HoldArchiveFile(const std::string& name, bool create, bool& made)
+{
     for (int attempt = 1;; ++attempt) {
-        const bool made = OpenMode == ZA_MODE_CREATE && CreateIfMissing(name);
-        auto file = std::make_unique<rtl::TFileStream>(name, writes ? rtl::fmOpenReadWrite : rtl::fmOpenRead);
-        // The name may have been given to another node since the check above.
-        struct stat held {};
-        if (::fstat(file->Handle(), &held) != 0 || !S_ISREG(held.st_mode))
-            throw EZAException::CreateWithCodeFmt(kNotAFile, {name}, this);
-        if (!writes)
-            return file;
+        made = create && CreateIfMissing(name);
+        auto file = std::make_unique<rtl::TFileStream>(name, rtl::fmOpenReadWrite);
+        CheckOpenedIsFile(*file, name);
         if (!HoldForWriting(*file))
             throw EZAException::CreateWithCodeFmt(kHeldByAnother, {name}, this);
-        struct stat current {};
-        if (NodeOf(name, current) && SameNode(held, current)) {
-            if (OpenMode == ZA_MODE_CREATE)
-                EmptyNewArchive(*file, made);
+        if (NameLeadsTo(name, *file))
             return file;
-        }
         if (attempt == kLockAttempts)
             throw EZAException::CreateWithCodeFmt(kHeldByAnother, {name}, this);
     }
@@ -118,39 +131,24 @@ void TZABaseArchiver::EmptyNewArchive(rtl::TFileStream& file, bool made)
 // there, unless its name has meanwhile been given to another file.
 void TZABaseArchiver::RemoveUnfilledArchive()
 {
-    const std::string name = CurrentVolumeName.empty() ? FileName : CurrentVolumeName;
-    if (IsArchiveFile(name))
-        rtl::DeleteFile(name);
+    if (IsArchiveFile(ArchiveFileName()))
+        rtl::DeleteFile(ArchiveFileName());
 }
 
-// The archive file becomes a copy of source: made beside it under the writers' lock and renamed over
-// it, so the file is never half written, and refused with 36 while another writer holds the file.
-// The new file stays held for the next open of FileName.
+// The archive file becomes a copy of source, written beside it and renamed in; a missing file is
+// made first, as an open makes it, so that the new one has the mode of a new file and other writers
+// meet this one's lock at the name. The new file stays held for the next open of FileName.
 void TZABaseArchiver::ReplaceArchiveFile(rtl::TStream& source)
 {
-    // A missing file is made first, as an open makes it, so that it has the mode of a new file.
-    const bool made = CreateIfMissing(FileName);
-    std::string temp;
+    bool made = false;
+    const std::unique_ptr<rtl::TFileStream> old = HoldArchiveFile(FileName, true, made);
     try {
-        rtl::TFileStream old(FileName, rtl::fmOpenReadWrite);
-        if (!HoldForWriting(old))
-            throw EZAException::CreateWithCodeFmt(kHeldByAnother, {FileName}, this);
-        const std::filesystem::path native = rtl::ToNativePath(FileName);
-        temp = MakeSiblingTempFile(native);
-        if (temp.empty())
-            throw EZAException::CreateWithCodeFmt(19, {FileName}, this);
-        auto file = std::make_unique<rtl::TFileStream>(temp, rtl::fmOpenReadWrite);
-        HoldForWriting(*file);
-        file->CopyFrom(source, 0);
-        file->Flush();
-        CopyOwnerAndMode(native, rtl::ToNativePath(temp));
-        if (rtl::sys::Rename(rtl::ToNativePath(temp).c_str(), native.c_str()) != 0)
-            throw EZAException::CreateWithCodeFmt(19, {FileName}, this);
-        heldFile_ = std::move(file);
+        TZANewArchiveFile file(FileName, *this);
+        file.Stream().CopyFrom(source, 0);
+        heldFile_ = file.Replace(*old);
     } catch (...) {
-        if (!temp.empty())
-            rtl::DeleteFile(temp);
-        if (made)
+        // The file made above is removed only while it is still this writer's, held and at the name.
+        if (made && NameLeadsTo(FileName, *old))
             rtl::DeleteFile(FileName);
         throw;
     }
@@ -159,8 +157,56 @@ void TZABaseArchiver::ReplaceArchiveFile(rtl::TStream& source)
 bool TZABaseArchiver::IsArchiveFile(const std::string& path) const
 {
     const auto* file = dynamic_cast<const rtl::TFileStream*>(ArchiveStream.get());
-    struct stat archive {};
-    struct stat other {};
-    return file != nullptr && ::fstat(file->Handle(), &archive) == 0 && NodeOf(path, other) &&
-           SameNode(archive, other);
+    return file != nullptr && NameLeadsTo(path, *file);
+}
+
+bool TZABaseArchiver::NameLeadsTo(const std::string& name, const rtl::TFileStream& file)
+{
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(file.Handle(), &opened) == 0 && NodeOf(name, named) && SameNode(opened, named);
+}
+
+TZANewArchiveFile::TZANewArchiveFile(const std::string& name, const TZABaseArchiver& owner)
+    : owner_(owner), name_(name)
+{
+    const std::filesystem::path native = rtl::ToNativePath(name);
+    std::error_code error;
+    target_ = std::filesystem::canonical(native, error);
+    if (error)
+        target_ = native;
+    temp_ = MakeSiblingTempFile(target_);
+    if (temp_.empty())
+        throw EZAException::CreateWithCodeFmt(19, {name}, &owner);
+    try {
+        stream_ = std::make_unique<rtl::TFileStream>(temp_, rtl::fmOpenReadWrite);
+    } catch (const rtl::Exception&) {
+        rtl::DeleteFile(temp_);
+        throw EZAException::CreateWithCodeFmt(19, {temp_}, &owner);
+    }
+    HoldForWriting(*stream_);
+}
+
+TZANewArchiveFile::~TZANewArchiveFile()
+{
+    stream_.reset();
+    if (!temp_.empty())
+        rtl::DeleteFile(temp_);
+}
+
+std::unique_ptr<rtl::TFileStream> TZANewArchiveFile::Replace(const rtl::TFileStream& held)
+{
+    stream_->Flush();
+    // The file renamed over must be the held one itself, not a link put in its place.
+    struct stat opened {};
+    struct stat entry {};
+    if (!TZABaseArchiver::NameLeadsTo(name_, held) || ::fstat(held.Handle(), &opened) != 0 ||
+        rtl::sys::Lstat(target_.c_str(), entry) != 0 || !SameNode(opened, entry))
+        throw EZAException::CreateWithCodeFmt(kHeldByAnother, {name_}, &owner_);
+    const std::filesystem::path nativeTemp = rtl::ToNativePath(temp_);
+    CopyOwnerAndMode(target_, nativeTemp);
+    if (rtl::sys::Rename(nativeTemp.c_str(), target_.c_str()) != 0)
+        throw EZAException::CreateWithCodeFmt(19, {name_}, &owner_);
+    temp_.clear();
+    return std::move(stream_);
 }

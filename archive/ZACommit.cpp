@@ -21,6 +21,7 @@
 #include <limits>
 #include <vector>
 
+#include "archive/ZAArchiveFile.h"
 #include "archive/ZADiscardStream.h"
 #include "archive/ZAExcept.h"
 #include "archive/ZASiblingFile.h"
@@ -227,8 +228,6 @@ public:
             rtl::DeleteFile(name_);
         name_.clear();
     }
-    // Once renamed, the file is no longer ours to delete.
-    void Release() { stream_.reset(), name_.clear(); }
     std::unique_ptr<rtl::TFileStream> stream_;
 
 private:
@@ -301,7 +300,7 @@ private:
     {
         if (volumes_)
             return *a_.ArchiveStream;
-        return target_ ? *target_ : *tempFile_->stream_;
+        return target_ ? *target_ : newFile_->Stream();
     }
 
     TZABaseArchiver& a_;
@@ -309,9 +308,8 @@ private:
     TZADirArray& dir_;
     TZADirArray& old_;
     rtl::TStream* oldStream_ = nullptr;
-    std::unique_ptr<rtl::TStream> target_;  // the new archive (memory or a temporary file)
-    std::unique_ptr<TTempFile> tempFile_;  // the new archive of a file archive
-    std::filesystem::path realArchive_;     // the file it replaces
+    std::unique_ptr<rtl::TStream> target_;  // the new archive of an archive in memory
+    std::unique_ptr<TZANewArchiveFile> newFile_;  // the new archive of a file archive
     bool volumes_ = false;
     bool installed_ = false;  // the new archive has replaced the old file
     std::unique_ptr<rtl::TMemoryStream> diskBuffer_;
@@ -571,22 +569,7 @@ void TUpdateCommit::PrepareFile()
     if (a_.InMemory() || a_.FileName.empty()) {
         target_ = std::make_unique<rtl::TMemoryStream>();
     } else {
-        // The new archive is made beside the file it replaces (a link is followed to it), so the
-        // final rename stays on one file system.
-        const std::filesystem::path native = rtl::ToNativePath(a_.FileName);
-        std::error_code error;
-        realArchive_ = std::filesystem::canonical(native, error);
-        if (error)
-            realArchive_ = native;
-        const std::string name = MakeSiblingTempFile(realArchive_);
-        if (name.empty())
-            throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
-        tempFile_ = std::make_unique<TTempFile>(name);
-        try {
-            tempFile_->stream_ = std::make_unique<rtl::TFileStream>(name, rtl::fmOpenReadWrite);
-        } catch (const rtl::Exception&) {
-            throw EZAException::CreateWithCodeFmt(19, {name}, &a_);
-        }
+        newFile_ = std::make_unique<TZANewArchiveFile>(a_.ArchiveFileName(), a_);
     }
     CopyRange(0, cut_, Target());
 }
@@ -966,18 +949,12 @@ void TUpdateCommit::Install()
         m_.Stream = a_.ArchiveStream.get();
         return;
     }
-    tempFile_->stream_->Flush();
-    // Held before it takes the archive's name, so no other writer ever holds the new archive.
-    rtl::TryLockFile(tempFile_->stream_->Handle());
-    const std::filesystem::path nativeTemp = rtl::ToNativePath(tempFile_->Name());
-    const std::filesystem::path& nativeArchive = realArchive_;
-    CopyOwnerAndMode(nativeArchive, nativeTemp);
-    if (rtl::sys::Rename(nativeTemp.c_str(), nativeArchive.c_str()) != 0)
+    const auto* held = dynamic_cast<const rtl::TFileStream*>(oldStream_);
+    if (held == nullptr)
         throw EZAException::CreateWithCodeFmt(19, {a_.FileName}, &a_);
-    installed_ = true;
     // The stream that wrote the new archive goes on as the archive's, keeping its lock.
-    a_.ArchiveStream = std::move(tempFile_->stream_);
-    tempFile_->Release();
+    a_.ArchiveStream = newFile_->Replace(*held);
+    installed_ = true;
     m_.Stream = a_.ArchiveStream.get();
 }
 
@@ -987,7 +964,7 @@ void TUpdateCommit::TakeBack()
 {
     diskBuffer_.reset();
     target_.reset();
-    tempFile_.reset();
+    newFile_.reset();
     dir_.CopyFrom(old_);
     m_.EndRecord = savedEnd_;
     m_.Zip64EndRecord = savedZip64End_;

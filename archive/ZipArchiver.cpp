@@ -182,8 +182,8 @@ void TZABaseArchiver::SetInMemory(bool value)
 }
 
 // The in-memory archive becomes the file FileName: the archive is finished in memory first (so a
-// new, empty one becomes a valid empty archive rather than a zero-byte file), written to the file
-// under the writers' lock, then opened from there.
+// new, empty one becomes a valid empty archive rather than a zero-byte file), written beside the
+// file FileName leads to and renamed over it under the writers' lock, then opened from there.
 void TZABaseArchiver::MoveMemoryArchiveToFile()
 {
     if (FileName.empty())

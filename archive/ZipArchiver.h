@@ -359,8 +359,16 @@ public:
     // Opens name with OpenMode. A mode that writes holds the file with the writers' lock until the
     // stream is freed; code 36 at once when another open holds it.
     std::unique_ptr<rtl::TFileStream> OpenArchiveFile(const std::string& name);
+    // Opens name for writing and holds it with the writers' lock, checked to be the file the name
+    // still leads to; with create a missing file is made first (made tells). Code 36 while another
+    // writer holds it, 33 when it is no regular file.
+    std::unique_ptr<rtl::TFileStream> HoldArchiveFile(const std::string& name, bool create, bool& made);
+    // The name of the file the open archive stream reads: the current volume's, else FileName.
+    const std::string& ArchiveFileName() const { return CurrentVolumeName.empty() ? FileName : CurrentVolumeName; }
     // True when path is the open archive's own file, whatever the spelling of either name.
     bool IsArchiveFile(const std::string& path) const;
+    // True when name leads (through its links) to the file open as file.
+    static bool NameLeadsTo(const std::string& name, const rtl::TFileStream& file);
     // The archive file becomes a copy of source, under the writers' lock (code 36 while another
     // writer holds it), in one rename; the next open of FileName takes the new file as it is held.
     void ReplaceArchiveFile(rtl::TStream& source);
@@ -543,6 +551,7 @@ private:
     // The file ReplaceArchiveFile wrote, held under the writers' lock until the next open takes it.
     std::unique_ptr<rtl::TFileStream> heldFile_;
     void EmptyNewArchive(rtl::TFileStream& file, bool made);
+    void CheckOpenedIsFile(const rtl::TFileStream& file, const std::string& name) const;
     void RemoveUnfilledArchive();
     void FinishNewArchive();
     uint16_t ChooseOpenMode() const;

@@ -2,14 +2,18 @@
 // guarantee that a commit which fails, is cancelled or aborted leaves the old archive as it was.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "archive/ZAStrFunc.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/fscalls.h"
 #include "platform/rtl/streams.h"
 #include "tests/archive/update/update_fixture.h"
 
@@ -455,24 +459,110 @@ TEST_F(Commit, ADroppedBatchGivesBackTheStoredDirectory)
     ExpectUntouched();
 }
 
-TEST_F(Commit, AnArchiveReachedThroughALinkIsReplacedBehindTheLink)
+namespace {
+
+// The two writers of an archive file: a commit (that deletes one entry), and an archive in memory
+// (holding one entry) moved to the file. Each reports failure by raising.
+void CommitTo(TZipArchiver& zip, const std::string& name)
 {
-    std::filesystem::create_directories(Path("real"));
-    std::filesystem::rename(Path("t.zip"), Path("real/t.zip"));
-    std::filesystem::create_symlink(Path("real/t.zip"), Path("t.zip"));
-    std::filesystem::permissions(Path("real/t.zip"), std::filesystem::perms::owner_read |
-                                                         std::filesystem::perms::owner_write |
-                                                         std::filesystem::perms::group_read);
-    TZipArchiver zip;
-    Open(zip);
+    zip.FileName = name;
+    zip.OpenArchive();
+    zip.BeginUpdate();
     zip.DeleteItem(2);
     zip.CloseArchive();
-    EXPECT_TRUE(std::filesystem::is_symlink(Path("t.zip")));
-    EXPECT_EQ(ReadBack("t.zip").size(), 2u);
-    EXPECT_EQ(std::filesystem::status(Path("real/t.zip")).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.bin", "c.txt", "real", "real/t.zip", "t.zip"}));
+}
+
+void MoveFromMemoryTo(TZipArchiver& zip, const std::string& name)
+{
+    zip.SetInMemory(true);
+    zip.OpenArchive();
+    zip.BeginUpdate();
+    zip.AddStream("m.txt", std::make_shared<TFailingStream>("in memory", 1 << 30));
+    zip.EndUpdate();
+    zip.FileName = name;
+    zip.SetInMemory(false);
+    zip.CloseArchive();
+}
+
+using Writer = void (*)(TZipArchiver&, const std::string&);
+
+// What another writer does at one change of the file system (the observer's hook).
+std::function<void(const rtl::TFsChange&)> gOtherWriter;
+
+}  // namespace
+
+// Each writer writes through a link, or a link to a link, to the file it names in another folder:
+// the links stay, the file keeps its mode, and no temporary is left in either folder.
+TEST_F(Commit, AnArchiveReachedThroughLinksIsReplacedBehindThem)
+{
+    namespace fs = std::filesystem;
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    for (const bool chain : {false, true}) {
+        for (const auto& [writer, kept] : {std::pair<Writer, size_t>{CommitTo, 2}, {MoveFromMemoryTo, 1}}) {
+            fs::remove(Path("t.zip")), fs::remove(Path("u.zip"));
+            Put("real/t.zip", original_);
+            fs::permissions(Path("real/t.zip"), mode);
+            fs::create_symlink(Path("real/t.zip"), Path(chain ? "u.zip" : "t.zip"));
+            if (chain)
+                fs::create_symlink("u.zip", Path("t.zip"));
+            TZipArchiver zip;
+            writer(zip, Path("t.zip"));
+            EXPECT_TRUE(fs::is_symlink(Path("t.zip"))) << chain;
+            EXPECT_EQ(ReadBack("t.zip").size(), kept) << chain;
+            EXPECT_EQ(fs::status(Path("real/t.zip")).permissions(), mode);
+            std::vector<std::string> files = {"a.txt", "b.bin", "c.txt", "real", "real/t.zip", "t.zip"};
+            if (chain)
+                files.push_back("u.zip");
+            EXPECT_EQ(Listing(), files) << chain;
+        }
+    }
+}
+
+// Another writer that runs while one is at work: one that renames its new archive over the name
+// after the first opened the file (the first's temporary is made then), and one that holds the
+// file the first made at a missing name before the first can. The first is refused (36) and
+// whatever the other put at the name stays there; no temporary is left.
+TEST_F(Commit, AWriterMeetingAnotherOneMidwayIsRefusedAndLosesNothingOfIt)
+{
+    int othersHold = -1;
+    const auto renameOver = [&](const rtl::TFsChange& change) {
+        if (std::strcmp(change.Call, "open") == 0 && std::strstr(change.Path, ".FC") != nullptr)
+            ::rename(Path("other.zip").c_str(), Path("t.zip").c_str());
+    };
+    const auto holdMadeFile = [&](const rtl::TFsChange& change) {
+        if (std::strcmp(change.Call, "open") == 0 && (change.OpenFlags & O_CREAT) == 0 && othersHold < 0) {
+            othersHold = ::open(change.Path, O_RDWR | O_CLOEXEC);
+            struct flock lock = {};
+            lock.l_type = F_WRLCK;
+            ::fcntl(othersHold, F_OFD_SETLK, &lock);
+        }
+    };
+    const struct {
+        Writer writer;
+        std::function<void(const rtl::TFsChange&)> other;
+        bool missing;
+        std::string left;
+    } cases[] = {
+        {CommitTo, renameOver, false, "the other writer's archive"},
+        {MoveFromMemoryTo, renameOver, false, "the other writer's archive"},
+        {MoveFromMemoryTo, holdMadeFile, true, ""},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(Path("t.zip"));
+        if (!c.missing) {
+            Put("t.zip", original_);
+            Put("other.zip", "the other writer's archive");
+        }
+        gOtherWriter = c.other;
+        const rtl::TFsChangeObserver before =
+            rtl::SetFsChangeObserver([](const rtl::TFsChange& change) { gOtherWriter(change); });
+        TZipArchiver zip;
+        EXPECT_EQ(NativeErrorOf([&] { c.writer(zip, Path("t.zip")); }), 36);
+        rtl::SetFsChangeObserver(before);
+        EXPECT_TRUE(Get("t.zip") == c.left) << "the other writer's file is lost";
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.bin", "c.txt", "t.zip"}));
+    }
+    ::close(othersHold);
 }
 
 TEST_F(Commit, NamesOutsideAsciiRoundTripInTheOemCodePage)
