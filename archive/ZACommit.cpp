@@ -275,6 +275,7 @@ private:
     bool DataMatchSizes(const TDirItem& record);
     bool Cancelled() const { return a_.CancelRequested || action_ == fxaAbort; }
     bool Unchanged() const { return start_ == old_.Count() && start_ == dir_.Count(); }
+    bool KeptAsStored() const;
     TZAProcessOperation ProgressOperation() const;
     int32_t FindStartIndex() const;
     void ComputeCut();
@@ -314,6 +315,7 @@ private:
     bool installed_ = false;  // the new archive has replaced the old file
     std::unique_ptr<rtl::TMemoryStream> diskBuffer_;
     TZAAction action_ = fxaIgnore;
+    bool changedEntry_ = false;  // an entry was written anew or given a new name, attributes or comment
     TZAProcessOperation operation_ = poDelete;
     int32_t start_ = 0;
     int64_t cut_ = 0;
@@ -437,6 +439,11 @@ void TUpdateCommit::Run()
         }
         if (Cancelled()) {
             TakeBack();
+            return;
+        }
+        if (KeptAsStored()) {  // every change was skipped: the archive file is not touched
+            TakeBack();
+            a_.DoOnOverallProgress(100, operation_, ppEnd, a_.CancelRequested);
             return;
         }
         WriteDirectory();
@@ -589,6 +596,19 @@ void TUpdateCommit::PrepareVolumes()
         diskBuffer_ = std::make_unique<rtl::TMemoryStream>();
 }
 
+// True when the entries written are the stored ones, each in its place and as it was stored: the
+// batch's changes were all skipped (sources that could not be read, names taken), so it changes
+// nothing and the new archive would only be a copy of the old.
+bool TUpdateCommit::KeptAsStored() const
+{
+    if (changedEntry_ || dir_.Count() != old_.Count())
+        return false;
+    for (int i = 0; i < dir_.Count(); ++i)
+        if (dir_.ItemAt(i).StoredIndex != i)
+            return false;
+    return true;
+}
+
 void TUpdateCommit::EntryLoop()
 {
     for (int i = start_; i < dir_.Count() && !a_.CancelRequested;) {
@@ -604,6 +624,7 @@ void TUpdateCommit::EntryLoop()
         } while (action_ == fxaRetry);
         if (Cancelled())
             return;
+        changedEntry_ = changedEntry_ || (written && dir_.ItemAt(i).Modified);
         if (written) {
             ++a_.ProcessedFileNo;
             ++i;

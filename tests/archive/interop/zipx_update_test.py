@@ -299,25 +299,35 @@ def refused_paths(binary, work):
 
 
 def unchanged_batches(binary, work):
-    """A batch that changes nothing leaves the archive as it was, same bytes and same inode; a delete
-    whose name matches no entry fails and says which; a link to the archive stays a link."""
+    """A batch that changes nothing leaves the archive as it was, same bytes and same inode (a hard link
+    stays one), and makes none where there was none: a delete whose name matches no entry fails and
+    says which, and so does an add whose every source is skipped; a link to the archive stays a link."""
     ziptools.need_tool("zip")
     path, src = zip_archive(work)
     os.symlink("a.zip", os.path.join(work, "link.zip"))
+    os.link(path, os.path.join(work, "hard.zip"))
+    os.mkfifo(os.path.join(src, "pipe"))
+    put(os.path.join(src, "PIPE"), b"its entry is the pipe's\n")
+    new = os.path.join(work, "new.zip")
     cases = [  # (arguments, exit code, what stderr must hold)
         (["delete", path, "nothing.txt"], 1, b"nothing.txt"),
         (["delete", path, "plain.txt", "nothing.txt"], 1, b"nothing.txt"),
         (["add", path, work, "a.zip"], 0, b""),
         (["add", path, work, "link.zip"], 0, b""),
         (["add", os.path.join(work, "link.zip"), work, "./src/../a.zip"], 0, b""),
+        (["add", path, src, "pipe"], 1, b"pipe"),
+        (["add", path, src, "pipe", "PIPE"], 1, b"00023"),
+        (["add", path, src, "absent.txt"], 1, b"absent.txt"),
+        (["add", new, src, "pipe"], 1, b"pipe"),
     ]
     problems = []
     for args, code, said in cases:
-        before = node(path)
+        before = node(path), node(args[1])
         r = zipx(binary, *args)
-        if r.returncode != code or said not in r.stderr or node(path) != before:
+        kept = (node(path), node(args[1])) == before
+        if r.returncode != code or said not in r.stderr or not kept:
             problems.append("%s: exit %d %s, archive %s" % (args[:1] + args[2:], r.returncode, r.stderr,
-                                                            "kept" if node(path) == before else "changed"))
+                                                            "kept" if kept else "changed"))
     r = zipx(binary, "delete", os.path.join(work, "link.zip"), "plain.txt")
     if r.returncode != 0 or not os.path.islink(os.path.join(work, "link.zip")) or \
             [e[0] for e in model(path)] != ["Привет/".encode(), "Привет/файл.txt".encode()]:
