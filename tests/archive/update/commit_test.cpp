@@ -540,16 +540,15 @@ TEST_F(Commit, AWriterMeetingAnotherOneMidwayIsRefusedAndLosesNothingOfIt)
     const struct {
         Writer writer;
         std::function<void(const rtl::TFsChange&)> other;
-        bool missing;
-        std::string left;
+        std::string left;  // at the name afterwards; none was there before when empty
     } cases[] = {
-        {CommitTo, renameOver, false, "the other writer's archive"},
-        {MoveFromMemoryTo, renameOver, false, "the other writer's archive"},
-        {MoveFromMemoryTo, holdMadeFile, true, ""},
+        {CommitTo, renameOver, "the other writer's archive"},
+        {MoveFromMemoryTo, renameOver, "the other writer's archive"},
+        {MoveFromMemoryTo, holdMadeFile, ""},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(Path("t.zip"));
-        if (!c.missing) {
+        if (!c.left.empty()) {
             Put("t.zip", original_);
             Put("other.zip", "the other writer's archive");
         }
