@@ -264,6 +264,11 @@ def write_small_seeds(out):
     put(out, "registry", "store", b"TOMEREG 1\nK HKCU Software\\Tome\nS HKCU Software\\Tome Path C:%5CBook\n"
                                   b"I HKCU Software\\Tome Volume 70\nK HKLM Software\\Other\n"
                                   b"S HKLM Software\\Other Name %C0%E1%E2\n")
+    # Values and key paths longer than 255 bytes, which inputs grown by mutation alone rarely reach, and
+    # a "%" of a value's own.
+    long_text = b"100%25" + b"%C0%E1" * 30 + b"x" * 200
+    put(out, "registry", "long_values", b"TOMEREG 1\nS HKCU Software\\Tome Text " + long_text +
+                                        b"\nI HKCU Software\\" + b"K" * 270 + b" Volume 7\n")
     put(out, "registry", "damaged", b"TOMEREG 1\nS HKCU A B\nI HKCU Software x 12z\nK HKXX Bad\nS HKCU a%zz b c\n")
 
     pairs = [(0, b"*.*", b"name"), (1, b"*.TXT", b"readme.txt"), (0, b"a**", b"ab"), (1, b"?b*c?", b"abxxcd"),
