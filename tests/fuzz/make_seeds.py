@@ -271,6 +271,12 @@ def write_small_seeds(out):
                                         b"\nI HKCU Software\\" + b"K" * 270 + b" Volume 7\n")
     put(out, "registry", "damaged", b"TOMEREG 1\nS HKCU A B\nI HKCU Software x 12z\nK HKXX Bad\nS HKCU a%zz b c\n")
 
+    # Folder index steps (see folder_index_fuzz.cpp): make, remove and make again in other case;
+    # rename to a name in other case; a folder made and removed; each watched and trusted by stamp.
+    for mode in (0, 1):
+        put(out, "folder_index", f"remake_{mode}", bytes([mode, 0x00, 0x40, 0x09, 0x41, 0x00]))
+        put(out, "folder_index", f"rename_{mode}", bytes([mode, 0x24, 0xA4, 0x2D, 0x1B, 0xE4, 0x64]))
+
     pairs = [(0, b"*.*", b"name"), (1, b"*.TXT", b"readme.txt"), (0, b"a**", b"ab"), (1, b"?b*c?", b"abxxcd"),
              (0, b"*a*a*a*b", b"a" * 40), (1, b"\xc0*", b"\xe0\xe1"), (0, b"x**.*", b"xab"),
              (1, b"**.*", b"")]
