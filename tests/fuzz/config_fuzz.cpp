@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 
@@ -62,11 +63,13 @@ struct TSkinHost {
     headless::TScopedHeadless backend;
     rtl::ScriptedDialogs dialogs;
     std::string folder = fuzzutil::ScratchFolder() + "skin/";
+    std::filesystem::path home = std::filesystem::current_path();  // given back after every input
 
     TSkinHost()
     {
         setenv("TOME_REGISTRY", (folder + "registry").c_str(), 1);
         fuzzutil::WriteBytes(folder + "face.dat", FaceFile());
+        std::filesystem::create_directories(folder + "data");  // every button makes it the current folder
         rtl::SetProgramFolderForTests(rtl::FromNativePath(folder));
         forms::SetResourcesFolder(rtl::FromNativePath(std::string(TOME_SOURCE_DIR) + "/resources"));
         rtl::SetDialogService(&dialogs);
@@ -170,6 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const rtl::Exception&) {
         // A value the parsers reject reaches the caller, as at start.
     }
+    std::filesystem::current_path(host.home);
     CheckButtons();
     CheckColours();
     return 0;

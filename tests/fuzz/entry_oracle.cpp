@@ -79,9 +79,47 @@ uint32_t Le32(std::string_view bytes, size_t at)
     return uint32_t(Le16(bytes, at)) | uint32_t(Le16(bytes, at + 2)) << 16;
 }
 
+// Where the library finds the end record: the candidate nearest the end, within the last 65,600
+// bytes, whose comment reaches exactly to the end.
 size_t EndRecordOf(std::string_view archive)
 {
-    return archive.size() < 22 ? std::string_view::npos : archive.rfind("PK\x05\x06", archive.size() - 22);
+    const size_t lowest = archive.size() - std::min<size_t>(archive.size(), 65600);
+    for (size_t at = archive.size(); at >= lowest + 22; --at)
+        if (archive.substr(at - 22, 4) == "PK\x05\x06" && Le16(archive, at - 2) == archive.size() - at)
+            return at - 22;
+    return std::string_view::npos;
+}
+
+// The disks the library reads, joined: the last volume alone when its end record names disk 0 (or
+// there is none), else the volumes before it up to the disk named (the library finds them beside it).
+struct TArchiveView {
+    std::string Bytes;
+    std::vector<size_t> DiskStart;  // where each disk begins in Bytes
+
+    size_t DiskEnd(size_t at) const
+    {
+        const auto next = std::upper_bound(DiskStart.begin(), DiskStart.end(), at);
+        return next == DiskStart.end() ? Bytes.size() : *next;
+    }
+};
+
+// None when the end record names a disk beyond the volumes: the library then asks for disks, which
+// the prompts answer in ways readers differ on.
+std::optional<TArchiveView> ViewAsRead(const std::vector<std::string_view>& volumes)
+{
+    const std::string_view last = volumes.back();
+    const size_t end = EndRecordOf(last);
+    int64_t disk = end == std::string_view::npos ? 0 : Le16(last, end + 4);
+    if (disk == 0xFFFF && end >= 20 && last.substr(end - 20, 4) == "PK\x06\x07")  // the ZIP64 count of disks
+        disk = std::max<int64_t>(int64_t(Le32(last, end - 4)) - 1, 0);
+    if (disk >= int64_t(volumes.size()))
+        return std::nullopt;
+    TArchiveView view;
+    for (int64_t i = 0; i <= disk; ++i) {
+        view.DiskStart.push_back(view.Bytes.size());
+        view.Bytes += i < disk ? volumes[size_t(i)] : last;
+    }
+    return view;
 }
 
 // Every folder on an extracted entry's way is a real folder, and a file holds the stated size and
@@ -167,11 +205,29 @@ std::vector<TOutcome> OutcomePerEntry(const TObservedArchiver& archiver, const s
     return perEntry;
 }
 
+// Where a local header lies in the view: a single file is read whatever disk an entry names; -1 on
+// a disk the library does not read.
+int64_t HeaderAt(const TArchiveView& view, uint32_t disk, int64_t offset)
+{
+    if (view.DiskStart.size() == 1)
+        return offset;
+    return disk < view.DiskStart.size() ? int64_t(view.DiskStart[disk]) + offset : -1;
+}
+
+// An entry as the library lists it, where it puts its local header in the view.
+TStated StatedOf(const TArchiveView& view, const TDirItem& entry)
+{
+    const uint32_t disk = entry.DiskNumberStart == 0xFFFF ? entry.Zip64DiskNumberStart : entry.DiskNumberStart;
+    return {entry.FileName, entry.VersionMadeBy, entry.Flags, entry.CompressionMethod, entry.Crc32,
+            entry.CompressedSize64(), entry.UncompressedSize64(), entry.LocalHeaderOffset64(),
+            HeaderAt(view, disk, entry.LocalHeaderOffset64())};
+}
+
 enum class TDecode { Good, Bad, Unjudged };
 
 // Raw inflate: good when the stream ends with the stated size and CRC, bad when it gives other
 // bytes, unjudged when it gives them without ending (a reader may stop once it has them).
-TDecode InflateOwn(std::string_view packed, const TDirItem& entry)
+TDecode InflateOwn(std::string_view packed, const TStated& entry)
 {
     z_stream stream{};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
@@ -182,7 +238,7 @@ TDecode InflateOwn(std::string_view packed, const TDirItem& entry)
     int64_t produced = 0;
     int status = Z_OK;
     unsigned char out[16384];
-    while (status == Z_OK && produced <= entry.UncompressedSize64()) {
+    while (status == Z_OK && produced <= entry.Unpacked) {
         stream.next_out = out;
         stream.avail_out = sizeof out;
         status = inflate(&stream, Z_NO_FLUSH);
@@ -191,7 +247,7 @@ TDecode InflateOwn(std::string_view packed, const TDirItem& entry)
         produced += int64_t(got);
     }
     inflateEnd(&stream);
-    if (produced != entry.UncompressedSize64() || uint32_t(crc) != entry.Crc32)
+    if (produced != entry.Unpacked || uint32_t(crc) != entry.Crc)
         return TDecode::Bad;
     return status == Z_STREAM_END ? TDecode::Good : TDecode::Unjudged;
 }
@@ -201,40 +257,40 @@ bool IsLocalHeaderAt(std::string_view archive, int64_t offset)
     return offset >= 0 && uint64_t(offset) + 30 <= archive.size() && archive.substr(size_t(offset), 4) == "PK\x03\x04";
 }
 
-// A local header found only where the last end record, shifted by a stub or lost bytes, puts it.
-bool IsShiftedLocalHeader(std::string_view archive, int64_t offset)
+// In a single file, a local header found only where the end record, shifted by a stub or lost
+// bytes, puts it.
+bool IsShiftedLocalHeader(const TArchiveView& view, int64_t offset)
 {
+    const std::string_view archive = view.Bytes;
     const size_t end = EndRecordOf(archive);
-    if (end == std::string_view::npos)
+    if (end == std::string_view::npos || view.DiskStart.size() > 1)
         return false;
     const int64_t start = int64_t(end) - int64_t(Le32(archive, end + 12)) - int64_t(Le32(archive, end + 16));
     return start != 0 && IsLocalHeaderAt(archive, offset + start);
 }
 
 // Unencrypted stored or deflated entries whose local header agrees on method and flags only.
-TDecode DecodeOwn(std::string_view archive, const TDirItem& entry)
+TDecode DecodeOwn(const TArchiveView& view, const TStated& entry)
 {
-    if ((entry.Flags & 1) != 0 || (entry.CompressionMethod != 0 && entry.CompressionMethod != 8))
+    const std::string_view archive = view.Bytes;
+    if ((entry.Flags & 1) != 0 || (entry.Method != 0 && entry.Method != 8))
         return TDecode::Unjudged;
-    const int64_t offset = entry.LocalHeaderOffset64();
-    if (!IsLocalHeaderAt(archive, offset))  // readers differ on how far to look for it
-        return IsShiftedLocalHeader(archive, offset) ? TDecode::Unjudged : TDecode::Bad;
-    const auto at = size_t(offset);
-    if (Le16(archive, at + 6) != entry.Flags || Le16(archive, at + 8) != entry.CompressionMethod)
+    if (!IsLocalHeaderAt(archive, entry.HeaderAt))  // readers differ on how far to look for it
+        return IsShiftedLocalHeader(view, entry.HeaderAt) ? TDecode::Unjudged : TDecode::Bad;
+    const auto at = size_t(entry.HeaderAt);
+    if (Le16(archive, at + 6) != entry.Flags || Le16(archive, at + 8) != entry.Method)
         return TDecode::Unjudged;
     const uint64_t start = at + 30 + Le16(archive, at + 26) + Le16(archive, at + 28);
-    if (start > archive.size())  // a header cut off: what an empty entry reads from it is moot
+    if (start > view.DiskEnd(at))  // a header cut off by the end of its disk: readers differ on it
         return TDecode::Unjudged;
-    const int64_t packedSize = entry.CompressedSize64();
-    if (packedSize < 0)
+    if (entry.Packed < 0)
         return TDecode::Bad;
-    const std::string_view packed = archive.substr(size_t(start), size_t(packedSize));
-    if (entry.CompressionMethod == 0)
-        return int64_t(packed.size()) == entry.UncompressedSize64() && Crc32Of(packed) == entry.Crc32 ? TDecode::Good
-                                                                                                     : TDecode::Bad;
+    const std::string_view packed = archive.substr(size_t(start), size_t(entry.Packed));
+    if (entry.Method == 0)
+        return int64_t(packed.size()) == entry.Unpacked && Crc32Of(packed) == entry.Crc ? TDecode::Good : TDecode::Bad;
     const TDecode decoded = InflateOwn(packed, entry);
     // Data stated to run past the end that ends in time: readers differ on taking it.
-    return decoded == TDecode::Good && int64_t(packed.size()) < packedSize ? TDecode::Unjudged : decoded;
+    return decoded == TDecode::Good && int64_t(packed.size()) < entry.Packed ? TDecode::Unjudged : decoded;
 }
 
 void CheckExtracted(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries, const std::string& target)
@@ -255,49 +311,108 @@ void CheckExtracted(const TObservedArchiver& archiver, const std::vector<TDirIte
     CheckNoCaseTwins(target);
 }
 
-// One end record and its comment, right after a directory of exactly the entries read, by name and
-// offset. Only then must every entry that decodes pass: else the library may mistrust its rebuild.
-bool IsPlainlyWhole(std::string_view archive, const std::vector<TDirItem>& entries)
+// The directory when the archive is plainly whole: one end record and its comment, no ZIP64 records
+// or values, right after a directory of exactly the entries it counts, each header on one disk, and
+// entries that lie apart before it, each with a local header where it is stated. Then the library
+// must list these entries and pass every one that decodes.
+std::optional<std::vector<TStated>> PlainDirectory(const TArchiveView& view)
 {
+    const std::string_view archive = view.Bytes;
     const size_t end = EndRecordOf(archive);
-    if (end == std::string_view::npos || end + 22 + Le16(archive, end + 20) != archive.size())
-        return false;
-    const uint32_t count = Le16(archive, end + 10), size = Le32(archive, end + 12), start = Le32(archive, end + 16);
-    if (count != entries.size() || uint64_t(start) + size != end)
-        return false;
-    size_t at = start;
-    for (const TDirItem& entry : entries) {
-        if (at + 46 > end || archive.substr(at, 4) != "PK\x01\x02")
-            return false;
-        const size_t nameLength = Le16(archive, at + 28);
-        if ((entry.Flags & 0x800) != 0 || archive.substr(at + 46, std::min(nameLength, end - at - 46)) != entry.FileName ||
-            Le32(archive, at + 42) != entry.LocalHeaderOffset64())
-            return false;
-        at += 46 + nameLength + Le16(archive, at + 30) + Le16(archive, at + 32);
+    if (end == std::string_view::npos || (end >= 20 && archive.substr(end - 20, 4) == "PK\x06\x07"))
+        return std::nullopt;
+    const uint16_t startDisk = Le16(archive, end + 6), count = Le16(archive, end + 10);
+    const uint64_t size = Le32(archive, end + 12);
+    if (startDisk >= view.DiskStart.size() || view.DiskStart[startDisk] + Le32(archive, end + 16) + size != end)
+        return std::nullopt;
+    std::vector<TStated> entries;
+    size_t at = end - size;
+    while (at < end) {
+        if (at + 46 > view.DiskEnd(at) || archive.substr(at, 4) != "PK\x01\x02")
+            return std::nullopt;
+        const size_t next = at + 46 + Le16(archive, at + 28) + Le16(archive, at + 30) + Le16(archive, at + 32);
+        const uint16_t disk = Le16(archive, at + 34);
+        TStated entry{std::string(archive.substr(at + 46, Le16(archive, at + 28))), Le16(archive, at + 4),
+                      Le16(archive, at + 8), Le16(archive, at + 10), Le32(archive, at + 16), Le32(archive, at + 20),
+                      Le32(archive, at + 24), Le32(archive, at + 42), -1};
+        if (next > view.DiskEnd(at) || disk == 0xFFFF ||
+            std::max({entry.Packed, entry.Unpacked, entry.Offset}) == 0xFFFFFFFF)
+            return std::nullopt;
+        entry.HeaderAt = HeaderAt(view, disk, entry.Offset);
+        if (!IsLocalHeaderAt(archive, entry.HeaderAt))  // else readers differ on where to look for it
+            return std::nullopt;
+        entries.push_back(entry);
+        at = next;
     }
-    return at == end;
+    if (at != end || entries.size() != count)
+        return std::nullopt;
+    // Each entry's header and data before the directory, sharing no byte with another's.
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    for (const TStated& entry : entries)
+        spans.emplace_back(entry.HeaderAt, entry.HeaderAt + 30 + entry.Packed);
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 0; i < spans.size(); ++i)
+        if (spans[i].first < 0 || spans[i].second > int64_t(end - size) ||
+            (i + 1 < spans.size() && spans[i].second > spans[i + 1].first))
+            return std::nullopt;
+    return entries;
 }
 
-void CheckTested(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries, std::string_view archive)
+bool IsPlainText(std::string_view name)
+{
+    return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+void CheckListed(const std::vector<TStated>& stated, const std::vector<TDirItem>& entries)
+{
+    fuzzutil::CheckAt(stated.size() == entries.size(), "the library lists every entry of a plainly whole archive",
+                      std::to_string(entries.size()) + " of " + std::to_string(stated.size()));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const TDirItem& entry = entries[i];
+        const TStated& own = stated[i];
+        fuzzutil::CheckAt(entry.Crc32 == own.Crc && entry.CompressedSize64() == own.Packed &&
+                              entry.UncompressedSize64() == own.Unpacked && entry.LocalHeaderOffset64() == own.Offset &&
+                              (!IsPlainText(own.Name) || entry.FileName == own.Name),
+                          "the library lists the entries of a plainly whole archive as its directory states them",
+                          entry.FileName);
+    }
+}
+
+void CheckTested(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries,
+                 const std::optional<TArchiveView>& view)
 {
     const std::vector<TOutcome> outcomes = OutcomePerEntry(archiver, entries, poTest);
-    if (archive.empty())
+    if (!view)
         return;
-    const bool whole = IsPlainlyWhole(archive, entries);
+    const std::optional<std::vector<TStated>> stated = PlainDirectory(*view);
+    if (stated)
+        CheckListed(*stated, entries);
     for (size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].IsDirectory() || (outcomes[i] != TOutcome::Done && outcomes[i] != TOutcome::Failed))
             continue;
-        const TDecode own = DecodeOwn(archive, entries[i]);
+        const TDecode own = DecodeOwn(*view, stated ? (*stated)[i] : StatedOf(*view, entries[i]));
         if (own == TDecode::Unjudged)
             continue;
         const bool passed = outcomes[i] == TOutcome::Done;
-        fuzzutil::CheckAt(passed ? own == TDecode::Good : (own == TDecode::Bad || !whole),
+        fuzzutil::CheckAt(passed ? own == TDecode::Good : (own == TDecode::Bad || !stated),
                           "a test passes an entry exactly when its data decode to the stated size and CRC",
                           entries[i].FileName + (passed ? ": passed" : ": failed"));
     }
 }
 
 }  // namespace
+
+std::optional<std::vector<std::pair<TStated, bool>>> ReadPlainArchive(std::string_view archive)
+{
+    const TArchiveView view{std::string(archive), {0}};
+    const std::optional<std::vector<TStated>> stated = PlainDirectory(view);
+    if (!stated)
+        return std::nullopt;
+    std::vector<std::pair<TStated, bool>> entries;
+    for (const TStated& entry : *stated)
+        entries.emplace_back(entry, DecodeOwn(view, entry) == TDecode::Good);
+    return entries;
+}
 
 void TObservedArchiver::DoOnFileProgress(const std::string& FileName, double Progress, TZAProcessOperation Operation,
                                          TZAProgressPhase ProgressPhase, bool& Cancel)
@@ -332,12 +447,12 @@ std::vector<TDirItem> EntriesOf(const TZipArchiver& archiver)
 }
 
 void CheckEntries(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries,
-                  const std::string& targetFolder, std::string_view archiveBytes)
+                  const std::string& targetFolder, const std::vector<std::string_view>& volumes)
 {
     const std::string target = targetFolder.substr(0, targetFolder.find_last_not_of('/') + 1);
     fuzzutil::GrantOwnerAccess(target);
     CheckExtracted(archiver, entries, target);
-    CheckTested(archiver, entries, archiveBytes);
+    CheckTested(archiver, entries, volumes.empty() ? std::nullopt : ViewAsRead(volumes));
 }
 
 }  // namespace fuzzarchive

@@ -2,8 +2,10 @@
 // never from the library's own checks (CRC and inflate via zlib here, names found by listing folders).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "archive/ZipArchiver.h"
@@ -25,11 +27,26 @@ public:
     void DoOnPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile) override;
 };
 
+// An entry as a directory states it (its name as stored), and where its local header lies in the
+// bytes read.
+struct TStated {
+    std::string Name;
+    uint16_t MadeBy, Flags, Method;
+    uint32_t Crc;
+    int64_t Packed, Unpacked, Offset, HeaderAt;
+};
+
+// A single-file archive's entries read by the oracle's own code, each with whether its data decode
+// (zlib's raw inflate and CRC-32) to the stated size and CRC; none unless the archive is plainly whole
+// (entry_oracle.cpp says what that takes).
+std::optional<std::vector<std::pair<TStated, bool>>> ReadPlainArchive(std::string_view archive);
+
 // The entries as the open read them, before the run.
 std::vector<TDirItem> EntriesOf(const TZipArchiver& archiver);
 
-// archiveBytes: the whole archive when it is a single file, else empty (tests then go unjudged).
+// volumes: the archive's files in the order of their disks, the last one named as the archive; none
+// when the library may have read other bytes (tests then go unjudged).
 void CheckEntries(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries,
-                  const std::string& targetFolder, std::string_view archiveBytes);
+                  const std::string& targetFolder, const std::vector<std::string_view>& volumes);
 
 }  // namespace fuzzarchive

@@ -68,21 +68,24 @@ bool Snapshot(TSnapshot& values)
     return keys <= kMaxKeys;
 }
 
-const std::string& StoreFile()
+// The store alone in a folder of its own, emptied before every input: a write that finds the store
+// damaged keeps a copy beside it, and those copies must not pile up from one input to the next.
+const std::string& StoreFolder()
 {
-    static const std::string file = [] {
-        const std::string path = fuzzutil::ScratchFolder() + "registry";
-        setenv("TOME_REGISTRY", path.c_str(), 1);
+    static const std::string folder = [] {
+        const std::string path = fuzzutil::ScratchFolder() + "store/";
+        setenv("TOME_REGISTRY", (path + "registry").c_str(), 1);
         return path;
     }();
-    return file;
+    return folder;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzzutil::WriteBytes(StoreFile(), fuzzutil::AsText(data, size));
+    fuzzutil::ResetFolder(StoreFolder());
+    fuzzutil::WriteBytes(StoreFolder() + "registry", fuzzutil::AsText(data, size));
     TSnapshot before;
     if (!Snapshot(before))
         return 0;
@@ -91,7 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         registry.RootKey = rtl::HKEY_CURRENT_USER;
         if (!registry.OpenKey(kProbeKey, true))
             return 0;
-        registry.WriteString("probe", "written");
+        try {
+            registry.WriteString("probe", "written");
+        } catch (const rtl::ERegistryException& e) {
+            fuzzutil::CheckAt(false, "a value is written to a store that could be read", e.what());
+        }
     }
     TSnapshot after;
     if (!Snapshot(after))
