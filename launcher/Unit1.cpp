@@ -153,7 +153,7 @@ int RunInstaller() {
     if (rtl::TNamedMutex::OpenExisting(ProductKey)) return 0;
     if (!MutexHandle.Create(ProductKey)) {
         if (MutexHandle.AlreadyExists()) return 0;  // another launcher runs: end without a word
-        // Neither runtime folder can hold the lock: the menu says why it does not open.
+        // None of the user's lock folders can hold the lock: the menu says why it does not open.
         rtl::Dialogs().MessageDlg(NoPlaceForTheLockMessage(), rtl::mtCustom, rtl::mbOK);
         return 1;
     }

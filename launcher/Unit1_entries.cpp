@@ -1,7 +1,12 @@
 // The launcher's entries: what each click starts, the click sound, and the hidden entries.
 #include "launcher/Unit1.h"
 
+#include <memory>
+
+#include "platform/forms/backend.h"
 #include "platform/media/sound.h"
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/dialogs.h"
 #include "platform/rtl/process.h"
 
 namespace launcher {
@@ -25,9 +30,33 @@ int StartProgram(const std::string& cmdLine, int showCmd) {
     return rtl::WinExec(cmdLine, showCmd);
 }
 
+constexpr unsigned kOpenerPollMs = 100;
+
+void ReportUnopened(const std::string& target) {
+    rtl::Dialogs().MessageDlg(rtl::Ru("Не удается открыть «") + target +
+                                  rtl::Ru("»: в системе нет программы, которая может это открыть."),
+                              rtl::mtCustom, rtl::mbOK);
+}
+
+// Follows an opener from the message loop until it ends, so the menu stays live while the opener
+// runs, and says so when it could not open the target.
+void WatchOpener(const std::string& target, std::shared_ptr<rtl::TOpenerWatch> watch) {
+    auto timer = std::make_shared<int>(0);
+    *timer = forms::Backend().AddTimer(kOpenerPollMs, [target, watch, timer] {
+        if (watch->Running()) return;
+        forms::Backend().RemoveTimer(*timer);
+        if (watch->Failed()) ReportUnopened(target);
+    });
+}
+
+// The desktop opens documents and addresses; where no opener can run, or it ends without opening
+// the target, a box says so.
 int OpenDocument(const std::string& target) {
     if (Opener()) return Opener()(target);
-    return rtl::ShellExecuteOpen(target, "", "");
+    auto watch = std::make_shared<rtl::TOpenerWatch>();
+    const int result = rtl::ShellExecuteOpen(target, "", "", rtl::SW_SHOWNORMAL, watch.get());
+    if (watch->Running() || watch->Failed()) WatchOpener(target, std::move(watch));
+    return result;
 }
 
 bool Started(int result) { return result > 31; }

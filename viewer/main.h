@@ -197,7 +197,7 @@ struct TNormalBounds {
 
 // ---- program-wide state (main_globals.cpp) ----
 extern std::string AppDir;           // program folder with a trailing "\"
-extern rtl::TInstanceGuard StartedFile;  // "started.dat" and its twin in the runtime folder, held
+extern rtl::TInstanceGuard StartedFile;  // "started.dat" and the lock on the program folder, held
                                        // from the start sequence to FormDestroy
 extern uint8_t StartedOnce;          // 1 after the end of the first show
 extern uint8_t NotMaximized;         // 1 while the window has its normal bounds

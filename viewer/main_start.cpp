@@ -43,8 +43,7 @@ bool BrowserIsOutdated(const std::string& version) {
 }
 
 std::string NoPlaceForTheGuardMessage() {
-    return rtl::Ru("Не удается запустить программу: нет доступа на запись ни в папку программы, "
-                   "ни во временную папку пользователя.");
+    return rtl::Ru("Не удается запустить программу: нет доступа к папке программы.");
 }
 
 // Records the reader's answer when the key exists; the viewer never creates it.

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -54,22 +53,19 @@ bool HeldByAnother(const std::string& path) {
 // A private folder of the user: existing, a real folder, owned by the user and closed to others.
 bool IsPrivateFolder(const std::string& folder) {
     struct stat st;
-    if (sys::Lstat(folder.c_str(), st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
+    if (sys::Lstat(folder.c_str(), st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
     return (st.st_mode & 077) == 0 || sys::Chmod(folder.c_str(), 0700) == 0;
 }
 
-// The runtime folder and the fallback, in this order, as far as they can be used.
-std::vector<std::string> RuntimeFolders() {
+// The user's runtime folder and the user's folder under /tmp, as far as they can be used; named by
+// the user id only, so that no two processes of the user look in different places.
+std::vector<std::string> UserFolders() {
+    const std::string uid = std::to_string(geteuid());
     std::vector<std::string> folders;
-    const char* env = getenv("XDG_RUNTIME_DIR");
-    if (env && env[0] == '/') {
-        struct stat st;
-        if (sys::Stat(env, st) == 0 && S_ISDIR(st.st_mode)) folders.push_back(env);
-    }
-    const char* tmp = getenv("TMPDIR");
-    std::string fallback = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/tome-" + std::to_string(getuid());
-    sys::MakeDir(fallback.c_str(), 0700);
-    if (IsPrivateFolder(fallback) && (folders.empty() || folders[0] != fallback)) folders.push_back(fallback);
+    if (const std::string runtime = "/run/user/" + uid; IsPrivateFolder(runtime)) folders.push_back(runtime);
+    const std::string own = "/tmp/tome-" + uid;
+    sys::MakeDir(own.c_str(), 0700);
+    if (IsPrivateFolder(own)) folders.push_back(own);
     return folders;
 }
 
@@ -99,7 +95,7 @@ std::string EncodeMutexName(std::string_view name) {
 
 std::vector<std::string> MutexFiles(std::string_view name) {
     std::vector<std::string> files;
-    for (const std::string& folder : RuntimeFolders())
+    for (const std::string& folder : UserFolders())
         files.push_back(folder + "/tome-mutex-" + EncodeMutexName(name) + ".lock");
     return files;
 }
@@ -172,12 +168,12 @@ bool TNamedMutex::Create(std::string_view name) {
     Close();
     alreadyExists_ = false;
     for (const std::string& file : MutexFiles(name)) {
-        int fd = fd_ < 0 ? OpenLockFile(file, O_RDWR | O_CREAT, 0600) : -1;
+        int fd = OpenLockFile(file, O_RDWR | O_CREAT, 0600);
         if (fd < 0) {
-            // Held here already, or this folder cannot take the file: the other folder is probed.
+            // This folder cannot take the file: a holder may still have it there.
             alreadyExists_ = HeldByAnother(file);
         } else if (TryLock(fd, LOCK_EX)) {
-            fd_ = fd;
+            fds_.push_back(fd);
         } else {
             alreadyExists_ = errno == EWOULDBLOCK;
             close(fd);
@@ -197,20 +193,24 @@ bool TNamedMutex::OpenExisting(std::string_view name) {
 }
 
 void TNamedMutex::Close() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    for (int fd : fds_) close(fd);
+    fds_.clear();
 }
+
+TInstanceGuard::~TInstanceGuard() { Close(); }
 
 TGuardResult TInstanceGuard::Open(std::string_view guardFile) {
     Close();
-    struct stat folder;
     const std::string native = ToNativePath(guardFile);
     const size_t cut = native.rfind('/');
     const std::string folderName = cut == std::string::npos ? "." : native.substr(0, cut + 1);
-    if (sys::Stat(folderName.c_str(), folder) == 0 &&
-        !mutex_.Create("book-" + std::to_string(folder.st_dev) + "-" + std::to_string(folder.st_ino)) &&
-        mutex_.AlreadyExists())
-        return TGuardResult::HeldElsewhere;
+    // Reading is all the folder's lock needs; a folder that cannot be read leaves the guard to the file.
+    folder_ = sys::Open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ >= 0 && !TryLock(folder_, LOCK_EX)) {
+        const bool held = errno == EWOULDBLOCK;
+        Close();
+        if (held) return TGuardResult::HeldElsewhere;
+    }
     if (!file_.Open(guardFile)) {
         if (file_.HeldElsewhere()) {
             Close();
@@ -223,7 +223,8 @@ TGuardResult TInstanceGuard::Open(std::string_view guardFile) {
 
 void TInstanceGuard::Close() {
     file_.Close();
-    mutex_.Close();
+    if (folder_ >= 0) close(folder_);
+    folder_ = -1;
 }
 
 }  // namespace rtl

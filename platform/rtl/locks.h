@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rtl {
 
@@ -49,11 +50,13 @@ private:
     bool heldElsewhere_ = false;
 };
 
-// A named mutex: an exclusive lock on "<folder>/tome-mutex-<name>.lock" in the user's runtime
-// folder $XDG_RUNTIME_DIR or, where that is unset or cannot take the file, in the private fallback
-// "tome-<uid>" in $TMPDIR (else /tmp), made and kept closed to others. The folder that was not used
-// is probed too, so two holders that see different folders (one without $XDG_RUNTIME_DIR, or with
-// it unwritable) still meet. Names are encoded so that any cp1251 name gives a plain file name.
+// A named mutex of the user: an exclusive lock on "tome-mutex-<name>.lock" in each of the user's
+// own folders that can take it: the runtime folder /run/user/<uid> where the system made one for
+// the user, and "/tmp/tome-<uid>", made and kept closed to others. Both are named by the user id
+// alone, never by the environment ($XDG_RUNTIME_DIR, $TMPDIR), so every process of the user meets
+// every other whatever its environment, and a holder in either folder counts, so a runtime folder
+// that appears or goes while one runs does not split them. Names are encoded so that any cp1251
+// name gives a plain file name.
 class TNamedMutex {
 public:
     TNamedMutex() = default;
@@ -71,35 +74,40 @@ public:
     static bool OpenExisting(std::string_view name);
     void Close();
 
-    bool IsHeld() const { return fd_ >= 0; }
+    bool IsHeld() const { return !fds_.empty(); }
 
-    // The lock file in the runtime folder, else in the fallback; "" when there is neither.
+    // The lock file in the runtime folder, else in "/tmp/tome-<uid>"; "" when there is neither.
     static std::string LockFileName(std::string_view name);
 
 private:
-    int fd_ = -1;
+    std::vector<int> fds_;
     bool alreadyExists_ = false;
 };
 
-// The viewer's single-instance guard for one book folder: the held "started.dat" in the folder,
-// and a named mutex keyed by the folder's identity (device and inode), so that a folder the user
-// cannot write still has its guard, and two viewers of one folder meet whichever of the two each
-// could take (a viewer that started while the folder was read-only, and one that finds it
-// writable). A "started.dat" that the user may only read is held shared, so that a viewer of
-// another user who can write it still meets this one. Either lock held by another process means
-// that the book is open.
+// The viewer's single-instance guard for one book folder: an exclusive lock on the folder itself,
+// opened only to read, and the held "started.dat" in it. The folder's lock is on its inode, so every
+// process of the machine that reaches the folder meets it, whatever its environment, user, process
+// namespace or mount (a read-only bind mount too), and a folder that the user cannot write has its
+// guard all the same. "started.dat" is made where the user can write; one that the user may only
+// read is held shared, so that a viewer of another user who can write it still meets this one.
+// Either lock held by another process means that the book is open.
 enum class TGuardResult { Held, HeldElsewhere, NowhereToHold };
 
 class TInstanceGuard {
 public:
-    // guardFile: the held file's path; its folder gives the identity of the book.
+    TInstanceGuard() = default;
+    ~TInstanceGuard();
+    TInstanceGuard(const TInstanceGuard&) = delete;
+    TInstanceGuard& operator=(const TInstanceGuard&) = delete;
+
+    // guardFile: the held file's path; its folder is the book's.
     TGuardResult Open(std::string_view guardFile);
     void Close();
-    bool IsOpen() const { return file_.IsOpen() || mutex_.IsHeld(); }
+    bool IsOpen() const { return folder_ >= 0 || file_.IsOpen(); }
 
 private:
+    int folder_ = -1;
     THeldFile file_;
-    TNamedMutex mutex_;
 };
 
 }  // namespace rtl

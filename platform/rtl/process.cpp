@@ -97,27 +97,36 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 }
 
 // Runs program detached: a middle child forks the real one and ends at once, so the program is
-// adopted by init and never becomes our zombie. 0 when exec succeeded, else its errno.
+// adopted by init and never becomes our zombie. With endFd, the middle's child is a watcher that
+// runs the program as its own child and, when it ends, writes its wait status into the pipe whose
+// reading end *endFd receives. 0 when exec succeeded, else its errno.
 int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
-          int showCmd = -1) {
+          int showCmd = -1, int* endFd = nullptr) {
     std::vector<std::string> argvStore{program};
     argvStore.insert(argvStore.end(), args.begin(), args.end());
     std::vector<char*> argv = Pointers(argvStore);
     std::vector<std::string> envStore = ChildEnvironment(showCmd);
     std::vector<char*> envp = Pointers(envStore);
 
-    int report[2];
+    int report[2], end[2] = {-1, -1};
     if (pipe2(report, O_CLOEXEC) != 0) return errno;
-    pid_t middle = fork();
-    if (middle < 0) {
+    if (endFd && pipe2(end, O_CLOEXEC | O_NONBLOCK) != 0) {
         int error = errno;
         close(report[0]);
         close(report[1]);
         return error;
     }
+    pid_t middle = fork();
+    if (middle < 0) {
+        int error = errno;
+        for (int fd : {report[0], report[1], end[0], end[1]})
+            if (fd >= 0) close(fd);
+        return error;
+    }
     if (middle == 0) {
         // Only async-signal-safe calls from here on: the parent may have other threads.
         close(report[0]);
+        if (endFd) close(end[0]);
         pid_t child = fork();
         if (child != 0) {
             if (child < 0) {
@@ -132,6 +141,24 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
         sigprocmask(SIG_SETMASK, &none, nullptr);
         signal(SIGPIPE, SIG_DFL);
         signal(SIGXFSZ, SIG_DFL);  // the viewer ignores it for its own writes only
+        if (endFd) {
+            pid_t watched = fork();
+            if (watched != 0) {
+                int status = 0;
+                if (watched < 0) {
+                    status = errno;
+                    (void)!write(report[1], &status, sizeof status);
+                    _exit(127);
+                }
+                // The watcher outlives its caller: it keeps nothing of the caller's open, no lock above all.
+                close_range(3, end[1] - 1, 0);
+                close_range(end[1] + 1, ~0u, 0);
+                while (waitpid(watched, &status, 0) < 0 && errno == EINTR) {
+                }
+                (void)!write(end[1], &status, sizeof status);
+                _exit(0);
+            }
+        }
         close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);  // no held lock or socket leaks into the program
         if (folder.empty() || chdir(folder.c_str()) == 0) execve(argv[0], argv.data(), envp.data());
         int error = errno;
@@ -139,6 +166,7 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
         _exit(127);
     }
     close(report[1]);
+    if (endFd) close(end[1]);
     while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
     }
     int error = 0;
@@ -146,7 +174,10 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
     while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
     }
     close(report[0]);
-    return n == static_cast<ssize_t>(sizeof error) ? error : 0;
+    if (n != static_cast<ssize_t>(sizeof error)) error = 0;
+    if (endFd && error == 0) *endFd = end[0];
+    else if (endFd) close(end[0]);
+    return error;
 }
 
 bool IsAddress(std::string_view target) {
@@ -156,8 +187,8 @@ bool IsAddress(std::string_view target) {
     return false;
 }
 
-// Hands a document, folder or address to the opener; a ShellExecute result.
-int OpenWithOpener(const std::string& what, const std::string& folder) {
+// Hands a document, folder or address to the opener; a ShellExecute result. endFd: as for Spawn.
+int OpenWithOpener(const std::string& what, const std::string& folder, int* endFd) {
     const char* env = getenv("TOME_OPEN_COMMAND");
     std::vector<std::string> command = SplitCommandLine(env && *env ? env : "xdg-open");
     if (command.empty()) return SE_ERR_NOASSOC;
@@ -165,7 +196,7 @@ int OpenWithOpener(const std::string& what, const std::string& folder) {
     if (!IsRegularFile(program)) return SE_ERR_NOASSOC;
     std::vector<std::string> args(command.begin() + 1, command.end());
     args.push_back(what);
-    return Spawn(program, args, folder) == 0 ? kShellExecuteDone : SE_ERR_NOASSOC;
+    return Spawn(program, args, folder, -1, endFd) == 0 ? kShellExecuteDone : SE_ERR_NOASSOC;
 }
 
 std::vector<std::string> ToUtf8(const std::vector<std::string>& args) {
@@ -207,6 +238,29 @@ int WinExecError(int error) {
     return ERROR_BAD_FORMAT;
 }
 
+// ShellExecuteOpen without its watch; endFd as for Spawn, set only where the opener started.
+int OpenTarget(std::string_view target, std::string_view params, std::string_view dir, int showCmd, int* endFd) {
+    if (target.empty()) return ERROR_FILE_NOT_FOUND;
+    std::string folder = dir.empty() ? std::string() : ToNativePath(ExpandFileName(dir));
+    if (IsAddress(target)) {
+        std::string address = Cp1251ToUtf8(target);
+        if (SameText(address.substr(0, 4), "www.")) address = "http://" + address;
+        return OpenWithOpener(address, folder, endFd);
+    }
+    std::string full(target);
+    if (!IsFullPath(target) && !dir.empty()) full = IncludeTrailingBackslash(dir) + full;
+    std::string native = ToNativePath(ExpandFileName(full));
+    struct stat st;
+    if (stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return OpenWithOpener(native, folder, endFd);
+    std::string program = ResolveProgram(full);
+    if (program.empty()) return ERROR_FILE_NOT_FOUND;
+    if (access(program.c_str(), X_OK) != 0) return OpenWithOpener(program, folder, endFd);  // a document
+    int error = Spawn(program, ToUtf8(SplitCommandLine(params)), folder, showCmd);
+    if (error == 0) return kShellExecuteDone;
+    if (error == EACCES) return SE_ERR_ACCESSDENIED;
+    return error == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_BAD_FORMAT;
+}
+
 }  // namespace
 
 std::vector<std::string> SplitCommandLine(std::string_view cmdLine) {
@@ -243,26 +297,32 @@ int WinExec(std::string_view cmdLine, int showCmd) {
     return error == 0 ? kWinExecDone : WinExecError(error);
 }
 
-int ShellExecuteOpen(std::string_view target, std::string_view params, std::string_view dir, int showCmd) {
-    if (target.empty()) return ERROR_FILE_NOT_FOUND;
-    std::string folder = dir.empty() ? std::string() : ToNativePath(ExpandFileName(dir));
-    if (IsAddress(target)) {
-        std::string address = Cp1251ToUtf8(target);
-        if (SameText(address.substr(0, 4), "www.")) address = "http://" + address;
-        return OpenWithOpener(address, folder);
+TOpenerWatch::~TOpenerWatch() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool TOpenerWatch::Running() {
+    if (fd_ < 0) return false;
+    int status = 0;
+    ssize_t n = read(fd_, &status, sizeof status);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
+    // A watcher that ended without a word leaves the outcome unknown: not a failure.
+    failed_ = n == static_cast<ssize_t>(sizeof status) && !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    close(fd_);
+    fd_ = -1;
+    return false;
+}
+
+int ShellExecuteOpen(std::string_view target, std::string_view params, std::string_view dir, int showCmd,
+                     TOpenerWatch* watch) {
+    int endFd = -1;
+    const int result = OpenTarget(target, params, dir, showCmd, watch ? &endFd : nullptr);
+    if (watch) {
+        if (watch->fd_ >= 0) close(watch->fd_);
+        watch->fd_ = endFd;
+        watch->failed_ = result == SE_ERR_NOASSOC;
     }
-    std::string full(target);
-    if (!IsFullPath(target) && !dir.empty()) full = IncludeTrailingBackslash(dir) + full;
-    std::string native = ToNativePath(ExpandFileName(full));
-    struct stat st;
-    if (stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return OpenWithOpener(native, folder);
-    std::string program = ResolveProgram(full);
-    if (program.empty()) return ERROR_FILE_NOT_FOUND;
-    if (access(program.c_str(), X_OK) != 0) return OpenWithOpener(program, folder);  // a document
-    int error = Spawn(program, ToUtf8(SplitCommandLine(params)), folder, showCmd);
-    if (error == 0) return kShellExecuteDone;
-    if (error == EACCES) return SE_ERR_ACCESSDENIED;
-    return error == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_BAD_FORMAT;
+    return result;
 }
 
 int StartupShowCommand() {

@@ -52,7 +52,8 @@ TEST(CdGuiTest, LauncherOfACopiedCdStartsTheInstalledBookMaximized) {
     guitest::WindowManager wm;
     REQUIRE_WINDOW_MANAGER(wm);
 
-    // A private copy, registry and lock folder: nothing of the build tree or of the user's session.
+    // A private copy, registry and runtime folder: nothing of the build tree or of the user's session
+    // (the launcher's single-instance lock is the user's own, wherever the environment points).
     const std::string scratch = guitest::MakeScratchFolder("cd");
     const std::string cd = scratch + "cd/";
     fs::copy(kCd, cd, fs::copy_options::recursive);

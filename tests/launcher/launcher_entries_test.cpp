@@ -5,9 +5,11 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/process.h"
 #include "tests/launcher/launcher_fixture.h"
+#include "tests/rtl/system_fixture.h"
 
 namespace launchertest {
 namespace {
@@ -136,6 +138,41 @@ TEST_F(LauncherTest, MakerPageTriesBothBrowsersThenTheDesktopOpener) {
     EXPECT_EQ(Sounds(), 1u);
     EXPECT_FALSE(Closed());
     EXPECT_EQ(launcher::MakerUrl.back(), '/');
+}
+
+// Where nothing opens the maker's page (no xdg-open on PATH, or an opener that ends with a
+// failure), a box says so once the opener has ended; the menu waits for none of it. An opener that
+// opens the page says nothing.
+TEST_F(LauncherTest, MakerPageThatNothingOpensIsSaidInABox) {
+    launcher::SetDocumentOpener({});
+    startResult_ = 2;  // neither of the platform's browsers
+    for (const char* script : {"fails", "opens"}) {
+        WriteCdFile(script, std::string("#!/bin/sh\nexit ") + (script[0] == 'f' ? "3" : "0") + "\n");
+        fs::permissions(cd_ + script, fs::perms::owner_all);
+    }
+    rtltest::EnvGuard path("PATH", cd_);
+    ASSERT_EQ(Start(), 0);
+    const int idle = backend_->TimerCount();
+    const struct {
+        const char* opener;  // "": xdg-open, which PATH lacks
+        size_t boxes;
+    } cases[] = {{"", 1}, {"fails", 1}, {"opens", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.opener);
+        rtltest::EnvGuard opener("TOME_OPEN_COMMAND", *c.opener ? cd_ + c.opener : "");
+        const size_t before = dialogs_.Log().size();
+        Click(kMakerZone.X, kMakerZone.Y);
+        for (int i = 0; i < 1000 && backend_->TimerCount() > idle; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            backend_->Advance(100);
+        }
+        ASSERT_EQ(dialogs_.Log().size(), before + c.boxes);
+        if (c.boxes) {
+            EXPECT_EQ(dialogs_.Log().back().Text, rtl::Ru("Не удается открыть «") + launcher::MakerUrl +
+                                                       rtl::Ru("»: в системе нет программы, которая может это открыть."));
+        }
+    }
+    EXPECT_FALSE(Closed());
 }
 
 TEST_F(LauncherTest, MakerPageWithABrowserPresentNeedsNoOpener) {

@@ -10,6 +10,8 @@
 #include "platform/forms/formdesc.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
+#include "tests/rtl/child_process.h"
+#include "tests/rtl/system_fixture.h"
 
 namespace launchertest {
 
@@ -24,12 +26,9 @@ void LauncherTest::SetUp() {
     fs::remove_all(scratch_);
     cd_ = scratch_ + "cd/";
     fs::create_directories(cd_);
-    fs::create_directories(scratch_ + "run");
-    fs::create_directories(scratch_ + "tmp");
+    mutexName_ = "tome-launcher-test-" + std::to_string(::getpid()) + "-" + std::to_string(serial);
     savedCwd_ = fs::current_path().string();
     setenv("TOME_REGISTRY", (scratch_ + "registry").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (scratch_ + "run").c_str(), 1);
-    setenv("TMPDIR", (scratch_ + "tmp").c_str(), 1);  // the lock's fallback folder
     rtl::SetProgramFolderForTests(rtl::FromNativePath(cd_));
     forms::SetResourcesFolder(rtl::FromNativePath(TOME_LAUNCHER_TEST_RESOURCES));
     rtl::SetDialogService(&dialogs_);
@@ -50,6 +49,9 @@ void LauncherTest::TearDown() {
     forms::Screen().Clear();
     launcher::Form1 = nullptr;
     launcher::MutexHandle.Close();
+    launcher::ProductKey = "orbel_lumen";
+    rtltest::RemoveMutexFiles(mutexName_);
+    rtltest::RemoveOtherUsersFolders();
     launcher::InstallPath.clear();
     launcher::InstallRowSelector = launcher::RemoveRowSelector = launcher::RunRowSelector = 0;
     launcher::PendingRow = 0;
@@ -60,7 +62,6 @@ void LauncherTest::TearDown() {
     rtl::SetProgramFolderForTests("");
     forms::SetResourcesFolder("");
     fs::current_path(savedCwd_);
-    unsetenv("TMPDIR");
     fs::remove_all(scratch_);
 }
 
@@ -84,7 +85,10 @@ void LauncherTest::SetBrowserVersion(const std::string& version) {
     registry.WriteString("Version", version);
 }
 
-int LauncherTest::Start() { return launcher::RunInstaller(); }
+int LauncherTest::Start() {
+    launcher::ProductKey = mutexName_;
+    return launcher::RunInstaller();
+}
 
 std::string LauncherTest::CdWin() const { return rtl::FromNativePath(cd_); }
 

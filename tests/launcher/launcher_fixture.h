@@ -1,5 +1,5 @@
 // The launcher on the headless backend: a scratch CD folder as the program folder, a private
-// registry file and runtime folder, recorded program starts, opened documents and sounds.
+// registry file and mutex name, recorded program starts, opened documents and sounds.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,7 +29,9 @@ protected:
     void WriteCdFile(const std::string& name, const std::string& content);
     void SetInstallPath(const std::string& path);  // writes HKLM "\Software\orbel_lumen\" PATH
     void SetBrowserVersion(const std::string& version);
-    // Runs the program block on the headless backend; the window is shown once it returns.
+    // Runs the program block on the headless backend; the window is shown once it returns. The
+    // single-instance mutex carries the test's own name, so that tests run side by side (and the
+    // user's launcher) do not meet.
     int Start();
     std::string CdWin() const;  // the CD folder, Windows-style with a trailing "\"
     size_t Sounds() const { return media_.sound->Sounds.size(); }
@@ -44,6 +46,7 @@ protected:
     int startResult_ = 33;  // what the fake program starter answers
     std::string scratch_;
     std::string cd_;
+    std::string mutexName_;
 
 private:
     std::string savedCwd_;

@@ -13,16 +13,17 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/registry.h"
 #include "tests/launcher/launcher_fixture.h"
-#include "tests/rtl/readonly_place.h"
+#include "tests/rtl/child_process.h"
 
 namespace launchertest {
 namespace {
 
+namespace fs = std::filesystem;
 using launcher::Form1;
 
 TEST_F(LauncherTest, SecondLauncherEndsAtOnceWithoutAWindow) {
     rtl::TNamedMutex first;
-    ASSERT_TRUE(first.Create("orbel_lumen"));
+    ASSERT_TRUE(first.Create(mutexName_));
     EXPECT_EQ(Start(), 0);
     EXPECT_EQ(Form1, nullptr);
     EXPECT_TRUE(forms::Application().Forms().empty());
@@ -30,50 +31,49 @@ TEST_F(LauncherTest, SecondLauncherEndsAtOnceWithoutAWindow) {
 }
 
 TEST_F(LauncherTest, LauncherHoldsTheMutexWhileItRuns) {
-    EXPECT_FALSE(rtl::TNamedMutex::OpenExisting("orbel_lumen"));
+    EXPECT_FALSE(rtl::TNamedMutex::OpenExisting(mutexName_));
     ASSERT_EQ(Start(), 0);
     ASSERT_NE(Form1, nullptr);
     EXPECT_TRUE(backend_->WindowOf(*Form1)->Visible);
     EXPECT_EQ(forms::Application().Title, rtl::Ru("Установка справочника"));
     rtl::TNamedMutex second;
-    EXPECT_FALSE(second.Create("orbel_lumen"));
+    EXPECT_FALSE(second.Create(mutexName_));
     launcher::MutexHandle.Close();
-    EXPECT_TRUE(second.Create("orbel_lumen"));  // gone with its holder
+    EXPECT_TRUE(second.Create(mutexName_));  // gone with its holder
 }
 
-// A runtime folder that cannot take the lock leaves it to the fallback, and a second launcher
-// meets it there; with neither folder usable the menu says why it does not open.
-TEST_F(LauncherTest, LockMovesToTheFallbackAndNowhereToLockIsSaid) {
-    rtltest::ReadOnlyPlace run(scratch_ + "run"), tmp(scratch_ + "tmp");
-    if (!run.Usable() || !tmp.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
-    EXPECT_EQ(Start(), 1);
-    EXPECT_EQ(Form1, nullptr);
-    ASSERT_EQ(dialogs_.Log().size(), 1u);
-    EXPECT_EQ(dialogs_.Log().front().Text,
-              rtl::Ru("Не удается запустить программу: нет доступа на запись во временную папку пользователя."));
-
-    tmp.Release();
-    ASSERT_EQ(Start(), 0);
-    ASSERT_NE(Form1, nullptr);
-    EXPECT_TRUE(launcher::MutexHandle.IsHeld());
-    run.Release();
-    rtl::TNamedMutex second;
-    EXPECT_FALSE(second.Create("orbel_lumen"));
-    EXPECT_TRUE(second.AlreadyExists());
+// A user without a runtime folder, whose folder under /tmp another has taken, has nowhere to hold
+// the mutex: the menu says why it does not open.
+TEST_F(LauncherTest, NowhereToLockIsSaid) {
+    if (geteuid() != 0) GTEST_SKIP() << "another user needs root";
+    ASSERT_TRUE(fs::create_directory("/tmp/tome-" + std::to_string(rtltest::OtherUserId())));  // root's
+    EXPECT_TRUE(rtltest::Holder([&] {
+        return rtltest::BecomeOtherUser() && Start() == 1 && Form1 == nullptr && dialogs_.Log().size() == 1 &&
+               dialogs_.Log().front().Text ==
+                   rtl::Ru("Не удается запустить программу: нет доступа на запись во временную папку пользователя.");
+    }).Holding());
 }
 
 #ifdef TOME_INSTALLER_PROGRAM
-// Without a display the program can only end with 1 once it is past the single-instance check.
+// The real program, as a user of its own so that no other launcher of the machine is in the way.
+// Without a display it can only end with 1 once it is past the single-instance check; while a
+// launcher of that user runs, whatever the environments of the two, it ends at once with 0.
 TEST_F(LauncherTest, ProgramEndsSilentlyWhileAnotherRuns) {
-    std::string run = std::string("env -u DISPLAY -u WAYLAND_DISPLAY ") + TOME_INSTALLER_PROGRAM + " 2>/dev/null";
-    int alone = std::system(run.c_str());
-    ASSERT_TRUE(WIFEXITED(alone));
-    EXPECT_EQ(WEXITSTATUS(alone), 1);
-    rtl::TNamedMutex first;
-    ASSERT_TRUE(first.Create("orbel_lumen"));
-    int second = std::system(run.c_str());
-    ASSERT_TRUE(WIFEXITED(second));
-    EXPECT_EQ(WEXITSTATUS(second), 0);
+    if (geteuid() != 0) GTEST_SKIP() << "another user needs root";
+    const std::string user = std::to_string(rtltest::OtherUserId());
+    const std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR TMPDIR=/var/tmp setpriv --reuid=" +
+                            user + " --regid=" + user + " --clear-groups " + TOME_INSTALLER_PROGRAM + " 2>/dev/null";
+    auto exitCode = [&] {
+        const int status = std::system(run.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(exitCode(), 1);
+    rtltest::Holder first([&] {
+        setenv("XDG_RUNTIME_DIR", scratch_.c_str(), 1);
+        return rtltest::BecomeOtherUser() && (new rtl::TNamedMutex)->Create("orbel_lumen");
+    });
+    ASSERT_TRUE(first.Holding());
+    EXPECT_EQ(exitCode(), 0);
 }
 #endif
 

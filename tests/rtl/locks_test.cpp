@@ -1,69 +1,23 @@
 #include "platform/rtl/locks.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <optional>
 
+#include "tests/rtl/child_process.h"
 #include "tests/rtl/readonly_place.h"
 #include "tests/rtl/system_fixture.h"
 
 using namespace rtl;
+using rtltest::Holder;
+using rtltest::OtherUserId;
 using rtltest::ReadNative;
-
-namespace {
-
-// A child process that runs `hold`, reports "ready" through a pipe and then waits until the parent
-// closes its end (or kills it).
-class Holder {
-public:
-    template <typename F>
-    explicit Holder(F hold) {
-        int ready[2], release[2];
-        if (pipe(ready) != 0 || pipe(release) != 0) throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(ready[0]);
-            close(release[1]);
-            char ok = hold() ? 'y' : 'n';
-            (void)!write(ready[1], &ok, 1);
-            char c;
-            (void)!read(release[0], &c, 1);
-            _exit(0);
-        }
-        close(ready[1]);
-        close(release[0]);
-        release_ = release[1];
-        char ok = 'n';
-        (void)!read(ready[0], &ok, 1);
-        close(ready[0]);
-        holding_ = ok == 'y';
-    }
-    ~Holder() { Stop(); }
-
-    bool Holding() const { return holding_; }
-    void Stop() {
-        if (pid_ <= 0) return;
-        close(release_);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    void Kill() {
-        kill(pid_, SIGKILL);
-        Stop();
-    }
-
-private:
-    pid_t pid_ = -1;
-    int release_ = -1;
-    bool holding_ = false;
-};
-
-}  // namespace
 
 TEST(HeldFileTest, SecondOpenerIsRefusedUntilTheFirstCloses) {
     rtltest::TempFolder tmp;
@@ -104,18 +58,29 @@ TEST(HeldFileTest, HeldByAnotherProcess) {
     EXPECT_TRUE(mine.Open(name));
 }
 
-TEST(NamedMutexTest, OneHolderAtATime) {
-    rtltest::TempFolder tmp;
-    rtltest::EnvGuard env("XDG_RUNTIME_DIR", tmp.Native());
-    const std::string name = "orbel_lumen";
-    EXPECT_EQ(TNamedMutex::LockFileName(name), tmp.Native("tome-mutex-orbel_lumen.lock"));
-    EXPECT_FALSE(TNamedMutex::OpenExisting(name));
+// A folder and a mutex name of the test; the mutex's lock files and the other user's folders go at
+// the end.
+class LocksTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        rtltest::RemoveMutexFiles(name);
+        rtltest::RemoveOtherUsersFolders();
+    }
+    std::string Guard() const { return tmp.Win() + "book\\started.dat"; }
 
+    rtltest::TempFolder tmp;
+    const std::string name = "tome-test-" + std::to_string(getpid());
+};
+
+using NamedMutexTest = LocksTest;
+
+TEST_F(NamedMutexTest, OneHolderAtATime) {
+    EXPECT_FALSE(TNamedMutex::OpenExisting(name));
     TNamedMutex mutex;
     ASSERT_TRUE(mutex.Create(name));
     EXPECT_TRUE(mutex.IsHeld());
     EXPECT_TRUE(TNamedMutex::OpenExisting(name));
-    EXPECT_FALSE(TNamedMutex::OpenExisting("other"));
+    EXPECT_FALSE(TNamedMutex::OpenExisting(name + "-other"));
 
     Holder child([&] {
         TNamedMutex second;
@@ -136,40 +101,124 @@ TEST(NamedMutexTest, OneHolderAtATime) {
     EXPECT_TRUE(mutex.Create(name));
 }
 
-TEST(NamedMutexTest, AnyNameGivesAPlainFileInThePrivateFolder) {
-    rtltest::EnvGuard env("XDG_RUNTIME_DIR", "");
+TEST_F(NamedMutexTest, AnyNameGivesAPlainFileInAPrivateFolderOfTheUser) {
     std::string file = TNamedMutex::LockFileName(std::string("Global\\../x y") + Ru("я"));
-    std::string folder = "/tmp/tome-" + std::to_string(getuid());
-    ASSERT_EQ(file.substr(0, folder.size() + 1), folder + "/");
+    const std::string folder = file.substr(0, file.rfind('/')), uid = std::to_string(geteuid());
+    EXPECT_TRUE(folder == "/run/user/" + uid || folder == "/tmp/tome-" + uid) << folder;
     EXPECT_EQ(file.substr(folder.size() + 1), "tome-mutex-Global%5C..%2Fx%20y%FF.lock");
     struct stat st;
     ASSERT_EQ(stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u);
 
-    std::string longName(400, 'n');
+    std::string longName = name + std::string(400, 'n');
     std::string longFile = TNamedMutex::LockFileName(longName);
     EXPECT_LT(longFile.size() - folder.size(), 255u);
     EXPECT_NE(longFile, TNamedMutex::LockFileName(longName + "2"));
     TNamedMutex mutex;
     EXPECT_TRUE(mutex.Create(longName));
+    mutex.Close();
+    std::filesystem::remove(longFile);
+}
+
+// ---- two processes of one book, or of one user, whatever their environments ----
+
+// How a process reaches the book: the folders its environment names (under the test's folder;
+// nullptr: unset), its user, a read-only bind mount of the book, a process namespace of its own.
+struct Side {
+    const char* runtime;
+    const char* tmp;
+    bool otherUser = false;
+    bool readOnlyMount = false;
+    bool ownPidNamespace = false;
+};
+
+class MeetingTest : public LocksTest {
+protected:
+    void SetUp() override {
+        chmod(tmp.Native().c_str(), 0755);  // the other user reaches the book
+        for (const char* folder : {"book", "ro", "run", "run2", "tmp1", "tmp2"})
+            std::filesystem::create_directories(tmp.Native(folder));
+        const std::string book = tmp.Native("book"), ro = tmp.Native("ro");
+        mounted_ = mount(book.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                   mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
+    void TearDown() override {
+        umount2(tmp.Native("ro").c_str(), MNT_DETACH);
+        LocksTest::TearDown();
+    }
+
+    // In a child: takes on the side's environment, namespace and user.
+    bool Become(const Side& side) {
+        for (auto [variable, folder] : {std::pair{"XDG_RUNTIME_DIR", side.runtime}, {"TMPDIR", side.tmp}}) {
+            if (folder) setenv(variable, tmp.Native(folder).c_str(), 1);
+            else unsetenv(variable);
+        }
+        if (side.ownPidNamespace) {
+            if (unshare(CLONE_NEWPID) != 0) return false;
+            pid_t inside = fork();  // the first process of the new namespace goes on
+            if (inside < 0) return false;
+            if (inside > 0) _exit(waitpid(inside, nullptr, 0) == inside ? 0 : 1);
+        }
+        return !side.otherUser || rtltest::BecomeOtherUser();
+    }
+    std::string GuardOf(const Side& side) const {
+        return FromNativePath(tmp.Native(side.readOnlyMount ? "ro" : "book")) + "\\started.dat";
+    }
+
+    // take(side): 1 when that side took the lock, 0 when another holds it, -1 when it can do
+    // neither. a holds, then b tries; with a killed, b holds and a tries.
+    template <typename Take>
+    void ExpectMeeting(const Side& a, const Side& b, bool meet, Take take) {
+        const int secondGets = meet ? 0 : 1;
+        Holder first([&] { return Become(a) && take(a) == 1; });
+        ASSERT_TRUE(first.Holding());
+        EXPECT_TRUE(Holder([&] { return Become(b) && take(b) == secondGets; }).Holding());
+        first.Kill();  // the lock goes with its holder
+        Holder second([&] { return Become(b) && take(b) == 1; });
+        EXPECT_TRUE(second.Holding());
+        EXPECT_TRUE(Holder([&] { return Become(a) && take(a) == secondGets; }).Holding());
+    }
+
+    bool mounted_ = false;
+};
+
+TEST_F(MeetingTest, ViewersOfOneBookAndLaunchersOfOneUserMeetWhateverTheirEnvironment) {
+    rtltest::ReadOnlyPlace book(tmp.Native("book"));  // the viewers cannot write the book folder
+    if (!book.Usable() || geteuid() != 0) GTEST_SKIP() << "needs root and a folder that can be made read-only";
+    const struct {
+        const char* name;
+        Side a, b;
+    } rows[] = {
+        {"with and without a runtime folder", {"run", nullptr}, {nullptr, nullptr}},
+        {"different temporary folders", {nullptr, "tmp1"}, {nullptr, "tmp2"}},
+        {"different runtime folders", {"run", "tmp1"}, {"run2", "tmp2"}},
+        {"another user", {"run", nullptr}, {"run", nullptr, true}},
+        {"a read-only bind mount", {"run", nullptr}, {"run", nullptr, false, true}},
+        {"a process namespace of its own", {"run", nullptr}, {nullptr, "tmp1", false, false, true}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.b.readOnlyMount && !mounted_) continue;
+        ExpectMeeting(row.a, row.b, true, [&](const Side& side) {
+            const TGuardResult result = (new TInstanceGuard)->Open(GuardOf(side));
+            return result == TGuardResult::Held ? 1 : result == TGuardResult::HeldElsewhere ? 0 : -1;
+        });
+        // The launcher's mutex is the user's: another user's launcher runs beside it.
+        ExpectMeeting(row.a, row.b, !row.b.otherUser, [&](const Side&) {
+            auto* mutex = new TNamedMutex;
+            return mutex->Create(name) ? 1 : mutex->AlreadyExists() ? 0 : -1;
+        });
+    }
 }
 
 // ---- places that cannot be written ----
 
-// A book folder, a runtime folder and a fallback base of the test's own.
-class GuardPlacesTest : public ::testing::Test {
+class GuardPlacesTest : public LocksTest {
 protected:
-    void SetUp() override {
-        for (const char* folder : {"book", "run", "tmp"}) std::filesystem::create_directories(tmp.Native(folder));
-    }
-    std::string Guard() const { return tmp.Win() + "book\\started.dat"; }
-
-    rtltest::TempFolder tmp;
-    rtltest::EnvGuard run{"XDG_RUNTIME_DIR", tmp.Native("run")};
-    rtltest::EnvGuard fallback{"TMPDIR", tmp.Native("tmp")};
+    void SetUp() override { std::filesystem::create_directories(tmp.Native("book")); }
 };
 
-TEST_F(GuardPlacesTest, AFolderThatCannotBeWrittenHasItsGuardInTheRuntimeFolder) {
+TEST_F(GuardPlacesTest, AFolderThatCannotBeWrittenHasItsGuardAllTheSame) {
     rtltest::ReadOnlyPlace book(tmp.Native("book"));
     if (!book.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
     TInstanceGuard first, second, third;
@@ -182,41 +231,45 @@ TEST_F(GuardPlacesTest, AFolderThatCannotBeWrittenHasItsGuardInTheRuntimeFolder)
     first.Close();
     EXPECT_EQ(third.Open(Guard()), TGuardResult::Held);
     EXPECT_TRUE(rtltest::NativeExists(tmp.Native("book/started.dat")));
-    // Another user, who may only read started.dat, meets its holder by a read-only probe; and once
-    // it holds the file shared, the holder's next start meets it.
-    rtltest::ReadOnlyPlace file(tmp.Native("book/started.dat"));
-    ASSERT_TRUE(file.Usable());
-    std::optional<rtltest::EnvGuard> otherUser(std::in_place, "XDG_RUNTIME_DIR", tmp.Native("tmp"));
-    EXPECT_EQ(second.Open(Guard()), TGuardResult::HeldElsewhere);
+    // A viewer that may only read started.dat holds it shared: a writer who comes later meets it.
     third.Close();
-    ASSERT_EQ(second.Open(Guard()), TGuardResult::Held);
-    file.Release();
-    otherUser.reset();
+    THeldFile reader;
+    ASSERT_TRUE(reader.OpenShared(Guard()));
     EXPECT_EQ(third.Open(Guard()), TGuardResult::HeldElsewhere);
 }
 
+// A user who may neither read nor write the book folder, and whose folder under /tmp another has
+// taken, has nowhere to hold the guard or the mutex, told apart from another holder. Once the
+// system makes the user's runtime folder the mutex lives there, and a launcher that finds both
+// folders usable meets one that could use only that one.
 TEST_F(GuardPlacesTest, NowhereToHoldIsToldApartFromAnotherHolder) {
-    rtltest::ReadOnlyPlace book(tmp.Native("book")), run(tmp.Native("run")), fallback(tmp.Native("tmp"));
-    if (!book.Usable() || !run.Usable() || !fallback.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
-    TInstanceGuard guard;
-    EXPECT_EQ(guard.Open(Guard()), TGuardResult::NowhereToHold);
-    EXPECT_FALSE(guard.IsOpen());
-    TNamedMutex mutex;
-    EXPECT_FALSE(mutex.Create("orbel_lumen"));
-    EXPECT_FALSE(mutex.AlreadyExists());
-    // With only the fallback usable the mutex lives there, and a holder that sees the runtime
-    // folder usable again still meets it.
-    fallback.Release();
-    ASSERT_TRUE(mutex.Create("orbel_lumen"));
-    run.Release();
-    TNamedMutex second;
-    EXPECT_FALSE(second.Create("orbel_lumen"));
-    EXPECT_TRUE(second.AlreadyExists());
-    EXPECT_TRUE(TNamedMutex::OpenExisting("orbel_lumen"));
+    if (geteuid() != 0) GTEST_SKIP() << "another user needs root";
+    chmod(tmp.Native().c_str(), 0755);
+    chmod(tmp.Native("book").c_str(), 0711);
+    const std::string user = std::to_string(OtherUserId());
+    const std::string own = "/tmp/tome-" + user, runtime = "/run/user/" + user;
+    ASSERT_TRUE(std::filesystem::create_directory(own));  // root's, so not the user's
+    Holder nowhere([&] {
+        TInstanceGuard guard;
+        TNamedMutex mutex;
+        return rtltest::BecomeOtherUser() && guard.Open(Guard()) == TGuardResult::NowhereToHold && !guard.IsOpen() &&
+               !mutex.Create("orbel_lumen") && !mutex.AlreadyExists();
+    });
+    EXPECT_TRUE(nowhere.Holding());
+
+    if (mkdir(runtime.c_str(), 0700) != 0 || chown(runtime.c_str(), OtherUserId(), OtherUserId()) != 0)
+        GTEST_SKIP() << "no runtime folder can be made";
+    Holder first([] { return rtltest::BecomeOtherUser() && (new TNamedMutex)->Create("orbel_lumen"); });
+    ASSERT_TRUE(first.Holding());
+    std::filesystem::remove(own);
+    EXPECT_TRUE(Holder([] {
+        TNamedMutex second;
+        return rtltest::BecomeOtherUser() && !second.Create("orbel_lumen") && second.AlreadyExists();
+    }).Holding());
 }
 
 // Whatever stands at the guard's name is neither waited on, nor followed, nor emptied.
-TEST_F(GuardPlacesTest, AGuardNameThatIsNoFileLeavesTheGuardToTheRuntimeFolder) {
+TEST_F(GuardPlacesTest, AGuardNameThatIsNoFileLeavesTheGuardToTheFolderLock) {
     const std::string name = tmp.Native("book/started.dat");
     const std::string target = tmp.Native("target");
     rtltest::WriteNative(target, "keep");

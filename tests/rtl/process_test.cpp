@@ -120,15 +120,21 @@ TEST_F(ProcessTest, TheRequestedWindowStateReachesTheStartedProgramOnly) {
     EXPECT_EQ(WaitForFile(tmp.Native("shell")), "3");
 }
 
-TEST_F(ProcessTest, StartedProgramsInheritNoLocks) {
+// Neither a started program nor a watched opener (nor the process that watches it) keeps a lock.
+TEST_F(ProcessTest, StartedProgramsAndWatchedOpenersInheritNoLocks) {
     WriteScript(tmp.Native("slow.sh"), "#!/bin/sh\nsleep 2\n: > \"$1\"\n");
+    rtltest::EnvGuard opener("TOME_OPEN_COMMAND", tmp.Native("slow.sh") + " " + tmp.Native("opened"));
     THeldFile held;
     ASSERT_TRUE(held.Open(tmp.Win() + "started.dat"));
     EXPECT_GT(WinExec(tmp.Win() + "slow.sh " + tmp.Native("done"), SW_SHOWNORMAL), 31);
+    TOpenerWatch watch;
+    EXPECT_GT(ShellExecuteOpen("http://example.org/", "", "", SW_SHOWNORMAL, &watch), 32);
+    EXPECT_TRUE(watch.Running());
     held.Close();
-    THeldFile again;  // the still running program must not keep the lock
+    THeldFile again;  // the still running programs must not keep the lock
     EXPECT_TRUE(again.Open(tmp.Win() + "started.dat"));
     EXPECT_EQ(WaitForFile(tmp.Native("done")), "");
+    EXPECT_EQ(WaitForFile(tmp.Native("opened")), "");
 }
 
 TEST_F(ProcessTest, ShellExecuteRunsProgramsAndHandsTheRestToTheOpener) {

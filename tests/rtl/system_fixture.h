@@ -97,4 +97,11 @@ private:
     std::string old_;
 };
 
+// Removes the lock files of a test's own named mutex from the user's folders.
+inline void RemoveMutexFiles(const std::string& name) {
+    std::error_code ignored;
+    for (const std::string folder : {"/run/user/", "/tmp/tome-"})
+        std::filesystem::remove(folder + std::to_string(geteuid()) + "/tome-mutex-" + name + ".lock", ignored);
+}
+
 }  // namespace rtltest

@@ -532,11 +532,12 @@ TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     EXPECT_EQ(ReadText(store), stored);
 }
 
-// A read-only book folder: the guard is held in the runtime folder, where a second viewer meets it,
-// also once the folder is writable again; a favourite that cannot be saved is said, the page shown.
+// A read-only book folder: the guard is the lock on the folder itself, which a second viewer meets
+// whatever runtime folder its environment names, also once the folder is writable again; a
+// favourite that cannot be saved is said, the page shown.
 TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
     fs::create_directories(scratch_ + "run");
-    rtltest::EnvGuard runtime("XDG_RUNTIME_DIR", scratch_ + "run");
+    std::optional<rtltest::EnvGuard> runtime(std::in_place, "XDG_RUNTIME_DIR", scratch_ + "run");
     fs::remove(book_ + "started.dat");
     rtltest::ReadOnlyPlace folder(book_);
     if (!folder.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
@@ -550,6 +551,7 @@ TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
     ASSERT_EQ(dialogs_.Log().size(), 1u);
     EXPECT_EQ(dialogs_.Log().front().Text, kNotSaved);
 
+    runtime.reset();
     EXPECT_EQ(RunAnotherViewer(book_), 0);
     folder.Release();
     EXPECT_EQ(RunAnotherViewer(book_), 0);
