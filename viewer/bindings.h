@@ -98,8 +98,12 @@ void AddBookmark();
 // fragment.
 void DeleteBookmark(uint16_t Slot);
 
-// Writes the favourites fragment to program folder + "data\_favorites.tmp".
+// Writes the favourites fragment to program folder + "data\_favorites.tmp" (or where the generated
+// pages go, viewer/scratch.h).
 void WriteFavoritesPage();
+// The same before a skin button's action: the action goes on when the fragment cannot be written (a
+// page it composes or writes says so itself).
+void RefreshFavoritesPage();
 
 // ---- pieces exposed for tests ----
 

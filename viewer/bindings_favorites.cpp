@@ -7,6 +7,7 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/dialogs.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
@@ -14,6 +15,7 @@
 #include "viewer/bindings.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
+#include "viewer/scratch.h"
 
 namespace viewer {
 
@@ -153,6 +155,13 @@ std::string FavoritesFragment() {
     return text;
 }
 
-void WriteFavoritesPage() { rtl::WriteFileBytes(AppDir + "data\\_favorites.tmp", FavoritesFragment() + "\r\n"); }
+void WriteFavoritesPage() { scratch::Write(AppDir, scratch::kFavorites, FavoritesFragment() + "\r\n"); }
+
+void RefreshFavoritesPage() {
+    try {
+        WriteFavoritesPage();
+    } catch (const rtl::Exception&) {
+    }
+}
 
 }  // namespace viewer

@@ -9,6 +9,7 @@
 #include "viewer/bindings.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
+#include "viewer/scratch.h"
 
 namespace viewer {
 
@@ -46,7 +47,7 @@ void ShowPicture(TObject* Sender, forms::TImage* source) {
 void TForm1::testbuttonClick(TObject* Sender) {
     const std::string saved = searcher->Text();
     searcher->SetText(PrepareQuery(saved));
-    WriteFavoritesPage();
+    RefreshFavoritesPage();
     try {
         RunButtonAction(ButtonOf(Sender));
     } catch (...) {
@@ -85,7 +86,7 @@ void TForm1::OpenHtmlButton(const TMBut& Button) {
         FirstPageShown = 1;
         std::string lastPage;
         ReadLastPage(lastPage);
-        std::string stored = AppDir + "data\\" + lastPage;
+        std::string stored = scratch::DataFile(AppDir, lastPage);
         if (!lastPage.empty() && lastPage != "Enabled" && !IsClipName(lastPage) && rtl::FileExists(stored)) {
             OpenPage(stored);
             return;

@@ -1,6 +1,7 @@
 // The program-wide state of the viewer's main unit and the binding of TForm1's description.
 #include "platform/forms/formdesc.h"
 #include "viewer/main.h"
+#include "viewer/scratch.h"
 
 namespace viewer {
 
@@ -58,6 +59,7 @@ void ResetMainState() {
     VolumePos = 0;
     VolumeStep = 6500;
     SavedWaveVolume = 0;
+    scratch::Reset();
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include "viewer/forms.h"
 #include "viewer/main.h"
 #include "viewer/prepare.h"
+#include "viewer/scratch.h"
 
 namespace viewer {
 
@@ -56,6 +57,18 @@ void RecordBrowserAnswer(const char* answer) {
         ReportSettingsNotSaved();
     }
     registry.CloseKey();
+}
+
+// The current document as "LastPage" keeps it: the part after "data\"; for a generated page in the
+// cache folder, its name, as the data folder would give it.
+std::string PageToReopen(const std::string& path) {
+    if (!path.empty() && scratch::InCache(AppDir)) {
+        const std::string folder = scratch::Folder(AppDir);
+        if (path.size() > folder.size() && rtl::SameText(path.substr(0, folder.size()), folder))
+            return path.substr(folder.size());
+    }
+    if (int at = rtl::Pos("data\\", path); at > 0) return rtl::Copy(path, at + 5, 9999);
+    return path;
 }
 
 // Ends the application however the code between leaves (closing must end it even when the
@@ -145,7 +158,7 @@ void TForm1::StartViewer() {
         return;
     }
     if (StartButton < ButtonImages.size()) testbuttonClick(ButtonImages[StartButton]);
-    else WriteFavoritesPage();
+    else RefreshFavoritesPage();
     // The first page has been loading behind the splash; the main window comes when the splash
     // has had its time, and the splash goes after it, as it did before.
     Form2->WaitSplashPause();
@@ -161,13 +174,16 @@ void TForm1::FormClose(TObject*, TCloseAction& Action) {
     FClosing = true;
     TerminateOnExit endApplication;
     if (music_but->Mode() == forms::mpOpen) music_but->Close();
-    std::string page = CurrentDoc.Path;
-    if (int at = rtl::Pos("data\\", page); at > 0) page = rtl::Copy(page, at + 5, 9999);
+    const std::string page = PageToReopen(CurrentDoc.Path);
     std::string lastPage;
     ReadLastPage(lastPage);
     // A clip is shown in the player, not composed: it never becomes the page to reopen.
     if (!lastPage.empty() && !page.empty() && page != "frew.html" && CurrentDoc.IsVideo == 0) WriteLastPage(page);
-    OpenPage("frew.html");
+    // The farewell page is a courtesy: the program ends whatever it meets.
+    try {
+        OpenPage("frew.html");
+    } catch (const std::exception&) {
+    }
 }
 
 void TForm1::FormDestroy(TObject*) {

@@ -9,6 +9,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/textfile.h"
+#include "viewer/scratch.h"
 
 namespace viewer {
 namespace compose {
@@ -96,6 +97,21 @@ class IncludeFiles {
   std::map<std::string, std::string> cache_;
 };
 
+// Include names are relative to the program folder; a generated page among them
+// ("data\_favorites.tmp") is read where the viewer writes it.
+std::string IncludePath(const std::string& base, const std::string& name) {
+  const std::string folder = rtl::Copy(name, 1, 5);
+  if (rtl::SameText(folder, "data\\") || rtl::SameText(folder, "data/")) return scratch::DataFile(base, name.substr(5));
+  return base + name;
+}
+
+// A page composed outside the data folder opens with the address it has there, so that what it leaves
+// relative (the templates' links, style sheets, in-page anchors) is taken there; the browser shows it
+// as that address.
+std::string AddressInTheBook(const std::string& base) {
+  return "<base href=\"file://" + base + "data/" + scratch::kComposedPage + "\">";
+}
+
 std::string ReadTemplate(const std::string& path) {
   if (!rtl::FileExists(path)) {
     rtl::Dialogs().MessageDlg(rtl::Ru("Файл шаблона не найден"), rtl::mtCustom, rtl::mbOK);
@@ -159,7 +175,7 @@ void ResolveIncludes(std::string& Page, const std::string& Base) {
     const std::string key = rtl::AnsiLowerCase(name);
     const bool allowed = !name.empty() && depth < kMaxIncludeDepth && !ChainHolds(nodes, parent, key);
     if (!allowed) continue;
-    const std::string& content = files.Get(name, Base + name);
+    const std::string& content = files.Get(name, IncludePath(Base, name));
     if (content.empty() || inserted + content.size() > kMaxIncludedBytes) continue;
 
     inserted += content.size();
@@ -222,9 +238,9 @@ void ComposePage(const std::string& ProgramDir, const std::string& PageName, std
 
   compose::RewriteLinks(page, base);
 
-  const std::string output = base + "data\\tomeview.tmp";
-  rtl::WriteLines(output, {top, page, bottom});
-  ComposedPath = output;
+  std::vector<std::string> lines{top, page, bottom};
+  if (scratch::InCache(base)) lines.front().insert(0, compose::AddressInTheBook(base));
+  ComposedPath = scratch::Write(base, scratch::kComposedPage, rtl::JoinLines(lines));
 }
 
 }  // namespace viewer

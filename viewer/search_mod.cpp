@@ -20,6 +20,7 @@
 #include "platform/rtl/findfile.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/textfile.h"
+#include "viewer/scratch.h"
 
 namespace viewer {
 namespace search {
@@ -380,9 +381,7 @@ std::string ResultsPageText(const TSearch_res& Hits, uint16_t WordCount, const T
 
 std::string WriteResultsPage(const std::string& ProgramDir, const TSearch_res& Hits, uint16_t WordCount,
                              const TKorTemplate& Template) {
-  const std::string path = ProgramDir + "data\\tomeview_search.tmp";
-  rtl::WriteLines(path, {ResultsPageText(Hits, WordCount, Template)});
-  return path;
+  return scratch::Write(ProgramDir, scratch::kSearchResults, rtl::JoinLines({ResultsPageText(Hits, WordCount, Template)}));
 }
 
 void RunSearch(const std::string& Query, const std::string& ProgramDir, const TKorTemplate& Template,

@@ -62,7 +62,8 @@ TSearch_res FilterAndSort(const TSearch_res& Pages);
 // The results page's text for the ordered hits.
 std::string ResultsPageText(const TSearch_res& Hits, uint16_t WordCount, const TKorTemplate& Template);
 
-// Writes the results page into ProgramDir + "data\tomeview_search.tmp" and returns that full path.
+// Writes the results page into ProgramDir + "data\tomeview_search.tmp" (or where the generated pages
+// go, viewer/scratch.h) and returns that full path.
 std::string WriteResultsPage(const std::string& ProgramDir, const TSearch_res& Hits, uint16_t WordCount,
                              const TKorTemplate& Template);
 

@@ -175,10 +175,10 @@ void WriteFileBytes(std::string_view path, std::string_view bytes) {
     file.Close();
 }
 
-void WriteFileAtomic(std::string_view path, std::string_view bytes) {
+void WriteFileAtomic(std::string_view path, std::string_view bytes, bool durable) {
     TAtomicFileWriter file(path);
     file.Write(bytes);
-    file.Commit();
+    file.Commit(durable);
 }
 
 TAtomicFileWriter::TAtomicFileWriter(std::string_view path, bool keepMode)
@@ -220,8 +220,8 @@ void TAtomicFileWriter::Write(std::string_view bytes) {
     size_ += static_cast<int64_t>(bytes.size());
 }
 
-void TAtomicFileWriter::Commit() {
-    if (::fsync(fd_) != 0) RaiseInOutError(errno, path_);
+void TAtomicFileWriter::Commit(bool durable) {
+    if (durable && ::fsync(fd_) != 0) RaiseInOutError(errno, path_);
     const int fd = fd_;
     fd_ = -1;
     // A failing close (a full disk on some file systems) is reported.
@@ -230,7 +230,7 @@ void TAtomicFileWriter::Commit() {
     if (sys::RenameAt(folderFd_, tempName_.c_str(), base.c_str()) != 0) RaiseInOutError(errno, path_);
     folderindex::NoteRenamed(folder_ + tempName_, native_);
     committed_ = true;
-    ::fsync(folderFd_);  // makes the rename itself durable; a folder that cannot be synced changes nothing
+    if (durable) ::fsync(folderFd_);  // makes the rename itself durable; a folder that cannot be synced changes nothing
 }
 
 void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t size) {

@@ -32,8 +32,9 @@ std::string ReadFileBytes(std::string_view path);
 void WriteFileBytes(std::string_view path, std::string_view bytes);
 // Writes a temporary file in the same folder, flushes it to disk and renames it over path, so the
 // file holds either its old or its new content whatever happens. An existing file's permissions
-// are kept.
-void WriteFileAtomic(std::string_view path, std::string_view bytes);
+// are kept. A file that is made again whenever needed (a generated page) is not flushed: readers
+// still see the old content or the new, never a part.
+void WriteFileAtomic(std::string_view path, std::string_view bytes, bool durable = true);
 
 // A file written piece by piece, as its bytes arrive, into a temporary file beside path; Commit flushes
 // it to disk and renames it over path. Until then path keeps its old content, and a writer ended
@@ -48,7 +49,7 @@ public:
 
     void Write(std::string_view bytes);
     int64_t Size() const { return size_; }  // bytes written so far
-    void Commit();
+    void Commit(bool durable = true);  // durable: flushed to disk before and after the rename
 
 private:
     std::string path_;  // as given, for the error messages

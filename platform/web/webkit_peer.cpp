@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace web {
 namespace {
@@ -93,6 +94,19 @@ std::string DeclaredCharset(const char* bytes, gsize length) {
     size_t end = at;
     while (end < head.size() && (g_ascii_isalnum(head[end]) || head[end] == '-' || head[end] == '_')) ++end;
     return head.substr(at, end - at);
+}
+
+// The address a composed page gives itself by opening with <base href="file:...">, as a loadable
+// URI; "" when it opens otherwise. A page composed away from the folder it belongs to (one the reader
+// cannot write) is shown at that address: its links and anchors and the engine's file access are
+// those of a page there.
+std::string DeclaredFileAddress(const char* bytes, gsize length) {
+    constexpr std::string_view kOpen = "<base href=\"";
+    const std::string_view head(bytes, std::min<gsize>(length, 4096));
+    const size_t end = head.find('"', kOpen.size());
+    if (head.substr(0, kOpen.size()) != kOpen || end == std::string_view::npos) return "";
+    const std::string_view address = head.substr(kOpen.size(), end - kOpen.size());
+    return IsFileUri(address) ? LoadableUri(address) : "";
 }
 
 std::string WithoutFragment(const std::string& uri) { return uri.substr(0, uri.find('#')); }
@@ -183,8 +197,10 @@ bool WebKitBrowserPeer::LoadComposedPage(const std::string& uri) {
     // a charset the page declares wins, else the page is windows-1251 like every data page.
     std::string charset = DeclaredCharset(contents, length);
     if (charset.empty()) charset = "windows-1251";
+    const std::string address = DeclaredFileAddress(contents, length);
+    if (!address.empty()) expectedUri_ = address;
     GBytes* bytes = g_bytes_new_take(contents, length);
-    webkit_web_view_load_bytes(view_, bytes, "text/html", charset.c_str(), uri.c_str());
+    webkit_web_view_load_bytes(view_, bytes, "text/html", charset.c_str(), expectedUri_.c_str());
     g_bytes_unref(bytes);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,29 @@ private:
     }
 
     std::string path_;
+    bool usable_ = false;
+};
+
+// A folder mounted over itself read-only for a test's life, as a CD or a book mounted read-only is:
+// every change under it fails with EROFS, also for root. Usable() is false where mounting is not
+// permitted; such a test is skipped.
+class ReadOnlyMount {
+public:
+    explicit ReadOnlyMount(std::string path) : path_(std::move(path)) {
+        mounted_ = ::mount(path_.c_str(), path_.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        usable_ = mounted_ && ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
+    ~ReadOnlyMount() {
+        if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+    }
+    ReadOnlyMount(const ReadOnlyMount&) = delete;
+    ReadOnlyMount& operator=(const ReadOnlyMount&) = delete;
+
+    bool Usable() const { return usable_; }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
     bool usable_ = false;
 };
 

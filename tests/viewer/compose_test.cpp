@@ -4,12 +4,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/dialogs.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/textfile.h"
+#include "tests/rtl/readonly_place.h"
+#include "tests/rtl/system_fixture.h"
 #include "viewer/parse.h"
 
 namespace fs = std::filesystem;
@@ -243,6 +248,53 @@ TEST_F(ComposerTest, ExponentialIncludeTreeIsCapped) {
   std::string composed;
   viewer::ComposePage(programDir_, "wide.html", composed);
   EXPECT_FALSE(composed.empty());
+}
+
+// A data folder that refuses writes (no write permission; immutable for root) sends the composed
+// page to a private cache folder made for the book; the page opens with its address in the book and
+// includes no fragment the book holds from another run. Whatever else stands at the cache folder's
+// name is never written through: the composition fails with a message for the reader.
+TEST_F(ComposerTest, AnUnwritableDataFolderComposesIntoThePrivateCacheOnly) {
+  Write("data/templates/top.htm", "<link href=\"style.css\">");
+  Write("data/page.html", "<?template_top=top.htm;?><a href=\"#x\">x</a><?include(\"data\\_favorites.tmp\")?>");
+  Write("data/_favorites.tmp", "stale");
+  rtltest::EnvGuard cacheHome("XDG_CACHE_HOME", (root_ / "cache").string());
+  struct stat book {};
+  ::stat(root_.c_str(), &book);
+  const fs::path cache = root_ / "cache" / "tome" / (std::to_string(book.st_dev) + "-" + std::to_string(book.st_ino));
+  rtltest::ReadOnlyPlace data((root_ / "data").string());
+  if (!data.Usable()) GTEST_SKIP() << "a folder cannot be made read-only here";
+
+  std::string composed;
+  viewer::ComposePage(programDir_, "page.html", composed);
+  EXPECT_EQ(composed, rtl::FromNativePath((cache / "tomeview.tmp").string()));
+  EXPECT_EQ(fs::status(cache).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(rtl::ReadLines(composed),
+            (std::vector<std::string>{"<base href=\"file://" + base_ + "data/tomeview.tmp\"><link href=\"style.css\">",
+                                      "<a href=\"#x\">x</a> ", ""}));
+  EXPECT_FALSE(fs::exists(root_ / "data" / "tomeview.tmp"));
+
+  const fs::path elsewhere = root_ / "elsewhere";
+  const std::pair<const char*, std::function<bool()>> occupants[] = {
+      {"a link", [&] { fs::create_directory_symlink(elsewhere, cache); return true; }},
+      {"a link above it", [&] { fs::remove(cache.parent_path()); fs::create_directory_symlink(elsewhere, cache.parent_path()); return true; }},
+      {"a file", [&] { std::ofstream(cache) << "x"; return true; }},
+      {"another user's folder", [&] { fs::create_directory(cache); return ::chown(cache.c_str(), 4242, 4242) == 0; }},
+  };
+  for (const auto& [what, occupy] : occupants) {
+    fs::remove_all(root_ / "cache");
+    fs::remove_all(elsewhere);
+    fs::create_directories(cache.parent_path());
+    fs::create_directories(elsewhere);
+    if (!occupy()) continue;  // not root: no other user's folder can be made
+    try {
+      viewer::ComposePage(programDir_, "page.html", composed);
+      ADD_FAILURE() << what << " was written through";
+    } catch (const rtl::EInOutError& error) {
+      EXPECT_EQ(error.Message().rfind(rtl::Ru("Не удается записать файл "), 0), 0u) << what << ": " << error.Message();
+    }
+    EXPECT_TRUE(fs::is_empty(elsewhere)) << what;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <set>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -556,6 +557,64 @@ TEST_F(ViewerGuiTest, ABookFolderThatCannotBeWrittenStillOpensOnce) {
     folder.Release();
     EXPECT_EQ(RunAnotherViewer(book_), 0);
     Form1->Close();
+}
+
+// A book on a read-only mount (a CD): the generated pages go to the reader's private cache folder,
+// whose pages still take their style sheet, links and pictures from the book and keep their anchors;
+// the reader reads, changes pages, searches, is told once that a favourite cannot be saved, and exits.
+TEST_F(ViewerGuiTest, ABookOnAReadOnlyMountReadsSearchesAndExits) {
+    fs::create_directories(scratch_ + "run");
+    rtltest::EnvGuard runtime("XDG_RUNTIME_DIR", scratch_ + "run");
+    rtltest::EnvGuard cacheHome("XDG_CACHE_HOME", scratch_ + "cache");
+    fs::remove(book_ + "started.dat");
+    struct stat book {};
+    ASSERT_EQ(stat(book_.c_str(), &book), 0);
+    const std::string cache = scratch_ + "cache/tome/" + std::to_string(book.st_dev) + "-" + std::to_string(book.st_ino) + "/";
+    rtltest::ReadOnlyMount mount(book_);
+    if (!mount.Usable()) GTEST_SKIP() << "a read-only mount is not permitted here";
+    auto click = [&](const std::string& selector) {
+        return Load([&] { ASSERT_EQ(Evaluate("(function(){var a=document.querySelector('" + selector +
+                                             "'); if(!a) return ''; a.click(); return 'ok';})()"), "ok") << selector; });
+    };
+
+    StartViewer();
+    ASSERT_TRUE(WaitForPage(0)) << "the first page never finished loading";
+    EXPECT_EQ(CurrentDoc.Path, "index.html");
+    EXPECT_TRUE(dialogs_.Log().empty()) << dialogs_.Log().front().Text;
+    EXPECT_EQ(Evaluate("getComputedStyle(document.body).backgroundColor"), "rgb(251, 248, 241)") << "no style sheet";
+    EXPECT_EQ(Evaluate("document.images.length > 0 && document.images[0].naturalWidth > 0"), "true");
+    EXPECT_EQ(fs::status(cache).permissions(), fs::perms::owner_all);
+
+    // A link of the template, then an anchor of the page, which stays in it.
+    ASSERT_TRUE(click("a.toplink[href=\"2part/200.html\"]"));
+    EXPECT_EQ(CurrentDoc.Path, "2part\\200.html");
+    Evaluate("document.querySelector('a[href$=\"#history\"]').click()");
+    guitest::PumpFor(300);
+    EXPECT_EQ(Evaluate("location.pathname.endsWith('tomeview.tmp') && location.hash"), "#history");
+
+    Form1->searcher->SetText(rtl::Ru(" река"));
+    char enter = 13;
+    ASSERT_TRUE(Load([&] { Form1->searcherKeyPress(Form1->searcher, enter); }));
+    EXPECT_EQ(CurrentDoc.Path, rtl::FromNativePath(cache) + "tomeview_search.tmp");
+    ASSERT_TRUE(click("a.template_search_link"));
+    EXPECT_NE(CurrentDoc.Path.find("part\\"), std::string::npos) << CurrentDoc.Path;
+
+    // Two favourites: the first says that it cannot be saved, both are listed for the run.
+    const std::string first = CurrentDoc.Path.substr(CurrentDoc.Path.find('\\') + 1);
+    ASSERT_TRUE(click("#add-favorite"));
+    ASSERT_TRUE(click("a.toplink[href=\"index.html\"]"));
+    ASSERT_TRUE(click("#add-favorite"));
+    ASSERT_TRUE(Load([&] { EXPECT_TRUE(Key(122)); }));  // F11
+    EXPECT_EQ(Evaluate("document.querySelectorAll('a.template_favor_link').length"), "2");
+    EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + first + "') >= 0"), "true");
+    ASSERT_EQ(dialogs_.Log().size(), 1u);
+    EXPECT_EQ(dialogs_.Log().front().Text, kNotSaved);
+
+    auto exit = std::find_if(Buttons.begin(), Buttons.end(), [](const TMBut& b) { return b.Subtype == 0; });
+    ASSERT_NE(exit, Buttons.end());
+    Form1->testbuttonClick(ButtonImages[size_t(exit - Buttons.begin())]);
+    EXPECT_TRUE(forms::Application().Terminated());
+    EXPECT_EQ(dialogs_.Log().size(), 1u);
 }
 
 }  // namespace
