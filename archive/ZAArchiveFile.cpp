@@ -136,11 +136,9 @@ void TZABaseArchiver::ReplaceArchiveFile(rtl::TStream& source)
         if (!HoldForWriting(old))
             throw EZAException::CreateWithCodeFmt(kHeldByAnother, {FileName}, this);
         const std::filesystem::path native = rtl::ToNativePath(FileName);
-        temp = MakeSiblingTempFile(native);
-        if (temp.empty())
+        std::unique_ptr<rtl::TFileStream> file = MakeSiblingTemp(native, temp);
+        if (!file)
             throw EZAException::CreateWithCodeFmt(19, {FileName}, this);
-        auto file = std::make_unique<rtl::TFileStream>(temp, rtl::fmOpenReadWrite);
-        HoldForWriting(*file);
         file->CopyFrom(source, 0);
         file->Flush();
         CopyOwnerAndMode(native, rtl::ToNativePath(temp));
