@@ -175,16 +175,9 @@ TZANewArchiveFile::TZANewArchiveFile(const std::string& name, const TZABaseArchi
     target_ = std::filesystem::canonical(native, error);
     if (error)
         target_ = native;
-    temp_ = MakeSiblingTempFile(target_);
-    if (temp_.empty())
+    stream_ = MakeSiblingTemp(target_, temp_);
+    if (!stream_)
         throw EZAException::CreateWithCodeFmt(19, {name}, &owner);
-    try {
-        stream_ = std::make_unique<rtl::TFileStream>(temp_, rtl::fmOpenReadWrite);
-    } catch (const rtl::Exception&) {
-        rtl::DeleteFile(temp_);
-        throw EZAException::CreateWithCodeFmt(19, {temp_}, &owner);
-    }
-    HoldForWriting(*stream_);
 }
 
 TZANewArchiveFile::~TZANewArchiveFile()

@@ -67,45 +67,71 @@ pid_t SiblingTempOwner(std::string_view name, const std::string& archiveName)
     return static_cast<pid_t>(pid);
 }
 
-// Removes what killed writers of this archive left beside it. Only a writer that holds the archive
-// calls this; files of processes that still run are kept whatever they are doing.
-void RemoveKilledSiblingTemps(const std::filesystem::path& archive)
+// Removes what killed writers of this archive left in its folder (open as folder). Only a writer
+// that holds the archive calls this; files of processes that still run, or that their writer holds,
+// are kept whatever they are doing.
+void RemoveKilledSiblingTemps(int folder, const std::filesystem::path& parent, const std::string& archiveName)
 {
-    const std::filesystem::path parent = archive.has_parent_path() ? archive.parent_path() : ".";
-    const int fd = rtl::sys::Open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    const std::string archiveName = archive.filename().string();
     const pid_t self = ::getpid();
-    rtl::RemoveEndedTemps(fd, parent.string() + "/", [&](std::string_view name) {
+    rtl::RemoveEndedTemps(folder, parent.string() + "/", [&](std::string_view name) {
         const pid_t owner = SiblingTempOwner(name, archiveName);
         return owner == self ? 0 : owner;
     });
-    ::close(fd);
+}
+
+// A folder the writer may add to but not read is held by its path only: enough to make the file.
+int OpenFolder(const std::filesystem::path& folder)
+{
+    const int fd = rtl::sys::Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 || errno != EACCES)
+        return fd;
+    return rtl::sys::Open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Where the archive's name leaves no room for more: a plain temporary name in its folder.
+std::unique_ptr<rtl::TFileStream> MakePlainTemp(const std::filesystem::path& folder, std::string& name)
+{
+    const std::string plain = rtl::GetTempFileName(rtl::FromNativePath(folder.string()), "FC");
+    if (plain.empty())
+        return nullptr;
+    try {
+        auto file = std::make_unique<rtl::TFileStream>(plain, rtl::fmOpenReadWrite);
+        rtl::TryLockFile(file->Handle());
+        name = plain;
+        return file;
+    } catch (const rtl::Exception&) {
+        rtl::DeleteFile(plain);
+        return nullptr;
+    }
 }
 
 }  // namespace
 
-std::string MakeSiblingTempFile(const std::filesystem::path& archive)
+std::unique_ptr<rtl::TFileStream> MakeSiblingTemp(const std::filesystem::path& archive, std::string& name)
 {
-    RemoveKilledSiblingTemps(archive);
-    const std::string stem = archive.string() + ".FC" + std::to_string(::getpid()) + ".";
-    const unsigned seed = static_cast<unsigned>(::time(nullptr)) * 2654435761u;
-    for (unsigned i = 0; i < 0x10000; ++i) {
+    const std::filesystem::path parent = archive.has_parent_path() ? archive.parent_path() : ".";
+    const int folder = OpenFolder(parent);
+    if (folder < 0)
+        return nullptr;
+    const std::string archiveName = archive.filename().string();
+    RemoveKilledSiblingTemps(folder, parent, archiveName);
+    const std::string stem = archiveName + ".FC" + std::to_string(::getpid()) + ".";
+    unsigned next = static_cast<unsigned>(::time(nullptr)) * 2654435761u;
+    const auto nextName = [&] {
         char unique[8];
-        std::snprintf(unique, sizeof unique, "%04X", (seed + i) & 0xFFFF);
-        const std::string name = stem + unique + ".tmp";
-        const int fd = rtl::sys::Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            ::close(fd);
-            return rtl::FromNativePath(name);
-        }
-        if (errno == ENAMETOOLONG)  // no room for the archive's name: a plain temporary name
-            return rtl::GetTempFileName(rtl::FromNativePath(archive.parent_path().string()), "FC");
-        if (errno != EEXIST)
-            return {};
-    }
-    return {};
+        std::snprintf(unique, sizeof unique, "%04X", next++ & 0xFFFF);
+        return stem + unique + ".tmp";
+    };
+    std::string onDisk;
+    std::unique_ptr<rtl::TLiveTemp> live;
+    const int fd = rtl::CreateWriterTemp(folder, nextName, O_RDWR, 0600, onDisk, live);
+    const int error = errno;
+    ::close(folder);
+    if (fd < 0)
+        return error == ENAMETOOLONG ? MakePlainTemp(parent, name) : nullptr;
+    name = rtl::FromNativePath(std::filesystem::path(archive).replace_filename(onDisk).string());
+    // The stream's open of the file holds the lock on from here.
+    return std::make_unique<rtl::TFileStream>(fd, name);
 }
 
 void CopyOwnerAndMode(const std::filesystem::path& from, const std::filesystem::path& to)

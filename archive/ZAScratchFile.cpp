@@ -96,20 +96,14 @@ std::unique_ptr<TZAScratchFile> TZAScratchFile::CreateIn(std::shared_ptr<const T
         if (!NoNamelessFiles(errno))
             return nullptr;
     }
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::string name = UniqueName();
-        auto live = std::make_unique<rtl::TLiveTemp>(dir, name);
-        // O_EXCL: fails when the name exists, so another file (or a link's target) is never taken over.
-        const int fd = rtl::sys::OpenAt(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0) {
-            rtl::folderindex::NoteCreated(folder->NativePathOf(name));
-            return std::unique_ptr<TZAScratchFile>(
-                new TZAScratchFile(fd, std::move(folder), std::move(name), std::move(live)));
-        }
-        if (errno != EEXIST)
-            return nullptr;
-    }
-    return nullptr;
+    std::string name;
+    std::unique_ptr<rtl::TLiveTemp> live;
+    // A name that exists is passed over, so another file (or a link's target) is never taken over.
+    const int fd = rtl::CreateWriterTemp(dir, UniqueName, O_WRONLY, mode, name, live);
+    if (fd < 0)
+        return nullptr;
+    rtl::folderindex::NoteCreated(folder->NativePathOf(name));
+    return std::unique_ptr<TZAScratchFile>(new TZAScratchFile(fd, std::move(folder), std::move(name), std::move(live)));
 }
 
 TZAScratchFile::~TZAScratchFile()
@@ -191,6 +185,7 @@ bool TZAScratchFile::ReplaceTarget(const std::string& onDisk)
     if (!CloseFile() || rtl::sys::RenameAt(dir, name_.c_str(), onDisk.c_str()) != 0)
         return false;
     placed_ = true;
+    live_.reset();  // the file is the target now: its lock goes
     rtl::folderindex::NoteRenamed(folder_->NativePathOf(name_), folder_->NativePathOf(onDisk));
     return true;
 }
@@ -200,6 +195,9 @@ bool TZAScratchFile::NameBeside()
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string name = UniqueName();
         live_ = std::make_unique<rtl::TLiveTemp>(folder_->Fd(), name);
+        // Held before it has a name, so no clean-up ever finds it unheld while it is being written.
+        if (!live_->Hold(fd_))
+            return false;
         if (rtl::sys::LinkOpenFile(fd_, folder_->Fd(), name.c_str()) == 0) {
             name_ = std::move(name);
             rtl::folderindex::NoteCreated(folder_->NativePathOf(name_));

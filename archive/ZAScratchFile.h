@@ -3,8 +3,9 @@
 // target's name once the entry is complete and checked: nothing half-written is ever visible, a
 // crash leaves nothing behind, and a new target changes the folder once. Elsewhere, and to replace
 // an existing target, a uniquely named file beside the target is renamed over it. In every other
-// case the file is deleted. A named scratch file carries its process's id ("FC<pid>.<hex>.tmp"), so
-// that the one a killed extraction left is told from one still being written.
+// case the file is deleted. A named scratch file carries its writer, its process's id
+// ("FC<pid>.<hex>.tmp") and its lock (platform/rtl/tempfiles.h), so that the one a killed extraction
+// left is told from one still being written, also by a process in another namespace.
 //
 // It works in a folder held open (ZATargetFolder.h), by names relative to it: no name is looked
 // up again, and a link put in place of a folder on the way cannot redirect the file.
@@ -58,7 +59,7 @@ private:
     int fd_;
     std::shared_ptr<const TZATargetFolder> folder_;
     std::string name_;  // in folder_; empty while the file has no name
-    std::unique_ptr<rtl::TLiveTemp> live_;  // marks name_ as this process's while it may exist
+    std::unique_ptr<rtl::TLiveTemp> live_;  // holds name_ as its writer's while it may exist
     int64_t position_ = 0;
     int64_t size_ = 0;
     bool placed_ = false;

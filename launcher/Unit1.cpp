@@ -157,6 +157,7 @@ int RunInstaller() {
         rtl::Dialogs().MessageDlg(NoPlaceForTheLockMessage(), rtl::mtCustom, rtl::mbOK);
         return 1;
     }
+    rtl::RemoveRegistryLeftovers();  // what writers of the settings store killed before they finished left
     forms::TApplication& application = forms::Application();
     application.Title = ApplicationTitle();
     try {

@@ -8,6 +8,7 @@
 #include "platform/rtl/process.h"
 #include "platform/rtl/registry.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/textfile.h"
 #include "viewer/bindings.h"
 #include "viewer/forms.h"
 #include "viewer/main.h"
@@ -152,6 +153,9 @@ void TForm1::StartViewer() {
             forms::Application().Terminate();
             return;
     }
+    // What writers killed before they finished left beside the book's records and the settings store.
+    for (const char* record : {"intcfg.dat", "kor_iphist.dat"}) rtl::RemoveStaleTempFiles(AppDir + record);
+    rtl::RemoveRegistryLeftovers();
     Form5->my_ip.HistoryFilename = AppDir + "kor_iphist.dat";
     if (Form2->LoadSkin() == 0) {
         forms::Application().Terminate();

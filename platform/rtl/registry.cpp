@@ -11,9 +11,11 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/fscalls.h"
+#include "platform/rtl/tempfiles.h"
 
 namespace rtl {
 
@@ -249,20 +251,29 @@ bool MakeFolders(const std::string& folder) {
     return sys::MakeDir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// A synced copy of bytes in a fresh temporary file beside path; "" when it cannot be made.
-std::string WriteTemporary(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".XXXXXX";
-    int fd = sys::MakeTemp(tmp.data(), O_CLOEXEC);
+// A synced copy of bytes in a new temporary file beside path, named after its writer and held by
+// live (platform/rtl/tempfiles.h) until it has taken its place; "" when it cannot be made.
+std::string WriteTemporary(const std::string& path, const std::string& bytes, std::unique_ptr<TLiveTemp>& live) {
+    const size_t cut = path.rfind('/') + 1;  // 0 when there is no folder
+    const std::string folder = path.substr(0, cut);
+    const std::string base = path.substr(cut);
+    const int folderFd = sys::Open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) return {};
+    std::string name;
+    const int fd = CreateWriterTemp(folderFd, [&base] { return WriterTempName(base); }, O_WRONLY, 0600, name, live);
+    ::close(folderFd);
     if (fd < 0) return {};
     bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok) return tmp;
-    sys::Unlink(tmp.c_str());
+    if (ok) return folder + name;
+    sys::Unlink((folder + name).c_str());
+    live.reset();
     return {};
 }
 
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
-    std::string tmp = WriteTemporary(path, bytes);
+    std::unique_ptr<TLiveTemp> live;
+    std::string tmp = WriteTemporary(path, bytes, live);
     if (tmp.empty()) return false;
     if (sys::Rename(tmp.c_str(), path.c_str()) == 0) return true;
     sys::Unlink(tmp.c_str());
@@ -286,7 +297,8 @@ bool KeepDamagedStore(const std::string& path, const std::string& bytes) {
     std::string name;
     bool kept = PlaceUnderFreeName(path, [&](const char* to) { return sys::Link(path.c_str(), to); }, name);
     if (!kept) {
-        std::string copy = WriteTemporary(path, bytes);
+        std::unique_ptr<TLiveTemp> live;
+        std::string copy = WriteTemporary(path, bytes, live);
         kept = !copy.empty() &&
                PlaceUnderFreeName(path, [&](const char* to) { return sys::RenameNoReplace(copy.c_str(), to); }, name);
         if (!kept && !copy.empty()) sys::Unlink(copy.c_str());
@@ -373,6 +385,8 @@ std::string RegistryFileName() {
     }
     return home + "/.config/tome/registry";
 }
+
+int RemoveRegistryLeftovers() { return RemoveWriterTemps(RegistryFileName()); }
 
 bool NamesSubkey(std::string_view name) { return !NormalizeKeyPath(name).empty(); }
 

@@ -15,7 +15,8 @@
 //
 // Key paths and value names are compared without regard to case (full cp1251 table). Every write
 // takes an exclusive flock on "<file>.lock", reads the file afresh, applies the change and replaces
-// the file atomically (temporary file, fsync, rename), so concurrent writers lose nothing. Readers
+// the file atomically (temporary file, fsync, rename), so concurrent writers lose nothing. The
+// temporary carries its writer (".<file>.<pid>.<n>.tmp", platform/rtl/tempfiles.h). Readers
 // read the file as it is at each call.
 #pragma once
 
@@ -42,6 +43,10 @@ public:
 
 // Native path of the store file as chosen above.
 std::string RegistryFileName();
+
+// Removes the temporaries that writers of the store left beside it when they were killed, and only
+// those (rtl::RemoveWriterTemps); how many went. Never fails.
+int RemoveRegistryLeftovers();
 
 // True when name, appended to a parent key, names a key below it: it holds more than "\"
 // separators. An empty product name would otherwise put its values on the parent itself.

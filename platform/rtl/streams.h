@@ -60,6 +60,8 @@ public:
     // fmCreate creates or truncates (EFCreateError); other modes open an existing file (EFOpenError).
     // Messages name the file: Cannot open file "<name>". <reason>
     TFileStream(std::string_view fileName, uint16_t mode);
+    // Takes over a descriptor open on the file fileName names (for the messages).
+    TFileStream(int fd, std::string_view fileName) : fileName_(fileName), fd_(fd) {}
     ~TFileStream() override;
 
     int64_t Read(void* buffer, int64_t count) override;

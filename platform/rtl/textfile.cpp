@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 
@@ -95,29 +94,6 @@ std::string FolderOf(const std::string& native) {
     return native.substr(0, slash + 1);
 }
 
-// A name beside target that no other writer uses: hidden, with the process id and a counter.
-std::string TempNameFor(const std::string& base) {
-    static std::atomic<unsigned> counter{0};
-    return "." + base + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-}
-
-// The process id in name when TempNameFor gave name for a target named base; 0 otherwise.
-pid_t TempNameOwner(std::string_view name, std::string_view base) {
-    const std::string prefix = "." + std::string(base) + ".";
-    constexpr std::string_view suffix = ".tmp";
-    if (base.empty() || name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
-        !name.ends_with(suffix))
-        return 0;
-    const std::string_view numbers = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-    const size_t dot = numbers.find('.');
-    uint64_t pid = 0;
-    uint64_t counter = 0;
-    if (dot == std::string_view::npos || !ParseCanonicalNumber(numbers.substr(0, dot), pid) ||
-        !ParseCanonicalNumber(numbers.substr(dot + 1), counter) || pid == 0 || pid > INT32_MAX)
-        return 0;
-    return static_cast<pid_t>(pid);
-}
-
 int OpenFolder(const std::string& folder) {
     return sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
@@ -189,19 +165,12 @@ TAtomicFileWriter::TAtomicFileWriter(std::string_view path, bool keepMode)
     // Every later step works in the folder held open, so the temporary is where it was made.
     folderFd_ = OpenFolderToWrite(folder_);
     if (folderFd_ < 0) RaiseInOutError(errno, path_);
-    for (int attempts = 0;; ++attempts) {
-        tempName_ = TempNameFor(base);
-        // Live before it exists, so that no clean-up in this process takes it for a leftover.
-        live_ = std::make_unique<TLiveTemp>(folderFd_, tempName_);
-        fd_ = sys::OpenAt(folderFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) break;
+    fd_ = CreateWriterTemp(folderFd_, [&base] { return WriterTempName(base); }, O_WRONLY, 0666, tempName_, live_);
+    if (fd_ < 0) {
         const int error = errno;
-        live_.reset();
-        if (error != EEXIST || attempts >= 100) {
-            ::close(folderFd_);
-            folderFd_ = -1;
-            RaiseInOutError(error, path_);
-        }
+        ::close(folderFd_);
+        folderFd_ = -1;
+        RaiseInOutError(error, path_);
     }
     folderindex::NoteCreated(folder_ + tempName_);
     if (keepMode) ::fchmod(fd_, existing.st_mode & 07777);
@@ -230,6 +199,7 @@ void TAtomicFileWriter::Commit(bool durable) {
     if (sys::RenameAt(folderFd_, tempName_.c_str(), base.c_str()) != 0) RaiseInOutError(errno, path_);
     folderindex::NoteRenamed(folder_ + tempName_, native_);
     committed_ = true;
+    live_.reset();  // the file is the target now: its lock goes
     if (durable) ::fsync(folderFd_);  // makes the rename itself durable; a folder that cannot be synced changes nothing
 }
 
@@ -239,16 +209,6 @@ void ReadFileBlock(std::string_view path, int64_t offset, void* buffer, size_t s
     file.ReadAt(offset, buffer, size);
 }
 
-int RemoveStaleTempFiles(std::string_view path) {
-    const std::string native = ToNativePath(path);
-    const std::string folder = FolderOf(native);
-    const std::string base = native.substr(folder.size());
-    const int folderFd = OpenFolder(folder);
-    if (folderFd < 0) return 0;
-    const int removed =
-        RemoveEndedTemps(folderFd, folder, [&base](std::string_view name) { return TempNameOwner(name, base); });
-    ::close(folderFd);
-    return removed;
-}
+int RemoveStaleTempFiles(std::string_view path) { return RemoveWriterTemps(ToNativePath(path)); }
 
 }  // namespace rtl

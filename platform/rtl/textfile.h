@@ -38,7 +38,8 @@ void WriteFileAtomic(std::string_view path, std::string_view bytes, bool durable
 
 // A file written piece by piece, as its bytes arrive, into a temporary file beside path; Commit flushes
 // it to disk and renames it over path. Until then path keeps its old content, and a writer ended
-// without Commit removes its temporary file. An existing file's permissions are kept unless
+// without Commit removes its temporary file; the temporary carries its writer (its process id and
+// lock, platform/rtl/tempfiles.h) while it exists. An existing file's permissions are kept unless
 // keepMode is false; the new file then has the mode of any new file.
 class TAtomicFileWriter {
 public:
@@ -63,11 +64,12 @@ private:
     bool committed_ = false;
 };
 
-// Removes the temporary files that writers of path left beside it when their process was killed
-// before Commit: files named as TAtomicFileWriter names them for path, regular files only, whose
-// process no longer runs, or is this one and has no writer of that file open (its folder however
-// spelled). Files of a process that still runs are kept, even when its id was taken over by another
-// program. Returns how many were removed.
+// Removes the temporary files that writers of path left beside it when they were killed before
+// Commit: files named as TAtomicFileWriter names them for path, regular files only, whose writer has
+// ended (platform/rtl/tempfiles.h): its lock is free, and its process no longer runs, or is this one
+// and has no writer of that file open (its folder however spelled). Files of a process that still
+// runs, even when its id was taken over by another program, and those a writer in another process
+// namespace holds, are kept. Returns how many were removed.
 int RemoveStaleTempFiles(std::string_view path);
 
 // Reads exactly size bytes at offset; a shorter file or a negative offset raises EInOutError 100.

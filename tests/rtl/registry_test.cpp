@@ -5,6 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "platform/rtl/fscalls.h"
 
 #include "tests/rtl/readonly_place.h"
 #include "tests/rtl/system_fixture.h"
@@ -240,6 +245,35 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     for (const char* prefix : {"w0_", "w1_", "parent_"}) {
         for (int i = 0; i < kPerWriter; ++i) EXPECT_EQ(reg.ReadInteger(prefix + std::to_string(i)), i);
     }
+}
+
+// A writer killed before its new store took the old one's place leaves a temporary that carries
+// its process id, and the clean-up at a program's start removes that and nothing else.
+TEST_F(RegistryTest, AKilledWritersTemporaryCarriesItsIdAndGoes) {
+    TRegistry reg;
+    reg.RootKey = HKEY_LOCAL_MACHINE;
+    reg.WriteString("v", "old");
+    const std::string before = ReadNative(storeFile);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        SetFsChangeObserver([](const TFsChange& change) {
+            if (std::string_view(change.Call) == "rename") _exit(9);
+        });
+        reg.WriteString("v", "new");
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(writer, &status, 0), writer);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(tmp.Native("config/tome")))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_TRUE(names[0].starts_with(".registry." + std::to_string(writer) + ".")) << names[0];
+    EXPECT_EQ(RemoveRegistryLeftovers(), 1);
+    EXPECT_FALSE(rtltest::NativeExists(tmp.Native("config/tome/" + names[0])));
+    EXPECT_EQ(ReadNative(storeFile), before);
 }
 
 TEST_F(RegistryTest, RandomGarbageNeverStopsAReader) {

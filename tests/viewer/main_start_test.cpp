@@ -120,9 +120,17 @@ TEST_F(StartTest, CheckIeReturnsAndStoresTheVersion) {
 
 // ---- start sequence ----
 
+// The start also removes what writers killed before they finished left beside the book's records
+// and the settings store (an id that no process has).
 TEST_F(StartTest, StartSetsFoldersCaptionGuardAndOpensTheStartButtonsPage) {
     WriteBasicBook();
+    const std::string killed = ".2147483647.0.tmp";
+    const std::filesystem::path store = rtl::RegistryFileName();
+    const std::string leftovers[] = {Book() + ".intcfg.dat" + killed, Book() + ".kor_iphist.dat" + killed,
+                                     store.parent_path() / ("." + store.filename().string() + killed)};
+    for (const std::string& name : leftovers) std::ofstream(name) << "left";
     Start();
+    for (const std::string& name : leftovers) EXPECT_FALSE(std::filesystem::exists(name)) << name;
     EXPECT_EQ(AppDir, BookWin());
     EXPECT_EQ(rtl::IncludeTrailingBackslash(rtl::GetCurrentDir()), BookWin() + "data\\");
     EXPECT_EQ(Form1->Caption(), "TestBook");

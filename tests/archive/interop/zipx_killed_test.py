@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A writer killed during its commit leaves its temporary beside the archive; the next writer removes
-it, while the temporaries of running processes and files of other shapes stay."""
-import os, signal, subprocess, sys, tempfile, time, zipfile
+it, while the temporaries of running processes, one that its writer holds (a writer in another pid
+namespace, whose id names no process here), and files of other shapes stay."""
+import fcntl, os, signal, subprocess, sys, tempfile, time, zipfile
 
 zipx, case = sys.argv[1], sys.argv[2]
 assert case == "commit_leftovers"
@@ -22,10 +23,17 @@ with tempfile.TemporaryDirectory() as tmp:
     assert open(arc, "rb").read() == before, "a killed commit changed the archive"
     left = [n for n in os.listdir(tmp) if n.startswith("n.zip.FC")]
     assert left, "the kill came too late to leave a temporary"
-    live = f"n.zip.FC{os.getpid()}.ABCD.tmp"
-    kept = [live, "n.zip.FC1A2B.tmp", "n.zip.FC12.tmp", "other.zip.FC999999999.ABCD.tmp"]
-    for name in kept:
+    foreign = 2147483646  # an id that no process here has
+    live, held = f"n.zip.FC{os.getpid()}.ABCD.tmp", f"n.zip.FC{foreign}.ABCD.tmp"
+    shapes = [f"n.zip.FC{foreign}.000{i}.tmp" for i in range(3)]
+    kept = [live, held, "n.zip.FC1A2B.tmp", "n.zip.FC12.tmp", "other.zip.FC999999999.ABCD.tmp"] + shapes
+    for name in kept[:-3]:
         open(os.path.join(tmp, name), "w").close()
+    holder = open(os.path.join(tmp, held), "w")
+    fcntl.lockf(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    os.symlink(os.path.join(src, "a.txt"), os.path.join(tmp, shapes[0]))
+    os.mkfifo(os.path.join(tmp, shapes[1]))
+    os.mkdir(os.path.join(tmp, shapes[2]))
     subprocess.run([zipx, "add", arc, src, "a.txt"], check=True)
     names = set(os.listdir(tmp))
     assert not names & set(left), f"left by the killed writer: {names & set(left)}"
