@@ -1,6 +1,8 @@
 // zipx: the archiver component on the command line.
 //   zipx list FILE         one line per entry: name (UTF-8), uncompressed size, compressed size,
-//                          CRC-32 (8 hex digits), local header offset, separated by tabs
+//                          CRC-32 (8 hex digits), local header offset, separated by tabs; sizes
+//                          that nobody knows (lost, damaged, or all ones with no ZIP64 value
+//                          behind them) are "?"
 //   zipx extract FILE DIR  every entry ("*.*", attributes 10431) into DIR with the options the
 //                          updater uses (overwrite always, folders created, read-only files
 //                          replaced, attributes and dates set)
@@ -102,9 +104,10 @@ int List(const char* file)
     const TZADirArray& dir = archiver.DirManager->CurrentDir;
     for (int i = 0; i < dir.Count(); ++i) {
         const TDirItem& item = dir.ItemAt(i);
-        std::printf("%s\t%" PRId64 "\t%" PRId64 "\t%08" PRIx32 "\t%" PRId64 "\n",
-                    rtl::Cp1251ToUtf8(item.FileName).c_str(), item.UncompressedSize64(),
-                    item.CompressedSize64(), item.Crc32, item.LocalHeaderOffset64());
+        const auto size = [&item](int64_t value) { return item.SizesUnknown ? std::string("?") : std::to_string(value); };
+        std::printf("%s\t%s\t%s\t%08" PRIx32 "\t%" PRId64 "\n", rtl::Cp1251ToUtf8(item.FileName).c_str(),
+                    size(item.UncompressedSize64()).c_str(), size(item.CompressedSize64()).c_str(), item.Crc32,
+                    item.LocalHeaderOffset64());
     }
     archiver.CloseArchive();
     return std::fflush(stdout) == 0 ? 0 : 1;

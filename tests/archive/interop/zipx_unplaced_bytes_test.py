@@ -195,6 +195,9 @@ def sizes_missing(binary, work):
         end = bytearray(whole[end_at:])
         struct.pack_into("<I", end, 12, len(directory))
         problems += refused_alike(binary, work, label, whole[:start] + directory + bytes(end), ["f3.txt"], 8)
+        listed = zipx(binary, "list", os.path.join(work, "archive.zip")).stdout.splitlines()
+        if listed[1].split(b"\t")[:3] != [b"f2.bin", b"?", b"?"]:
+            problems.append("%s: listed as %s" % (label, listed[1]))
     return problems
 
 
