@@ -482,6 +482,8 @@ void TUpdateCommit::CheckEveryBytePlaced()
         TDirItem& record = old_.ItemAt(i);
         if (record.LocalHeaderOffset64() < from)
             continue;  // inside the stub
+        if (record.SizeCut)
+            throw refuse("the directory says the entry " + record.FileName + " reaches into the directory");
         if (rebuilt && !RecoveredWhole(record))
             throw refuse("the directory was rebuilt, and the entry " + record.FileName + " could not be recovered whole");
         const TLocalRecord local = ReadLocalRecord(record);

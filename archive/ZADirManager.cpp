@@ -529,17 +529,24 @@ void TZADirManager::AddStubSizeToOffsets()
     }
 }
 
-// In a single-volume archive every entry's local header and data lie before the directory.
+// In a single-volume archive every entry's local header and data lie before the directory. The
+// data of the entry that stands last may be said to reach into the directory: they are read up to
+// its start (SizeCut). Any other entry's data would then run over the entries after it: damaged.
 void TZADirManager::CheckEntryBounds()
 {
+    int64_t last = -1;
+    for (int i = 0; i < CurrentDir.Count(); ++i)
+        last = std::max(last, CurrentDir.ItemAt(i).LocalHeaderOffset64());
     for (int i = 0; i < CurrentDir.Count(); ++i) {
-        const TDirItem& item = CurrentDir.ItemAt(i);
+        TDirItem& item = CurrentDir.ItemAt(i);
         int64_t offset = item.LocalHeaderOffset64();
         int64_t compressed = item.CompressedSize64();
         if (offset < 0 || compressed < 0 || item.UncompressedSize64() < 0)
             Damaged();
-        if (DirectoryStart - offset < static_cast<int64_t>(TLocalHeader::Size) ||
-            DirectoryStart - offset - static_cast<int64_t>(TLocalHeader::Size) < compressed)
+        if (DirectoryStart - offset < static_cast<int64_t>(TLocalHeader::Size))
+            Damaged();
+        item.SizeCut = DirectoryStart - offset - static_cast<int64_t>(TLocalHeader::Size) < compressed;
+        if (item.SizeCut && offset != last)
             Damaged();
     }
 }

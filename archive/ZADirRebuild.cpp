@@ -194,8 +194,8 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
         entry.SizesUnknown = true;
     }
     // Data said to reach past the end of the stream: the entry is kept, so that it is reported, with
-    // sizes nothing can pass a check against.
-    if (compressed >= size)
+    // sizes nothing can pass a check against. A streamed entry's header holds no sizes to go by.
+    if (known && compressed >= size)
         entry.SizesUnknown = true;
     bool folder = entry.UncompressedSize64() == 0 && known && EndsWithSeparator(entry.FileName);
     entry.ExternalAttributes = folder ? kAttrDirectory : kAttrArchive;

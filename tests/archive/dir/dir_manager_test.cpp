@@ -85,6 +85,21 @@ TEST(DirManager, StubInFrontShiftsEveryOffsetFoldersIncluded)
         EXPECT_EQ(a->item(i).LocalHeaderOffset64(), zip.localOffsets[i]) << i;
 }
 
+// The size of the entry that stands last may reach into the directory: the directory stands and
+// the entry is read up to its start. Any other entry's would run over the entries after it.
+TEST(DirManager, SizeOfTheLastEntryReachingIntoTheDirectoryIsCut)
+{
+    TestZip zip = BuildZip(ThreeEntries());
+    Put32(zip.bytes, zip.directoryStart + 2 * 46 + 10 + 5 + 20, 100);  // docs/a.txt's compressed size
+    auto a = Load(zip.bytes);
+    EXPECT_FALSE(a->manager->Rebuilt);
+    EXPECT_EQ(a->manager->DirectoryStart, zip.directoryStart);
+    EXPECT_TRUE(a->item(2).SizeCut);
+    EXPECT_FALSE(a->item(0).SizeCut);
+    Put32(zip.bytes, zip.directoryStart + 20, 200);  // readme.txt's, before the others
+    EXPECT_TRUE(Load(zip.bytes)->manager->Rebuilt);
+}
+
 TEST(DirManager, StubWithOffsetsCountedFromTheFileAddsNothing)
 {
     TestZip zip = BuildZip(ThreeEntries(), {std::string(5000, 'S'), true, ""});
