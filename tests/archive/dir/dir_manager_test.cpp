@@ -81,6 +81,7 @@ TEST(DirManager, StubInFrontShiftsEveryOffsetFoldersIncluded)
     ASSERT_EQ(a->dir().Count(), 3);
     EXPECT_EQ(a->manager->PrefixSize, 5000);
     EXPECT_EQ(a->manager->OffsetShift, 5000);
+    EXPECT_FALSE(a->manager->EntriesInFront);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(a->item(i).LocalHeaderOffset64(), zip.localOffsets[i]) << i;
 }
