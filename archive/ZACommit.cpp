@@ -495,11 +495,12 @@ void TUpdateCommit::Run()
 // stub in front has no place in the new one: the commit goes ahead only when there is none (35
 // otherwise, before anything is written). A directory rebuilt from local headers is a guess at what
 // the file holds: then the entries found must fill the whole file, from its first byte to its last,
-// each one recovered whole.
+// each one recovered whole. Entries in front of the ones a directory places are no stub, and an entry
+// said to reach into the directory has no known end: both are refused.
 void TUpdateCommit::CheckEveryBytePlaced()
 {
     const bool rebuilt = m_.Rebuilt;
-    if (!rebuilt && old_.Count() == 0)
+    if (!rebuilt && old_.Count() == 0 && !m_.EntriesInFront)
         return;  // nothing but a stub in front of the directory
     const int64_t from = rebuilt ? 0 : std::max<int64_t>(m_.PrefixSize, 0);
     const int64_t to = rebuilt ? oldStream_->Size() : m_.DirectoryStart;
@@ -508,11 +509,15 @@ void TUpdateCommit::CheckEveryBytePlaced()
         e.SetMessage(what + ", so no change is written. " + e.Message());
         return e;
     };
+    if (!rebuilt && m_.EntriesInFront)
+        throw refuse("the file holds entries in front of those its directory lists");
     std::vector<std::pair<int64_t, int64_t>> records;
     for (int i = 0; i < old_.Count() && !a_.CancelRequested; ++i) {
         TDirItem& record = old_.ItemAt(i);
         if (record.LocalHeaderOffset64() < from)
             continue;  // inside the stub
+        if (record.SizeCut)
+            throw refuse("the directory says the entry " + record.FileName + " reaches into the directory");
         if (rebuilt && !RecoveredWhole(record))
             throw refuse("the directory was rebuilt, and the entry " + record.FileName + " could not be recovered whole");
         const TLocalRecord local = ReadLocalRecord(record);

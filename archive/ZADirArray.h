@@ -62,6 +62,9 @@ struct TDirItem : TCentralHeader {
     // Rebuilt with CRC and sizes from a data descriptor found by its signature: not yet checked
     // against the data.
     bool SizesFromDescriptor = false;
+    // The compressed size reaches into the directory of a single-volume archive: the data are read
+    // up to the directory's start only, and the record is never written back.
+    bool SizeCut = false;
 
     // The 64-bit values, whichever of the 32-bit field or the ZIP64 value holds them.
     int64_t UncompressedSize64() const;

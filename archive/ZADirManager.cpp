@@ -211,6 +211,7 @@ void TZADirManager::LoadDirectory()
 {
     ResetEndRecord();
     Rebuilt = false;
+    EntriesInFront = false;
     SkippedHeaders = 0;
     PrefixSize = 0;
     OffsetShift = 0;
@@ -464,12 +465,15 @@ bool TZADirManager::IsLocalHeaderAt(int64_t offset, TLocalHeader* header)
 // the directory stands that much later than recorded. The shift is taken when the first entry's
 // local header is found at its recorded offset plus the shift; offsets already counted from the
 // start of the file (the directory where it is recorded) need none. PrefixSize is where the
-// archive's first local header now stands.
+// archive's first local header now stands. What stands in front is a stub only while it holds no
+// whole local entry: an end record that is not the archive's own (one inside a stored archive or
+// a comment) leaves the archive's entries in front of the ones it places.
 void TZADirManager::DetectStubSize(int64_t endPosition)
 {
     OffsetShift = 0;
     if (CurrentDir.Count() == 0) {
         PrefixSize = endPosition;
+        EntriesInFront = PrefixSize > 0 && HoldsLocalEntryBefore(PrefixSize);
         return;
     }
     int64_t shift = DirectoryStart - RecordedDirectoryOffset;
@@ -482,6 +486,7 @@ void TZADirManager::DetectStubSize(int64_t endPosition)
     for (int i = 0; i < CurrentDir.Count(); ++i)
         lowest = std::min(lowest, CurrentDir.ItemAt(i).LocalHeaderOffset64());
     PrefixSize = std::max<int64_t>(0, lowest + OffsetShift);
+    EntriesInFront = PrefixSize > 0 && HoldsLocalEntryBefore(PrefixSize);
 }
 
 // Last resort for an archive whose directory was moved as well: the first local header after the
@@ -529,17 +534,24 @@ void TZADirManager::AddStubSizeToOffsets()
     }
 }
 
-// In a single-volume archive every entry's local header and data lie before the directory.
+// In a single-volume archive every entry's local header and data lie before the directory. The
+// data of the entry that stands last may be said to reach into the directory: they are read up to
+// its start (SizeCut). Any other entry's data would then run over the entries after it: damaged.
 void TZADirManager::CheckEntryBounds()
 {
+    int64_t last = -1;
+    for (int i = 0; i < CurrentDir.Count(); ++i)
+        last = std::max(last, CurrentDir.ItemAt(i).LocalHeaderOffset64());
     for (int i = 0; i < CurrentDir.Count(); ++i) {
-        const TDirItem& item = CurrentDir.ItemAt(i);
+        TDirItem& item = CurrentDir.ItemAt(i);
         int64_t offset = item.LocalHeaderOffset64();
         int64_t compressed = item.CompressedSize64();
         if (offset < 0 || compressed < 0 || item.UncompressedSize64() < 0)
             Damaged();
-        if (DirectoryStart - offset < static_cast<int64_t>(TLocalHeader::Size) ||
-            DirectoryStart - offset - static_cast<int64_t>(TLocalHeader::Size) < compressed)
+        if (DirectoryStart - offset < static_cast<int64_t>(TLocalHeader::Size))
+            Damaged();
+        item.SizeCut = DirectoryStart - offset - static_cast<int64_t>(TLocalHeader::Size) < compressed;
+        if (item.SizeCut && offset != last)
             Damaged();
     }
 }

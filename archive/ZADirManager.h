@@ -150,11 +150,15 @@ public:
     int64_t OffsetShift = 0;
     // The last load rebuilt the directory from local headers: CurrentDir is a guess at the archive.
     bool Rebuilt = false;
+    // The bytes in front of the first entry the directory places hold a whole local entry: they are
+    // no self-extractor's stub but entries the directory does not list.
+    bool EntriesInFront = false;
     // Local header signatures that rebuild found but could not take as entries.
     int SkippedHeaders = 0;
 
 private:
-    struct TWalk;  // state of one directory walk
+    struct TWalk;      // state of one directory walk
+    struct TScanPass;  // scan buffer and descriptor index of one pass over local headers
 
     bool UsesZipFormat() const;
     bool RebuildAllowed() const;
@@ -187,6 +191,11 @@ private:
     void MarkOverlappedRebuiltEntries();
 
     bool TakeLocalEntry(int64_t offset, int64_t& next);
+    bool StartsRecord(uint32_t signature, int64_t remaining) const;
+    bool IsScannedRecordBoundary(int64_t offset);
+    bool HoldsLocalEntryBefore(int64_t end);
+    bool IsWholeLocalEntryAt(int64_t offset, std::vector<int64_t>& streamed);
+    bool DescriptorEndsStreamedEntry(std::vector<int64_t>& starts, int64_t end);
     void BuildDescriptorIndex(TZADescriptorIndex& index, int64_t from);
 
     // Shared by the searches of one rebuild.

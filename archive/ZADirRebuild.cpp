@@ -1,4 +1,5 @@
-// Rebuilding a directory that is missing or damaged from the local headers in the stream.
+// Rebuilding a directory that is missing or damaged from the local headers in the stream, and
+// telling a stub in front of an archive from entries the directory does not list.
 #include <algorithm>
 #include <limits>
 #include <string>
@@ -59,6 +60,19 @@ bool EndsWithSeparator(const std::string& name)
 
 }  // namespace
 
+// The scan buffer and descriptor index of one pass over the local headers, released with it.
+struct TZADirManager::TScanPass {
+    TZADirManager& manager;
+    explicit TScanPass(TZADirManager& m) : manager(m) { manager.scan_ = std::make_unique<TZAScanBuffer>(*manager.Stream); }
+    TScanPass(const TScanPass&) = delete;
+    TScanPass& operator=(const TScanPass&) = delete;
+    ~TScanPass()
+    {
+        manager.scan_.reset();
+        manager.descriptors_.reset();
+    }
+};
+
 void TZADirManager::RebuildDirectory()
 {
     CurrentDir.Clear();
@@ -75,15 +89,7 @@ void TZADirManager::RebuildDirectory()
 
 void TZADirManager::RebuildFromLocalHeaders()
 {
-    scan_ = std::make_unique<TZAScanBuffer>(*Stream);
-    struct TRelease {
-        TZADirManager& manager;
-        ~TRelease()
-        {
-            manager.scan_.reset();
-            manager.descriptors_.reset();
-        }
-    } release{*this};
+    const TScanPass pass(*this);
 
     int64_t offset = FindLocalHeader(0);
     if (offset < 0)
@@ -194,8 +200,8 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
         entry.SizesUnknown = true;
     }
     // Data said to reach past the end of the stream: the entry is kept, so that it is reported, with
-    // sizes nothing can pass a check against.
-    if (compressed >= size)
+    // sizes nothing can pass a check against. A streamed entry's header holds no sizes to go by.
+    if (known && compressed >= size)
         entry.SizesUnknown = true;
     bool folder = entry.UncompressedSize64() == 0 && known && EndsWithSeparator(entry.FileName);
     entry.ExternalAttributes = folder ? kAttrDirectory : kAttrArchive;
@@ -204,6 +210,76 @@ bool TZADirManager::TakeLocalEntry(int64_t offset, int64_t& next)
     if (known && dataStart <= size && size - dataStart >= compressed && IsRecordBoundary(dataStart + compressed))
         next = dataStart + compressed;
     return true;
+}
+
+// True when a whole local entry starts before end. One forward pass over the local header
+// signatures, each looked at once; the streamed entries among them, whose ends only a descriptor
+// tells, are then matched in one pass over the descriptor signatures.
+bool TZADirManager::HoldsLocalEntryBefore(int64_t end)
+{
+    const TScanPass pass(*this);
+    std::vector<int64_t> streamed;
+    for (int64_t at = FindLocalHeader(0); at >= 0 && at < end; at = FindLocalHeader(at + 4))
+        if (IsWholeLocalEntryAt(at, streamed))
+            return true;
+    return DescriptorEndsStreamedEntry(streamed, end);
+}
+
+// A local header with a name whose data, as long as the header or its ZIP64 block says, end where
+// another record starts or the stream ends: a signature that a program happens to hold is followed
+// by no such entry. A streamed entry's data start goes to streamed instead.
+bool TZADirManager::IsWholeLocalEntryAt(int64_t offset, std::vector<int64_t>& streamed)
+{
+    const int64_t size = scan_->StreamSize();
+    const uint8_t* bytes = scan_->Peek(offset, TLocalHeader::Size);
+    if (bytes == nullptr)
+        return false;
+    TLocalHeader local;
+    LoadRecord(bytes, local);
+    const int64_t extraStart = offset + static_cast<int64_t>(TLocalHeader::Size) + local.NameLength;
+    const int64_t dataStart = extraStart + local.ExtraLength;
+    if (local.NameLength == 0 || dataStart > size)
+        return false;
+    int64_t uncompressed = local.UncompressedSize;
+    int64_t compressed = local.CompressedSize;
+    // The extra field is read only for the ZIP64 sizes, and only as long as a rebuild would take it,
+    // so that no header makes the pass read more than a few hundred bytes.
+    if ((compressed == kNo32 || uncompressed == kNo32) && local.ExtraLength <= kMaxLocalExtraLength) {
+        std::vector<uint8_t> extra(local.ExtraLength);
+        ReadAt(extraStart, extra.data(), static_cast<int64_t>(extra.size()));
+        bool zip64 = false;
+        TakeLocalZip64(extra, local, uncompressed, compressed, zip64);
+    }
+    if (local.Flags & kFlagDataDescriptor) {
+        streamed.push_back(dataStart);
+        if (compressed == 0)
+            return false;  // its sizes went to the descriptor
+    }
+    return size - dataStart >= compressed && IsScannedRecordBoundary(dataStart + compressed);
+}
+
+// True when a data descriptor before end, in either form, gives one of the data starts its
+// compressed size points back to and is followed by another record or the end of the stream.
+bool TZADirManager::DescriptorEndsStreamedEntry(std::vector<int64_t>& starts, int64_t end)
+{
+    if (starts.empty())
+        return false;
+    std::sort(starts.begin(), starts.end());
+    const auto claims = [&starts](uint64_t compressed, int64_t at) {
+        return compressed <= static_cast<uint64_t>(at) &&
+               std::binary_search(starts.begin(), starts.end(), at - static_cast<int64_t>(compressed));
+    };
+    uint8_t pattern[4];
+    PutU32(pattern, kDataDescriptorSig);
+    for (int64_t at = scan_->Find(starts.front(), pattern, 4); at >= 0 && at < end; at = scan_->Find(at + 4, pattern, 4)) {
+        const uint8_t* bytes = scan_->Peek(at, TDataDescriptor::Size);
+        if (bytes != nullptr && claims(GetU32(bytes + 8), at) && IsScannedRecordBoundary(at + static_cast<int64_t>(TDataDescriptor::Size)))
+            return true;
+        bytes = scan_->Peek(at, TZip64DataDescriptor::Size);
+        if (bytes != nullptr && claims(GetU64(bytes + 8), at) && IsScannedRecordBoundary(at + static_cast<int64_t>(TZip64DataDescriptor::Size)))
+            return true;
+    }
+    return false;
 }
 
 int64_t TZADirManager::FindLocalHeader(int64_t start)
@@ -217,7 +293,7 @@ int64_t TZADirManager::FindLocalHeader(int64_t start)
         scan = own.get();
     }
     int64_t found = scan->Find(start, pattern, 4);
-    if (found < 0 || StreamSize() - found < static_cast<int64_t>(TLocalHeader::Size))
+    if (found < 0 || scan->StreamSize() - found < static_cast<int64_t>(TLocalHeader::Size))
         return -1;
     return found;
 }
@@ -265,11 +341,25 @@ bool TZADirManager::IsRecordBoundary(int64_t offset)
         return false;
     uint8_t bytes[4];
     ReadAt(offset, bytes, 4);
-    uint32_t sig = GetU32(bytes);
+    return StartsRecord(GetU32(bytes), size - offset);
+}
+
+bool TZADirManager::StartsRecord(uint32_t sig, int64_t remaining) const
+{
     if (sig == LocalSignature())
-        return size - offset >= static_cast<int64_t>(TLocalHeader::Size);
+        return remaining >= static_cast<int64_t>(TLocalHeader::Size);
     return sig == CentralSignature() || sig == kDataDescriptorSig || sig == EndSignature() ||
            sig == kZip64EndRecordSig || sig == kZip64LocatorSig;
+}
+
+// IsRecordBoundary from the scan buffer where it holds the bytes, so that a pass over many headers
+// close together reads nothing more.
+bool TZADirManager::IsScannedRecordBoundary(int64_t offset)
+{
+    const uint8_t* bytes = scan_->Held(offset, 4);
+    if (bytes == nullptr)
+        return IsRecordBoundary(offset);
+    return StartsRecord(GetU32(bytes), scan_->StreamSize() - offset);
 }
 
 bool TZADirManager::FindDataDescriptor(int64_t dataStart, TZip64DataDescriptor& descriptor,

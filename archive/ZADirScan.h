@@ -1,5 +1,6 @@
 // Forward search for byte patterns in a stream through one reusable buffer, so that a series of
-// searches moving through the stream reads each byte about once.
+// searches moving through the stream reads each byte about once. The stream keeps its size while
+// the buffer is in use.
 #pragma once
 
 #include <cstddef>
@@ -22,11 +23,19 @@ public:
     // Offset of the first occurrence at or after from of the n-byte pattern (wholly inside the
     // stream), or -1. The stream position is left as it was.
     int64_t Find(int64_t from, const uint8_t* pattern, size_t n);
+    // The n bytes at offset (wholly inside the stream, n at most the chunk size), read into the
+    // buffer unless it holds them already; null otherwise. Valid until the next call.
+    const uint8_t* Peek(int64_t offset, size_t n);
+    // The n bytes at offset when the buffer holds them, else null; nothing is read.
+    const uint8_t* Held(int64_t offset, size_t n) const;
+    int64_t StreamSize() const { return size_; }
 
 private:
-    void Load(int64_t offset, int64_t streamSize);
+    bool Holds(int64_t offset, size_t n) const;
+    void Load(int64_t offset);
 
     rtl::TStream& stream_;
+    int64_t size_;
     size_t chunkSize_;
     std::vector<uint8_t> buffer_;
     int64_t bufferStart_ = 0;

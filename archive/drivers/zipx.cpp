@@ -1,11 +1,14 @@
 // zipx: the archiver component on the command line.
 //   zipx list FILE         one line per entry: name (UTF-8), uncompressed size, compressed size,
-//                          CRC-32 (8 hex digits), local header offset, separated by tabs
+//                          CRC-32 (8 hex digits), local header offset, separated by tabs; sizes
+//                          that nobody knows (lost, damaged, or all ones with no ZIP64 value
+//                          behind them) are "?"
 //   zipx extract FILE DIR  every entry ("*.*", attributes 10431) into DIR with the options the
 //                          updater uses (overwrite always, folders created, read-only files
 //                          replaced, attributes and dates set)
 //   zipx test FILE         every entry decompressed and checked; an archive whose directory had
-//                          to be rebuilt from its local headers fails whatever its entries hold
+//                          to be rebuilt from its local headers, or that holds entries in front of
+//                          the ones its directory places, fails whatever its entries hold
 //   zipx add FILE BASEDIR NAME...
 //                          adds or replaces the files NAME (folders with everything in them; "."
 //                          all BASEDIR holds), given relative to BASEDIR and stored under that
@@ -20,7 +23,8 @@
 // answers the password prompt. Exit 0 on success; exit 1 with the messages on stderr when anything
 // failed, was skipped or refused; a full disk or an exceeded file-size limit is code 46. Reading an
 // archive whose directory had to be rebuilt says so once on stderr; a write to it is refused (code 35)
-// unless its entries, each whole, fill the whole file.
+// unless its entries, each whole, fill the whole file. Reading one whose bytes in front of the entries
+// its directory places hold entries of their own (no stub) says so too, and a write to it is refused.
 #include <algorithm>
 #include <cinttypes>
 #include <csignal>
@@ -46,12 +50,18 @@ void Complain(const std::string& cp1251)
 }
 
 // Opens FILE for reading. A directory rebuilt from local headers is only a guess at the archive:
-// that is said once on stderr, with the headers that could not be taken as entries. True then.
+// that is said once on stderr, with the headers that could not be taken as entries. Entries in
+// front of the ones the directory places are said too. True in either case.
 bool OpenReadOnly(TZipArchiver& archiver, const char* nativeFile)
 {
     archiver.FileName = rtl::FromNativePath(nativeFile);
     archiver.OpenArchiveWithMode(ZA_MODE_READONLY);
     const TZADirManager& manager = *archiver.DirManager;
+    if (manager.EntriesInFront) {
+        std::fprintf(stderr, "warning: %s: its first %" PRId64 " bytes hold entries that the directory does not list\n",
+                     nativeFile, manager.PrefixSize);
+        return true;
+    }
     if (!manager.Rebuilt)
         return false;
     std::fprintf(stderr, "warning: %s: no intact central directory; the entries were found from their local headers",
@@ -102,9 +112,10 @@ int List(const char* file)
     const TZADirArray& dir = archiver.DirManager->CurrentDir;
     for (int i = 0; i < dir.Count(); ++i) {
         const TDirItem& item = dir.ItemAt(i);
-        std::printf("%s\t%" PRId64 "\t%" PRId64 "\t%08" PRIx32 "\t%" PRId64 "\n",
-                    rtl::Cp1251ToUtf8(item.FileName).c_str(), item.UncompressedSize64(),
-                    item.CompressedSize64(), item.Crc32, item.LocalHeaderOffset64());
+        const auto size = [&item](int64_t value) { return item.SizesUnknown ? std::string("?") : std::to_string(value); };
+        std::printf("%s\t%s\t%s\t%08" PRIx32 "\t%" PRId64 "\n", rtl::Cp1251ToUtf8(item.FileName).c_str(),
+                    size(item.UncompressedSize64()).c_str(), size(item.CompressedSize64()).c_str(), item.Crc32,
+                    item.LocalHeaderOffset64());
     }
     archiver.CloseArchive();
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -126,11 +137,11 @@ int Test(const char* file)
 {
     TZipArchiver archiver;
     ReportFailures(archiver);
-    const bool rebuilt = OpenReadOnly(archiver, file);  // the archive is damaged, whatever its entries say
+    const bool damaged = OpenReadOnly(archiver, file);  // whatever its entries say
     archiver.CheckActive();
     archiver.MarkFiles("*.*", 10431, "");
     archiver.ProcessFiles(poTest);
-    const int rc = Verdict(archiver) | (rebuilt ? 1 : 0);
+    const int rc = Verdict(archiver) | (damaged ? 1 : 0);
     archiver.CloseArchive();
     return rc;
 }

@@ -81,8 +81,24 @@ TEST(DirManager, StubInFrontShiftsEveryOffsetFoldersIncluded)
     ASSERT_EQ(a->dir().Count(), 3);
     EXPECT_EQ(a->manager->PrefixSize, 5000);
     EXPECT_EQ(a->manager->OffsetShift, 5000);
+    EXPECT_FALSE(a->manager->EntriesInFront);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(a->item(i).LocalHeaderOffset64(), zip.localOffsets[i]) << i;
+}
+
+// The size of the entry that stands last may reach into the directory: the directory stands and
+// the entry is read up to its start. Any other entry's would run over the entries after it.
+TEST(DirManager, SizeOfTheLastEntryReachingIntoTheDirectoryIsCut)
+{
+    TestZip zip = BuildZip(ThreeEntries());
+    Put32(zip.bytes, zip.directoryStart + 2 * 46 + 10 + 5 + 20, 100);  // docs/a.txt's compressed size
+    auto a = Load(zip.bytes);
+    EXPECT_FALSE(a->manager->Rebuilt);
+    EXPECT_EQ(a->manager->DirectoryStart, zip.directoryStart);
+    EXPECT_TRUE(a->item(2).SizeCut);
+    EXPECT_FALSE(a->item(0).SizeCut);
+    Put32(zip.bytes, zip.directoryStart + 20, 200);  // readme.txt's, before the others
+    EXPECT_TRUE(Load(zip.bytes)->manager->Rebuilt);
 }
 
 TEST(DirManager, StubWithOffsetsCountedFromTheFileAddsNothing)

@@ -235,6 +235,19 @@ TEST(DirDamaged, RebuildTellsWhatItCouldNotRecover)
     EXPECT_TRUE(a.manager->CurrentDir.ItemAt(1).SizesUnknown);
 }
 
+// A streamed entry's sizes are its descriptor's, whatever its local header holds in their place.
+TEST(DirDamaged, RebuiltStreamedEntryTakesItsDescriptorOverJunkInItsHeader)
+{
+    TestZip zip = BuildZip({{"s.txt", "streamed", true}});
+    std::string cut = zip.bytes.substr(0, static_cast<size_t>(zip.directoryStart));
+    Put32(cut, 18, 0xDEADBEEF);  // the local compressed size
+    TOpened a(cut, true);
+    a.manager->LoadDirectory();
+    ASSERT_EQ(a.manager->CurrentDir.Count(), 1);
+    EXPECT_FALSE(a.manager->CurrentDir.ItemAt(0).SizesUnknown);
+    EXPECT_EQ(a.manager->CurrentDir.ItemAt(0).CompressedSize64(), 8);
+}
+
 TEST(DirDamaged, RebuildReadsZip64LocalExtrasAndLongDescriptors)
 {
     // Local header with all-ones sizes and a ZIP64 extra, then a 24-byte descriptor.

@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
 """No `zipx add`, `delete` or `delete-at` loses what it cannot place. CASEs: foreign_data (bytes
-around, inside or after an archive: every change exits 1 with code 35, the file as it was; a rebuilt
-directory warns once), cut_sweep (archives cut at every byte: exit 0 only at a record's end with every
-kept entry whole for other readers, else exit 1 and the file as it was), sizes_missing (all-ones sizes
-the ZIP64 block lacks: code 8) and zip64_streamed (streamed ZIP64 entries, one deleted: other readers
-pass, descriptors and versions fit, and a walk over the local headers finds every entry).
+around, inside or after an archive, entries in front of those a directory lists, a size that reaches
+into the directory: every change exits 1 with code 35, the file as it was; reading warns once of a
+rebuilt directory or of entries in front, and test fails exactly then; a self-extractor takes every
+change), cut_sweep (archives cut at every byte: exit 0 only at a record's end with every kept entry
+whole for other readers, else exit 1 and the file as it was), sizes_missing (all-ones sizes the ZIP64
+block lacks: code 8, listed as "?") and zip64_streamed (streamed ZIP64 entries, one deleted: other
+readers pass, descriptors and versions fit, and a walk over the local headers finds every entry).
 
 usage: zipx_unplaced_bytes_test.py ZIPX CASE"""
 import io
 import os
 import random
+import shutil
 import struct
+import subprocess
 import sys
 import tarfile
 import zipfile
@@ -76,9 +80,11 @@ def tar_holding(name, data):
 
 
 def changes(path, work, names):
-    """The three kinds of change on path: add new.txt, delete names[0], delete the first entry."""
+    """The three kinds of change on path: add new.txt, delete names[0], delete the first entry (only
+    the add when names is empty)."""
     put(os.path.join(work, "adds", "new.txt"), ADDED)
-    return [["add", path, os.path.join(work, "adds"), "new.txt"], ["delete", path, names[0]], ["delete-at", path, "0"]]
+    add = ["add", path, os.path.join(work, "adds"), "new.txt"]
+    return [add, ["delete", path, names[0]], ["delete-at", path, "0"]] if names else [add]
 
 
 def refused_alike(binary, work, label, data, names, code):
@@ -94,30 +100,65 @@ def refused_alike(binary, work, label, data, names, code):
     return problems
 
 
+def size_into_directory(whole):
+    """f1.txt streamed (a right descriptor, junk in its local sizes), and the last entry's directory
+    record 100 bytes too long: it reaches into the directory."""
+    with zipfile.ZipFile(io.BytesIO(whole)) as z:
+        first, last = z.infolist()[0], z.infolist()[-1]
+    descriptor = struct.pack("<IIII", 0x08074B50, first.CRC, first.compress_size, first.file_size)
+    out = bytearray(with_gap(whole, record_ends(whole)["f1.txt"], descriptor))
+    struct.pack_into("<HIII", out, 6, 8, first.CRC, 0xDEADBEEF, 0xDEADBEEF)
+    struct.pack_into("<H", out, directory_start(out) + 8, 8)
+    struct.pack_into("<I", out, out.rfind(b"PK\x01\x02") + 20, last.compress_size + 100)
+    return bytes(out)
+
+
+def self_extractors(work, whole):
+    """A program with whole appended and a stray local header signature between them, offsets
+    adjusted by zip -A, with the length of its stub: none without the tools."""
+    program = shutil.which("unzipsfx")
+    if program is None or shutil.which("zip") is None:
+        return []
+    path, stub = os.path.join(work, "sfx.exe"), get(program) + b"PK\x03\x04" + noise(100)
+    put(path, stub + whole)
+    subprocess.run(["zip", "-q", "-A", path], check=True)
+    return [("self-extractor", get(path), len(stub))]
+
+
 def foreign_data(binary, work):
     entries = sample_entries()
     whole, names = python_zip(entries), [e[0] for e in entries]
     first_end = record_ends(whole)["f1.txt"]
-    cases = {"random bytes around one local header": (noise(4000) + whole[:first_end] + noise(6000), ["f1.txt"], True),
-             "a tar holding a zip": (tar_holding("inner.zip", whole), names, True),
-             "100 bytes after the end record": (whole + noise(100), names, True),
-             "bytes between two entries": (with_gap(whole, first_end, noise(50)), names, False),
-             "bytes before the directory": (with_gap(whole, directory_start(whole), noise(50)), names, False)}
+    holding = [("first.txt", b"first\n", zipfile.ZIP_STORED), ("inner.zip", whole, zipfile.ZIP_STORED)]
+    outer, streamed = python_zip(holding), python_zip(holding, streamed=True)
+    rebuilt, in_front = "no intact central directory", "the directory does not list"
+    cases = {"random bytes around one local header": (noise(4000) + whole[:first_end] + noise(6000), ["f1.txt"], rebuilt),
+             "a tar holding a zip": (tar_holding("inner.zip", whole), names, rebuilt),
+             "100 bytes after the end record": (whole + noise(100), names, rebuilt),
+             "bytes between two entries": (with_gap(whole, first_end, noise(50)), names, None),
+             "bytes before the directory": (with_gap(whole, directory_start(whole), noise(50)), names, None),
+             "a zip stored last, cut at the directory": (outer[:directory_start(outer)], names, in_front),
+             "a streamed zip cut after a zip it stores": (streamed[:streamed.find(whole) + len(whole)], names, in_front),
+             "an empty end record ending the comment":
+                 (whole[:-2] + struct.pack("<H", 22) + b"PK\x05\x06" + bytes(18), [], in_front),
+             "a size that reaches into the directory": (size_into_directory(whole), names, None)}
     problems, path = [], os.path.join(work, "read.zip")
-    for label, (data, listed, rebuilt) in cases.items():
+    for label, (data, listed, warning) in cases.items():
         problems += refused_alike(binary, work, label, data, listed, 35)
-        put(path, data)  # list and extract warn once of a rebuilt directory (never else); test fails on it
+        put(path, data)  # list and extract warn once (only of damage); test fails exactly then
         for args in (["list", path], ["extract", path, os.path.join(work, "out")], ["test", path]):
             r = zipx(binary, *args)
-            warnings = r.stderr.count(b"no intact central directory")
-            if warnings != int(rebuilt) or (args[0] == "test" and rebuilt and r.returncode == 0):
-                problems.append("%s: %s: exit %d, %d warnings" % (label, args[0], r.returncode, warnings))
+            warnings = r.stderr.count(b"warning: ")
+            if warnings != int(bool(warning)) or (warning and warning.encode() not in r.stderr) or \
+                    (args[0] == "test" and (r.returncode == 0) == bool(warning)):
+                problems.append("%s: %s: exit %d, %d warnings %s" % (label, args[0], r.returncode, warnings, r.stderr))
     # A whole archive takes every change, and a stub in front of it stays as it is.
-    for label, data in (("whole archive", whole), ("stub in front", with_gap(whole, 0, noise(3000)))):
+    fronts = [("whole archive", whole, 0), ("stub in front", with_gap(whole, 0, noise(3000)), 3000)]
+    for label, data, front in fronts + self_extractors(work, whole):
         for args in changes(os.path.join(work, "whole.zip"), work, names):
             put(args[1], data)
             r = zipx(binary, *args)
-            if r.returncode != 0 or not get(args[1]).startswith(data[:data.find(b"PK\x03\x04")]):
+            if r.returncode != 0 or get(args[1])[:front] != data[:front]:
                 problems.append("%s: %s: exit %d, front lost %s" % (label, args[0], r.returncode, r.stderr))
     return problems
 
@@ -195,6 +236,9 @@ def sizes_missing(binary, work):
         end = bytearray(whole[end_at:])
         struct.pack_into("<I", end, 12, len(directory))
         problems += refused_alike(binary, work, label, whole[:start] + directory + bytes(end), ["f3.txt"], 8)
+        listed = zipx(binary, "list", os.path.join(work, "archive.zip")).stdout.splitlines()
+        if listed[1].split(b"\t")[:3] != [b"f2.bin", b"?", b"?"]:
+            problems.append("%s: listed as %s" % (label, listed[1]))
     return problems
 
 
