@@ -174,8 +174,10 @@ bool TZAScratchFile::SetModified(time_t time)
 
 bool TZAScratchFile::ReplaceTarget(const std::string& onDisk)
 {
-    if (fd_ < 0 || placed_)
+    if (placed_ || (fd_ < 0 && name_.empty())) {
+        errno = EBADF;
         return false;
+    }
     const int dir = folder_->Fd();
     if (name_.empty()) {
         if (rtl::sys::LinkOpenFile(fd_, dir, onDisk.c_str()) == 0) {
@@ -193,6 +195,15 @@ bool TZAScratchFile::ReplaceTarget(const std::string& onDisk)
     placed_ = true;
     rtl::folderindex::NoteRenamed(folder_->NativePathOf(name_), folder_->NativePathOf(onDisk));
     return true;
+}
+
+bool TZAScratchFile::Stage()
+{
+    if (fd_ < 0 || placed_) {
+        errno = EBADF;
+        return false;
+    }
+    return ::fsync(fd_) == 0 && (!name_.empty() || NameBeside()) && CloseFile();
 }
 
 bool TZAScratchFile::NameBeside()
