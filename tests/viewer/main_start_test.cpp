@@ -2,6 +2,9 @@
 // window chrome and closing.
 #include "tests/viewer/main_fixture.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -123,7 +126,15 @@ TEST_F(StartTest, CheckIeReturnsAndStoresTheVersion) {
 
 TEST_F(StartTest, StartSetsFoldersCaptionGuardAndOpensTheStartButtonsPage) {
     WriteBasicBook();
+    // An update killed while it unpacked left its note and a scratch file in a folder it made.
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    WriteBookFile("made/FC" + std::to_string(ended) + ".00000000abcd.tmp", "stale");
+    WriteBookFile(kInstallNote, "=\r\n+made\\\r\n");
     Start();
+    EXPECT_FALSE(BookFileExists("made"));
+    EXPECT_FALSE(BookFileExists(kInstallNote));
     EXPECT_EQ(AppDir, BookWin());
     EXPECT_EQ(rtl::IncludeTrailingBackslash(rtl::GetCurrentDir()), BookWin() + "data\\");
     EXPECT_EQ(Form1->Caption(), "TestBook");
