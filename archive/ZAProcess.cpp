@@ -12,6 +12,7 @@
 #include "archive/ZADiscardStream.h"
 #include "archive/ZAExcept.h"
 #include "archive/ZAScratchFile.h"
+#include "archive/ZAStagedFiles.h"
 #include "archive/ZAStrFunc.h"
 #include "archive/ZATargetFolder.h"
 #include "archive/ZipArchiver.h"
@@ -253,6 +254,9 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     CancelRequested = false;
     extractedTargets_.clear();
     folders_ = std::make_shared<TZAExtractFolders>();
+    staged_.reset();
+    if (StageExtraction && Op == poExtract)
+        staged_ = std::make_unique<TZAStagedFiles>();
     convertedTime_ = -1;
     IgnoredFailureCount = 0;
     PasswordSkipCount = 0;
@@ -296,8 +300,10 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
         DoOnOverallProgress(100.0, Op, ppEnd, CancelRequested);
         CancelRequested = CancelRequested || cancelled;
     }
-    if (CancelRequested || action == fxaAbort)
+    if (CancelRequested || action == fxaAbort) {
         DropPendingUpdate();
+        staged_.reset();
+    }
     folders_.reset();
     return abortCause;
 }
@@ -426,8 +432,15 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(19, {Name}, this);
 
     std::string target = Folder + name;
+    std::string stagedIn;  // the folder's key in a staged run
+    const auto nameOnDisk = [&](bool& exists) {
+        if (!staged_)
+            return folder->NameOnDisk(rtl::ExtractFileName(target), exists);
+        folder = staged_->Hold(std::move(folder), stagedIn);
+        return staged_->NameOnDisk(*folder, stagedIn, rtl::ExtractFileName(target), exists);
+    };
     bool exists = false;
-    std::string onDisk = folder->NameOnDisk(rtl::ExtractFileName(name), exists);
+    std::string onDisk = nameOnDisk(exists);
     std::string nativeTarget = folder->NativePathOf(onDisk);
     // Names the system's code page cannot hold come out escaped and may still meet a name that holds
     // the escape's text: the first entry keeps its file, a later one that would replace it is refused.
@@ -445,13 +458,14 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
             folder = TZATargetFolder::Open(rtl::ToNativePath(rtl::ExtractFilePath(target)));
             if (!folder)
                 throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
-            onDisk = folder->NameOnDisk(rtl::ExtractFileName(target), exists);
+            onDisk = nameOnDisk(exists);
             nativeTarget = folder->NativePathOf(onDisk);
         }
     }
 
     // The entry goes into a scratch file beside the target, which replaces the target only once
-    // the data is complete and checked; a failed, skipped or cancelled entry leaves it as it was.
+    // the data is complete and checked (in a staged run, only at the commit); a failed, skipped or
+    // cancelled entry leaves it as it was.
     // A link of the target's name is replaced, never followed.
     auto scratch = TZAScratchFile::CreateIn(folder, NewFileMode(entry, attr, Options().SetAttributes));
     if (!scratch)
@@ -463,7 +477,10 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
     if (const time_t modified = FileTimeOf(static_cast<int32_t>(DosDateTime(entry))); modified != -1)
         scratch->SetModified(modified);
-    if (!scratch->ReplaceTarget(onDisk))
+    const bool placed = staged_
+        ? staged_->Add(stagedIn, rtl::ExtractFileName(target), std::move(scratch), onDisk, target)
+        : scratch->ReplaceTarget(onDisk);
+    if (!placed)
         throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
     if (tracksTargets_)
         extractedTargets_[nativeTarget] = entry.NameLossy;

@@ -168,8 +168,10 @@ bool TZAScratchFile::SetModified(time_t time)
 
 bool TZAScratchFile::ReplaceTarget(const std::string& onDisk)
 {
-    if (fd_ < 0 || placed_)
+    if (placed_ || (fd_ < 0 && name_.empty())) {
+        errno = EBADF;
         return false;
+    }
     const int dir = folder_->Fd();
     if (name_.empty()) {
         if (rtl::sys::LinkOpenFile(fd_, dir, onDisk.c_str()) == 0) {
@@ -188,6 +190,15 @@ bool TZAScratchFile::ReplaceTarget(const std::string& onDisk)
     live_.reset();  // the file is the target now: its lock goes
     rtl::folderindex::NoteRenamed(folder_->NativePathOf(name_), folder_->NativePathOf(onDisk));
     return true;
+}
+
+bool TZAScratchFile::Stage()
+{
+    if (fd_ < 0 || placed_) {
+        errno = EBADF;
+        return false;
+    }
+    return ::fsync(fd_) == 0 && (!name_.empty() || NameBeside()) && CloseFile();
 }
 
 bool TZAScratchFile::NameBeside()

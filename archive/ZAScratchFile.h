@@ -48,6 +48,10 @@ public:
     // or not something of that name exists (a link there is replaced, never followed), and closes
     // it; false with errno set when that fails.
     bool ReplaceTarget(const std::string& onDisk);
+    // Readies the complete file to replace its target later (ReplaceTarget): on the disk, named
+    // beside the target, closed. False with errno set when that fails.
+    bool Stage();
+    const TZATargetFolder& Folder() const { return *folder_; }
 
 private:
     TZAScratchFile(int fd, std::shared_ptr<const TZATargetFolder> folder, std::string name,

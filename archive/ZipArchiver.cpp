@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "archive/ZAExcept.h"
+#include "archive/ZAStagedFiles.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/paths.h"
@@ -434,6 +435,7 @@ void TZABaseArchiver::OpenSfxArchive()
 
 void TZABaseArchiver::CloseArchive()
 {
+    DiscardStagedFiles();
     std::exception_ptr firstError;
     if (IsOpen) {
         try {

@@ -34,6 +34,7 @@ struct CipherKeys;
 class EZAException;
 class TZABaseArchiver;
 class TZAExtractFolders;
+class TZAStagedFiles;
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (values in declared order, from 0)
@@ -475,6 +476,17 @@ public:
     int32_t IgnoredFailures() const { return IgnoredFailureCount; }
     int32_t PasswordSkips() const { return PasswordSkipCount; }
 
+    // Staged extraction (ZAStagedFiles.cpp). Set, an extraction run keeps each entry's checked file,
+    // synced to the disk, beside its target and changes no target; CommitStagedFiles then puts them
+    // all in place. A run that is cancelled or aborted, the next run, DiscardStagedFiles and
+    // CloseArchive delete the files not put in place; folders made on the way stay. Clear (the
+    // default), each entry replaces its target as soon as it is checked.
+    bool StageExtraction = false;
+    // Puts the staged files in place in the order of their entries. One that cannot be raises
+    // code 19 (46 for a full disk) with its target's name; the files after it are deleted.
+    void CommitStagedFiles();
+    void DiscardStagedFiles();
+
     // Reads the 12-byte encryption header, starts the cipher with password and compares the check
     // byte (high byte of localTime when bit 3 of localFlags is set, else of localCrc).
     bool CheckCipherHeader(rtl::TStream& Archive, const std::string& Password, CipherKeys& Keys,
@@ -527,6 +539,8 @@ private:
     // Within one run: the folders held open for entries, and the last entry time turned into a
     // file time; entries of one folder and one time are the rule, and each costs calls.
     std::shared_ptr<TZAExtractFolders> folders_;
+    // The files of a staged run, until they are committed or discarded.
+    std::unique_ptr<TZAStagedFiles> staged_;
     int32_t convertedDosTime_ = 0;
     time_t convertedTime_ = -1;
     // The size of a single-file archive, taken once per extraction or test run (-1: not taken, or

@@ -8,7 +8,8 @@
 //   update_list.cpp     parsing of the list and the texts of the offer (no window needed)
 //   update_install.cpp  the list check, the download and installation of packs
 //   update_space.cpp    room for a pack on the program folder's file system, and a full disk
-//   update_disk.cpp     the folders a pack writes: leftovers of a killed extraction, the sync
+//   update_pack.cpp     a pack the updater cannot install whole, refused before it is unpacked
+//   update_disk.cpp     the folders a pack writes: their note, what an unfinished unpacking left, the sync
 //   update_grid.cpp     the list page's text grid
 //   update_page.cpp     the pages: panels without a native window
 #pragma once
@@ -82,6 +83,13 @@ int InstallHalfStep(const TMyUpdate& pack, const std::vector<TMyUpdate>& all);
 
 // ---- room for a pack (update_space.cpp) ----
 
+// A folder a pack writes: below the program folder (cp1251; "" for the program folder itself, else
+// with a trailing "\"), and whether the installation makes it.
+struct TPackFolder {
+    std::string Below;
+    bool Made = false;
+};
+
 // What the entries FindFirst(mask, attributes) selects take once unpacked: their stated sizes, each
 // rounded up to whole 4 KiB blocks, summed without overflow (INT64_MAX at most; a stated size beyond
 // it counts as INT64_MAX).
@@ -94,6 +102,13 @@ int64_t SpareRoomFor(int64_t unpackedBytes);
 // checked.
 void CheckRoomForPack(int64_t unpackedBytes, const std::string& folder);
 
+// The files and folders the open pack adds at most: each entry, and each folder it makes.
+int64_t NewNamesOfPack(TZABaseArchiver& archive, const std::vector<TPackFolder>& folders);
+// Raises EInOutError ENOSPC, with a message for the reader, when newNames and a few to spare exceed
+// the names (inodes) the file system holding folder can still make. A file system without such a
+// limit is not checked.
+void CheckNamesForPack(int64_t newNames, const std::string& folder);
+
 // The reader's message of a full disk met while a pack or its record was written, and the
 // EInOutError ENOSPC that carries it.
 std::string DiskFullMessage();
@@ -101,19 +116,40 @@ std::string DiskFullMessage();
 // A write failed for want of room: a full file system or an exhausted quota.
 bool IsDiskFull(int errorCode);
 
+// ---- a pack that cannot be installed whole (update_pack.cpp) ----
+
+// Raises rtl::Exception with the reader's message when the open pack cannot be installed whole: its
+// directory was rebuilt from the entries' own headers (the pack was cut short or damaged, so entries
+// may be missing unseen), or an entry is compressed by a method the archive library cannot read.
+void CheckPackReadable(TZABaseArchiver& archive);
+// The entry of the open pack that FindFirst or FindNext gave is a folder (by its attributes or a
+// name ending in "/").
+bool IsFolderEntry(TZABaseArchiver& archive, const TZAArchiveItem& item);
+
 // ---- the folders a pack writes (update_disk.cpp) ----
 
 // The attribute set a pack is unpacked with: 10431 (0x28BF), the library's default search attributes.
 constexpr int32_t kPackAttributes = 10431;
-// The program folder and every folder within it that an entry of the open pack goes to, as native
-// names with a trailing "/".
-std::vector<std::string> PackFolders(TZABaseArchiver& archive, const std::string& programFolder);
+// The note of the folders an installation writes, in the program folder.
+constexpr const char* kInstallNote = "unpacking.lst";
+
+// The program folder and every folder within it that an entry of the open pack goes to or makes.
+std::vector<TPackFolder> PackFolders(TZABaseArchiver& archive, const std::string& programFolder);
 // Removes the scratch files that a killed extraction left in the folders; those of an extraction
 // still running stay.
-void RemoveScratchLeftovers(const std::vector<std::string>& folders);
+void RemoveScratchLeftovers(const std::vector<TPackFolder>& folders);
 // Puts what was written in the folders on the disk: the file system of each, once. Raises
 // EInOutError when the system reports that it could not.
-void SyncFolders(const std::vector<std::string>& folders);
+void SyncFolders(const std::vector<TPackFolder>& folders);
+// Notes the folders (atomically, in the program folder) before anything of the pack is written;
+// raises EInOutError when the note cannot be written.
+void NoteInstallFolders(const std::vector<TPackFolder>& folders);
+// Drops the note once the pack is in place.
+void ForgetInstallFolders();
+// What an installation that did not finish left, by its note: the scratch files of its extraction
+// in the noted folders, the noted folders it made that are empty, and the note. Nothing without a
+// note; what cannot be cleared stays noted for the next time.
+void ClearUnfinishedInstall();
 
 // ---- the browser's proxy (update_proxy.cpp) ----
 

@@ -143,6 +143,9 @@ void TForm5::ConfigureArchiver() {
     zip_archiver.ExtractCorruptedFiles = false;
     zip_archiver.SetSpanningMode(smNone);
     zip_archiver.Zip64Mode = zmDisabled;
+    // A pack replaces the book's files all or none: every entry is written and checked beside its
+    // target before the first target is replaced.
+    zip_archiver.StageExtraction = true;
     // The first entry that fails ends the extraction without a question (no answer could make the
     // pack whole, and its version is then not recorded); the installation reports it once.
     zip_archiver.OnProcessFileFailure = [this](TZABaseArchiver*, const std::string& entry, TZAProcessOperation,

@@ -42,15 +42,17 @@ private:
 };
 
 // What a killed update leaves in the program folder: the partial download of a pack (a temporary
-// file beside "updated.zip"), the version record's temporary and the pack being unpacked.
-// Temporaries go only when their process has ended, so a download or a record still being written
-// elsewhere is kept; "updated.zip" goes when it is a file, whatever its mode (a link to one loses the
-// link only), as the single-instance guard of the program folder keeps other viewers from unpacking
-// it meanwhile.
+// file beside "updated.zip"), the temporaries of the version record and of the install note, the
+// pack being unpacked, and what its unpacking noted. Temporaries go only when their process has
+// ended, so a download or a record still being written elsewhere is kept; "updated.zip" goes when
+// it is a file, whatever its mode (a link to one loses the link only), as the single-instance guard
+// of the program folder keeps other viewers from unpacking it meanwhile.
 void RemoveUpdateLeftovers() {
     const std::string pack = AppDir + "updated.zip";
     rtl::RemoveStaleTempFiles(pack);
     rtl::RemoveStaleTempFiles(AppDir + "intcfg.dat");
+    rtl::RemoveStaleTempFiles(AppDir + kInstallNote);
+    ClearUnfinishedInstall();
     if (rtl::FileExists(pack)) rtl::DeleteOwnFile(pack);
 }
 
@@ -187,32 +189,45 @@ void TForm5::FetchUpdateList() {
     PumpMessages();
 }
 
+// All or nothing: the pack is judged whole and readable and its room counted before anything is
+// written; its folders are noted; every entry is extracted, checked and synced beside its target;
+// only then do the entries replace their targets, and the folders are synced before the note goes
+// (the version is recorded after). Any failure before the replacements removes what was written
+// and leaves the book as it was; a kill leaves it to the next start, check or installation to clear.
 bool TForm5::UnpackPackage() {
     zip_archiver.FileName = AppDir + "updated.zip";
     zip_archiver.BaseDir = AppDir;
     zip_archiver.OpenArchive();
-    int32_t failures = 0;
-    std::vector<std::string> folders;
+    std::vector<TPackFolder> folders;
     try {
-        CheckRoomForPack(UnpackedPackBytes(zip_archiver, "*.*", kPackAttributes), AppDir);
+        CheckPackReadable(zip_archiver);
         folders = PackFolders(zip_archiver, AppDir);
+        CheckRoomForPack(UnpackedPackBytes(zip_archiver, "*.*", kPackAttributes), AppDir);
+        CheckNamesForPack(NewNamesOfPack(zip_archiver, folders), AppDir);
+        NoteInstallFolders(folders);
         RemoveScratchLeftovers(folders);
         FFailedEntry.clear();
         zip_archiver.ExtractFiles("*.*", kPackAttributes, "");
-        failures = zip_archiver.IgnoredFailures() + zip_archiver.PasswordSkips();
+        if (zip_archiver.IgnoredFailures() + zip_archiver.PasswordSkips() != 0) {
+            zip_archiver.CloseArchive();
+            ClearUnfinishedInstall();
+            return false;
+        }
+        zip_archiver.CommitStagedFiles();
     } catch (...) {
         try {
             zip_archiver.CloseArchive();
         } catch (...) {
             // The extraction's own error is the one to report.
         }
+        ClearUnfinishedInstall();
         throw;
     }
     zip_archiver.CloseArchive();
-    if (failures != 0) return false;
     // The pack is on the disk before its version is recorded, so that no power loss leaves a record
     // of files that were never written.
     SyncFolders(folders);
+    ForgetInstallFolders();
     return true;
 }
 

@@ -1,6 +1,6 @@
 // Room for a pack: the sizes its entries state against the free space of the program folder's file
-// system, checked before anything of the pack is written; and the reader's word for a full disk met
-// all the same.
+// system, and its new files and folders against the names the file system can still make, checked
+// before anything of the pack is written; and the reader's word for a full disk met all the same.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -18,6 +18,8 @@ namespace {
 constexpr int64_t kBlockBytes = 4096;             // a file takes whole blocks of the file system
 constexpr int64_t kMinSpareBytes = int64_t(16) << 20;
 constexpr int64_t kMegabyte = int64_t(1) << 20;
+// Names a pack must leave free: the record's, the composed pages' and their temporaries.
+constexpr int64_t kSpareNames = 16;
 constexpr const char* kNoRoom = "Недостаточно места на диске для установки обновления";
 
 // Both values are at least 0.
@@ -50,6 +52,22 @@ void CheckRoomForPack(int64_t unpackedBytes, const std::string& folder) {
     throw rtl::EInOutError(rtl::Ru(kNoRoom) + rtl::Ru(": нужно ") +
                                rtl::IntToStr(neededMegabytes) + rtl::Ru(" МБ, свободно ") +
                                rtl::IntToStr(free / kMegabyte) + rtl::Ru(" МБ."),
+                           ENOSPC);
+}
+
+int64_t NewNamesOfPack(TZABaseArchiver& archive, const std::vector<TPackFolder>& folders) {
+    int64_t names = std::count_if(folders.begin(), folders.end(), [](const TPackFolder& f) { return f.Made; });
+    TZAArchiveItem item;
+    for (bool hit = archive.FindFirst("*.*", item, kPackAttributes, ""); hit; hit = archive.FindNext(item)) ++names;
+    return names;
+}
+
+void CheckNamesForPack(int64_t newNames, const std::string& folder) {
+    const int64_t free = rtl::FreeFileSlots(folder);
+    const int64_t needed = std::min(newNames, INT64_MAX - kSpareNames) + kSpareNames;
+    if (free < 0 || needed <= free) return;
+    throw rtl::EInOutError(rtl::Ru(kNoRoom) + rtl::Ru(": нужно файлов и папок ") + rtl::IntToStr(needed) +
+                               rtl::Ru(", можно создать ") + rtl::IntToStr(free) + ".",
                            ENOSPC);
 }
 

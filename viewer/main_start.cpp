@@ -157,6 +157,7 @@ void TForm1::StartViewer() {
     for (const char* record : {"intcfg.dat", "kor_iphist.dat"}) rtl::RemoveStaleTempFiles(AppDir + record);
     rtl::RemoveRegistryLeftovers();
     Form5->my_ip.HistoryFilename = AppDir + "kor_iphist.dat";
+    ClearUnfinishedInstall();  // what an update killed while it unpacked left in the book
     if (Form2->LoadSkin() == 0) {
         forms::Application().Terminate();
         return;

@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <mutex>
@@ -44,6 +45,17 @@ bool UnderRemovable(std::string_view path, RemovableFolder& found) {
     return true;
 }
 
+// The figures of the file system holding path: the nearest existing folder on the way decides.
+bool FileSystemOf(std::string_view path, struct statvfs& vfs) {
+    std::string folder = FullName(path);
+    for (;;) {
+        if (statvfs(ToNativePath(folder).c_str(), &vfs) == 0) return true;
+        std::string parent = ExtractFilePath(ExcludeTrailingBackslash(folder));
+        if (parent.empty() || parent.size() >= folder.size()) return false;
+        folder = parent;
+    }
+}
+
 }  // namespace
 
 void SetRemovableFolderForTests(std::string_view folder, std::string_view label, int64_t freeBytes) {
@@ -74,20 +86,19 @@ int64_t DiskFree(std::string_view path) {
         std::lock_guard<std::mutex> lock(testMutex);
         if (diskFreeForTests >= 0) return diskFreeForTests;
     }
-    // The nearest existing folder holding the path decides.
-    std::string folder = FullName(path);
-    for (;;) {
-        struct statvfs vfs;
-        if (statvfs(ToNativePath(folder).c_str(), &vfs) == 0) {
-            const uint64_t blockSize = vfs.f_frsize;
-            const uint64_t blocks = vfs.f_bavail;
-            if (blockSize != 0 && blocks > uint64_t(INT64_MAX) / blockSize) return INT64_MAX;
-            return static_cast<int64_t>(blocks * blockSize);
-        }
-        std::string parent = ExtractFilePath(ExcludeTrailingBackslash(folder));
-        if (parent.empty() || parent.size() >= folder.size()) return -1;
-        folder = parent;
-    }
+    struct statvfs vfs;
+    if (!FileSystemOf(path, vfs)) return -1;
+    const uint64_t blockSize = vfs.f_frsize;
+    const uint64_t blocks = vfs.f_bavail;
+    if (blockSize != 0 && blocks > uint64_t(INT64_MAX) / blockSize) return INT64_MAX;
+    return static_cast<int64_t>(blocks * blockSize);
+}
+
+int64_t FreeFileSlots(std::string_view path) {
+    struct statvfs vfs;
+    // A file system that makes its inodes as needed reports none in all.
+    if (!FileSystemOf(path, vfs) || vfs.f_files == 0) return -1;
+    return static_cast<int64_t>(std::min<uint64_t>(vfs.f_favail, INT64_MAX));
 }
 
 std::string GetVolumeLabel(std::string_view path) {

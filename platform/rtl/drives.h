@@ -21,6 +21,9 @@ constexpr unsigned DRIVE_RAMDISK = 6;
 unsigned GetDriveType(std::string_view path);
 // Bytes free for the user on the drive holding path; -1 when unknown.
 int64_t DiskFree(std::string_view path);
+// How many more files and folders the user may create on the drive holding path (its free inodes);
+// -1 when unknown or when the file system sets no such limit.
+int64_t FreeFileSlots(std::string_view path);
 // The test label for the removable folder, "" otherwise.
 std::string GetVolumeLabel(std::string_view path);
 // Labels the drive holding path. Only the removable test folder keeps a label (true); other drives

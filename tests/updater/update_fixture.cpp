@@ -30,7 +30,8 @@ std::string ReadAll(const std::string& path) {
 
 // Python's zipfile reads the entries from a folder of numbered files named by a list; a size in the
 // list of stated sizes replaces the entry's size in the directory, which is written at the close; an
-// "r" in it makes the entry read-only.
+// "r" in it makes the entry read-only, and ":" and a number its compression method (zipfile cannot
+// write Deflate64: such an entry is stored, and the directory names the method).
 constexpr const char* kZipScript =
     "import sys, zipfile\n"
     "names = open(sys.argv[2], encoding='utf-8').read().split('\\n')\n"
@@ -38,9 +39,12 @@ constexpr const char* kZipScript =
     "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
     "    for i, name in enumerate(names):\n"
     "        if name:\n"
-    "            z.writestr(name, open(sys.argv[3] + '/' + str(i), 'rb').read())\n"
-    "            if stated[i].startswith('r'): z.filelist[-1].external_attr = (0o100444 << 16) | 1\n"
-    "            if stated[i].lstrip('r'): z.filelist[-1].file_size = int(stated[i].lstrip('r'))\n";
+    "            flags, _, method = stated[i].partition(':')\n"
+    "            m = int(method or 8)\n"
+    "            z.writestr(name, open(sys.argv[3] + '/' + str(i), 'rb').read(), 0 if m == 9 else m)\n"
+    "            z.filelist[-1].compress_type = m\n"
+    "            if flags.startswith('r'): z.filelist[-1].external_attr = (0o100444 << 16) | 1\n"
+    "            if flags.lstrip('r'): z.filelist[-1].file_size = int(flags.lstrip('r'))\n";
 
 }  // namespace
 
@@ -78,6 +82,11 @@ void UpdateTest::SetUp() {
             response.raw = head + file->second;
             response.stallAfterBytes = head.size() + hold->second.first;
             response.stallAfterMs = hold->second.second;
+        }
+        if (auto length = lengths_.find(name); length != lengths_.end()) {
+            response.sendContentLength = false;
+            if (length->second)
+                response.headers.push_back({"Content-Length", std::to_string(*length->second)});
         }
         return response;
     });
@@ -119,6 +128,12 @@ void UpdateTest::ServeInTwoParts(const std::string& name, const std::string& bod
     holds_[name] = {firstBytes, holdMs};
 }
 
+void UpdateTest::ServeLength(const std::string& name, const std::string& body, std::optional<size_t> length) {
+    std::lock_guard<std::mutex> lock(filesMutex_);
+    files_[name] = body;
+    lengths_[name] = length;
+}
+
 std::string UpdateTest::MakeZip(const std::vector<ZipEntry>& entries) {
     static int serial = 0;
     const std::string folder = scratch_ + "zip" + std::to_string(++serial) + "/";
@@ -130,6 +145,7 @@ std::string UpdateTest::MakeZip(const std::vector<ZipEntry>& entries) {
         names += entries[i].Name + "\n";
         if (entries[i].ReadOnly) stated += "r";
         if (entries[i].StatedSize) stated += std::to_string(*entries[i].StatedSize);
+        if (entries[i].Method != 8) stated += ":" + std::to_string(entries[i].Method);
         stated += "\n";
     }
     std::ofstream(folder + "names", std::ios::binary) << names;

@@ -24,6 +24,7 @@ struct ZipEntry {
     std::string Content;
     std::optional<uint64_t> StatedSize = std::nullopt;  // the directory's size, when not the content's
     bool ReadOnly = false;                              // mode 0444 and the read-only attribute
+    int Method = 8;  // 0 stored, 8 deflated, 12 BZip2, 14 LZMA, 9 Deflate64 (stored data so labelled)
 };
 
 class UpdateTest : public ::testing::Test {
@@ -36,6 +37,9 @@ protected:
     void ServeStalled(const std::string& name, int stallMs);
     // Serves body in two parts: its first firstBytes, then silence for holdMs, then the rest.
     void ServeInTwoParts(const std::string& name, const std::string& body, size_t firstBytes, int holdMs);
+    // Serves body with a Content-Length of length, whatever its size; with none, without one (the
+    // body ends when the connection does).
+    void ServeLength(const std::string& name, const std::string& body, std::optional<size_t> length);
     std::vector<nettest::TestRequest> Requests() const { return server_->Requests(); }
 
     // A ZIP archive made by Python's zipfile.
@@ -64,6 +68,7 @@ private:
     std::map<std::string, std::string> files_;
     std::map<std::string, int> stalls_;
     std::map<std::string, std::pair<size_t, int>> holds_;  // name -> body bytes before the silence, its length
+    std::map<std::string, std::optional<size_t>> lengths_;  // name -> the Content-Length sent
     viewer::TForm5* form_ = nullptr;
 };
 

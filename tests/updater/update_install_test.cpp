@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 
@@ -64,6 +66,15 @@ protected:
         std::string texts;
         for (const auto& box : dialogs_.Log()) texts += box.Text + "\n";
         return texts;
+    }
+    // Every file (its bytes), folder and link under the book, by path.
+    std::map<std::string, std::string> BookTree() const {
+        std::map<std::string, std::string> tree;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(book_)) {
+            const std::string name = entry.path().lexically_relative(book_).string();
+            tree[name] = entry.is_symlink() ? "(link)" : entry.is_directory() ? "(folder)" : ReadBookFile(name);
+        }
+        return tree;
     }
     std::set<std::string> BookNames() const {
         std::set<std::string> names;
@@ -216,33 +227,59 @@ TEST_F(UpdateInstallTest, APackIsWrittenToDiskAsItArrives) {
     EXPECT_EQ(ReadBookFile("big.bin"), noise);
 }
 
-// A failed entry ends the installation with one message, asked nothing: a CRC-32 or stated size
-// failure names the entry; a disk filled during the download, the extraction or the version record
-// gives the disk-space message. The dialog stays on the progress page, nothing recorded or left.
-TEST_F(UpdateInstallTest, AFailedPackIsReportedOnceByWhatHappenedToIt) {
-    std::string corrupt = MakeZip({{"good.txt", "fine"}, {"bad.txt", std::string(4000, 'x')}});
-    const size_t data = corrupt.find("bad.txt") + 7 + 2;  // into bad.txt's compressed bytes
-    ASSERT_LT(data, corrupt.size());
-    corrupt[data] = char(corrupt[data] ^ 0x55);
-    const std::string damaged = rtl::Ru("Пакет обновления поврежден: файл \"bad.txt\" не совпадает со своей "
-                                        "контрольной суммой или размером. Обновление не установлено.");
+// A pack that fails before its files replace the book's leaves the book byte for byte as it was and
+// records nothing; it is reported once, asked nothing, by what happened: damaged data names the
+// entry; a full disk (during the download or the unpacking, or too few inodes) gives the disk-space
+// message; a pack cut short, so that its directory had to be rebuilt, and an entry of a compression
+// the program cannot read say so. The dialog stays on the progress page. Only a disk that fills once
+// the files are in place leaves them, with the version unrecorded.
+TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
+    // Five entries whose third fails; the second goes to a folder the pack makes.
+    const auto pack = [this](ZipEntry third) {
+        return MakeZip({{"e1.txt", "new1"}, {"sub/e2.txt", "new2"}, third, {"e4.txt", "new4"}, {"e5.txt", "new5"}});
+    };
+    const std::string five = pack({"e3.txt", std::string(5000, 'y')});
+    std::string corrupt = five;
+    const size_t third = five.find("e3.txt") + 6;  // the third entry's data (zipfile writes no extra field)
+    corrupt[third + 2] = char(corrupt[third + 2] ^ 0x55);
+    std::vector<ZipEntry> manyFiles;
+    for (int i = 0; i < 80; ++i) manyFiles.push_back({"f" + std::to_string(i), "x"});
     std::mt19937 random(7);
     std::string noise(1 << 20, '\0');
     for (char& c : noise) c = char(random());
-    // listed: the list gives the pack's size; smallDisk: the program folder is a 512 KiB tmpfs;
-    // fullAtSync: another program fills the disk once the pack is unpacked.
+    const std::string damaged = rtl::Ru("Пакет обновления поврежден: файл \"e3.txt\" не совпадает со своей "
+                                        "контрольной суммой или размером. Обновление не установлено.");
+    const std::string cut = rtl::Ru("Пакет обновления поврежден: в архиве нет оглавления. Обновление не установлено.");
+    const std::string unreadable = rtl::Ru("Пакет обновления не может быть прочитан: файл \"e3.txt\" сжат способом, "
+                                           "который программа не поддерживает. Обновление не установлено.");
+    const std::string noNames = rtl::Ru("Недостаточно места на диске для установки обновления: нужно файлов и папок ");
+    // listed: the list gives the pack's size; sent: the Content-Length and body the server sends when
+    // not the pack's own; disk: the book is a tmpfs mounted so; fullAtSync: another program fills the
+    // disk once the pack is unpacked.
     struct Case {
         const char* what;
         std::string pack;
-        bool listed, smallDisk, fullAtSync;
+        bool listed = true;
+        std::optional<std::pair<std::optional<size_t>, std::string>> sent = std::nullopt;
+        const char* disk = nullptr;
+        bool fullAtSync = false;
+        std::string message;
     };
     const Case cases[] = {
-        {"a CRC-32 error", corrupt, true, false, false},
-        {"a stated size too small", MakeZip({{"good.txt", "fine"}, {"bad.txt", std::string(4000, 'x'), 100}}), true,
-         false, false},
-        {"a full disk during the download", MakeZip({{"noise.bin", noise}}), false, true, false},
-        {"a full disk during the extraction", MakeZip({{"zeros.bin", std::string(4 << 20, '\0')}}), true, true, false},
-        {"a full disk at the version record", MakeZip({{"a.txt", "2"}}), true, true, true},
+        {"a CRC-32 error", corrupt, true, {}, nullptr, false, damaged},
+        {"a stated size too small", pack({"e3.txt", std::string(4000, 'x'), 100}), true, {}, nullptr, false, damaged},
+        {"a full disk during the download", MakeZip({{"noise.bin", noise}}), false, {}, "size=512k", false,
+         viewer::DiskFullMessage()},
+        {"a full disk during the unpacking", pack({"e3.txt", std::string(4 << 20, '\0')}), true, {}, "size=512k",
+         false, viewer::DiskFullMessage()},
+        {"too few inodes", MakeZip(manyFiles), true, {}, "size=64m,nr_inodes=64", false, noNames},
+        {"a full disk at the version record", five, true, {}, "size=512k", true, viewer::DiskFullMessage()},
+        {"more bytes than the Content-Length", five, false, {{third + 5, five}}, nullptr, false, cut},
+        {"a pack cut after its third entry, sent without a length", five, false,
+         {{std::nullopt, five.substr(0, five.find("e4.txt") - 30)}}, nullptr, false, cut},
+        {"a BZip2 entry", pack({"e3.txt", "new3", std::nullopt, false, 12}), true, {}, nullptr, false, unreadable},
+        {"an LZMA entry", pack({"e3.txt", "new3", std::nullopt, false, 14}), true, {}, nullptr, false, unreadable},
+        {"a Deflate64 entry", pack({"e3.txt", "new3", std::nullopt, false, 9}), true, {}, nullptr, false, unreadable},
     };
     static std::string filler;
     filler = BookFile("filler");
@@ -253,24 +290,30 @@ TEST_F(UpdateInstallTest, AFailedPackIsReportedOnceByWhatHappenedToIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        if (c.disk && ::mount("tmpfs", book_.c_str(), "tmpfs", 0, c.disk) != 0) continue;  // not root
+        std::filesystem::remove_all(BookFile("sub"));
+        for (const char* name : {"e1.txt", "e3.txt", "e4.txt", "e5.txt"}) std::ofstream(BookFile(name)) << "old";
         IntConfig.UpdateVersion = 1;
-        Serve("p2.zip", c.pack);
+        if (c.sent) ServeLength("p2.zip", c.sent->second, c.sent->first);
+        else Serve("p2.zip", c.pack);
         Serve("updates.list", "2|p2.zip|" + std::to_string(c.listed ? c.pack.size() : 0) + "\r\n");
         RunCheck();
-        if (c.smallDisk && ::mount("tmpfs", book_.c_str(), "tmpfs", 0, "size=512k") != 0) continue;  // not root
-        rtl::SetDiskFreeForTests(c.smallDisk ? int64_t(1) << 40 : -1);  // past the check of room
+        const auto before = BookTree();
+        rtl::SetDiskFreeForTests(c.disk ? int64_t(1) << 40 : -1);  // past the check of room in bytes
         dialogs_.ClearLog();
-        const rtl::TFsChangeObserver before = rtl::SetFsChangeObserver(c.fullAtSync ? +fillAtSync : nullptr);
+        const rtl::TFsChangeObserver observer = rtl::SetFsChangeObserver(c.fullAtSync ? +fillAtSync : nullptr);
         Install();
-        rtl::SetFsChangeObserver(before);
-        const std::set<std::string> left = BookNames();
-        if (c.smallDisk) ::umount2(book_.c_str(), MNT_DETACH);
-        ASSERT_EQ(dialogs_.Log().size(), 1u) << ErrorsShown();
-        EXPECT_EQ(dialogs_.Log()[0].Text, c.smallDisk ? viewer::DiskFullMessage() : damaged);
+        rtl::SetFsChangeObserver(observer);
+        std::filesystem::remove(filler);
+        auto after = BookTree();
+        if (c.disk) ::umount2(book_.c_str(), MNT_DETACH);
+        EXPECT_EQ(dialogs_.Log().size(), 1u) << ErrorsShown();
+        EXPECT_TRUE(ErrorsShown().starts_with(c.message)) << ErrorsShown();
         EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
         EXPECT_EQ(IntConfig.UpdateVersion, 1);
-        for (const std::string& name : left) EXPECT_EQ(name.find("updated.zip"), std::string::npos) << name;
-        EXPECT_EQ(left.count("intcfg.dat"), 0u);
+        EXPECT_EQ(after.count("intcfg.dat"), 0u);
+        if (c.fullAtSync) EXPECT_EQ(after["sub/e2.txt"], "new2");
+        else EXPECT_EQ(after, before);
     }
 }
 
@@ -418,6 +461,71 @@ TEST_F(UpdateInstallTest, AnInstallationRemovesKilledExtractionsScratchFilesWher
     EXPECT_EQ(ReadBookFile("data/page.htm"), "p");
     for (const auto& name : {stale, "data/" + stale}) EXPECT_FALSE(BookFileExists(name)) << name;
     for (const auto& name : kept) EXPECT_EQ(ReadBookFile(name), "keep") << name;
+}
+
+// An installation killed while it unpacks leaves either the book as it was, with scratch files, or
+// the pack's files with its version unrecorded; the next check clears what it left wherever it was
+// (the made folder included, when it is empty again) and offers the pack again, which then installs.
+TEST_F(UpdateInstallTest, AnInstallationKilledWhileItUnpacksIsClearedAndOfferedAgain) {
+    static std::string killAt;
+    static int left = 0;
+    struct Case {
+        const char* what;
+        const char* at;  // the change, by its name's beginning, that the n-th time kills
+        int n;
+        const char* first;  // "e1.txt" and "e5.txt" once killed
+        const char* last;
+    };
+    const Case cases[] = {
+        {"while entries are staged", "FC", 3, "old", "old"},
+        {"between the replacements", "FC", 7, "new1", "old"},  // five staged, then the second rename
+        {"before the version is recorded", ".intcfg.dat", 1, "new1", "new5"},
+    };
+    const std::string pack = MakeZip({{"e1.txt", "new1"}, {"sub/e2.txt", "new2"}, {"e3.txt", "new3"},
+                                      {"e4.txt", "new4"}, {"e5.txt", "new5"}});
+    const auto scratch = [this] {
+        int files = 0;
+        for (const auto& [name, content] : BookTree()) files += name.find("FC") != std::string::npos;
+        return files;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* name : {"sub", "intcfg.dat"}) std::filesystem::remove_all(BookFile(name));
+        for (const char* name : {"e1.txt", "e3.txt", "e4.txt", "e5.txt"}) std::ofstream(BookFile(name)) << "old";
+        IntConfig.UpdateVersion = 1;
+        Serve("updates.list", PackLine(2, "p2.zip", pack));
+        RunCheck();
+        const auto before = BookTree();
+        killAt = c.at;
+        left = c.n;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            rtl::SetFsChangeObserver([](const rtl::TFsChange& change) {
+                if (std::string_view(change.Path).starts_with(killAt) && --left == 0) ::raise(SIGKILL);
+            });
+            Install();
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(ReadBookFile("e1.txt"), c.first);
+        EXPECT_EQ(ReadBookFile("e5.txt"), c.last);
+        EXPECT_FALSE(BookFileExists("intcfg.dat"));
+        const bool oldBook = std::string_view(c.first) == "old";
+        EXPECT_EQ(scratch() > 0, std::string_view(c.last) == "old");
+
+        RunCheck();
+        EXPECT_EQ(scratch(), 0);
+        EXPECT_EQ(PendingUpdates.size(), 1u);
+        if (oldBook) {
+            EXPECT_EQ(BookTree(), before);
+        }
+        Install();
+        EXPECT_TRUE(Shows(Dialog().im_last));
+        EXPECT_EQ(ReadBookFile("sub/e2.txt") + ReadBookFile("e5.txt"), "new2new5");
+        EXPECT_EQ(SavedVersion(), 2);
+    }
 }
 
 // What the installation wrote is on the disk before the version record is written.

@@ -2,6 +2,8 @@
 // window chrome and closing.
 #include "tests/viewer/main_fixture.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -129,8 +131,13 @@ TEST_F(StartTest, StartSetsFoldersCaptionGuardAndOpensTheStartButtonsPage) {
     const std::string leftovers[] = {Book() + ".intcfg.dat" + killed, Book() + ".kor_iphist.dat" + killed,
                                      store.parent_path() / ("." + store.filename().string() + killed)};
     for (const std::string& name : leftovers) std::ofstream(name) << "left";
+    // An update killed while it unpacked left its note and a scratch file in a folder it made.
+    WriteBookFile("made/FC2147483647.00000000abcd.tmp", "stale");
+    WriteBookFile(kInstallNote, "=\r\n+made\\\r\n");
     Start();
     for (const std::string& name : leftovers) EXPECT_FALSE(std::filesystem::exists(name)) << name;
+    EXPECT_FALSE(BookFileExists("made"));
+    EXPECT_FALSE(BookFileExists(kInstallNote));
     EXPECT_EQ(AppDir, BookWin());
     EXPECT_EQ(rtl::IncludeTrailingBackslash(rtl::GetCurrentDir()), BookWin() + "data\\");
     EXPECT_EQ(Form1->Caption(), "TestBook");
