@@ -244,12 +244,8 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     TZADirArray& dir = DirManager->CurrentDir;
     ProcessedFileNo = 0;
     ProcessedFileCount = 0;
-    tracksTargets_ = false;
-    for (int i = 0; i < dir.Count(); ++i) {
-        const TDirItem& item = dir.ItemAt(i);
-        ProcessedFileCount += item.MarkedForProcessing != 0 ? 1 : 0;
-        tracksTargets_ = tracksTargets_ || (item.MarkedForProcessing != 0 && item.NameLossy);
-    }
+    for (int i = 0; i < dir.Count(); ++i)
+        ProcessedFileCount += dir.ItemAt(i).MarkedForProcessing != 0 ? 1 : 0;
     CancelRequested = false;
     extractedTargets_.clear();
     folders_ = std::make_shared<TZAExtractFolders>();
@@ -298,6 +294,7 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     }
     if (CancelRequested || action == fxaAbort)
         DropPendingUpdate();
+    extractedTargets_.clear();
     folders_.reset();
     return abortCause;
 }
@@ -429,13 +426,10 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     bool exists = false;
     std::string onDisk = folder->NameOnDisk(rtl::ExtractFileName(name), exists);
     std::string nativeTarget = folder->NativePathOf(onDisk);
-    // Names the system's code page cannot hold come out escaped and may still meet a name that holds
-    // the escape's text: the first entry keeps its file, a later one that would replace it is refused.
-    if (tracksTargets_) {
-        const auto written = extractedTargets_.find(nativeTarget);
-        if (written != extractedTargets_.end() && (written->second || entry.NameLossy))
-            throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    }
+    // Entries whose names meet on disk (alike but for case, the same name twice, folders dropped):
+    // the first keeps its file, a later one that would replace it is refused.
+    if (extractedTargets_.count(nativeTarget) != 0)
+        throw EZAException::CreateWithCodeFmt(19, {target}, this);
     if (exists) {
         const std::string asked = target;
         if (!MayReplaceTarget(name, target, entry))
@@ -465,8 +459,7 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         scratch->SetModified(modified);
     if (!scratch->ReplaceTarget(onDisk))
         throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
-    if (tracksTargets_)
-        extractedTargets_[nativeTarget] = entry.NameLossy;
+    extractedTargets_.insert(nativeTarget);
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)

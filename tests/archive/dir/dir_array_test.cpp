@@ -160,6 +160,17 @@ TEST(DirArray, RenameKeepsIndexLookupsRightForDuplicateAndEmptyNames)
     EXPECT_EQ(array.IndexOfName("dup"), 2);
 }
 
+// A name finds the entry named so exactly before one named so but for case.
+TEST(DirArray, LookupsPreferTheExactName)
+{
+    TZADirArray array;
+    Fill(array, {"a", "Twin", "b", "twin", "c", "TWIN"});
+    EXPECT_EQ(array.IndexOfName("Twin"), 1);
+    EXPECT_EQ(array.IndexOfName("twin"), 3);
+    EXPECT_EQ(array.IndexOfName("tWIN"), 5);
+    EXPECT_EQ(array.IndexesNamed("twin"), std::vector<int>{3});
+}
+
 TEST(DirArray, RenameWithTheNameListOutOfStepRaises59)
 {
     TZADirArray array;
