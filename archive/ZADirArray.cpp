@@ -165,6 +165,29 @@ void TZADirArray::RemoveItem(int index)
     Resize(itemCount_ - 1);
 }
 
+void TZADirArray::RemoveItems(const std::vector<int>& ascending)
+{
+    for (int index : ascending)
+        CheckIndex(index, 4);
+    if (ascending.empty())
+        return;
+    const int listed = nameList_->Count();
+    const auto listedEnd = std::lower_bound(ascending.begin(), ascending.end(), listed);
+    nameList_->DeleteAll(std::vector<int>(ascending.begin(), listedEnd));
+    int kept = 0;
+    size_t next = 0;
+    for (int i = 0; i < itemCount_; ++i) {
+        if (next < ascending.size() && ascending[next] == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i)
+            items_[static_cast<size_t>(kept)] = std::move(items_[static_cast<size_t>(i)]);
+        ++kept;
+    }
+    Resize(kept);
+}
+
 void TZADirArray::Clear()
 {
     EmptySlots(0, itemCount_);

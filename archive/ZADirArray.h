@@ -106,6 +106,9 @@ public:
     // RenameItem.
     void ShowItemAs(int index, const std::string& name);
     void RemoveItem(int index);                     // code 4
+    // Removes the items at these indexes (ascending, no repeats) in one pass; code 4 for a bad one,
+    // and then nothing is removed.
+    void RemoveItems(const std::vector<int>& ascending);
     void Clear();                                   // live items emptied, Capacity stays
     void CopyFrom(const TZADirArray& other);        // deep copy
     void ClearMarks();                              // MarkedForProcessing := 0 on live items

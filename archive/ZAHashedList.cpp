@@ -184,6 +184,24 @@ void TZAHashedStringList::Delete(int index)
     nameHashValid_ = false;
 }
 
+void TZAHashedStringList::DeleteAll(const std::vector<int>& ascending)
+{
+    size_t kept = 0;
+    size_t next = 0;
+    for (size_t i = 0; i < strings_.size(); ++i) {
+        if (next < ascending.size() && static_cast<size_t>(ascending[next]) == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i)
+            strings_[kept] = std::move(strings_[i]);
+        ++kept;
+    }
+    strings_.resize(kept);
+    valueHashValid_ = false;
+    nameHashValid_ = false;
+}
+
 void TZAHashedStringList::Clear()
 {
     strings_.clear();

@@ -80,6 +80,8 @@ public:
     int Add(std::string s);
     void ReplaceAt(int index, std::string s);
     void Delete(int index);
+    // Deletes the strings at these indices (ascending, each below Count()) in one pass.
+    void DeleteAll(const std::vector<int>& ascending);
     void Clear();
 
     // Index of the string (the last appended among equal ones), or -1. The hashes are caches,

@@ -248,6 +248,7 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
         ProcessedFileCount += dir.ItemAt(i).MarkedForProcessing != 0 ? 1 : 0;
     CancelRequested = false;
     extractedTargets_.clear();
+    deletedInRun_.clear();
     folders_ = std::make_shared<TZAExtractFolders>();
     convertedTime_ = -1;
     IgnoredFailureCount = 0;
@@ -264,7 +265,6 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
             continue;
         }
         dir.ItemAt(i).PendingOperation = Op;
-        const int32_t countBefore = dir.Count();
         action = fxaRetry;
         while (action == fxaRetry) {
             action = fxaIgnore;
@@ -282,9 +282,7 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
         }
         if (action == fxaAbort || CancelRequested)
             break;
-        const bool removed = Op == poDelete && dir.Count() < countBefore;
-        if (!removed)
-            ++i;
+        ++i;
     }
 
     if (reportsProgress) {
@@ -294,6 +292,9 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     }
     if (CancelRequested || action == fxaAbort)
         DropPendingUpdate();
+    else if (!deletedInRun_.empty())
+        dir.RemoveItems(deletedInRun_);
+    deletedInRun_.clear();
     extractedTargets_.clear();
     folders_.reset();
     return abortCause;
@@ -317,7 +318,7 @@ void TZABaseArchiver::ProcessEntry(int32_t Index, TZAProcessOperation Op, const 
     SkipCurrentFile = false;
     switch (Op) {
     case poDelete:
-        DeleteStep(Index);  // the entry is gone; the loop looks at the same index again
+        TakeForDeletion(Index);
         break;
     case poExtract:
         ExtractItemToFile(Index, Name, folder);

@@ -432,13 +432,38 @@ void TZABaseArchiver::UpdateItemFromDisk(int32_t Index, const std::string& Name,
         UpdateItem(Index, path);
 }
 
-void TZABaseArchiver::DeleteItem(int32_t Index)
+void TZABaseArchiver::CheckDeletable(int32_t Index)
 {
     if (!InUpdate())
         throw EZAException::CreateWithCode(22, this);
     CheckActive();
-    TZADirArray& directory = DirManager->CurrentDir;
-    if (Index < 0 || Index >= directory.Count())
+    if (Index < 0 || Index >= DirManager->CurrentDir.Count())
         throw EZAException::CreateWithCode(21, this);
-    directory.RemoveItem(Index);
+}
+
+void TZABaseArchiver::DeleteItem(int32_t Index)
+{
+    CheckDeletable(Index);
+    DirManager->CurrentDir.RemoveItem(Index);
+}
+
+void TZABaseArchiver::TakeForDeletion(int32_t Index)
+{
+    CheckDeletable(Index);
+    if (deletedInRun_.empty() || deletedInRun_.back() != Index)  // a retry takes it once
+        deletedInRun_.push_back(Index);
+}
+
+void TZABaseArchiver::DeleteItems(std::vector<int32_t> Indexes)
+{
+    std::sort(Indexes.begin(), Indexes.end());
+    Indexes.erase(std::unique(Indexes.begin(), Indexes.end()), Indexes.end());
+    if (Indexes.empty()) {
+        if (!InUpdate())
+            throw EZAException::CreateWithCode(22, this);
+        return;
+    }
+    CheckDeletable(Indexes.front());  // sorted: the first and the last bound them all
+    CheckDeletable(Indexes.back());
+    DirManager->CurrentDir.RemoveItems(std::vector<int>(Indexes.begin(), Indexes.end()));
 }

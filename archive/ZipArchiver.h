@@ -423,6 +423,9 @@ public:
     void CommitUpdate();
     // Removes entry Index from the directory inside a batch (code 22 outside one, 21 bad index).
     void DeleteItem(int32_t Index);
+    // Removes the entries at Indexes (any order, repeats allowed) in one pass; codes as DeleteItem,
+    // and then nothing is removed.
+    void DeleteItems(std::vector<int32_t> Indexes);
     void DeleteStep(int32_t Index) { DeleteItem(Index); }
     // Sets every field of entry Index for a new write of Source under the listed name Listed.
     void FillEntry(int32_t Index, const std::string& Listed, const std::string& Source, bool IsDirectory,
@@ -516,6 +519,12 @@ private:
     // Files written by the running extraction: two entries never go into one file (names alike but
     // for case, the same name twice, folders dropped).
     std::unordered_set<std::string> extractedTargets_;
+    // Entries the poDelete steps of the running ProcessFiles took: checked as DeleteItem checks
+    // them, and removed together when the run ends, so a run costs one pass over the directory.
+    std::vector<int32_t> deletedInRun_;
+    void TakeForDeletion(int32_t Index);
+    // Codes 22 and 21 of DeleteItem.
+    void CheckDeletable(int32_t Index);
     // Within one run: the folders held open for entries, and the last entry time turned into a
     // file time; entries of one folder and one time are the rule, and each costs calls.
     std::shared_ptr<TZAExtractFolders> folders_;

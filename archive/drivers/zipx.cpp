@@ -29,7 +29,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -283,36 +282,32 @@ int Delete(const char* file, const std::vector<std::string>& names)
 {
     return InBatch(file, false, [&](TZipArchiver& archiver) {
         const TZADirArray& dir = archiver.DirManager->CurrentDir;
-        std::set<int, std::greater<>> doomed;
+        std::vector<int32_t> doomed;
         bool missing = false;
         for (const std::string& name : names) {
             const std::vector<int> named = EntriesNamed(dir, name);
             if (named.empty())
                 std::fprintf(stderr, "no entry named %s\n", name.c_str());
             missing = missing || named.empty();
-            doomed.insert(named.begin(), named.end());
+            doomed.insert(doomed.end(), named.begin(), named.end());
         }
         if (missing)
             throw rtl::Exception("nothing deleted");
-        for (int index : doomed)  // from the last, so the others keep their places
-            archiver.DeleteItem(index);
+        archiver.DeleteItems(doomed);
     });
 }
 
 int DeleteAt(const char* file, const std::vector<std::string>& indexes)
 {
-    std::set<long, std::greater<>> at;
+    std::vector<int32_t> at;
     for (const std::string& text : indexes) {
         char* end = nullptr;
         const long index = std::strtol(text.c_str(), &end, 10);
         if (text.empty() || *end != '\0' || index < 0 || index > INT32_MAX)
             throw EZAException::CreateWithCode(21);
-        at.insert(index);
+        at.push_back(static_cast<int32_t>(index));
     }
-    return InBatch(file, false, [&](TZipArchiver& archiver) {
-        for (long index : at)  // from the last, so the others keep their places
-            archiver.DeleteItem(static_cast<int32_t>(index));
-    });
+    return InBatch(file, false, [&](TZipArchiver& archiver) { archiver.DeleteItems(at); });
 }
 
 int Usage()
