@@ -487,21 +487,22 @@ MEETING = [b"\xe9.txt", "щ.txt".encode(), b"x<U+4E2D>.txt", "x中.txt".encode()
 
 def meeting_names(binary, work):
     """Names that read alike in some form (an escape's text beside the escaped character, a raw byte
-    read from cp866 beside the UTF-8 letter it reads as), as bsdtar (C and UTF-8 locales), zip and
-    Python (no raw bytes) write them, are listed and extracted apart, and delete and add act on the
+    read from cp866 beside the UTF-8 letter it reads as), as bsdtar (C and UTF-8 locales), zip, 7z
+    and Python (no raw bytes) write them, are listed and extracted apart, and delete and add act on the
     entry they name only. Of entries that meet on disk (alike but for case), each after the first
     fails (19)."""
-    ziptools.need_tool("bsdtar", "zip")
+    ziptools.need_tool("bsdtar", "zip", "7z")
     src = os.path.join(work, "src")
     for n, name in enumerate(MEETING):
         put(os.path.join(os.fsencode(src), name), b"file %d\n" % n)
     bsdtar = ["bsdtar", "--format", "zip", "-cf"]
     problems = []
     for writer, command in [("C", ["env", "LC_ALL=C", *bsdtar]), ("UTF-8", ["env", "LC_ALL=C.UTF-8", *bsdtar]),
-                            ("zip", ["zip", "-q"]), ("python", None)]:
+                            ("zip", ["zip", "-q"]), ("7z", ["7z", "a", "-tzip", "-bd"]), ("python", None)]:
         path, out = os.path.join(work, writer + ".zip"), os.path.join(work, "out-" + writer)
         if command:
-            subprocess.run(command + [path] + [os.fsdecode(n) for n in MEETING], cwd=src, check=True)
+            subprocess.run(command + [path] + [os.fsdecode(n) for n in MEETING], cwd=src, check=True,
+                           stdout=subprocess.DEVNULL)
         else:
             with zipfile.ZipFile(path, "w") as z:
                 for name in MEETING[1:]:
