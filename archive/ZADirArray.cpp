@@ -123,7 +123,7 @@ void TZADirArray::StoreItem(int index, const TDirItem& item)
 
 // The name-list entry is found by the item's own index: entry i belongs to item i. Looking the old
 // name up instead would take an earlier item of the same (or an empty) name for this one.
-void TZADirArray::RenameItem(int index, const std::string& name)
+void TZADirArray::ListName(int index, const std::string& name)
 {
     CheckIndex(index, 3);
     TDirItem& item = items_[static_cast<size_t>(index)];
@@ -138,9 +138,20 @@ void TZADirArray::RenameItem(int index, const std::string& name)
         throw EZAException::CreateWithCode(59);
     }
     item.FileName = name;
+}
+
+void TZADirArray::RenameItem(int index, const std::string& name)
+{
+    ListName(index, name);
+    TDirItem& item = items_[static_cast<size_t>(index)];
     item.StoredName.clear();
     item.NameLossy = false;
     item.NameInUtf8 = false;
+}
+
+void TZADirArray::ShowItemAs(int index, const std::string& name)
+{
+    ListName(index, name);
 }
 
 void TZADirArray::RemoveItem(int index)
@@ -152,6 +163,29 @@ void TZADirArray::RemoveItem(int index)
     std::move(at + 1, items_.begin() + itemCount_, at);
     items_[static_cast<size_t>(itemCount_ - 1)] = TDirItem{};
     Resize(itemCount_ - 1);
+}
+
+void TZADirArray::RemoveItems(const std::vector<int>& ascending)
+{
+    for (int index : ascending)
+        CheckIndex(index, 4);
+    if (ascending.empty())
+        return;
+    const int listed = nameList_->Count();
+    const auto listedEnd = std::lower_bound(ascending.begin(), ascending.end(), listed);
+    nameList_->DeleteAll(std::vector<int>(ascending.begin(), listedEnd));
+    int kept = 0;
+    size_t next = 0;
+    for (int i = 0; i < itemCount_; ++i) {
+        if (next < ascending.size() && ascending[next] == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i)
+            items_[static_cast<size_t>(kept)] = std::move(items_[static_cast<size_t>(i)]);
+        ++kept;
+    }
+    Resize(kept);
 }
 
 void TZADirArray::Clear()
@@ -177,4 +211,22 @@ void TZADirArray::ClearMarks()
         items_[static_cast<size_t>(i)].MarkedForProcessing = 0;
 }
 
-int TZADirArray::IndexOfName(const std::string& name) const { return nameList_->IndexOf(NameKey(name)); }
+int TZADirArray::IndexOfName(const std::string& name) const
+{
+    int exact = -1, other = -1;
+    for (int i : nameList_->IndexesOf(NameKey(name))) {
+        int& best = items_[static_cast<size_t>(i)].FileName == name ? exact : other;
+        best = std::max(best, i);
+    }
+    return exact >= 0 ? exact : other;
+}
+
+std::vector<int> TZADirArray::IndexesNamed(const std::string& name) const
+{
+    std::vector<int> named;
+    for (int i : nameList_->IndexesOf(NameKey(name)))
+        if (items_[static_cast<size_t>(i)].FileName == name)
+            named.push_back(i);
+    std::sort(named.begin(), named.end());
+    return named;
+}

@@ -105,13 +105,22 @@ public:
     // Sets the item's FileName and its name-list entry (dropping its stored name bytes); code 59
     // when the name list is out of step.
     void RenameItem(int index, const std::string& name);
+    // Sets the name the item is listed under, keeping the name bytes it is stored with; code 59 as
+    // RenameItem.
+    void ShowItemAs(int index, const std::string& name);
     void RemoveItem(int index);                     // code 4
+    // Removes the items at these indexes (ascending, no repeats) in one pass; code 4 for a bad one,
+    // and then nothing is removed.
+    void RemoveItems(const std::vector<int>& ascending);
     void Clear();                                   // live items emptied, Capacity stays
     void CopyFrom(const TZADirArray& other);        // deep copy
     void ClearMarks();                              // MarkedForProcessing := 0 on live items
 
-    // Index of an entry whose name equals name (compared in lower case; the last of equal ones), or -1.
+    // Index of the entry named name: one named exactly so, else one whose name differs only in
+    // letter case (the last of several), else -1.
     int IndexOfName(const std::string& name) const;
+    // Indexes of every entry named exactly name, ascending.
+    std::vector<int> IndexesNamed(const std::string& name) const;
     // The entries' lower-cased names, entry i for item i.
     TZAHashedStringList& NameList() { return *nameList_; }
     const TZAHashedStringList& NameList() const { return *nameList_; }
@@ -121,6 +130,7 @@ public:
 
 private:
     void CheckIndex(int index, int code) const;
+    void ListName(int index, const std::string& name);
     void EmptySlots(int from, int to);
     void TrimNames(int n);
 

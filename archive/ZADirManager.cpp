@@ -378,19 +378,22 @@ void TZADirManager::NameItem(int index, std::string raw, bool hostKnown)
     item.StoredName = std::move(raw);
     item.NameLossy = lossy;
     item.NameInUtf8 = utf8;
+    KeepNameApart(CurrentDir, index, OemNames());
 }
 
-// The name up to its first zero byte, turned into the system's code page from the form it is stored
-// in (ZAEntryNames.h); names not in UTF-8 are in the OEM code page when the archiver says names are
-// stored so. lossy tells that some character had no place in the system's code page and is escaped.
-std::string TZADirManager::ConvertName(std::string raw, const TDirItem& item, bool hostKnown, bool& lossy,
+bool TZADirManager::OemNames() const
+{
+    return Archiver == nullptr || Archiver->DirOemNames();
+}
+
+// The name turned into the system's code page from the form it is stored in (ZAEntryNames.h); names
+// not in UTF-8 are in the OEM code page when the archiver says names are stored so. lossy tells that
+// some character had no place in the system's code page and is escaped; so is a zero byte, which
+// ends no name: cutting there would show two stored names as one.
+std::string TZADirManager::ConvertName(const std::string& raw, const TDirItem& item, bool hostKnown, bool& lossy,
                                       bool& utf8) const
 {
-    size_t zero = raw.find('\0');
-    if (zero != std::string::npos)
-        raw.resize(zero);
-    const bool oemNames = Archiver == nullptr || Archiver->DirOemNames();
-    const TZANameForm form = StoredNameForm(raw, item.Flags, item.VersionMadeBy, hostKnown, oemNames);
+    const TZANameForm form = StoredNameForm(raw, item.Flags, item.VersionMadeBy, hostKnown, OemNames());
     utf8 = form == TZANameForm::Utf8;
     return SystemNameOf(raw, form, lossy);
 }

@@ -176,10 +176,11 @@ private:
     void ReadSpannedEntries(TWalk& walk, int count);
     void TakeBytes(TWalk& walk, void* buffer, size_t count);
     void ReadEntry(TWalk& walk, int index);
-    // Names the item from its raw name bytes (converted, cut at a zero byte), keeping the bytes.
-    // hostKnown: the item's "version made by" comes from its central record.
+    // Names the item from its raw name bytes (converted, and kept apart from the names of other
+    // bytes), keeping the bytes. hostKnown: the item's "version made by" comes from its central record.
     void NameItem(int index, std::string raw, bool hostKnown);
-    std::string ConvertName(std::string raw, const TDirItem& item, bool hostKnown, bool& lossy, bool& utf8) const;
+    std::string ConvertName(const std::string& raw, const TDirItem& item, bool hostKnown, bool& lossy, bool& utf8) const;
+    bool OemNames() const;
     static void ParseExtraField(TDirItem& item, const std::vector<uint8_t>& field);
     static void TakeZip64Values(TDirItem& item, const std::vector<uint8_t>& data);
 

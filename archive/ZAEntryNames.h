@@ -1,19 +1,29 @@
-// Entry names as stored in an archive, turned into the system's code page.
+// Entry names as stored in an archive, turned into the system's code page: the names an archive
+// lists, extracts and is searched by.
 //
 // A name is stored in one of three forms: UTF-8 (flagged by bit 11, or unflagged: most writers
 // outside DOS and Windows store the file system's UTF-8 bytes as they are), the OEM code page
 // (cp866, as DOS and Windows tools store names), or the system's own code page.
 //
 // A character the system's code page lacks is written "<U+XXXX>" (its code point, at least four
-// upper-case hex digits), a byte that forms no character "<XX>", and in such a name every "<" that
-// stood in it "<U+003C>". An escaped name thus says which stored name it came from: two entries
-// never meet under one name, the same archive always gives the same names, and since "<" cannot
-// stand in a Windows file name no name made there looks like an escaped one.
+// upper-case hex digits), a zero byte "<U+0000>", and a byte that forms no character "<XX>". In such
+// a name, and in a name whose own text holds something that reads as an escape ("<", then "U+" and
+// four to eight hex digits, or two hex digits, then ">", in either case), every "<" is written
+// "<U+003C>". So every "<" of an escaped name begins an escape, the name reads back one way, and no
+// name shows as the escaped form of another.
+//
+// Names stored in different forms may still read as the same characters: a name read from a code
+// page whose characters are those of a UTF-8 name of other bytes in the same archive gives way and is
+// listed with each character outside ASCII, and each "<", written "<U+" and eight hex digits ">", a
+// form no name takes otherwise. Within one archive two entries thus show one name only when they
+// store the same bytes.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+class TZADirArray;
 
 enum class TZANameForm { Utf8, Oem, System };
 
@@ -25,5 +35,15 @@ enum class TZANameForm { Utf8, Oem, System };
 TZANameForm StoredNameForm(std::string_view raw, uint16_t flags, uint16_t versionMadeBy, bool hostKnown,
                            bool oemNames);
 
-// The name in the system's code page; escaped tells that some character needed an escape.
+// The name in the system's code page; escaped tells that some character had no place in it.
 std::string SystemNameOf(std::string_view raw, TZANameForm form, bool& escaped);
+
+// The name listed for a name given in the system's code page, as it reads once stored.
+std::string ListedNameOf(std::string_view name);
+// The name listed for a name given in UTF-8 (a name on a Linux disk or command line), as it reads
+// once stored in UTF-8.
+std::string ListedNameOfUtf8(std::string_view utf8);
+
+// Entry index was just named from its stored bytes: an entry of other bytes that shows the same name
+// is kept apart by the rule above. oemNames: names not in UTF-8 are in the OEM code page.
+void KeepNameApart(TZADirArray& dir, int index, bool oemNames);

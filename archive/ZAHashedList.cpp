@@ -99,6 +99,15 @@ int32_t TZAStringHash::LookupValue(std::string_view key) const
     return -1;
 }
 
+std::vector<int32_t> TZAStringHash::LookupValues(std::string_view key) const
+{
+    std::vector<int32_t> values;
+    for (const THashItem* node = BucketOf(key).get(); node; node = node->next.get())
+        if (node->key == key)
+            values.push_back(node->value);
+    return values;
+}
+
 void TZAStringHash::ClearAll()
 {
     // Node by node, so that a long chain of equal keys never recurses in the destructors.
@@ -175,6 +184,24 @@ void TZAHashedStringList::Delete(int index)
     nameHashValid_ = false;
 }
 
+void TZAHashedStringList::DeleteAll(const std::vector<int>& ascending)
+{
+    size_t kept = 0;
+    size_t next = 0;
+    for (size_t i = 0; i < strings_.size(); ++i) {
+        if (next < ascending.size() && static_cast<size_t>(ascending[next]) == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i)
+            strings_[kept] = std::move(strings_[i]);
+        ++kept;
+    }
+    strings_.resize(kept);
+    valueHashValid_ = false;
+    nameHashValid_ = false;
+}
+
 void TZAHashedStringList::Clear()
 {
     strings_.clear();
@@ -217,6 +244,13 @@ int TZAHashedStringList::IndexOf(std::string_view s) const
 {
     RebuildValueHash();
     return valueHash_->LookupValue(KeyOf(s));
+}
+
+std::vector<int> TZAHashedStringList::IndexesOf(std::string_view s) const
+{
+    RebuildValueHash();
+    const std::vector<int32_t> values = valueHash_->LookupValues(KeyOf(s));
+    return std::vector<int>(values.begin(), values.end());
 }
 
 int TZAHashedStringList::IndexOfName(std::string_view name) const

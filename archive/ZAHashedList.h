@@ -37,6 +37,8 @@ public:
     void RemoveKey(std::string_view key, int32_t value);
     // The value of the first node with the key, or -1.
     int32_t LookupValue(std::string_view key) const;
+    // The values of every node with the key.
+    std::vector<int32_t> LookupValues(std::string_view key) const;
     // Frees every node; the bucket count stays.
     void ClearAll();
 
@@ -78,11 +80,15 @@ public:
     int Add(std::string s);
     void ReplaceAt(int index, std::string s);
     void Delete(int index);
+    // Deletes the strings at these indices (ascending, each below Count()) in one pass.
+    void DeleteAll(const std::vector<int>& ascending);
     void Clear();
 
     // Index of the string (the last appended among equal ones), or -1. The hashes are caches,
     // rebuilt here when stale, so lookups count as const.
     int IndexOf(std::string_view s) const;
+    // Indices of every string equal to s, in no particular order.
+    std::vector<int> IndexesOf(std::string_view s) const;
     // Index of a string whose text before its first "=" equals name, or -1.
     int IndexOfName(std::string_view name) const;
 

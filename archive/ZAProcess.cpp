@@ -245,14 +245,11 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     TZADirArray& dir = DirManager->CurrentDir;
     ProcessedFileNo = 0;
     ProcessedFileCount = 0;
-    tracksTargets_ = false;
-    for (int i = 0; i < dir.Count(); ++i) {
-        const TDirItem& item = dir.ItemAt(i);
-        ProcessedFileCount += item.MarkedForProcessing != 0 ? 1 : 0;
-        tracksTargets_ = tracksTargets_ || (item.MarkedForProcessing != 0 && item.NameLossy);
-    }
+    for (int i = 0; i < dir.Count(); ++i)
+        ProcessedFileCount += dir.ItemAt(i).MarkedForProcessing != 0 ? 1 : 0;
     CancelRequested = false;
     extractedTargets_.clear();
+    deletedInRun_.clear();
     folders_ = std::make_shared<TZAExtractFolders>();
     staged_.reset();
     if (StageExtraction && Op == poExtract)
@@ -272,7 +269,6 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
             continue;
         }
         dir.ItemAt(i).PendingOperation = Op;
-        const int32_t countBefore = dir.Count();
         action = fxaRetry;
         while (action == fxaRetry) {
             action = fxaIgnore;
@@ -290,9 +286,7 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
         }
         if (action == fxaAbort || CancelRequested)
             break;
-        const bool removed = Op == poDelete && dir.Count() < countBefore;
-        if (!removed)
-            ++i;
+        ++i;
     }
 
     if (reportsProgress) {
@@ -303,7 +297,11 @@ std::exception_ptr TZABaseArchiver::RunOperation(TZAProcessOperation Op)
     if (CancelRequested || action == fxaAbort) {
         DropPendingUpdate();
         staged_.reset();
+    } else if (!deletedInRun_.empty()) {
+        dir.RemoveItems(deletedInRun_);
     }
+    deletedInRun_.clear();
+    extractedTargets_.clear();
     folders_.reset();
     return abortCause;
 }
@@ -326,7 +324,7 @@ void TZABaseArchiver::ProcessEntry(int32_t Index, TZAProcessOperation Op, const 
     SkipCurrentFile = false;
     switch (Op) {
     case poDelete:
-        DeleteStep(Index);  // the entry is gone; the loop looks at the same index again
+        TakeForDeletion(Index);
         break;
     case poExtract:
         ExtractItemToFile(Index, Name, folder);
@@ -442,13 +440,10 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
     bool exists = false;
     std::string onDisk = nameOnDisk(exists);
     std::string nativeTarget = folder->NativePathOf(onDisk);
-    // Names the system's code page cannot hold come out escaped and may still meet a name that holds
-    // the escape's text: the first entry keeps its file, a later one that would replace it is refused.
-    if (tracksTargets_) {
-        const auto written = extractedTargets_.find(nativeTarget);
-        if (written != extractedTargets_.end() && (written->second || entry.NameLossy))
-            throw EZAException::CreateWithCodeFmt(19, {target}, this);
-    }
+    // Entries whose names meet on disk (alike but for case, the same name twice, folders dropped):
+    // the first keeps its file, a later one that would replace it is refused.
+    if (extractedTargets_.count(nativeTarget) != 0)
+        throw EZAException::CreateWithCodeFmt(19, {target}, this);
     if (exists) {
         const std::string asked = target;
         if (!MayReplaceTarget(name, target, entry))
@@ -482,8 +477,7 @@ void TZABaseArchiver::ExtractItemToFile(int32_t Index, const std::string& Name, 
         : scratch->ReplaceTarget(onDisk);
     if (!placed)
         throw EZAException::CreateWithCodeFmt(FileErrorCode(errno, 19), {target}, this);
-    if (tracksTargets_)
-        extractedTargets_[nativeTarget] = entry.NameLossy;
+    extractedTargets_.insert(nativeTarget);
 }
 
 void TZABaseArchiver::ExtractToStream(int32_t Index, rtl::TStream& Dest)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "archive/ZAEntryNames.h"
 #include "archive/ZAExcept.h"
 #include "archive/ZAStrFunc.h"
 #include "archive/ZipArchiver.h"
@@ -109,11 +110,10 @@ int32_t NowAsDosTime()
 
 // An entry filled anew under the name it already has keeps the name's stored bytes, so other readers
 // go on seeing the same name; a name read as UTF-8 gets the UTF-8 flag, since the entry is now made
-// by a host whose unflagged names are in a code page. A name the system's code page could not hold
-// is escaped one to one, so its escaped form names it too.
-bool KeepsStoredName(const TDirItem& old, const std::string& stored)
+// by a host whose unflagged names are in a code page.
+bool KeepsStoredName(const TDirItem& old, const std::string& listed)
 {
-    return old.FileName == stored;
+    return old.FileName == listed;
 }
 
 void KeepStoredName(TDirItem& item, const TDirItem& old)
@@ -123,6 +123,14 @@ void KeepStoredName(TDirItem& item, const TDirItem& old)
     item.NameInUtf8 = old.NameInUtf8;
     if (old.NameInUtf8)
         item.Flags |= kFlagUtf8Name;
+}
+
+// A new name is stored as given, in the OEM code page or the system's. Where it is listed otherwise
+// (its text reads as an escape), its bytes are kept beside the listed name.
+void GiveNewName(TDirItem& item, const std::string& stored, const std::string& listed, bool oemNames)
+{
+    if (listed != stored)
+        item.StoredName = oemNames ? rtl::AnsiToOem(stored) : stored;
 }
 
 // The code of a source refused because an entry of this batch already takes its data from another
@@ -252,7 +260,9 @@ void TZABaseArchiver::FillItemFromFile(int32_t Index, const std::string& Path, b
     const TSourceFacts facts = FactsOf(Path, FromDisk);
     if (FromDisk && facts.IsDirectory)
         stored += '/';
-    FillEntry(Index, stored, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
+    const std::string listed = ListedNameOf(stored);
+    FillEntry(Index, listed, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
+    GiveNewName(DirManager->CurrentDir.ItemAt(Index), stored, listed, options_->OEMFileNames);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -292,11 +302,11 @@ void TZABaseArchiver::CheckStorableName(const std::string& Stored) const
         throw EZAException::CreateWithCodeFmt(33, {Stored}, this);
 }
 
-// The index of the entry named stored, made at the end of the directory when there is none.
-int32_t TZABaseArchiver::EntryForName(const std::string& Stored, bool& Existing)
+// The index of the entry listed as Listed, made at the end of the directory when there is none.
+int32_t TZABaseArchiver::EntryForName(const std::string& Listed, bool& Existing)
 {
     TZADirArray& dir = DirManager->CurrentDir;
-    int32_t index = dir.IndexOfName(Stored);
+    int32_t index = dir.IndexOfName(Listed);
     Existing = index >= 0;
     if (!Existing) {
         index = dir.Count();
@@ -316,19 +326,22 @@ int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Op
     if (facts.IsDirectory)
         stored += '/';
     TZADirArray& dir = DirManager->CurrentDir;
-    const int32_t found = dir.IndexOfName(stored);
+    const std::string listed = ListedNameOf(stored);
+    const int32_t found = dir.IndexOfName(listed);
     if (found >= 0 && !MayFillFrom(dir.ItemAt(found), Path, Operation))
         return -1;
     const TDirItem old = found >= 0 ? dir.FetchItem(found) : TDirItem{};
-    const bool keepsName = found >= 0 && KeepsStoredName(old, stored);
+    const bool keepsName = found >= 0 && KeepsStoredName(old, listed);
     if (!keepsName)
         CheckStorableName(stored);
     bool existing = false;
-    const int32_t index = EntryForName(stored, existing);
-    FillEntry(index, stored, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
+    const int32_t index = EntryForName(listed, existing);
+    FillEntry(index, listed, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
     TDirItem& item = dir.ItemAt(index);
     if (keepsName)
         KeepStoredName(item, old);
+    else
+        GiveNewName(item, stored, listed, options_->OEMFileNames);
     item.PendingOperation = Operation == poMove ? poMove : existing ? poUpdate : poAdd;
     return index;
 }
@@ -359,10 +372,12 @@ int32_t TZABaseArchiver::AddStream(const std::string& Name, std::shared_ptr<rtl:
     if (stored.empty() || !Source)
         return -1;
     CheckStorableName(stored);
+    const std::string listed = ListedNameOf(stored);
     bool existing = false;
-    const int32_t index = EntryForName(stored, existing);
-    FillEntry(index, stored, stored, false, NowAsDosTime(), kAttrArchive);
+    const int32_t index = EntryForName(listed, existing);
+    FillEntry(index, listed, stored, false, NowAsDosTime(), kAttrArchive);
     TDirItem& item = DirManager->CurrentDir.ItemAt(index);
+    GiveNewName(item, stored, listed, options_->OEMFileNames);
     item.SourceStream = std::move(Source);
     item.OwnsSourceStream = true;  // the archiver lets go of it once it is written
     item.PendingOperation = existing ? poUpdate : poAdd;
@@ -417,13 +432,38 @@ void TZABaseArchiver::UpdateItemFromDisk(int32_t Index, const std::string& Name,
         UpdateItem(Index, path);
 }
 
-void TZABaseArchiver::DeleteItem(int32_t Index)
+void TZABaseArchiver::CheckDeletable(int32_t Index)
 {
     if (!InUpdate())
         throw EZAException::CreateWithCode(22, this);
     CheckActive();
-    TZADirArray& directory = DirManager->CurrentDir;
-    if (Index < 0 || Index >= directory.Count())
+    if (Index < 0 || Index >= DirManager->CurrentDir.Count())
         throw EZAException::CreateWithCode(21, this);
-    directory.RemoveItem(Index);
+}
+
+void TZABaseArchiver::DeleteItem(int32_t Index)
+{
+    CheckDeletable(Index);
+    DirManager->CurrentDir.RemoveItem(Index);
+}
+
+void TZABaseArchiver::TakeForDeletion(int32_t Index)
+{
+    CheckDeletable(Index);
+    if (deletedInRun_.empty() || deletedInRun_.back() != Index)  // a retry takes it once
+        deletedInRun_.push_back(Index);
+}
+
+void TZABaseArchiver::DeleteItems(std::vector<int32_t> Indexes)
+{
+    std::sort(Indexes.begin(), Indexes.end());
+    Indexes.erase(std::unique(Indexes.begin(), Indexes.end()), Indexes.end());
+    if (Indexes.empty()) {
+        if (!InUpdate())
+            throw EZAException::CreateWithCode(22, this);
+        return;
+    }
+    CheckDeletable(Indexes.front());  // sorted: the first and the last bound them all
+    CheckDeletable(Indexes.back());
+    DirManager->CurrentDir.RemoveItems(std::vector<int>(Indexes.begin(), Indexes.end()));
 }

@@ -19,7 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "archive/ZADirManager.h"
@@ -432,14 +432,18 @@ public:
     void CommitUpdate();
     // Removes entry Index from the directory inside a batch (code 22 outside one, 21 bad index).
     void DeleteItem(int32_t Index);
+    // Removes the entries at Indexes (any order, repeats allowed) in one pass; codes as DeleteItem,
+    // and then nothing is removed.
+    void DeleteItems(std::vector<int32_t> Indexes);
     void DeleteStep(int32_t Index) { DeleteItem(Index); }
-    // Sets every field of entry Index for a new write of Source under the name Stored.
-    void FillEntry(int32_t Index, const std::string& Stored, const std::string& Source, bool IsDirectory,
+    // Sets every field of entry Index for a new write of Source under the listed name Listed.
+    void FillEntry(int32_t Index, const std::string& Listed, const std::string& Source, bool IsDirectory,
         int32_t DosTime, uint32_t Attributes);
     // Code 33 for a name the OEM code page cannot hold when names are stored in it.
     void CheckStorableName(const std::string& Stored) const;
-    // The entry named Stored, or a new one at the end of the directory (Existing tells which).
-    int32_t EntryForName(const std::string& Stored, bool& Existing);
+    // The entry listed as Listed (TZADirArray::IndexOfName), or a new one at the end of the
+    // directory (Existing tells which).
+    int32_t EntryForName(const std::string& Listed, bool& Existing);
     // False when this batch fills Entry from another source than the file Path and the failure
     // event (code 23) says to go on without Path; its abort raises the refusal.
     bool MayFillFrom(const TDirItem& Entry, const std::string& Path, TZAProcessOperation Operation);
@@ -532,10 +536,15 @@ private:
     // Event defaults (ZAEvents.cpp).
     bool AsksForDisks() const { return spanningMode_ == smSpanning; }
 
-    // Files written by the running extraction, and whether the entry's name lost characters; kept
-    // only while some entry to process has such a name, as no other can meet a file of this run.
-    std::unordered_map<std::string, bool> extractedTargets_;
-    bool tracksTargets_ = false;
+    // Files written by the running extraction: two entries never go into one file (names alike but
+    // for case, the same name twice, folders dropped).
+    std::unordered_set<std::string> extractedTargets_;
+    // Entries the poDelete steps of the running ProcessFiles took: checked as DeleteItem checks
+    // them, and removed together when the run ends, so a run costs one pass over the directory.
+    std::vector<int32_t> deletedInRun_;
+    void TakeForDeletion(int32_t Index);
+    // Codes 22 and 21 of DeleteItem.
+    void CheckDeletable(int32_t Index);
     // Within one run: the folders held open for entries, and the last entry time turned into a
     // file time; entries of one folder and one time are the rule, and each costs calls.
     std::shared_ptr<TZAExtractFolders> folders_;

@@ -9,7 +9,7 @@ PACKAGES=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-x gstreamer1.0-alsa
   libcurl4-openssl-dev libasound2-dev
-  libxtst-dev xvfb xauth openbox zip unzip p7zip-full python3 fonts-dejavu-core
+  libxtst-dev xvfb xauth openbox zip unzip p7zip-full libarchive-tools python3 fonts-dejavu-core
   xdg-utils  # xdg-open: web pages and documents open with the desktop's application
 )
 

@@ -15,8 +15,9 @@
 //                          name; makes FILE when it does not exist. FILE itself is never added; a
 //                          source that is no regular file (a FIFO, a device) is skipped, and so is
 //                          one whose name meets an earlier one's but for case or a trailing dot
-//   zipx delete FILE NAME...       deletes every entry whose stored name is NAME; nothing when
-//                                  some NAME matches no entry
+//   zipx delete FILE NAME...       deletes every entry named NAME: the entries whose name holds
+//                                  NAME's characters (as add would store NAME), else those listed
+//                                  as NAME; nothing when some NAME names no entry
 //   zipx delete-at FILE INDEX...   deletes the entries at these directory indexes (from 0)
 // The writing commands make one batch and one commit with the component's default options; a batch
 // that changes nothing leaves FILE as it was, and delete never makes FILE. ZIPX_PASSWORD, when set,
@@ -32,11 +33,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "archive/ZADirManager.h"
+#include "archive/ZAEntryNames.h"
 #include "archive/ZAExcept.h"
 #include "archive/ZipArchiver.h"
 #include "platform/rtl/codepage.h"
@@ -274,54 +275,50 @@ int Add(const char* file, const char* baseDir, const std::vector<std::string>& n
     return rc;
 }
 
-// An entry is named NAME when its stored bytes are NAME's bytes, or its name in the system's code
-// page is NAME's.
-bool Named(const TDirItem& item, const std::string& utf8)
+// The entries named by a NAME in UTF-8: those whose name holds NAME's characters, which is how add
+// stores a file of that name; when there is none, those listed as NAME (listings escape what the
+// system's code page lacks, so an entry whose characters cannot be typed is named by its listing).
+std::vector<int> EntriesNamed(const TZADirArray& dir, const std::string& utf8)
 {
-    if (item.StoredName == utf8)
-        return true;
-    const std::string name = rtl::Utf8ToCp1251(utf8);
-    return rtl::Cp1251ToUtf8(name) == utf8 && item.FileName == name;
+    std::vector<int> named = dir.IndexesNamed(ListedNameOfUtf8(utf8));
+    const std::string listed = rtl::Utf8ToCp1251(utf8);
+    if (named.empty() && rtl::Cp1251ToUtf8(listed) == utf8)
+        named = dir.IndexesNamed(listed);
+    return named;
 }
 
-// Deletes every entry named by one of names; when some name matches no entry, nothing is deleted
-// and each such name is reported.
+// Deletes every entry named by one of names; when some name names no entry, nothing is deleted and
+// each such name is reported.
 int Delete(const char* file, const std::vector<std::string>& names)
 {
     return InBatch(file, false, [&](TZipArchiver& archiver) {
-        TZADirArray& dir = archiver.DirManager->CurrentDir;
-        std::vector<bool> matched(names.size(), false);
-        for (int i = dir.Count() - 1; i >= 0; --i) {
-            bool named = false;
-            for (size_t n = 0; n < names.size(); ++n)
-                if (Named(dir.ItemAt(i), names[n]))
-                    named = matched[n] = true;
-            if (named)
-                archiver.DeleteItem(i);
+        const TZADirArray& dir = archiver.DirManager->CurrentDir;
+        std::vector<int32_t> doomed;
+        bool missing = false;
+        for (const std::string& name : names) {
+            const std::vector<int> named = EntriesNamed(dir, name);
+            if (named.empty())
+                std::fprintf(stderr, "no entry named %s\n", name.c_str());
+            missing = missing || named.empty();
+            doomed.insert(doomed.end(), named.begin(), named.end());
         }
-        if (std::find(matched.begin(), matched.end(), false) == matched.end())
-            return;
-        for (size_t n = 0; n < names.size(); ++n)
-            if (!matched[n])
-                std::fprintf(stderr, "no entry named %s\n", names[n].c_str());
-        throw rtl::Exception("nothing deleted");
+        if (missing)
+            throw rtl::Exception("nothing deleted");
+        archiver.DeleteItems(doomed);
     });
 }
 
 int DeleteAt(const char* file, const std::vector<std::string>& indexes)
 {
-    std::set<long, std::greater<>> at;
+    std::vector<int32_t> at;
     for (const std::string& text : indexes) {
         char* end = nullptr;
         const long index = std::strtol(text.c_str(), &end, 10);
         if (text.empty() || *end != '\0' || index < 0 || index > INT32_MAX)
             throw EZAException::CreateWithCode(21);
-        at.insert(index);
+        at.push_back(static_cast<int32_t>(index));
     }
-    return InBatch(file, false, [&](TZipArchiver& archiver) {
-        for (long index : at)  // from the last, so the others keep their places
-            archiver.DeleteItem(static_cast<int32_t>(index));
-    });
+    return InBatch(file, false, [&](TZipArchiver& archiver) { archiver.DeleteItems(at); });
 }
 
 int Usage()

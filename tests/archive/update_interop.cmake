@@ -17,7 +17,7 @@ endfunction()
 zipx_script_cases(update zipx_update_test.py
   zip_plain zip_descriptors zip_zip64 zip_stub 7z_deflate python_utf8 python_streamed python_zip64
   colliding_names refused_paths unchanged_batches held_archive replaced_names odd_sources base_folder
-  write_limits linux_names merged_sources)
+  write_limits linux_names merged_sources meeting_names)
 
 # Entries moved below 4 GiB by a delete lose the ZIP64 fields they no longer need (a sparse archive);
 # streamed archives cut off before their directory are changed through the rebuild, per writer.

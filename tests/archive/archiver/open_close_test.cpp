@@ -323,9 +323,12 @@ TEST_F(OpenClose, DeleteItemNeedsABatchAndAValidIndex)
     zip.PendingUpdateCount = 1;
     EXPECT_EQ(NativeErrorOf([&] { zip.DeleteItem(3); }), 21);
     EXPECT_EQ(NativeErrorOf([&] { zip.DeleteItem(-1); }), 21);
+    EXPECT_EQ(NativeErrorOf([&] { zip.DeleteItems({0, 3}); }), 21);  // all or none
     zip.DeleteStep(0);
     ASSERT_EQ(zip.DirManager->CurrentDir.Count(), 2);
     EXPECT_EQ(zip.DirManager->CurrentDir.ItemAt(0).FileName, "dir/b.txt");
+    zip.DeleteItems({1, 0, 1});
+    EXPECT_EQ(zip.DirManager->CurrentDir.Count(), 0);
     zip.DropPendingUpdate();
     zip.CloseArchive();
     EXPECT_EQ(ReadAll(zip.FileName), before);

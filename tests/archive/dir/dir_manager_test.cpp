@@ -216,14 +216,16 @@ TEST(DirManager, AllOnesEntryCountWithoutZip64IsRebuilt)
     EXPECT_EQ(a->manager->DirectoryStart, static_cast<int64_t>(zip.bytes.size()));
 }
 
-TEST(DirManager, OemNamesAreConvertedAndCutAtAZeroByte)
+// A zero byte ends no name: cut there, "ab" and "ab\0cd" would show as one.
+TEST(DirManager, OemNamesAreConvertedAndAZeroByteIsEscaped)
 {
     std::string oemName = "\x8f\xe0\xa8\xa2\xa5\xe2.txt";  // "Привет.txt" in cp866
     std::string zeroName("ab\0cd", 5);
-    TestZip zip = BuildZip({{oemName, "1"}, {zeroName, "2"}});
+    TestZip zip = BuildZip({{oemName, "1"}, {zeroName, "2"}, {"ab", "3"}});
     auto a = Load(zip.bytes);
     EXPECT_EQ(a->item(0).FileName, rtl::Ru("Привет.txt"));
-    EXPECT_EQ(a->item(1).FileName, "ab");
+    EXPECT_EQ(a->item(1).FileName, "ab<U+0000>cd");
+    EXPECT_EQ(a->item(2).FileName, "ab");
     a->settings.OEMFileNames = false;
     a->manager->LoadDirectory();
     EXPECT_EQ(a->item(0).FileName, oemName);
@@ -249,7 +251,9 @@ TEST(DirManager, NamesAreReadInTheFormTheyAreStoredIn)
         {"\xe6\x97\xa5.txt", kFlagUtf8Name, kDos, "<U+65E5>.txt", true},
         {"\xe6\x97\xa5.txt", 0, kUnix, "<U+65E5>.txt", true},
         {"<\xe6\x97\xa5>.txt", 0, kUnix, "<U+003C><U+65E5>>.txt", true},
-        {"<U+65E5>.txt", 0, kUnix, "<U+65E5>.txt", false},
+        {"<U+65E5>.txt", 0, kUnix, "<U+003C>U+65E5>.txt", false},  // reads as an escape
+        {"<e9>-<b>.txt", 0, kDos, "<U+003C>e9>-<U+003C>b>.txt", false},
+        {"<b>.txt", 0, kUnix, "<b>.txt", false},
         {"\xe6\x97.txt", kFlagUtf8Name, kUnix, "<E6><97>.txt", true},
         {"\xf0\x9f\x98\x80?", kFlagUtf8Name, kUnix, "<U+1F600>?", true},
     };
@@ -261,6 +265,36 @@ TEST(DirManager, NamesAreReadInTheFormTheyAreStoredIn)
         EXPECT_EQ(rtl::Cp1251ToUtf8(a->item(0).FileName), c.name) << c.name;
         EXPECT_EQ(a->item(0).NameLossy, c.lossy) << c.name;
         EXPECT_EQ(a->item(0).StoredName, c.raw) << c.name;
+    }
+}
+
+// Names of other bytes never show alike, whichever comes first: a name read from a code page that
+// meets a UTF-8 one gives way, every character outside ASCII and every "<" written with eight digits.
+TEST(DirManager, EntriesShowOneNameOnlyForTheSameBytes)
+{
+    constexpr uint16_t kUnix = 0x031E;
+    const auto entry = [](const char* raw, uint16_t flags, uint16_t madeBy) {
+        TestEntry e{raw, "x"};
+        e.flags = flags, e.madeBy = madeBy;
+        return e;
+    };
+    const TestEntry raw = entry("\xe9<.txt", 0, kUnix), utf8 = entry("\xd1\x89<.txt", 0, kUnix),
+                    flagged = entry("\xd1\x89<.txt", kFlagUtf8Name, 20), dos = entry("\xb0", 0, 20),
+                    shade = entry("\xe2\x96\x91", kFlagUtf8Name, 20);
+    const struct {
+        std::vector<TestEntry> entries;
+        std::vector<std::string> names;  // UTF-8
+    } cases[] = {
+        {{raw, utf8}, {"<U+00000449><U+0000003C>.txt", "щ<.txt"}},
+        {{utf8, raw, raw, flagged}, {"щ<.txt", "<U+00000449><U+0000003C>.txt", "<U+00000449><U+0000003C>.txt", "щ<.txt"}},
+        {{dos, shade}, {"<U+00002591>", "<U+2591>"}},
+    };
+    for (const auto& c : cases) {
+        auto a = Load(BuildZip(c.entries).bytes);
+        std::vector<std::string> names;
+        for (int i = 0; i < a->manager->CurrentDir.Count(); ++i)
+            names.push_back(rtl::Cp1251ToUtf8(a->item(i).FileName));
+        EXPECT_EQ(names, c.names);
     }
 }
 

@@ -718,6 +718,32 @@ TEST_F(ExtractTest, WithoutCreateDirsFilesLandInTheTargetFolder)
     EXPECT_EQ(Tree(out_), std::vector<std::string>{"c.txt"});
 }
 
+// Two entries never go into one file: of names alike but for case, one name twice, or names that meet
+// once folders are dropped, the first keeps its file and each later one fails with code 19.
+TEST_F(ExtractTest, EntriesMeetingOnDiskAreRefusedAfterTheFirst)
+{
+    const struct {
+        std::vector<TEntry> entries;
+        bool createDirs;
+        std::string file;
+    } cases[] = {
+        {{TEntry("Twin.txt", "first"), TEntry("twin.txt", "2"), TEntry("Twin.txt", "3")}, true, "Twin.txt"},
+        {{TEntry("a/c.txt", "first"), TEntry("b/c.txt", "2")}, false, "c.txt"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(out_);
+        failures_.clear();
+        auto& a = Open(c.entries);
+        a.Options().CreateDirs = c.createDirs;
+        ExtractAll(a);
+        ASSERT_EQ(failures_.size(), c.entries.size() - 1) << c.file;
+        for (const TFailure& f : failures_)
+            EXPECT_EQ(f.Native, 19) << f.Name;
+        EXPECT_EQ(Tree(out_), std::vector<std::string>{c.file});
+        EXPECT_EQ(Slurp(out_ / c.file), "first");
+    }
+}
+
 TEST_F(ExtractTest, MasksSelectByNameFolderAndExtension)
 {
     auto& a = Open({TEntry("readme", "1"), TEntry("readme.txt", "2"),

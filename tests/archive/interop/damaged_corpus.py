@@ -103,7 +103,7 @@ def names_of(data, work):
     with open(path, "wb") as f:
         f.write(data)
     with zipfile.ZipFile(path) as z:
-        return [ziptools.display_name(i) for i in z.infolist()]
+        return ziptools.display_names(z.infolist())
 
 
 def end_record_at(data):

@@ -193,15 +193,17 @@ def case_zip_utf8_names(work, out):
 
 
 def case_python_raw_names(work, out):
-    """Unflagged names: UTF-8 from a Unix host, and cp866 bytes that are also well-formed UTF-8 from
-    a DOS host (kept in cp866) and from a Unix host (taken as UTF-8)."""
+    """Unflagged names: UTF-8 from a Unix host, cp866 bytes that are also well-formed UTF-8 from a DOS
+    host (kept in cp866) and from a Unix host (taken as UTF-8), and a Latin-1 byte that reads in cp866
+    as a UTF-8 name beside it reads (listed apart)."""
     original = zipfile.ZipInfo._encodeFilenameFlags
     zipfile.ZipInfo._encodeFilenameFlags = lambda self: (self.filename.encode("latin-1"), self.flag_bits)
     try:
         with zipfile.ZipFile(out, "w") as z, warnings.catch_warnings():
             warnings.simplefilter("ignore")  # the two "тем.txt" look alike to zipfile
             for name, encoding, host in [("Привет.txt", "utf-8", 3), ("日本.txt", "utf-8", 3),
-                                         ("тем.txt", "cp866", 0), ("тем.txt", "cp866", 3)]:
+                                         ("тем.txt", "cp866", 0), ("тем.txt", "cp866", 3),
+                                         ("é.txt", "latin-1", 3), ("щ.txt", "utf-8", 3)]:
                 info = zipfile.ZipInfo(name.encode(encoding).decode("latin-1"))
                 info.create_system = host
                 z.writestr(info, name.encode("utf-8"))

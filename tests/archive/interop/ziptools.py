@@ -2,6 +2,7 @@
 zipdir and the listing Python's zipfile expects of it."""
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -52,33 +53,50 @@ def get(path, *missing):
         return f.read()
 
 
+ESCAPE = re.compile(r"<([Uu]\+[0-9A-Fa-f]{4,8}|[0-9A-Fa-f]{2})>")
+
+
 def escaped(chars):
-    """cp1251 text of (character, is a broken byte) pairs; when any character has no place in cp1251,
-    each such one, and each '<', becomes <U+XXXX> (a broken UTF-8 byte <XX>)."""
-    fits = [not broken and c.encode("cp1251", "ignore") != b"" for c, broken in chars]
-    return "".join("<%02X>" % ord(c) if broken else "<U+%04X>" % ord(c) if not ok or (c == "<" and not all(fits)) else c
+    """cp1251 text of (character, is a broken byte) pairs; when any character has no place in cp1251
+    (NUL included), or the text holds something that reads as an escape, each such character and
+    each '<' becomes <U+XXXX> (a broken UTF-8 byte <XX>)."""
+    fits = [not broken and c != "\0" and c.encode("cp1251", "ignore") != b"" for c, broken in chars]
+    lt = not all(fits) or ESCAPE.search("".join(c for c, _ in chars))
+    return "".join("<%02X>" % ord(c) if broken else "<U+%04X>" % ord(c) if not ok or (c == "<" and lt) else c
                    for (c, broken), ok in zip(chars, fits))
 
 
-def display_name(info):
-    """The name as zipdir prints it: UTF-8 when flagged, or when well-formed UTF-8 with a byte above
-    0x7F that no DOS or Windows host (0, 6, 10, 11, 14) wrote; others from the OEM code page (cp866).
-    Characters the system's code page (cp1251) lacks are escaped."""
+def reading(info):
+    """(characters, read as UTF-8, raw bytes) of a name: UTF-8 when flagged, or when well-formed UTF-8
+    with a byte above 0x7F that no DOS or Windows host (0, 6, 10, 11, 14) wrote; others from the OEM
+    code page (cp866)."""
     raw = info.filename.encode("utf-8" if info.flag_bits & 0x800 else "cp437")
     chars = [(chr(ord(c) - 0xDC00), True) if 0xDC80 <= ord(c) <= 0xDCFF else (c, False)
              for c in raw.decode("utf-8", "surrogateescape")]
     well_formed = not raw.isascii() and not any(broken for _, broken in chars)
     if info.flag_bits & 0x800 or (well_formed and info.create_system not in (0, 6, 10, 11, 14)):
-        return escaped(chars)
-    return escaped([(c, False) for c in raw.decode("cp866")])
+        return chars, True, raw
+    return [(c, False) for c in raw.decode("cp866")], False, raw
+
+
+def display_names(infos):
+    """The names as zipdir prints them: characters cp1251 lacks escaped; a name read from cp866 that
+    shows as a UTF-8 name of other bytes gives way, every character outside ASCII and every '<'
+    written with eight hex digits."""
+    readings = [reading(i) for i in infos]
+    names = [escaped(chars) for chars, _, _ in readings]
+    utf8 = {name: raw for name, (_, is_utf8, raw) in zip(names, readings) if is_utf8}
+    for n, (chars, is_utf8, raw) in enumerate(readings):
+        if not is_utf8 and utf8.get(names[n], raw) != raw:
+            names[n] = "".join(c if ord(c) < 0x80 and c not in "<\0" else "<U+%08X>" % ord(c) for c, _ in chars)
+    return names
 
 
 def expected_listing(path):
     with zipfile.ZipFile(path) as archive:
-        return [
-            f"{display_name(i)}\t{i.file_size}\t{i.compress_size}\t{i.CRC:08x}\t{i.header_offset}"
-            for i in archive.infolist()
-        ]
+        infos = archive.infolist()
+        return [f"{name}\t{i.file_size}\t{i.compress_size}\t{i.CRC:08x}\t{i.header_offset}"
+                for name, i in zip(display_names(infos), infos)]
 
 
 def zipdir_listing(zipdir, path, timeout=300):

@@ -480,7 +480,70 @@ def write_limits(binary, work):
         subprocess.run(["umount", "-l", disk])
 
 
-SPECIAL = {"colliding_names": colliding_names, "write_limits": write_limits, "refused_paths": refused_paths,
+def raw_names(path):
+    """(name bytes, flags, CRC) of every central header: what any reader is given."""
+    data = open(path, "rb").read()
+    count, _, at = struct.unpack_from("<HII", data, data.rfind(b"PK\x05\x06") + 10)
+    entries = []
+    for _ in range(count):
+        flags, crc, n, m, k = struct.unpack_from("<H6xI8xHHH", data, at + 8)
+        entries.append((data[at + 46:at + 46 + n], flags, crc))
+        at += 46 + n + m + k
+    return entries
+
+
+MEETING = [b"\xe9.txt", "щ.txt".encode(), b"x<U+4E2D>.txt", "x中.txt".encode(), b"<E9>.txt"]
+
+
+def meeting_names(binary, work):
+    """Names that read alike in some form (an escape's text beside the escaped character, a raw byte
+    read from cp866 beside the UTF-8 letter it reads as), as bsdtar (C and UTF-8 locales), zip, 7z
+    and Python (no raw bytes) write them, are listed and extracted apart, and delete and add act on the
+    entry they name only. Of entries that meet on disk (alike but for case), each after the first
+    fails (19)."""
+    ziptools.need_tool("bsdtar", "zip", "7z")
+    src = os.path.join(work, "src")
+    for n, name in enumerate(MEETING):
+        put(os.path.join(os.fsencode(src), name), b"file %d\n" % n)
+    bsdtar = ["bsdtar", "--format", "zip", "-cf"]
+    problems = []
+    for writer, command in [("C", ["env", "LC_ALL=C", *bsdtar]), ("UTF-8", ["env", "LC_ALL=C.UTF-8", *bsdtar]),
+                            ("zip", ["zip", "-q"]), ("7z", ["7z", "a", "-tzip", "-bd"]), ("python", None)]:
+        path, out = os.path.join(work, writer + ".zip"), os.path.join(work, "out-" + writer)
+        if command:
+            subprocess.run(command + [path] + [os.fsdecode(n) for n in MEETING], cwd=src, check=True,
+                           stdout=subprocess.DEVNULL)
+        else:
+            with zipfile.ZipFile(path, "w") as z:
+                for name in MEETING[1:]:
+                    z.write(os.path.join(src, name.decode()), name.decode())
+        listed = zipx(binary, "list", path).stdout.splitlines()
+        r = zipx(binary, "extract", path, out)
+        files = sorted(get(os.path.join(os.fsencode(out), n)) for n in os.listdir(os.fsencode(out)))
+        before = raw_names(path)
+        if len(set(listed)) != len(listed) or r.returncode != 0 or \
+                files != sorted(get(os.path.join(os.fsencode(src), n)) for n, _, _ in before):
+            problems.append("%s: listed %s, extract exit %d, files %s" % (writer, listed, r.returncode, files))
+        r = zipx(binary, "delete", path, "x<U+4E2D>.txt")
+        kept = [e for e in before if e[0] != b"x<U+4E2D>.txt"]
+        put(os.path.join(src, "щ.txt"), b"new\n")
+        r = zipx(binary, "add", path, src, "щ.txt") if r.returncode == 0 else r
+        put(os.path.join(src, "щ.txt"), b"file 1\n")
+        after = raw_names(path)
+        if r.returncode != 0 or after == kept or [e[0] for e in after] != [e[0] for e in kept] or \
+                [e for e in after if e[0] != MEETING[1]] != [e for e in kept if e[0] != MEETING[1]]:
+            problems.append("%s: delete x<U+4E2D>.txt, add щ.txt: %s" % (writer, after))
+    path, out = os.path.join(work, "twins.zip"), os.path.join(work, "twins")
+    with zipfile.ZipFile(path, "w") as z:
+        for n, name in enumerate(["Twin.txt", "twin.txt", "a/c.txt", "A/C.txt"]):
+            z.writestr(name, b"twin %d\n" % n)
+    r = zipx(binary, "extract", path, out)
+    if r.returncode != 1 or r.stderr.count(b"00019") != 2 or get(os.path.join(out, "Twin.txt")) != b"twin 0\n":
+        problems.append("twins: exit %d %s, %s" % (r.returncode, r.stderr, os.listdir(out)))
+    return problems
+
+
+SPECIAL = {"colliding_names": colliding_names, "meeting_names": meeting_names, "write_limits": write_limits, "refused_paths": refused_paths,
            "unchanged_batches": unchanged_batches, "held_archive": held_archive,
            "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder,
            "linux_names": linux_names, "merged_sources": merged_sources}
