@@ -50,12 +50,9 @@ bool TZAStagedFiles::Add(const std::string& key, std::string_view name, std::uni
     }
     if (!file->Stage())
         return false;
-    const auto [slot, added] = byName_.try_emplace(key + rtl::AnsiUpperCase(name), files_.size());
-    if (added) {
-        files_.push_back({std::move(file), onDisk, target});
-        return true;
-    }
-    files_[slot->second] = {std::move(file), onDisk, target};  // the earlier file goes now
+    // A second entry for a staged name never gets here: the run refuses it, as it would on disk.
+    byName_.try_emplace(key + rtl::AnsiUpperCase(name), files_.size());
+    files_.push_back({std::move(file), onDisk, target});
     return true;
 }
 

@@ -29,8 +29,7 @@ public:
     std::string NameOnDisk(const TZATargetFolder& folder, const std::string& key, std::string_view name,
                            bool& exists) const;
     // Keeps the complete file to take the place of onDisk (the name on disk of the cp1251 name)
-    // in the folder of key; a file staged earlier for that name is dropped, as the later entry
-    // replaces it. target names it in messages. False with errno set when the file cannot be kept
+    // in the folder of key; target names it in messages. False with errno set when the file cannot be kept
     // (synced, named, closed), or when onDisk is a folder that it could never replace.
     bool Add(const std::string& key, std::string_view name, std::unique_ptr<TZAScratchFile> file,
              const std::string& onDisk, const std::string& target);

@@ -252,6 +252,8 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     const std::string cut = rtl::Ru("Пакет обновления поврежден: в архиве нет оглавления. Обновление не установлено.");
     const std::string unreadable = rtl::Ru("Пакет обновления не может быть прочитан: файл \"e3.txt\" сжат способом, "
                                            "который программа не поддерживает. Обновление не установлено.");
+    const std::string twice = rtl::Ru("Пакет обновления поврежден: файл \"E1.TXT\" записан в нем дважды. "
+                                      "Обновление не установлено.");
     const std::string noNames = rtl::Ru("Недостаточно места на диске для установки обновления: нужно файлов и папок ");
     // listed: the list gives the pack's size; sent: the Content-Length and body the server sends when
     // not the pack's own; disk: the book is a tmpfs mounted so; fullAtSync: another program fills the
@@ -280,6 +282,7 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
         {"a BZip2 entry", pack({"e3.txt", "new3", std::nullopt, false, 12}), true, {}, nullptr, false, unreadable},
         {"an LZMA entry", pack({"e3.txt", "new3", std::nullopt, false, 14}), true, {}, nullptr, false, unreadable},
         {"a Deflate64 entry", pack({"e3.txt", "new3", std::nullopt, false, 9}), true, {}, nullptr, false, unreadable},
+        {"two entries for one file", pack({"E1.TXT", "twin"}), true, {}, nullptr, false, twice},
     };
     static std::string filler;
     filler = BookFile("filler");
