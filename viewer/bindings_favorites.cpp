@@ -118,8 +118,15 @@ void AddBookmark() {
     if (freeSlot < 0) {
         MessageConfirmed(rtl::Ru("Невозможно добавить более 100 закладок. Удалите ненужные."));
     } else {
-        // The title is read before the slot changes, so a page that cannot be read adds nothing.
-        std::string title = ReadPageTitle(CurrentDoc.Path.substr(0, 255));
+        // The title is read before the slot changes, so a page that cannot be read (a generated
+        // page, which is no file of the data folder, or one gone since) adds nothing; the reader is
+        // told so in the viewer's words, not the run time's.
+        std::string title;
+        try {
+            title = ReadPageTitle(CurrentDoc.Path.substr(0, 255));
+        } catch (const rtl::Exception&) {
+            throw rtl::Exception(rtl::Ru("Не удается добавить эту страницу в избранное."));
+        }
         TBookmark& slot = IntConfig.Bookmarks[freeSlot];
         slot.Path.Set(CurrentDoc.Path);
         slot.Added.Set(BookmarkTimestamp());
