@@ -14,7 +14,6 @@ build's zipx is timed once per case as well; a run that passes --timeout seconds
 
 usage: delete_many.py [--build BUILD_DIR] [--before BUILD_DIR] [--runs N] [--entries N] [--many N]
                       [--case NAME ...] [--timeout T]"""
-import argparse
 import os
 import shutil
 import statistics
@@ -23,6 +22,9 @@ import sys
 import tempfile
 import time
 import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run_bench import bench_arguments, tool_of  # noqa: E402
 
 CASES = ["delete", "delete-at", "add"]
 TARGET = 3.0
@@ -77,26 +79,16 @@ def shown(seconds, timeout):
     return "%7.3f s" % seconds if seconds != float("inf") else "  > %.0f s" % timeout
 
 
-def zipx_of(build):
-    zipx = os.path.join(build, "bin", "zipx")
-    if not os.access(zipx, os.X_OK):
-        raise SystemExit("build %s first" % zipx)
-    return zipx
-
-
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
+    parser = bench_arguments(runs=3)
     parser.add_argument("--before", help="build folder of an earlier zipx to time once per case")
-    parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--entries", type=int, default=70_000)
     parser.add_argument("--many", type=int, default=20_000)
     parser.add_argument("--case", action="append", choices=CASES)
     parser.add_argument("--timeout", type=float, default=None)
     args = parser.parse_args()
-    zipx = zipx_of(args.build)
-    before = zipx_of(args.before) if args.before else None
+    zipx = tool_of(args.build)
+    before = tool_of(args.before) if args.before else None
 
     work = tempfile.mkdtemp(prefix="zip-delete-many-")
     missed = False

@@ -25,7 +25,6 @@ shown as "> T".
 
 usage: many_files.py [--build BUILD_DIR] [--before BUILD_DIR] [--runs N] [--case NAME ...]
                      [--timeout T] [--watches N] [--keep]"""
-import argparse
 import os
 import shutil
 import statistics
@@ -34,6 +33,9 @@ import sys
 import tempfile
 import time
 import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run_bench import bench_arguments, tool_of  # noqa: E402
 
 
 def small_body(n):
@@ -120,13 +122,6 @@ def shown(seconds, timeout):
     return ("%7.3f s" % seconds) if seconds != float("inf") else "  > %.0f s" % timeout
 
 
-def zipx_of(build):
-    zipx = os.path.join(build, "bin", "zipx")
-    if not os.access(zipx, os.X_OK):
-        raise SystemExit("build %s first" % zipx)
-    return zipx
-
-
 def time_case(case, work, args, zipx, before):
     archive, base = prepare(case, work)
     commands = {
@@ -156,11 +151,8 @@ def time_case(case, work, args, zipx, before):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
+    parser = bench_arguments(runs=3)
     parser.add_argument("--before", help="build folder of an earlier zipx to time once per case")
-    parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--case", action="append", choices=CASES)
     parser.add_argument("--timeout", type=float, default=None)
     parser.add_argument("--watches", type=int, help="the most folders zipx watches; 0: none")
@@ -168,8 +160,8 @@ def main():
     args = parser.parse_args()
     if args.watches is not None:
         os.environ["TOME_FOLDER_WATCHES"] = str(args.watches)
-    zipx = zipx_of(args.build)
-    before = zipx_of(args.before) if args.before else None
+    zipx = tool_of(args.build)
+    before = tool_of(args.before) if args.before else None
     if not shutil.which("unzip"):
         raise SystemExit("unzip is needed for the comparison")
 

@@ -72,19 +72,29 @@ def median_times(commands, out_dir, runs):
     return {name: statistics.median(t) for name, t in times.items()}
 
 
-def main():
+def bench_arguments(runs):
+    """The options every benchmark here takes: the build folder and how many timed runs."""
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
+    parser.add_argument("--runs", type=int, default=runs)
+    return parser
+
+
+def tool_of(build, name="zipx"):
+    tool = os.path.join(build, "bin", name)
+    if not os.access(tool, os.X_OK):
+        raise SystemExit("build %s first" % tool)
+    return tool
+
+
+def main():
+    parser = bench_arguments(runs=3)
     parser.add_argument("--before", help="build folder of an earlier zipx to time alongside")
-    parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--keep", action="store_true")
     args = parser.parse_args()
-    zipx = os.path.join(args.build, "bin", "zipx")
-    raw = os.path.join(args.build, "bin", "zip_extract_raw")
-    for tool in (zipx, raw):
-        if not os.access(tool, os.X_OK):
-            raise SystemExit("build %s first" % tool)
+    zipx = tool_of(args.build)
+    raw = tool_of(args.build, "zip_extract_raw")
 
     work = tempfile.mkdtemp(prefix="zip-extract-bench-")
     try:

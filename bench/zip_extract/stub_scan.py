@@ -6,7 +6,6 @@ streamed ones (which also search the descriptors). Targets: linear in the stub (
 takes at most 4.5x the 50 MB one), and at least 100 MB of stub a second.
 
 usage: stub_scan.py [--build BUILD_DIR] [--runs N]"""
-import argparse
 import io
 import os
 import shutil
@@ -16,7 +15,7 @@ import tempfile
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_bench import median_times  # noqa: E402
+from run_bench import bench_arguments, median_times, tool_of  # noqa: E402
 
 
 def make_archive(path, stub_bytes, streamed):
@@ -33,14 +32,8 @@ def make_archive(path, stub_bytes, streamed):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
-    parser.add_argument("--runs", type=int, default=3)
-    args = parser.parse_args()
-    zipx = os.path.join(args.build, "bin", "zipx")
-    if not os.access(zipx, os.X_OK):
-        raise SystemExit("needs %s" % zipx)
+    args = bench_arguments(runs=3).parse_args()
+    zipx = tool_of(args.build)
     work = tempfile.mkdtemp(prefix="zip-stub-bench-")
     try:
         for streamed in (False, True):

@@ -3,26 +3,21 @@
 1 MB packed). The test decodes and checks the entry and keeps nothing: target zipx / unzip <= 1.0.
 
 usage: test_zeros.py [--build BUILD_DIR] [--runs N]"""
-import argparse
 import os
 import shutil
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_bench import median_times  # noqa: E402
+from run_bench import bench_arguments, median_times, tool_of  # noqa: E402
 from zip64_zeros import make_archive  # noqa: E402
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default=os.path.join(here, "..", "..", "build"))
-    parser.add_argument("--runs", type=int, default=5)
-    args = parser.parse_args()
-    zipx = os.path.join(args.build, "bin", "zipx")
-    if not os.access(zipx, os.X_OK) or not shutil.which("unzip"):
-        raise SystemExit("needs %s and unzip" % zipx)
+    args = bench_arguments(runs=5).parse_args()
+    zipx = tool_of(args.build)
+    if not shutil.which("unzip"):
+        raise SystemExit("needs unzip")
     work = tempfile.mkdtemp(prefix="zip-test-bench-")
     try:
         archive = os.path.join(work, "zeros.zip")
