@@ -45,13 +45,13 @@ private:
     bool usable_ = false;
 };
 
-// A folder mounted over itself read-only for a test's life, as a CD or a book mounted read-only is:
-// every change under it fails with EROFS, also for root. Usable() is false where mounting is not
-// permitted; such a test is skipped.
+// A folder mounted read-only over itself (or over path, from another folder) for a test's life, as a
+// CD or a book mounted read-only is: every change under it fails with EROFS, also for root. Usable()
+// is false where mounting is not permitted; such a test is skipped.
 class ReadOnlyMount {
 public:
-    explicit ReadOnlyMount(std::string path) : path_(std::move(path)) {
-        mounted_ = ::mount(path_.c_str(), path_.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    explicit ReadOnlyMount(std::string path, const std::string& from = "") : path_(std::move(path)) {
+        mounted_ = ::mount((from.empty() ? path_ : from).c_str(), path_.c_str(), nullptr, MS_BIND, nullptr) == 0;
         usable_ = mounted_ && ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
     }
     ~ReadOnlyMount() {

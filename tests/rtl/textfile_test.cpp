@@ -1,10 +1,7 @@
 #include "platform/rtl/textfile.h"
 
 #include <dirent.h>
-#include <sched.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,13 +11,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <list>
 #include <string>
 #include <vector>
 
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/exceptions.h"
+#include "tests/rtl/child_process.h"
 
 namespace {
 
@@ -151,60 +148,19 @@ TEST_F(TextFileTest, StaleTemporariesGoAndThoseOfOpenWritersStay) {
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"alias", "pack.zip", "sub"}));
 }
 
-// The exit code of body run in a child process, which this one waits for.
-int RunInChild(const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        int code = 1;
-        try { code = body(); } catch (...) {}
-        ::_exit(code);
-    }
-    int status = -1;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // A writer in another pid namespace (a container sharing the folder) has an id that names no
-// process here, or another one: the lock it holds keeps its temporary, and its commit goes through.
+// process here, or another one: the lock it holds keeps its temporary.
 TEST_F(TextFileTest, AWriterInAnotherPidNamespaceKeepsItsTemporary) {
-    std::ifstream max("/proc/sys/kernel/pid_max");
     pid_t foreign = 0;
-    max >> foreign;
+    std::ifstream("/proc/sys/kernel/pid_max") >> foreign;
     while (--foreign > 1 && (::kill(foreign, 0) == 0 || errno != ESRCH)) {}
-    int ready[2], go[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(go), 0);
-    const pid_t outer = ::fork();
-    if (outer == 0) {
-        // The writer is the second process of a new namespace, where it gets the id foreign.
-        if (::unshare(CLONE_NEWPID) != 0) ::_exit(77);
-        ::_exit(RunInChild([&] {
-            std::ofstream("/proc/sys/kernel/ns_last_pid") << foreign - 1;
-            return RunInChild([&] {
-                if (::getpid() != foreign) return 77;
-                rtl::TAtomicFileWriter file(Win("pack.zip"));
-                file.Write("whole");
-                char byte = 0;
-                if (::write(ready[1], "r", 1) != 1 || ::read(go[0], &byte, 1) != 1) return 2;
-                file.Commit();
-                return 0;
-            });
-        }));
-    }
-    ::close(ready[1]);
-    ::close(go[0]);
-    char byte = 0;
-    const bool writing = ::read(ready[0], &byte, 1) == 1;
-    if (writing) {
-        EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("pack.zip")), 0);
-        EXPECT_EQ(::write(go[1], "g", 1), 1);
-    }
-    int status = -1;
-    ::waitpid(outer, &status, 0);
-    ::close(go[1]);
-    ::close(ready[0]);
-    if (!writing) GTEST_SKIP() << "no pid namespace of a chosen id here";
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(rtl::ReadFileBytes(Win("pack.zip")), "whole");
+    rtltest::Holder writer([&] {
+        if (!rtltest::EnterOwnPidNamespace(foreign)) return false;
+        (new rtl::TAtomicFileWriter(Win("pack.zip")))->Write("whole");
+        return true;
+    });
+    if (!writer.Holding()) GTEST_SKIP() << "no pid namespace of a chosen id here";
+    EXPECT_EQ(rtl::RemoveStaleTempFiles(Win("pack.zip")), 0);
 }
 
 // A folder its writer may add to but not read still takes an atomic write (as another user than root).
@@ -212,15 +168,11 @@ TEST_F(TextFileTest, AtomicWriteIntoAFolderThatCannotBeRead) {
     fs::create_directory(Native("drop"));
     ASSERT_EQ(::chmod(Native("drop").c_str(), 0733), 0);
     ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
-        try { rtl::WriteFileAtomic(Win("drop\\x.dat"), "y"); } catch (...) { ::_exit(1); }
-        ::_exit(0);
-    }
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(rtltest::ExitCodeOf([&] {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) return 2;
+        rtl::WriteFileAtomic(Win("drop\\x.dat"), "y");
+        return 0;
+    }), 0);
 }
 
 struct Record {

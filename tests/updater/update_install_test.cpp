@@ -18,6 +18,7 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/drives.h"
 #include "platform/rtl/fscalls.h"
+#include "tests/rtl/child_process.h"
 #include "tests/updater/update_fixture.h"
 #include "updater/update_grid.h"
 #include "viewer/bindings.h"
@@ -75,6 +76,16 @@ protected:
             tree[name] = entry.is_symlink() ? "(link)" : entry.is_directory() ? "(folder)" : ReadBookFile(name);
         }
         return tree;
+    }
+    // Five entries, the third as given, the second in a folder the pack makes; and the book they
+    // meet: version 1, old files in the place of all but the second.
+    std::string FivePack(const ZipEntry& third = {"e3.txt", "new3"}) {
+        return MakeZip({{"e1.txt", "new1"}, {"sub/e2.txt", "new2"}, third, {"e4.txt", "new4"}, {"e5.txt", "new5"}});
+    }
+    void PutOldBook() {
+        for (const char* name : {"sub", "intcfg.dat"}) std::filesystem::remove_all(BookFile(name));
+        for (const char* name : {"e1.txt", "e3.txt", "e4.txt", "e5.txt"}) std::ofstream(BookFile(name)) << "old";
+        IntConfig.UpdateVersion = 1;
     }
     std::set<std::string> BookNames() const {
         std::set<std::string> names;
@@ -228,17 +239,10 @@ TEST_F(UpdateInstallTest, APackIsWrittenToDiskAsItArrives) {
 }
 
 // A pack that fails before its files replace the book's leaves the book byte for byte as it was and
-// records nothing; it is reported once, asked nothing, by what happened: damaged data names the
-// entry; a full disk (during the download or the unpacking, or too few inodes) gives the disk-space
-// message; a pack cut short, so that its directory had to be rebuilt, and an entry of a compression
-// the program cannot read say so. The dialog stays on the progress page. Only a disk that fills once
-// the files are in place leaves them, with the version unrecorded.
+// records nothing; it is reported once, asked nothing, by what happened, and the dialog stays on the
+// progress page. Only a disk that fills once the files are in place leaves them, version unrecorded.
 TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
-    // Five entries whose third fails; the second goes to a folder the pack makes.
-    const auto pack = [this](ZipEntry third) {
-        return MakeZip({{"e1.txt", "new1"}, {"sub/e2.txt", "new2"}, third, {"e4.txt", "new4"}, {"e5.txt", "new5"}});
-    };
-    const std::string five = pack({"e3.txt", std::string(5000, 'y')});
+    const std::string five = FivePack({"e3.txt", std::string(5000, 'y')});
     std::string corrupt = five;
     const size_t third = five.find("e3.txt") + 6;  // the third entry's data (zipfile writes no extra field)
     corrupt[third + 2] = char(corrupt[third + 2] ^ 0x55);
@@ -255,9 +259,8 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     const std::string twice = rtl::Ru("Пакет обновления поврежден: файл \"E1.TXT\" записан в нем дважды. "
                                       "Обновление не установлено.");
     const std::string noNames = rtl::Ru("Недостаточно места на диске для установки обновления: нужно файлов и папок ");
-    // listed: the list gives the pack's size; sent: the Content-Length and body the server sends when
-    // not the pack's own; disk: the book is a tmpfs mounted so; fullAtSync: another program fills the
-    // disk once the pack is unpacked.
+    // sent: the Content-Length and body the server sends, when not the pack's own; disk: the book is
+    // a tmpfs mounted so; fullAtSync: another program fills the disk once the pack is unpacked.
     struct Case {
         const char* what;
         std::string pack;
@@ -269,20 +272,20 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     };
     const Case cases[] = {
         {"a CRC-32 error", corrupt, true, {}, nullptr, false, damaged},
-        {"a stated size too small", pack({"e3.txt", std::string(4000, 'x'), 100}), true, {}, nullptr, false, damaged},
+        {"a stated size too small", FivePack({"e3.txt", std::string(4000, 'x'), 100}), true, {}, nullptr, false, damaged},
         {"a full disk during the download", MakeZip({{"noise.bin", noise}}), false, {}, "size=512k", false,
          viewer::DiskFullMessage()},
-        {"a full disk during the unpacking", pack({"e3.txt", std::string(4 << 20, '\0')}), true, {}, "size=512k",
+        {"a full disk during the unpacking", FivePack({"e3.txt", std::string(4 << 20, '\0')}), true, {}, "size=512k",
          false, viewer::DiskFullMessage()},
         {"too few inodes", MakeZip(manyFiles), true, {}, "size=64m,nr_inodes=64", false, noNames},
         {"a full disk at the version record", five, true, {}, "size=512k", true, viewer::DiskFullMessage()},
         {"more bytes than the Content-Length", five, false, {{third + 5, five}}, nullptr, false, cut},
         {"a pack cut after its third entry, sent without a length", five, false,
          {{std::nullopt, five.substr(0, five.find("e4.txt") - 30)}}, nullptr, false, cut},
-        {"a BZip2 entry", pack({"e3.txt", "new3", std::nullopt, false, 12}), true, {}, nullptr, false, unreadable},
-        {"an LZMA entry", pack({"e3.txt", "new3", std::nullopt, false, 14}), true, {}, nullptr, false, unreadable},
-        {"a Deflate64 entry", pack({"e3.txt", "new3", std::nullopt, false, 9}), true, {}, nullptr, false, unreadable},
-        {"two entries for one file", pack({"E1.TXT", "twin"}), true, {}, nullptr, false, twice},
+        {"a BZip2 entry", FivePack({"e3.txt", "new3", std::nullopt, false, 12}), true, {}, nullptr, false, unreadable},
+        {"an LZMA entry", FivePack({"e3.txt", "new3", std::nullopt, false, 14}), true, {}, nullptr, false, unreadable},
+        {"a Deflate64 entry", FivePack({"e3.txt", "new3", std::nullopt, false, 9}), true, {}, nullptr, false, unreadable},
+        {"two entries for one file", FivePack({"E1.TXT", "twin"}), true, {}, nullptr, false, twice},
     };
     static std::string filler;
     filler = BookFile("filler");
@@ -294,9 +297,7 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.disk && ::mount("tmpfs", book_.c_str(), "tmpfs", 0, c.disk) != 0) continue;  // not root
-        std::filesystem::remove_all(BookFile("sub"));
-        for (const char* name : {"e1.txt", "e3.txt", "e4.txt", "e5.txt"}) std::ofstream(BookFile(name)) << "old";
-        IntConfig.UpdateVersion = 1;
+        PutOldBook();
         if (c.sent) ServeLength("p2.zip", c.sent->second, c.sent->first);
         else Serve("p2.zip", c.pack);
         Serve("updates.list", "2|p2.zip|" + std::to_string(c.listed ? c.pack.size() : 0) + "\r\n");
@@ -466,9 +467,9 @@ TEST_F(UpdateInstallTest, AnInstallationRemovesKilledExtractionsScratchFilesWher
     for (const auto& name : kept) EXPECT_EQ(ReadBookFile(name), "keep") << name;
 }
 
-// An installation killed while it unpacks leaves either the book as it was, with scratch files, or
-// the pack's files with its version unrecorded; the next check clears what it left wherever it was
-// (the made folder included, when it is empty again) and offers the pack again, which then installs.
+// An installation killed while it unpacks leaves the book as it was, with scratch files, or the pack's
+// files, version unrecorded; the next check clears what it left (the made folder included) and offers
+// the pack again, which then installs.
 TEST_F(UpdateInstallTest, AnInstallationKilledWhileItUnpacksIsClearedAndOfferedAgain) {
     static std::string killAt;
     static int left = 0;
@@ -484,8 +485,7 @@ TEST_F(UpdateInstallTest, AnInstallationKilledWhileItUnpacksIsClearedAndOfferedA
         {"between the replacements", "FC", 7, "new1", "old"},  // five staged, then the second rename
         {"before the version is recorded", ".intcfg.dat", 1, "new1", "new5"},
     };
-    const std::string pack = MakeZip({{"e1.txt", "new1"}, {"sub/e2.txt", "new2"}, {"e3.txt", "new3"},
-                                      {"e4.txt", "new4"}, {"e5.txt", "new5"}});
+    const std::string pack = FivePack();
     const auto scratch = [this] {
         int files = 0;
         for (const auto& [name, content] : BookTree()) files += name.find("FC") != std::string::npos;
@@ -493,37 +493,28 @@ TEST_F(UpdateInstallTest, AnInstallationKilledWhileItUnpacksIsClearedAndOfferedA
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (const char* name : {"sub", "intcfg.dat"}) std::filesystem::remove_all(BookFile(name));
-        for (const char* name : {"e1.txt", "e3.txt", "e4.txt", "e5.txt"}) std::ofstream(BookFile(name)) << "old";
-        IntConfig.UpdateVersion = 1;
+        PutOldBook();
         Serve("updates.list", PackLine(2, "p2.zip", pack));
         RunCheck();
         const auto before = BookTree();
         killAt = c.at;
         left = c.n;
-        const pid_t child = ::fork();
-        if (child == 0) {
+        ASSERT_EQ(rtltest::ExitCodeOf([this] {
             rtl::SetFsChangeObserver([](const rtl::TFsChange& change) {
                 if (std::string_view(change.Path).starts_with(killAt) && --left == 0) ::raise(SIGKILL);
             });
             Install();
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status));
+            return 0;
+        }), 128 + SIGKILL);
         EXPECT_EQ(ReadBookFile("e1.txt"), c.first);
         EXPECT_EQ(ReadBookFile("e5.txt"), c.last);
         EXPECT_FALSE(BookFileExists("intcfg.dat"));
-        const bool oldBook = std::string_view(c.first) == "old";
         EXPECT_EQ(scratch() > 0, std::string_view(c.last) == "old");
 
         RunCheck();
         EXPECT_EQ(scratch(), 0);
         EXPECT_EQ(PendingUpdates.size(), 1u);
-        if (oldBook) {
-            EXPECT_EQ(BookTree(), before);
-        }
+        if (std::string_view(c.first) == "old") { EXPECT_EQ(BookTree(), before); }
         Install();
         EXPECT_TRUE(Shows(Dialog().im_last));
         EXPECT_EQ(ReadBookFile("sub/e2.txt") + ReadBookFile("e5.txt"), "new2new5");

@@ -39,6 +39,15 @@ std::unique_ptr<TOpened> Load(const std::string& bytes, bool rebuild = true)
     return opened;
 }
 
+constexpr uint16_t kUnix = 0x031E, kDos = 20;  // "version made by" of those hosts
+
+TestEntry Named(const std::string& raw, uint16_t flags, uint16_t madeBy)
+{
+    TestEntry e{raw, "x"};
+    e.flags = flags, e.madeBy = madeBy;
+    return e;
+}
+
 int LoadCode(const std::string& bytes, bool rebuild = true)
 {
     try {
@@ -235,7 +244,6 @@ TEST(DirManager, OemNamesAreConvertedAndAZeroByteIsEscaped)
 // cp1251 lacks is escaped one to one, so no two names meet.
 TEST(DirManager, NamesAreReadInTheFormTheyAreStoredIn)
 {
-    constexpr uint16_t kUnix = 0x031E, kDos = 20;
     const struct {
         std::string raw;
         uint16_t flags, madeBy;
@@ -258,10 +266,7 @@ TEST(DirManager, NamesAreReadInTheFormTheyAreStoredIn)
         {"\xf0\x9f\x98\x80?", kFlagUtf8Name, kUnix, "<U+1F600>?", true},
     };
     for (const auto& c : cases) {
-        TestEntry e{c.raw, "1"};
-        e.flags = c.flags;
-        e.madeBy = c.madeBy;
-        auto a = Load(BuildZip({e}).bytes);
+        auto a = Load(BuildZip({Named(c.raw, c.flags, c.madeBy)}).bytes);
         EXPECT_EQ(rtl::Cp1251ToUtf8(a->item(0).FileName), c.name) << c.name;
         EXPECT_EQ(a->item(0).NameLossy, c.lossy) << c.name;
         EXPECT_EQ(a->item(0).StoredName, c.raw) << c.name;
@@ -272,15 +277,9 @@ TEST(DirManager, NamesAreReadInTheFormTheyAreStoredIn)
 // meets a UTF-8 one gives way, every character outside ASCII and every "<" written with eight digits.
 TEST(DirManager, EntriesShowOneNameOnlyForTheSameBytes)
 {
-    constexpr uint16_t kUnix = 0x031E;
-    const auto entry = [](const char* raw, uint16_t flags, uint16_t madeBy) {
-        TestEntry e{raw, "x"};
-        e.flags = flags, e.madeBy = madeBy;
-        return e;
-    };
-    const TestEntry raw = entry("\xe9<.txt", 0, kUnix), utf8 = entry("\xd1\x89<.txt", 0, kUnix),
-                    flagged = entry("\xd1\x89<.txt", kFlagUtf8Name, 20), dos = entry("\xb0", 0, 20),
-                    shade = entry("\xe2\x96\x91", kFlagUtf8Name, 20);
+    const TestEntry raw = Named("\xe9<.txt", 0, kUnix), utf8 = Named("\xd1\x89<.txt", 0, kUnix),
+                    flagged = Named("\xd1\x89<.txt", kFlagUtf8Name, kDos), dos = Named("\xb0", 0, kDos),
+                    shade = Named("\xe2\x96\x91", kFlagUtf8Name, kDos);
     const struct {
         std::vector<TestEntry> entries;
         std::vector<std::string> names;  // UTF-8

@@ -499,8 +499,7 @@ def meeting_names(binary, work):
     """Names that read alike in some form (an escape's text beside the escaped character, a raw byte
     read from cp866 beside the UTF-8 letter it reads as), as bsdtar (C and UTF-8 locales), zip, 7z
     and Python (no raw bytes) write them, are listed and extracted apart, and delete and add act on the
-    entry they name only. Of entries that meet on disk (alike but for case), each after the first
-    fails (19)."""
+    entry they name only."""
     ziptools.need_tool("bsdtar", "zip", "7z")
     src = os.path.join(work, "src")
     for n, name in enumerate(MEETING):
@@ -533,13 +532,6 @@ def meeting_names(binary, work):
         if r.returncode != 0 or after == kept or [e[0] for e in after] != [e[0] for e in kept] or \
                 [e for e in after if e[0] != MEETING[1]] != [e for e in kept if e[0] != MEETING[1]]:
             problems.append("%s: delete x<U+4E2D>.txt, add щ.txt: %s" % (writer, after))
-    path, out = os.path.join(work, "twins.zip"), os.path.join(work, "twins")
-    with zipfile.ZipFile(path, "w") as z:
-        for n, name in enumerate(["Twin.txt", "twin.txt", "a/c.txt", "A/C.txt"]):
-            z.writestr(name, b"twin %d\n" % n)
-    r = zipx(binary, "extract", path, out)
-    if r.returncode != 1 or r.stderr.count(b"00019") != 2 or get(os.path.join(out, "Twin.txt")) != b"twin 0\n":
-        problems.append("twins: exit %d %s, %s" % (r.returncode, r.stderr, os.listdir(out)))
     return problems
 
 
