@@ -6,10 +6,11 @@
 #include "archive/ZAHashedList.h"
 #include "platform/rtl/codepage.h"
 
-std::string TDirItem::NameBytes(bool oemNames) const
+std::string TDirItem::NameBytes(bool oemNames)
 {
     if (!StoredName.empty())
         return StoredName;
+    Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
     return oemNames ? rtl::AnsiToOem(FileName) : FileName;
 }
 

@@ -74,9 +74,10 @@ struct TDirItem : TCentralHeader {
     // all ones, else in Zip64LocalHeaderOffset with the field set to all ones.
     void SetLocalHeaderOffset64(int64_t offset);
     bool IsDirectory() const { return (ExternalAttributes & kAttrDirectory) != 0; }
-    // The name as written to the archive: the stored bytes, or FileName in the OEM code page (with
-    // oemNames) or as it is.
-    std::string NameBytes(bool oemNames) const;
+    // The name as written to the archive, with the UTF-8 flag to match: the stored bytes while the
+    // entry keeps its name; a name given anew is FileName in the OEM code page (with oemNames) or as
+    // it is, never flagged as UTF-8.
+    std::string NameBytes(bool oemNames);
 };
 
 class TZADirArray {

@@ -34,20 +34,11 @@ uint32_t Zip64ExtraSize(const TDirItem& item)
     return size > 0 ? size + static_cast<uint32_t>(kExtraBlockHeaderSize) : 0;
 }
 
-// The name bytes of an entry: as the archive stores them while the entry keeps its name; a name
-// given anew is encoded in the OEM (or the system's) code page, never flagged as UTF-8.
-std::string StoredNameBytes(TDirItem& item, bool oemNames)
-{
-    if (item.StoredName.empty())
-        item.Flags &= static_cast<uint16_t>(~kFlagUtf8Name);
-    return item.NameBytes(oemNames);
-}
-
 // The central record of one entry (header, name, extra field, comment) as bytes. The lengths in the
 // header are set from what is actually written, so header and data always agree.
 std::string CentralRecordOf(TDirItem& item, bool oemNames)
 {
-    const std::string name = StoredNameBytes(item, oemNames);
+    const std::string name = item.NameBytes(oemNames);
     const uint32_t zip64Size = Zip64ExtraSize(item);
     size_t extraSize = zip64Size;
     for (const TDirItemExtra& extra : item.ExtraFields)

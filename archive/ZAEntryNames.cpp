@@ -175,6 +175,15 @@ std::string ListedNameOfUtf8(std::string_view utf8)
     return SystemNameOf(utf8, TZANameForm::Utf8, escaped);
 }
 
+int IndexOfGivenName(const TZADirArray& dir, std::string_view name)
+{
+    const std::string listed = ListedNameOf(name);
+    std::vector<int> named = dir.IndexesNamed(listed);
+    if (named.empty() && HasNonAscii(name))
+        named = dir.IndexesNamed(SeparatedNameOf(name, TZANameForm::System));
+    return named.empty() ? dir.IndexOfName(listed) : named.back();
+}
+
 // Names of one form read apart, so two entries of other bytes show one name only when one name is
 // read as UTF-8 and the other from a code page; the latter gives way. Names in ASCII read alike in
 // every form, so only a name with a byte above 0x7F can meet one of other bytes.

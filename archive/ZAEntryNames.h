@@ -44,6 +44,11 @@ std::string ListedNameOf(std::string_view name);
 // once stored in UTF-8.
 std::string ListedNameOfUtf8(std::string_view utf8);
 
+// The entry a name given in the system's code page names: the one listed under the name, else one
+// whose code-page name of the same characters gave way (it stores the bytes the given name is stored
+// with), else one listed alike but for letter case (the last of several); -1 for none.
+int IndexOfGivenName(const TZADirArray& dir, std::string_view name);
+
 // Entry index was just named from its stored bytes: an entry of other bytes that shows the same name
 // is kept apart by the rule above. oemNames: names not in UTF-8 are in the OEM code page.
 void KeepNameApart(TZADirArray& dir, int index, bool oemNames);

@@ -302,16 +302,26 @@ void TZABaseArchiver::CheckStorableName(const std::string& Stored) const
         throw EZAException::CreateWithCodeFmt(33, {Stored}, this);
 }
 
-// The index of the entry listed as Listed, made at the end of the directory when there is none.
-int32_t TZABaseArchiver::EntryForName(const std::string& Listed, bool& Existing)
+int32_t TZABaseArchiver::FillNamedEntry(int32_t Found, const std::string& Stored, const std::string& Source,
+                                        bool IsDirectory, int32_t DosTime, uint32_t Attributes)
 {
     TZADirArray& dir = DirManager->CurrentDir;
-    int32_t index = dir.IndexOfName(Listed);
-    Existing = index >= 0;
-    if (!Existing) {
+    const std::string listed = ListedNameOf(Stored);
+    const TDirItem old = Found >= 0 ? dir.FetchItem(Found) : TDirItem{};
+    const bool keepsName = Found >= 0 && KeepsStoredName(old, listed);
+    if (!keepsName)
+        CheckStorableName(Stored);
+    int32_t index = Found;
+    if (index < 0) {
         index = dir.Count();
         dir.Resize(index + 1);
     }
+    FillEntry(index, listed, Source, IsDirectory, DosTime, Attributes);
+    TDirItem& item = dir.ItemAt(index);
+    if (keepsName)
+        KeepStoredName(item, old);
+    else
+        GiveNewName(item, Stored, listed, options_->OEMFileNames);
     return index;
 }
 
@@ -326,23 +336,11 @@ int32_t TZABaseArchiver::AddFile(const std::string& Path, TZAProcessOperation Op
     if (facts.IsDirectory)
         stored += '/';
     TZADirArray& dir = DirManager->CurrentDir;
-    const std::string listed = ListedNameOf(stored);
-    const int32_t found = dir.IndexOfName(listed);
+    const int32_t found = IndexOfGivenName(dir, stored);
     if (found >= 0 && !MayFillFrom(dir.ItemAt(found), Path, Operation))
         return -1;
-    const TDirItem old = found >= 0 ? dir.FetchItem(found) : TDirItem{};
-    const bool keepsName = found >= 0 && KeepsStoredName(old, listed);
-    if (!keepsName)
-        CheckStorableName(stored);
-    bool existing = false;
-    const int32_t index = EntryForName(listed, existing);
-    FillEntry(index, listed, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
-    TDirItem& item = dir.ItemAt(index);
-    if (keepsName)
-        KeepStoredName(item, old);
-    else
-        GiveNewName(item, stored, listed, options_->OEMFileNames);
-    item.PendingOperation = Operation == poMove ? poMove : existing ? poUpdate : poAdd;
+    const int32_t index = FillNamedEntry(found, stored, Path, facts.IsDirectory, facts.DosTime, facts.Attributes);
+    dir.ItemAt(index).PendingOperation = Operation == poMove ? poMove : found >= 0 ? poUpdate : poAdd;
     return index;
 }
 
@@ -371,16 +369,12 @@ int32_t TZABaseArchiver::AddStream(const std::string& Name, std::shared_ptr<rtl:
     const std::string stored = SafeComponents(Name);
     if (stored.empty() || !Source)
         return -1;
-    CheckStorableName(stored);
-    const std::string listed = ListedNameOf(stored);
-    bool existing = false;
-    const int32_t index = EntryForName(listed, existing);
-    FillEntry(index, listed, stored, false, NowAsDosTime(), kAttrArchive);
+    const int32_t found = IndexOfGivenName(DirManager->CurrentDir, stored);
+    const int32_t index = FillNamedEntry(found, stored, stored, false, NowAsDosTime(), kAttrArchive);
     TDirItem& item = DirManager->CurrentDir.ItemAt(index);
-    GiveNewName(item, stored, listed, options_->OEMFileNames);
     item.SourceStream = std::move(Source);
     item.OwnsSourceStream = true;  // the archiver lets go of it once it is written
-    item.PendingOperation = existing ? poUpdate : poAdd;
+    item.PendingOperation = found >= 0 ? poUpdate : poAdd;
     return index;
 }
 

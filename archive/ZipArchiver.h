@@ -441,9 +441,12 @@ public:
         int32_t DosTime, uint32_t Attributes);
     // Code 33 for a name the OEM code page cannot hold when names are stored in it.
     void CheckStorableName(const std::string& Stored) const;
-    // The entry listed as Listed (TZADirArray::IndexOfName), or a new one at the end of the
-    // directory (Existing tells which).
-    int32_t EntryForName(const std::string& Listed, bool& Existing);
+    // Fills entry Found (-1: a new one at the end of the directory) as FillEntry does, for a new write
+    // of Source under the name Stored, and returns its index. An entry listed under that name keeps the
+    // bytes it stores the name with; otherwise the name is stored as given (code 33 as
+    // CheckStorableName).
+    int32_t FillNamedEntry(int32_t Found, const std::string& Stored, const std::string& Source, bool IsDirectory,
+        int32_t DosTime, uint32_t Attributes);
     // False when this batch fills Entry from another source than the file Path and the failure
     // event (code 23) says to go on without Path; its abort raises the refusal.
     bool MayFillFrom(const TDirItem& Entry, const std::string& Path, TZAProcessOperation Operation);

@@ -14,6 +14,11 @@
 
 namespace fuzzarchive {
 
+uint32_t Crc32Of(std::string_view bytes)
+{
+    return uint32_t(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
+
 namespace {
 
 using TKind = TObservedArchiver::TKind;
@@ -62,11 +67,6 @@ std::optional<std::string> FindOnDisk(const std::string& folder, const std::stri
         if (FoldOnDisk(name) == folded)
             return name;
     return std::nullopt;
-}
-
-uint32_t Crc32Of(std::string_view bytes)
-{
-    return uint32_t(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
 }
 
 uint16_t Le16(std::string_view bytes, size_t at)

@@ -36,6 +36,9 @@ struct TStated {
     int64_t Packed, Unpacked, Offset, HeaderAt;
 };
 
+// CRC-32 by zlib.
+uint32_t Crc32Of(std::string_view bytes);
+
 // A single-file archive's entries read by the oracle's own code, each with whether its data decode
 // (zlib's raw inflate and CRC-32) to the stated size and CRC; none unless the archive is plainly whole
 // (entry_oracle.cpp says what that takes).

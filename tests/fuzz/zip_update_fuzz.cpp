@@ -1,8 +1,14 @@
 // Batches of changes: a random sequence of add, delete and rename on an archive the target writes
-// itself, judged against a model of its own (each entry's name and bytes). The library lists every
-// entry under a name of its own; after every commit the archive reads back, by the oracle's own
-// reader over zlib, as exactly the model's entries: none lost or changed, none made up, no two
-// names acting as one; and no temporary file is left.
+// itself, judged against a model of its own: each entry's name bytes, the characters they spell, the
+// name it is listed under and its data. After the open and after every commit the library lists each
+// entry under the model's name, no two alike; the archive reads back, by the oracle's own reader over
+// zlib, as exactly the model's entries with the model's name bytes, read in the model's form: none
+// lost or changed, none made up; and no temporary file is left.
+//
+// The model lists names by a copy of its own of the naming rule (archive/ZAEntryNames.h), for its
+// table. Steps name entries as the library's interface does: an add gives a name's characters; a
+// delete or rename gives the name listed for the entry the model means (the first of the step's
+// characters, else a new entry of them).
 //
 // Input: a byte n (its low three bits), n entries of three bytes (name, form, data), then steps of
 // a byte whose low two bits choose: add (name, data), delete (name), rename (name, new name), or
@@ -11,25 +17,23 @@
 // bit 6 is set, choose pieces from a table of letters in two cases (one Cyrillic), a Chinese
 // character and the very text the library shows that character as; every name ends with ".t".
 // A form byte: the name stored in UTF-8 with the flag, in cp866 by a DOS host, or in UTF-8 without
-// the flag by a Unix host (its low two bits). A data byte: 3 x its low six bits of a pattern, stored
-// (the library deflates what it adds).
-// Names are given to the library as it lists them (cp1251); a name holding the Chinese character
-// has no such spelling, so steps naming one are passed over.
-#include <zlib.h>
-
+// the flag by a Unix host (its low two bits); an entry of name bytes an earlier one has is left out.
+// A data byte: 3 x its low six bits of a pattern, stored (the library deflates what it adds).
+// Adds of names holding the Chinese character (cp1251 lacks it) are passed over, and so are renames
+// to names holding it or its escape's text: the directory stores the name a renamed entry is listed
+// under as its bytes.
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/ZipArchiver.h"
 #include "entry_oracle.h"
@@ -44,84 +48,76 @@ struct TPiece {
     const char* Utf8;
     const char* Cp1251;  // nullptr: the code page has no such character
     const char* Cp866;
+    const char* Listed;  // as the library lists it
+    const char* Apart;   // as it lists it in a name that gives way
 };
 
-// Each piece begins with a byte no other begins with, in every form, so a stored name splits into
-// pieces one way only. Pieces 1 and 3 are 0 and 2 in the other case.
-constexpr TPiece kPieces[] = {{"a", "a", "a"},
-                              {"A", "A", "A"},
-                              {"\xD0\xBF", "\xEF", "\xAF"},
-                              {"\xD0\x9F", "\xCF", "\x8F"},
-                              {"\xE4\xB8\xAD", nullptr, nullptr},
-                              {"<U+4E2D>", "<U+4E2D>", "<U+4E2D>"},
-                              {"b", "b", "b"},
-                              {"d/", "d/", "d/"}};
-constexpr char kUnspellable = '4';
-constexpr std::string_view kSuffix = ".t";
+// Names of other pieces differ in every form. Pieces 1 and 3 are 0 and 2 in the other case. A name
+// holding piece 5 holds an escape's text, so each piece is listed one way whatever the name holds.
+constexpr TPiece kPieces[] = {{"a", "a", "a", "a", "a"},
+                              {"A", "A", "A", "A", "A"},
+                              {"\xD0\xBF", "\xEF", "\xAF", "\xEF", "<U+0000043F>"},
+                              {"\xD0\x9F", "\xCF", "\x8F", "\xCF", "<U+0000041F>"},
+                              {"\xE4\xB8\xAD", nullptr, nullptr, "<U+4E2D>", nullptr},
+                              {"<U+4E2D>", "<U+4E2D>", "<U+4E2D>", "<U+003C>U+4E2D>", "<U+0000003C>U+4E2D>"},
+                              {"b", "b", "b", "b", "b"},
+                              {"d/", "d/", "d/", "d/", "d/"}};
 constexpr int32_t kAllAttributes = 10431;
 
 using TName = std::string;           // piece numbers, '0' to '7'
 using TForm = const char* TPiece::*;  // one of the spellings
 
-// Names the library takes as one: equal but for the case of their letters.
-std::string Folded(TName name)
-{
-    for (char& c : name)
-        if (c == '1' || c == '3')
-            --c;
-    return name;
-}
-
-std::string FilePart(const TName& name)
-{
-    return name.substr(name.find_last_of('7') + 1);
-}
-
-std::optional<std::string> Spelled(const TName& name, TForm form)
+// Empty where the form lacks a piece.
+std::string Spelled(const TName& name, TForm form)
 {
     std::string out;
     for (const char c : name) {
         const char* piece = kPieces[c - '0'].*form;
         if (piece == nullptr)
-            return std::nullopt;
+            return {};
         out += piece;
     }
-    return out + std::string(kSuffix);
+    return out + ".t";
 }
 
-// A name as the messages show it.
-std::string Shown(const TName& name)
+// Listed names compared as the library compares them, for the letters of the table.
+std::string Folded(std::string listed)
 {
-    return *Spelled(name, &TPiece::Utf8);
+    for (char& c : listed)
+        c = c == '\xCF' ? '\xEF' : char(std::tolower(static_cast<unsigned char>(c)));
+    return listed;
 }
 
-std::optional<TName> Parsed(std::string_view stored, TForm form)
+struct TEntry {
+    std::string Stored;  // the name's bytes in the archive
+    TName Name;
+    bool Apart;  // gives way to a UTF-8 name of the same characters
+    std::string Data;
+
+    std::string Listed() const { return Spelled(Name, Apart ? &TPiece::Apart : &TPiece::Listed); }
+};
+
+using TModel = std::vector<TEntry>;  // in the directory's order
+
+// The entry the library finds by a listed name: the one listed so, else the last listed alike but
+// for case; -1 for none.
+int IndexOfListed(const TModel& model, const std::string& listed)
 {
-    if (!stored.ends_with(kSuffix))
-        return std::nullopt;
-    stored.remove_suffix(kSuffix.size());
-    TName name;
-    while (!stored.empty()) {
-        const auto* piece = std::find_if(std::begin(kPieces), std::end(kPieces),
-                                         [&](const TPiece& p) { return p.*form && stored.starts_with(p.*form); });
-        if (piece == std::end(kPieces))
-            return std::nullopt;
-        name += char('0' + (piece - kPieces));
-        stored.remove_prefix(std::strlen(piece->*form));
+    int other = -1;
+    for (int i = 0; i < int(model.size()); ++i) {
+        if (model[size_t(i)].Listed() == listed)
+            return i;
+        if (Folded(model[size_t(i)].Listed()) == Folded(listed))
+            other = i;
     }
-    return name;
+    return other;
 }
 
-// As readers take a stored name: UTF-8 when flagged, or unflagged but well-formed from a host
-// whose tools store no code page; cp866 otherwise.
-std::optional<TName> NameOf(const fuzzarchive::TStated& entry)
+// The name a delete or rename passes for name.
+std::string ListedFor(const TModel& model, const TName& name)
 {
-    static const std::set<int> codePageHosts = {0, 6, 10, 11, 14};  // DOS, OS/2, Windows
-    if ((entry.Flags & 0x800) != 0)
-        return Parsed(entry.Name, &TPiece::Utf8);
-    const std::optional<TName> utf8 = codePageHosts.count(entry.MadeBy >> 8) ? std::nullopt
-                                                                               : Parsed(entry.Name, &TPiece::Utf8);
-    return utf8 ? utf8 : Parsed(entry.Name, &TPiece::Cp866);
+    const auto it = std::find_if(model.begin(), model.end(), [&](const TEntry& e) { return e.Name == name; });
+    return it != model.end() ? it->Listed() : Spelled(name, &TPiece::Listed);
 }
 
 // The input, read a byte at a time; nothing once it ends.
@@ -148,9 +144,6 @@ std::string DataFrom(uint8_t bits)
     return data;
 }
 
-// Folded name -> the name as stored and its bytes.
-using TModel = std::map<std::string, std::pair<TName, std::string>>;
-
 // ---- the first archive, written here ----
 
 // Little-endian; beyond four bytes, zeros.
@@ -160,17 +153,12 @@ void Put(std::string& out, uint32_t value, int bytes)
         out += i < 4 ? char(value >> (8 * i)) : '\0';
 }
 
-uint32_t Crc32Of(std::string_view data)
-{
-    return uint32_t(crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
-}
-
 // One stored entry's local record (appended to archive) and central header (to directory).
 void WriteEntry(std::string& archive, std::string& directory, const std::string& stored, uint16_t flags,
                 uint16_t madeBy, std::string_view data)
 {
     std::string common;  // version needed to the extra length, as both headers have them
-    Put(common, 20, 2), Put(common, flags, 2), Put(common, 0, 6), Put(common, Crc32Of(data), 4);
+    Put(common, 20, 2), Put(common, flags, 2), Put(common, 0, 6), Put(common, fuzzarchive::Crc32Of(data), 4);
     Put(common, uint32_t(data.size()), 4), Put(common, uint32_t(data.size()), 4);
     Put(common, uint32_t(stored.size()), 2), Put(common, 0, 2);
     Put(directory, 0x02014B50, 4), Put(directory, madeBy, 2), directory += common;
@@ -188,150 +176,165 @@ TModel WriteFirstArchive(TInput& in, const std::string& path)
         if (!dataBits)
             break;
         const TName name = NameFrom(*nameBits);
-        const std::string data = DataFrom(*dataBits);
-        std::optional<std::string> stored = (*form & 3) == 1 ? Spelled(name, &TPiece::Cp866) : std::nullopt;
+        std::string stored = (*form & 3) == 1 ? Spelled(name, &TPiece::Cp866) : "";
         uint16_t flags = 0, madeBy = 0x0014;  // cp866 by a DOS host
-        if (!stored) {
+        if (stored.empty()) {
             stored = Spelled(name, &TPiece::Utf8);
             flags = (*form & 3) == 2 ? 0 : 0x800;
             madeBy = 0x031E;  // Unix
         }
-        if (!model.emplace(Folded(name), std::pair(name, data)).second)
-            continue;  // a name the archive holds already
-        WriteEntry(archive, directory, *stored, flags, madeBy, data);
+        if (std::none_of(model.begin(), model.end(), [&](const TEntry& e) { return e.Stored == stored; })) {
+            model.push_back({stored, name, false, DataFrom(*dataBits)});
+            WriteEntry(archive, directory, stored, flags, madeBy, model.back().Data);
+        }
     }
-    const auto offset = uint32_t(archive.size());
+    for (TEntry& entry : model)  // two entries of one name's characters store it in two forms
+        entry.Apart = entry.Stored == Spelled(entry.Name, &TPiece::Cp866) &&
+                      std::count_if(model.begin(), model.end(), [&](auto& e) { return e.Name == entry.Name; }) > 1;
+    const auto offset = uint32_t(archive.size()), entries = uint32_t(model.size());
     archive += directory;
-    Put(archive, 0x06054B50, 4), Put(archive, 0, 4), Put(archive, uint32_t(model.size()), 2);
-    Put(archive, uint32_t(model.size()), 2), Put(archive, uint32_t(directory.size()), 4), Put(archive, offset, 4);
-    Put(archive, 0, 2);
+    Put(archive, 0x06054B50, 4), Put(archive, 0, 4), Put(archive, entries, 2), Put(archive, entries, 2);
+    Put(archive, uint32_t(directory.size()), 4), Put(archive, offset, 4), Put(archive, 0, 2);
     fuzzutil::WriteBytes(path, archive);
     return model;
 }
 
 // ---- checks ----
 
-// cp1251 names compared as the library compares them, for the letters of the table.
-std::string FoldedListed(std::string name)
-{
-    for (char& c : name)
-        c = c == '\xCF' ? '\xEF' : char(std::tolower(static_cast<unsigned char>(c)));
-    return name;
-}
-
 void CheckListed(const TZipArchiver& archiver, const TModel& model)
 {
     const TZADirArray& dir = archiver.DirManager->CurrentDir;
-    std::set<std::string> names;
-    for (int i = 0; i < dir.Count(); ++i)
-        names.insert(FoldedListed(dir.ItemAt(i).FileName));
     fuzzutil::CheckAt(size_t(dir.Count()) == model.size(), "the library lists every entry of the archive",
                       std::to_string(dir.Count()));
-    fuzzutil::CheckAt(names.size() == model.size(), "no two entries are listed under one name",
-                      std::to_string(names.size()) + " names for " + std::to_string(model.size()) + " entries");
+    std::set<std::string> names;
+    for (size_t i = 0; i < model.size(); ++i) {
+        const std::string& listed = dir.ItemAt(int(i)).FileName;
+        fuzzutil::CheckAt(names.insert(listed).second, "no two entries are listed under one name", listed);
+        fuzzutil::CheckAt(listed == model[i].Listed(), "each entry is listed as the naming rule says",
+                          listed + " for " + model[i].Listed());
+    }
+}
+
+// Readers take a name as UTF-8 when flagged, or unflagged from a host whose tools store no code
+// page (the table's cp866 bytes are never well-formed UTF-8).
+bool ReadsAsGiven(const fuzzarchive::TStated& stated, const TEntry& entry)
+{
+    static const std::set<int> codePageHosts = {0, 6, 10, 11, 14};  // DOS, OS/2, Windows
+    const bool flagged = (stated.Flags & 0x800) != 0;
+    if (entry.Stored == Spelled(entry.Name, &TPiece::Cp866))
+        return !flagged || entry.Stored == Spelled(entry.Name, &TPiece::Utf8);
+    return flagged || codePageHosts.count(stated.MadeBy >> 8) == 0;
 }
 
 void CheckArchive(const std::string& path, const TModel& model)
 {
-    const std::string bytes = fuzzutil::ReadBytes(path);
-    const auto entries = fuzzarchive::ReadPlainArchive(bytes);
+    const auto entries = fuzzarchive::ReadPlainArchive(fuzzutil::ReadBytes(path));
     fuzzutil::Check(entries.has_value(), "the archive after a commit is plainly whole");
     std::set<std::string> found;
-    for (const auto& [entry, decodes] : *entries) {
-        const std::optional<TName> name = NameOf(entry);
-        fuzzutil::CheckAt(name.has_value(), "every stored name is one the batch gave", entry.Name);
-        fuzzutil::CheckAt(decodes, "every entry reads back with zlib to its stated size and CRC", entry.Name);
-        const auto it = model.find(Folded(*name));
-        fuzzutil::CheckAt(it != model.end(), "no entry appears that the batch did not make", entry.Name);
-        const std::string& data = it->second.second;
-        const bool same =
-            it->second.first == *name && entry.Unpacked == int64_t(data.size()) && entry.Crc == Crc32Of(data);
-        fuzzutil::CheckAt(same, "each entry keeps its name and its bytes", entry.Name);
-        fuzzutil::CheckAt(found.insert(it->first).second, "no two entries share a name", entry.Name);
+    for (const auto& [read, decodes] : *entries) {
+        const fuzzarchive::TStated& stated = read;
+        fuzzutil::CheckAt(decodes, "every entry reads back with zlib to its stated size and CRC", stated.Name);
+        const auto it =
+            std::find_if(model.begin(), model.end(), [&](const TEntry& e) { return e.Stored == stated.Name; });
+        fuzzutil::CheckAt(it != model.end(), "no entry appears that the batch did not make", stated.Name);
+        const bool same = ReadsAsGiven(stated, *it) && stated.Unpacked == int64_t(it->Data.size()) &&
+                          stated.Crc == fuzzarchive::Crc32Of(it->Data);
+        fuzzutil::CheckAt(same, "each entry keeps its name and its bytes", stated.Name);
+        fuzzutil::CheckAt(found.insert(stated.Name).second, "no two entries share a name", stated.Name);
     }
     fuzzutil::CheckAt(found.size() == model.size(), "no entry is lost", std::to_string(found.size()));
 }
 
 // ---- the steps ----
 
-class TBatch {
-public:
-    TBatch(TZipArchiver& archiver, TModel& model) : archiver_(archiver), model_(model) {}
+struct TBatch {
+    TZipArchiver& Archiver;
+    TModel& Model;
 
+    // Fills the entry listed under the name, which keeps its name's bytes; else one that gave way and
+    // stores the bytes the add stores; else the last listed alike but for case.
     void Add(const TName& name, const std::string& data)
     {
+        const std::string listed = Spelled(name, &TPiece::Listed);
+        TEntry added{Spelled(name, &TPiece::Cp866), name, false, data};
+        int at = IndexOfListed(Model, listed);
+        const bool keepsName = at >= 0 && Model[size_t(at)].Listed() == listed;
+        const auto apart =
+            std::find_if(Model.begin(), Model.end(), [&](const TEntry& e) { return e.Stored == added.Stored; });
+        if (!keepsName && apart != Model.end())
+            at = int(apart - Model.begin());
         auto source = std::make_shared<rtl::TMemoryStream>();
         source->Write(data.data(), int64_t(data.size()));
-        fuzzutil::CheckAt(archiver_.AddStream(*Spelled(name, &TPiece::Cp1251), source) >= 0,
-                          "an entry is added under its name", Shown(name));
-        model_.erase(Folded(name));
-        model_.emplace(Folded(name), std::pair(name, data));
+        const int32_t index = Archiver.AddStream(Spelled(name, &TPiece::Cp1251), source);
+        fuzzutil::CheckAt(index == (at < 0 ? int(Model.size()) : at), "an add fills the entry its name names", listed);
+        if (keepsName)
+            added.Stored = Model[size_t(at)].Stored;
+        if (at < 0)
+            Model.push_back(added);
+        else
+            Model[size_t(at)] = added;
     }
 
-    // As the library's delete by name: a name without folder also meets entries in folders.
+    // Removes every entry listed under the name, or so without its folder, letter case aside.
     void Delete(const TName& name)
     {
-        archiver_.MarkFiles(*Spelled(name, &TPiece::Cp1251), kAllAttributes, "");
-        archiver_.ProcessFiles(poDelete);
-        std::erase_if(model_, [&](const auto& entry) {
-            return entry.first == Folded(name) || FilePart(entry.first) == Folded(name);
+        const std::string listed = ListedFor(Model, name);
+        Archiver.MarkFiles(listed, kAllAttributes, "");
+        Archiver.ProcessFiles(poDelete);
+        std::erase_if(Model, [&](const TEntry& entry) {
+            const std::string own = Folded(entry.Listed());
+            return own == Folded(listed) || own.substr(own.find_last_of('/') + 1) == Folded(listed);
         });
     }
 
-    // An entry renamed where no other one has the new name.
+    // Passed over where another entry holds the new name's characters, letter case aside.
     void Rename(const TName& from, const TName& to)
     {
-        const auto source = model_.find(Folded(from));
-        const auto taken = model_.find(Folded(to));
-        if (source == model_.end() || (taken != model_.end() && taken != source))
+        const std::string listed = ListedFor(Model, from), named = Folded(Spelled(to, &TPiece::Listed));
+        const int at = IndexOfListed(Model, listed);
+        const auto taken = [&](const TEntry& e) {
+            return &e != &Model[size_t(at)] && Folded(Spelled(e.Name, &TPiece::Listed)) == named;
+        };
+        if (at < 0 || std::any_of(Model.begin(), Model.end(), taken))
             return;
-        TZADirArray& dir = archiver_.DirManager->CurrentDir;
-        const int index = dir.IndexOfName(*Spelled(from, &TPiece::Cp1251));
-        fuzzutil::CheckAt(index >= 0, "an entry is found by its name", Shown(from));
+        TZADirArray& dir = Archiver.DirManager->CurrentDir;
+        const int index = dir.IndexOfName(listed);
+        fuzzutil::CheckAt(index == at, "a listed name finds the entry the model names", listed);
         TDirItem& item = dir.ItemAt(index);
         if (!item.Modified) {
             item.PreviousFileName = item.FileName;
             item.Modified = true;
             item.PendingOperation = poRename;
         }
-        dir.RenameItem(index, *Spelled(to, &TPiece::Cp1251));
-        const std::string data = source->second.second;
-        model_.erase(source);
-        model_.emplace(Folded(to), std::pair(to, data));
+        dir.RenameItem(index, Spelled(to, &TPiece::Cp1251));
+        Model[size_t(at)] = {Spelled(to, &TPiece::Cp866), to, false, Model[size_t(at)].Data};
     }
-
-private:
-    TZipArchiver& archiver_;
-    TModel& model_;
 };
-
-bool Spellable(const TName& name)
-{
-    return name.find(kUnspellable) == std::string::npos;
-}
 
 // Runs the steps in batches, each judged as it is committed.
 void RunSteps(TInput& in, TZipArchiver& archiver, TModel& model, const std::string& path)
 {
-    TBatch batch(archiver, model);
+    TBatch batch{archiver, model};
     archiver.BeginUpdate();
     while (const auto step = in.Next()) {
         const auto name = (*step & 3) == 3 ? std::optional<uint8_t>(0) : in.Next();
         const auto more = (*step & 3) == 0 || (*step & 3) == 2 ? in.Next() : std::optional<uint8_t>(0);
         if (!name || !more)
             break;
-        const TName first = NameFrom(*name);
-        if ((*step & 3) != 3 && !Spellable(first))
-            continue;
+        const TName first = NameFrom(*name), second = NameFrom(*more);
         switch (*step & 3) {
-        case 0: batch.Add(first, DataFrom(*more)); break;
+        case 0:
+            if (first.find('4') == std::string::npos)
+                batch.Add(first, DataFrom(*more));
+            break;
         case 1: batch.Delete(first); break;
         case 2:
-            if (Spellable(NameFrom(*more)))
-                batch.Rename(first, NameFrom(*more));
+            if (second.find_first_of("45") == std::string::npos)
+                batch.Rename(first, second);
             break;
         default:
             archiver.EndUpdate();
+            CheckListed(archiver, model);
             CheckArchive(path, model);
             archiver.BeginUpdate();
             break;
