@@ -16,6 +16,7 @@
 #include <mutex>
 #include <new>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/rtl/codepage.h"
@@ -43,10 +44,13 @@ constexpr size_t kMaxChangesDuringRead = 100'000;
 // node, bucket, string and vector headers, allocator overhead. And the same for a folder.
 constexpr size_t kNameOverhead = 160;
 constexpr size_t kFolderOverhead = 512;
-// For a folder that is not watched: a change of ours is applied to its index only this soon after
-// the index was last confirmed current (by a stamp check or by a change of ours); later the index
-// is dropped and read again, since a change by others may have come in between.
-constexpr int64_t kTrustNanoseconds = 100'000'000;
+// For a folder that is not watched: an index that may have missed a change by others (see the
+// header) is read again at its first use once this process has changed no name for this long, nor
+// has the index been in doubt for less; longer for a large folder, so that such reads take at most
+// an eighth of the time (a read costs about a microsecond a name).
+constexpr int64_t kSettleNanoseconds = 100'000'000;
+constexpr int64_t kSettleNanosecondsPerName = 8'000;
+constexpr int64_t kSettled = -1;
 
 int64_t MonotonicNanoseconds() {
     struct timespec now;
@@ -54,16 +58,34 @@ int64_t MonotonicNanoseconds() {
     return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
 }
 
+bool Before(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+bool Same(const struct timespec& a, const struct timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// Whether every later change to the folder st was taken of (just now) is bound to change its
+// stamp: the kernel stamps a change with its coarse clock, or finer, so the last change must lie
+// before that clock by more than the file system's granularity (taken as the two seconds of the
+// coarsest where the time falls on a whole second).
+bool LaterChangesShow(const struct stat& st) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    if (st.st_ctim.tv_nsec == 0) return st.st_ctim.tv_sec <= now.tv_sec - 2;
+    return Before(st.st_ctim, now);
+}
+
+// The change time is part of it as no program can set it back, as archivers and copiers set the
+// modification time.
 struct TStamp {
     dev_t dev = 0;
     ino_t ino = 0;
     struct timespec mtime = {};
+    struct timespec ctime = {};
 
-    static TStamp Of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_mtim}; }
+    static TStamp Of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_mtim, st.st_ctim}; }
     bool SameFolder(const TStamp& o) const { return dev == o.dev && ino == o.ino; }
-    bool operator==(const TStamp& o) const {
-        return SameFolder(o) && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
-    }
+    bool operator==(const TStamp& o) const { return SameFolder(o) && Same(mtime, o.mtime) && Same(ctime, o.ctime); }
 };
 
 size_t NameBytes(const std::string& onDisk) { return 2 * onDisk.size() + kNameOverhead; }
@@ -77,7 +99,9 @@ struct TIndex {
     // Folded name -> the names on disk that fold to it (nearly always one).
     std::unordered_map<std::string, std::vector<std::string>> names;
     size_t bytes = 0;
-    int64_t confirmedAt = 0;  // MonotonicNanoseconds(); for a folder not watched
+    // For a folder not watched: since when the index may have missed a change by others
+    // (MonotonicNanoseconds()); kSettled while it cannot have.
+    int64_t unsettledAt = kSettled;
     std::list<std::string>::iterator recent;
 
     void Add(const std::string& onDisk) {
@@ -108,6 +132,15 @@ struct TIndex {
     // Whether the folder a look-up found (st) is the one indexed, as it was indexed.
     bool Current(const struct stat& st) const {
         return watch >= 0 ? stamp.SameFolder(TStamp::Of(st)) : stamp == TStamp::Of(st);
+    }
+
+    // Whether the index of a folder not watched is to be read again, this process having changed
+    // a name last at lastChange.
+    bool DueForReading(int64_t now, int64_t lastChange) const {
+        if (watch >= 0 || unsettledAt == kSettled) return false;
+        const int64_t span =
+            std::max(kSettleNanoseconds, kSettleNanosecondsPerName * static_cast<int64_t>(names.size()));
+        return now - std::max(lastChange, unsettledAt) >= span;
     }
 };
 
@@ -152,17 +185,6 @@ struct TRead {
     bool lost = false;  // changes went unseen: the read answers its own look-up only
 };
 
-// When the index of a folder not watched, just read, is known current: now, if the folder still
-// has the stamp taken before the read (the read of a large folder may take longer than the trust
-// span, and must not count against it); never, if it changed meanwhile, so that our next change
-// drops the index.
-int64_t ConfirmedAfterRead(const std::string& folder, const TStamp& before) {
-    struct stat st;
-    if (sys::Stat(FolderArg(folder), st) != 0 || !(TStamp::Of(st) == before))
-        return std::numeric_limits<int64_t>::min() / 2;
-    return MonotonicNanoseconds();
-}
-
 // Folder and last name of a native path, as the lookup names them ("" for the current folder).
 std::pair<std::string, std::string> SplitNative(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -189,8 +211,8 @@ public:
         for (;;) {
             ApplyQueuedChanges();
             auto it = byFolder_.find(folder);
-            if (it != byFolder_.end() && it->second.Current(st)) {
-                if (it->second.watch < 0) it->second.confirmedAt = MonotonicNanoseconds();
+            if (it != byFolder_.end() && it->second.Current(st) &&
+                !it->second.DueForReading(MonotonicNanoseconds(), lastChange_)) {
                 Touch(it->second);
                 return {true, it->second.Find(name)};
             }
@@ -202,21 +224,23 @@ public:
     }
 
     // Applies one change of ours to the index of a folder that is not watched, and takes the
-    // folder's new stamp as current. A watched folder's index learns of it from the kernel.
+    // folder's new stamp as current; as a change by others may hide behind it, the index is in
+    // doubt from here on. A watched folder's index learns of the change from the kernel.
     template <typename Change>
     void Note(const std::string& folder, Change change) {
         std::lock_guard<std::mutex> lock(mutex_);
+        const int64_t now = MonotonicNanoseconds();
+        const int64_t lastChange = std::exchange(lastChange_, now);
         auto it = byFolder_.find(folder);
         if (it == byFolder_.end() || it->second.watch >= 0) return;
-        const int64_t now = MonotonicNanoseconds();
         struct stat st;
-        if (now - it->second.confirmedAt > kTrustNanoseconds || sys::Stat(FolderArg(folder), st) != 0 ||
-            !S_ISDIR(st.st_mode) || !it->second.stamp.SameFolder(TStamp::Of(st))) {
+        if (it->second.DueForReading(now, lastChange) || sys::Stat(FolderArg(folder), st) != 0 || !S_ISDIR(st.st_mode) ||
+            !it->second.stamp.SameFolder(TStamp::Of(st))) {
             Drop(it);
             return;
         }
         it->second.stamp = TStamp::Of(st);
-        it->second.confirmedAt = now;
+        if (it->second.unsettledAt == kSettled) it->second.unsettledAt = now;
         Resize(it->second, change);
         Evict();
     }
@@ -300,15 +324,14 @@ private:
             return false;
         }
         index.stamp = TStamp::Of(st);
+        if (!LaterChangesShow(st)) index.unsettledAt = MonotonicNanoseconds();
         lock.lock();
         if (WatchesHeld() < limits_.watches) read.watch = watch_.Watch(fd);
-        const bool watched = read.watch >= 0;  // read.watch is the lock's to guard from here on
-        lock.unlock();
+        lock.unlock();  // read.watch is the lock's to guard from here on
         DIR* dir = sys::OpenDirOf(fd);
         if (!dir) return false;
         while (dirent* entry = readdir(dir)) index.Add(entry->d_name);
         closedir(dir);
-        if (!watched) index.confirmedAt = ConfirmedAfterRead(folder, index.stamp);
         return true;
     }
 
@@ -442,6 +465,7 @@ private:
     std::unordered_multimap<ino_t, std::string> stamped_;        // inode -> the folders not watched
     std::list<std::string> recent_;                              // most recently used first
     size_t total_ = 0;                                           // bytes of all indexes
+    int64_t lastChange_ = std::numeric_limits<int64_t>::min() / 2;  // when this process last changed a name
 };
 
 TIndexes& Indexes() {

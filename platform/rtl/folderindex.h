@@ -10,11 +10,17 @@
 // The kernel watches at most DefaultLimits().watches folders at once for this process, so that
 // other programs keep their share of the user's watches. Elsewhere (file systems shared with other
 // machines, folders beyond that cap, or no watches at all) the index is trusted for as long as the
-// folder's device, inode and modification time are those it was read at. The process's own
-// creations, renames and deletions update both the index and that stamp; just before each, the
-// folder is checked against the stamp, so that the new stamp hides no change by others made
-// before it. A change by others that falls within the same clock tick as one of ours, or in the
-// moment between that check and our change, can pass unseen until the folder changes again.
+// folder's device, inode, modification time and change time (which no program can set back) are
+// those it was read at. The process's own creations, renames and deletions update both the index
+// and that stamp; just before each, the folder is checked against the stamp, so that the new stamp
+// hides no change by others made before it. Two changes within one tick of the clock the file
+// system stamps with may leave the same stamp, though, and one by others between that check and
+// the new stamp is hidden by it. So an index read within a tick of the folder's last change, or
+// changed by us, may miss a change by others made within a tick of it: such an index is read
+// again at its first use once this process has changed no name for a tenth of a second (longer
+// for a large folder). Every other change by others is seen by the next look-up; one within a
+// tick of ours, by the first after our changes pause. Knowing for certain at once would take a
+// read of the folder after each change of ours.
 //
 // Safe to use from several threads, and across fork: a folder is read outside the lock, so a large
 // one holds up no look-up in another folder. Memory is bounded by the names held, not by the number
