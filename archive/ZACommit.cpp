@@ -79,15 +79,6 @@ void RemoveKilledSiblingTemps(int folder, const std::filesystem::path& parent, c
     });
 }
 
-// A folder the writer may add to but not read is held by its path only: enough to make the file.
-int OpenFolder(const std::filesystem::path& folder)
-{
-    const int fd = rtl::sys::Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0 || errno != EACCES)
-        return fd;
-    return rtl::sys::Open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-}
-
 // Where the archive's name leaves no room for more: a plain temporary name in its folder.
 std::unique_ptr<rtl::TFileStream> MakePlainTemp(const std::filesystem::path& folder, std::string& name)
 {
@@ -110,7 +101,7 @@ std::unique_ptr<rtl::TFileStream> MakePlainTemp(const std::filesystem::path& fol
 std::unique_ptr<rtl::TFileStream> MakeSiblingTemp(const std::filesystem::path& archive, std::string& name)
 {
     const std::filesystem::path parent = archive.has_parent_path() ? archive.parent_path() : ".";
-    const int folder = OpenFolder(parent);
+    const int folder = rtl::OpenFolderToWrite(parent.string());
     if (folder < 0)
         return nullptr;
     const std::string archiveName = archive.filename().string();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/ZAEraseAt.h"
 #include "archive/ZAExcept.h"
 #include "archive/ZAHashedList.h"
 #include "platform/rtl/codepage.h"
@@ -175,18 +176,7 @@ void TZADirArray::RemoveItems(const std::vector<int>& ascending)
     const int listed = nameList_->Count();
     const auto listedEnd = std::lower_bound(ascending.begin(), ascending.end(), listed);
     nameList_->DeleteAll(std::vector<int>(ascending.begin(), listedEnd));
-    int kept = 0;
-    size_t next = 0;
-    for (int i = 0; i < itemCount_; ++i) {
-        if (next < ascending.size() && ascending[next] == i) {
-            ++next;
-            continue;
-        }
-        if (kept != i)
-            items_[static_cast<size_t>(kept)] = std::move(items_[static_cast<size_t>(i)]);
-        ++kept;
-    }
-    Resize(kept);
+    Resize(static_cast<int>(EraseAt(items_, static_cast<size_t>(itemCount_), ascending)));
 }
 
 void TZADirArray::Clear()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/ZAEraseAt.h"
 #include "platform/rtl/codepage.h"
 
 namespace {
@@ -186,18 +187,7 @@ void TZAHashedStringList::Delete(int index)
 
 void TZAHashedStringList::DeleteAll(const std::vector<int>& ascending)
 {
-    size_t kept = 0;
-    size_t next = 0;
-    for (size_t i = 0; i < strings_.size(); ++i) {
-        if (next < ascending.size() && static_cast<size_t>(ascending[next]) == i) {
-            ++next;
-            continue;
-        }
-        if (kept != i)
-            strings_[kept] = std::move(strings_[i]);
-        ++kept;
-    }
-    strings_.resize(kept);
+    strings_.resize(EraseAt(strings_, strings_.size(), ascending));
     valueHashValid_ = false;
     nameHashValid_ = false;
 }

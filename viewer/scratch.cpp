@@ -1,11 +1,9 @@
 #include "viewer/scratch.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <set>
 
 #include "platform/rtl/codepage.h"
@@ -14,6 +12,7 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/textfile.h"
+#include "platform/rtl/userfolders.h"
 
 namespace viewer::scratch {
 namespace {
@@ -34,21 +33,12 @@ std::string Backslashed(std::string_view path) {
     return out;
 }
 
-// $XDG_CACHE_HOME, else ~/.cache; a folder given as a relative name is ignored.
-std::string CacheRoot() {
-    if (const char* xdg = getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/') return xdg;
-    std::string home;
-    if (const char* env = getenv("HOME"); env && *env) home = env;
-    else if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir) home = pw->pw_dir;
-    return home + "/.cache";
-}
-
 // The book's folder in the cache, named after the program folder's device and inode; "" when the
 // program folder cannot be looked at, or the name has no Windows-style spelling.
 std::string CacheFolderOf(const std::string& programDir) {
     struct stat st;
     if (rtl::sys::Stat(rtl::ToNativePath(programDir).c_str(), st) != 0) return {};
-    std::string folder = CacheRoot() + "/tome/" + std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino);
+    std::string folder = rtl::UserBaseFolder("XDG_CACHE_HOME", ".cache") + "/tome/" + std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino);
     return rtl::Cp1251ToUtf8(rtl::Utf8ToCp1251(folder)) == folder ? folder : std::string();
 }
 
@@ -75,30 +65,16 @@ const TChoice& ChoiceFor(std::string_view programDir) {
     return choice;
 }
 
-// Makes the missing folders of a path (native, no trailing "/") closed to others, as the XDG
-// folders are made.
-bool MakeFolders(const std::string& folder) {
-    struct stat st;
-    if (rtl::sys::Stat(folder.c_str(), st) == 0) return S_ISDIR(st.st_mode);
-    const size_t cut = folder.rfind('/');
-    if (cut != std::string::npos && cut > 0 && !MakeFolders(folder.substr(0, cut))) return false;
-    return rtl::sys::MakeDir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-// A folder of the user's own, made when missing: a real folder (a link at its name is never
-// followed), owned by the user and closed to others.
+// A folder of the user's own, made when missing (a link at its name is never followed).
 bool OwnFolder(const std::string& folder) {
-    if (rtl::sys::MakeDir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    struct stat st;
-    if (rtl::sys::Lstat(folder.c_str(), st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
-    return (st.st_mode & 077) == 0 || rtl::sys::Chmod(folder.c_str(), 0700) == 0;
+    return (rtl::sys::MakeDir(folder.c_str(), 0700) == 0 || errno == EEXIST) && rtl::IsPrivateFolder(folder);
 }
 
 // The cache root as the user has it, then "tome" and the book's folder as this code makes them.
 bool PrepareCacheFolder(const std::string& folder) {
     const size_t book = folder.rfind('/');
     const size_t tome = folder.rfind('/', book - 1);
-    return MakeFolders(folder.substr(0, tome)) && OwnFolder(folder.substr(0, book)) && OwnFolder(folder);
+    return rtl::MakeFolders(folder.substr(0, tome)) && OwnFolder(folder.substr(0, book)) && OwnFolder(folder);
 }
 
 bool IsGeneratedPage(std::string_view name) {

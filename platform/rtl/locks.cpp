@@ -12,6 +12,7 @@
 
 #include "platform/rtl/fscalls.h"
 #include "platform/rtl/paths.h"
+#include "platform/rtl/userfolders.h"
 
 namespace rtl {
 
@@ -48,13 +49,6 @@ bool HeldByAnother(const std::string& path) {
     bool held = !TryLock(fd, LOCK_SH) && errno == EWOULDBLOCK;
     close(fd);
     return held;
-}
-
-// A private folder of the user: existing, a real folder, owned by the user and closed to others.
-bool IsPrivateFolder(const std::string& folder) {
-    struct stat st;
-    if (sys::Lstat(folder.c_str(), st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
-    return (st.st_mode & 077) == 0 || sys::Chmod(folder.c_str(), 0700) == 0;
 }
 
 // The user's runtime folder and the user's folder under /tmp, as far as they can be used; named by

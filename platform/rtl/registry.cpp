@@ -1,7 +1,6 @@
 #include "platform/rtl/registry.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/fscalls.h"
 #include "platform/rtl/tempfiles.h"
+#include "platform/rtl/userfolders.h"
 
 namespace rtl {
 
@@ -242,31 +242,16 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-bool MakeFolders(const std::string& folder) {
-    if (folder.empty()) return true;
-    struct stat st;
-    if (sys::Stat(folder.c_str(), st) == 0) return S_ISDIR(st.st_mode);
-    size_t cut = folder.rfind('/');
-    if (cut != std::string::npos && cut > 0 && !MakeFolders(folder.substr(0, cut))) return false;
-    return sys::MakeDir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 // A synced copy of bytes in a new temporary file beside path, named after its writer and held by
 // live (platform/rtl/tempfiles.h) until it has taken its place; "" when it cannot be made.
 std::string WriteTemporary(const std::string& path, const std::string& bytes, std::unique_ptr<TLiveTemp>& live) {
-    const size_t cut = path.rfind('/') + 1;  // 0 when there is no folder
-    const std::string folder = path.substr(0, cut);
-    const std::string base = path.substr(cut);
-    const int folderFd = sys::Open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) return {};
-    std::string name;
-    const int fd = CreateWriterTemp(folderFd, [&base] { return WriterTempName(base); }, O_WRONLY, 0600, name, live);
-    ::close(folderFd);
+    std::string tmp;
+    const int fd = CreateWriterTempBeside(path, O_WRONLY, 0600, tmp, live);
     if (fd < 0) return {};
     bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok) return folder + name;
-    sys::Unlink((folder + name).c_str());
+    if (ok) return tmp;
+    sys::Unlink(tmp.c_str());
     live.reset();
     return {};
 }
@@ -376,14 +361,7 @@ std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"
 
 std::string RegistryFileName() {
     if (const char* env = getenv("TOME_REGISTRY"); env && *env) return env;
-    if (const char* xdg = getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') return std::string(xdg) + "/tome/registry";
-    std::string home;
-    if (const char* env = getenv("HOME"); env && *env) {
-        home = env;
-    } else if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) {
-        home = pw->pw_dir;
-    }
-    return home + "/.config/tome/registry";
+    return UserBaseFolder("XDG_CONFIG_HOME", ".config") + "/tome/registry";
 }
 
 int RemoveRegistryLeftovers() { return RemoveWriterTemps(RegistryFileName()); }

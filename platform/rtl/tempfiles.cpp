@@ -98,10 +98,15 @@ bool RemoveIfEnded(int folderFd, const char* name, pid_t owner, const TTempKey& 
     return removed;
 }
 
-int OpenFolderOf(const std::string& nativePath, std::string& folder) {
+// The folder part of a native path, with its trailing "/" ("" for none), set into folder.
+const std::string& FolderOfPath(const std::string& nativePath, std::string& folder) {
     const size_t slash = nativePath.rfind('/');
     folder = slash == std::string::npos ? std::string() : nativePath.substr(0, slash + 1);
-    return sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return folder;
+}
+
+int OpenFolder(const std::string& folder, int how) {
+    return sys::Open(folder.empty() ? "." : folder.c_str(), how | O_DIRECTORY | O_CLOEXEC);
 }
 
 }  // namespace
@@ -170,6 +175,27 @@ int CreateWriterTemp(int folderFd, const std::function<std::string()>& nextName,
     return -1;
 }
 
+int OpenFolderToWrite(const std::string& folder) {
+    const int fd = OpenFolder(folder, O_RDONLY);
+    if (fd >= 0 || errno != EACCES) return fd;
+    return OpenFolder(folder, O_PATH);
+}
+
+int CreateWriterTempBeside(const std::string& nativePath, int flags, mode_t mode, std::string& tempPath,
+                           std::unique_ptr<TLiveTemp>& live) {
+    std::string folder;
+    const int folderFd = OpenFolderToWrite(FolderOfPath(nativePath, folder));
+    if (folderFd < 0) return -1;
+    const std::string base = nativePath.substr(folder.size());
+    std::string name;
+    const int fd = CreateWriterTemp(folderFd, [&base] { return WriterTempName(base); }, flags, mode, name, live);
+    const int error = errno;
+    ::close(folderFd);
+    errno = error;
+    if (fd >= 0) tempPath = folder + name;
+    return fd;
+}
+
 std::string WriterTempName(std::string_view base) {
     static std::atomic<unsigned> counter{0};
     return "." + std::string(base) + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
@@ -214,7 +240,7 @@ int RemoveEndedTemps(int folderFd, const std::string& nativeFolder, const TTempO
 
 int RemoveWriterTemps(const std::string& nativePath) {
     std::string folder;
-    const int folderFd = OpenFolderOf(nativePath, folder);
+    const int folderFd = OpenFolder(FolderOfPath(nativePath, folder), O_RDONLY);
     if (folderFd < 0) return 0;
     const std::string base = nativePath.substr(folder.size());
     const int removed =

@@ -58,6 +58,15 @@ private:
 int CreateWriterTemp(int folderFd, const std::function<std::string()>& nextName, int flags, mode_t mode,
                      std::string& name, std::unique_ptr<TLiveTemp>& live);
 
+// The folder (native; "" for the current one) opened for a writer to make files in: to read where
+// the user may, else by its path only (O_PATH), enough for the names though not to list or sync it.
+int OpenFolderToWrite(const std::string& folder);
+
+// CreateWriterTemp beside the file nativePath, under the names WriterTempName gives; tempPath is
+// the new temporary's native path.
+int CreateWriterTempBeside(const std::string& nativePath, int flags, mode_t mode, std::string& tempPath,
+                           std::unique_ptr<TLiveTemp>& live);
+
 // The name a writer of the file base gives its temporary beside it: hidden, with the writer's
 // process id and a counter (".base.<pid>.<n>.tmp").
 std::string WriterTempName(std::string_view base);

@@ -94,18 +94,6 @@ std::string FolderOf(const std::string& native) {
     return native.substr(0, slash + 1);
 }
 
-int OpenFolder(const std::string& folder) {
-    return sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
-
-// A folder a writer may create files in without reading it is held by its path only: enough for
-// the names, though not to sync it.
-int OpenFolderToWrite(const std::string& folder) {
-    const int fd = OpenFolder(folder);
-    if (fd >= 0 || errno != EACCES) return fd;
-    return sys::Open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-}
-
 }  // namespace
 
 std::vector<std::string> SplitLines(std::string_view text) {
