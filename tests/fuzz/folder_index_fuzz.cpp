@@ -21,14 +21,9 @@ namespace {
 
 namespace index = rtl::folderindex;
 
-struct TLetter {
-    const char* Utf8;
-    char Cp1251;
-};
-
 // Letter i and i ^ 1 are one letter in two cases.
-constexpr TLetter kLetters[] = {{"a", 'a'}, {"A", 'A'}, {"b", 'b'}, {"B", 'B'},
-                                {"\xD1\x8F", '\xFF'}, {"\xD0\xAF", '\xDF'}, {"\xD1\x91", '\xB8'}, {"\xD0\x81", '\xA8'}};
+constexpr const char* kLetters[] = {"a", "A", "b", "B", "\xD1\x8F", "\xD0\xAF", "\xD1\x91", "\xD0\x81"};
+constexpr char kCp1251[] = "aAbB\xFF\xDF\xB8\xA8";
 
 struct TName {
     std::string OnDisk;  // UTF-8
@@ -40,8 +35,8 @@ TName NameOf(uint8_t bits)
 {
     TName name;
     for (const unsigned letter : {bits & 7u, (bits >> 3) & 7u}) {
-        name.OnDisk += kLetters[letter].Utf8;
-        name.Cp1251 += kLetters[letter].Cp1251;
+        name.OnDisk += kLetters[letter];
+        name.Cp1251 += kCp1251[letter];
         name.Folded += char('0' + letter / 2);
     }
     return name;

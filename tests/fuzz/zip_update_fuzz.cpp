@@ -5,13 +5,10 @@
 // The model lists names by its own copy of the naming rule (archive/ZAEntryNames.h); a delete or
 // rename passes the name listed for the entry the model means, as the library's callers do.
 //
-// Input: a byte n (low three bits), n entries of (name, form, data) bytes, then steps of a byte whose
-// low two bits choose add (name, data), delete (name), rename (name, new name) or commit.
-// Name byte: bit 7 puts the name in "d/"; the low three bits, and the next three unless bit 6 is set,
-// pick pieces of kPieces; ".t" ends it. Form byte (low two bits): flagged UTF-8, cp866 from a DOS
-// host, unflagged UTF-8 from a Unix host; an entry of bytes already stored is left out. Data byte:
-// 3 x its low six bits of a pattern, stored. Adds of names holding the Chinese character (cp1251
-// lacks it) are passed over, and so are renames to it or its escape's text (stored as listed).
+// Input: a byte n (low three bits), n entries of (name, form, data) bytes (NameFrom, the form's low
+// bits: flagged UTF-8, cp866 from DOS, unflagged UTF-8 from Unix; DataFrom), then steps of a byte whose
+// low two bits choose add (name, data), delete (name), rename (name, new name) or commit. Adds of the
+// Chinese character (cp1251 lacks it) are passed over, and renames to it or its escape's text.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -108,6 +105,7 @@ struct TInput {
     std::optional<uint8_t> Next() { return At == End ? std::nullopt : std::optional<uint8_t>(*At++); }
 };
 
+// Bit 7: in "d/"; pieces of the low three bits, and the next three unless bit 6 is set.
 TName NameFrom(uint8_t bits)
 {
     TName name = (bits & 0x80) ? "7" : "";
@@ -117,6 +115,7 @@ TName NameFrom(uint8_t bits)
     return name;
 }
 
+// 3 x the low six bits of a pattern.
 std::string DataFrom(uint8_t bits)
 {
     std::string data(size_t(bits & 0x3F) * 3, '\0');
@@ -285,20 +284,14 @@ void RunSteps(TInput& in, TZipArchiver& archiver, TModel& model, const std::stri
     archiver.EndUpdate();
 }
 
+// The archive's folder, and the temporary folder where the commit keeps its copy.
 const std::string& Folder()
 {
     static const std::string folder = [] {
-        setenv("TMPDIR", (fuzzutil::ScratchFolder() + "tmp").c_str(), 1);  // the commit's copy goes there
+        setenv("TMPDIR", (fuzzutil::ScratchFolder() + "update").c_str(), 1);
         return fuzzutil::ScratchFolder() + "update";
     }();
     return folder;
-}
-
-void CheckNoTemporaries()
-{
-    for (const std::string& folder : {Folder(), fuzzutil::ScratchFolder() + "tmp"})
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            fuzzutil::CheckAt(entry.path().filename() == "t.zip", "a batch leaves no temporary file", entry.path());
 }
 
 }  // namespace
@@ -308,7 +301,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static rtl::ScriptedDialogs dialogs;  // no prompt may wait for an answer
     rtl::SetDialogService(&dialogs);
     fuzzutil::ResetFolder(Folder());
-    fuzzutil::ResetFolder(fuzzutil::ScratchFolder() + "tmp");
     const std::string path = Folder() + "/t.zip";
     TInput in{data, data + size};
     TModel model = WriteFirstArchive(in, path);
@@ -325,6 +317,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         archiver.CloseArchive();
     }
     CheckArchive(path, model);
-    CheckNoTemporaries();
+    for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+        fuzzutil::CheckAt(entry.path().filename() == "t.zip", "a batch leaves no temporary file", entry.path());
     return 0;
 }
