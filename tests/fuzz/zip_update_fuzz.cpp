@@ -247,11 +247,8 @@ struct TBatch {
         const int index = dir.IndexOfName(listed);
         fuzzutil::CheckAt(index == at, "a listed name finds the entry the model names", listed);
         TDirItem& item = dir.ItemAt(index);
-        if (!item.Modified) {
-            item.PreviousFileName = item.FileName;
-            item.Modified = true;
-            item.PendingOperation = poRename;
-        }
+        if (!item.Modified)
+            item.PreviousFileName = item.FileName, item.Modified = true, item.PendingOperation = poRename;
         dir.RenameItem(index, Spelled(to, &TPiece::Cp1251));
         Model[size_t(at)] = {Spelled(to, &TPiece::Cp866), to, false, Model[size_t(at)].Data};
     }
