@@ -79,8 +79,7 @@ uint32_t Le32(std::string_view bytes, size_t at)
     return uint32_t(Le16(bytes, at)) | uint32_t(Le16(bytes, at + 2)) << 16;
 }
 
-// Where the library finds the end record: the candidate nearest the end, within the last 65,600
-// bytes, whose comment reaches exactly to the end.
+// As the library finds it: nearest the end, within 65,600 bytes, its comment reaching the end.
 size_t EndRecordOf(std::string_view archive)
 {
     const size_t lowest = archive.size() - std::min<size_t>(archive.size(), 65600);
@@ -90,8 +89,7 @@ size_t EndRecordOf(std::string_view archive)
     return std::string_view::npos;
 }
 
-// The disks the library reads, joined: the last volume alone when its end record names disk 0 (or
-// there is none), else the volumes before it up to the disk named (the library finds them beside it).
+// The disks the library reads, joined (README.md says which).
 struct TArchiveView {
     std::string Bytes;
     std::vector<size_t> DiskStart;  // where each disk begins in Bytes
@@ -103,8 +101,7 @@ struct TArchiveView {
     }
 };
 
-// None when the end record names a disk beyond the volumes: the library then asks for disks, which
-// the prompts answer in ways readers differ on.
+// None when the end record names a disk beyond the volumes (the library then asks for disks).
 std::optional<TArchiveView> ViewAsRead(const std::vector<std::string_view>& volumes)
 {
     const std::string_view last = volumes.back();
@@ -205,8 +202,7 @@ std::vector<TOutcome> OutcomePerEntry(const TObservedArchiver& archiver, const s
     return perEntry;
 }
 
-// Where a local header lies in the view: a single file is read whatever disk an entry names; -1 on
-// a disk the library does not read.
+// A single file is read whatever disk an entry names; -1 on a disk the library does not read.
 int64_t HeaderAt(const TArchiveView& view, uint32_t disk, int64_t offset)
 {
     if (view.DiskStart.size() == 1)
@@ -214,7 +210,6 @@ int64_t HeaderAt(const TArchiveView& view, uint32_t disk, int64_t offset)
     return disk < view.DiskStart.size() ? int64_t(view.DiskStart[disk]) + offset : -1;
 }
 
-// An entry as the library lists it, where it puts its local header in the view.
 TStated StatedOf(const TArchiveView& view, const TDirItem& entry)
 {
     const uint32_t disk = entry.DiskNumberStart == 0xFFFF ? entry.Zip64DiskNumberStart : entry.DiskNumberStart;
@@ -257,8 +252,7 @@ bool IsLocalHeaderAt(std::string_view archive, int64_t offset)
     return offset >= 0 && uint64_t(offset) + 30 <= archive.size() && archive.substr(size_t(offset), 4) == "PK\x03\x04";
 }
 
-// In a single file, a local header found only where the end record, shifted by a stub or lost
-// bytes, puts it.
+// In a single file, a local header found only where the end record, shifted by a stub, puts it.
 bool IsShiftedLocalHeader(const TArchiveView& view, int64_t offset)
 {
     const std::string_view archive = view.Bytes;
@@ -311,10 +305,7 @@ void CheckExtracted(const TObservedArchiver& archiver, const std::vector<TDirIte
     CheckNoCaseTwins(target);
 }
 
-// The directory when the archive is plainly whole: one end record and its comment, no ZIP64 records
-// or values, right after a directory of exactly the entries it counts, each header on one disk, and
-// entries that lie apart before it, each with a local header where it is stated. Then the library
-// must list these entries and pass every one that decodes.
+// The directory when the archive is plainly whole (README.md says what that takes).
 std::optional<std::vector<TStated>> PlainDirectory(const TArchiveView& view)
 {
     const std::string_view archive = view.Bytes;
@@ -346,21 +337,14 @@ std::optional<std::vector<TStated>> PlainDirectory(const TArchiveView& view)
     }
     if (at != end || entries.size() != count)
         return std::nullopt;
-    // Each entry's header and data before the directory, sharing no byte with another's.
-    std::vector<std::pair<int64_t, int64_t>> spans;
+    std::vector<std::pair<int64_t, int64_t>> spans;  // header and data, apart and before the directory
     for (const TStated& entry : entries)
         spans.emplace_back(entry.HeaderAt, entry.HeaderAt + 30 + entry.Packed);
     std::sort(spans.begin(), spans.end());
     for (size_t i = 0; i < spans.size(); ++i)
-        if (spans[i].first < 0 || spans[i].second > int64_t(end - size) ||
-            (i + 1 < spans.size() && spans[i].second > spans[i + 1].first))
+        if (spans[i].second > int64_t(end - size) || (i + 1 < spans.size() && spans[i].second > spans[i + 1].first))
             return std::nullopt;
     return entries;
-}
-
-bool IsPlainText(std::string_view name)
-{
-    return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
 void CheckListed(const std::vector<TStated>& stated, const std::vector<TDirItem>& entries)
@@ -370,9 +354,11 @@ void CheckListed(const std::vector<TStated>& stated, const std::vector<TDirItem>
     for (size_t i = 0; i < entries.size(); ++i) {
         const TDirItem& entry = entries[i];
         const TStated& own = stated[i];
+        const bool plainName =
+            std::all_of(own.Name.begin(), own.Name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
         fuzzutil::CheckAt(entry.Crc32 == own.Crc && entry.CompressedSize64() == own.Packed &&
                               entry.UncompressedSize64() == own.Unpacked && entry.LocalHeaderOffset64() == own.Offset &&
-                              (!IsPlainText(own.Name) || entry.FileName == own.Name),
+                              (!plainName || entry.FileName == own.Name),
                           "the library lists the entries of a plainly whole archive as its directory states them",
                           entry.FileName);
     }

@@ -27,8 +27,7 @@ public:
     void DoOnPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile) override;
 };
 
-// An entry as a directory states it (its name as stored), and where its local header lies in the
-// bytes read.
+// An entry as a directory states it, and where its local header lies in the bytes read.
 struct TStated {
     std::string Name;
     uint16_t MadeBy, Flags, Method;
@@ -39,16 +38,15 @@ struct TStated {
 // CRC-32 by zlib.
 uint32_t Crc32Of(std::string_view bytes);
 
-// A single-file archive's entries read by the oracle's own code, each with whether its data decode
-// (zlib's raw inflate and CRC-32) to the stated size and CRC; none unless the archive is plainly whole
-// (entry_oracle.cpp says what that takes).
+// A single-file archive's entries by the oracle's own reader, each with whether its data decode to the
+// stated size and CRC; none unless the archive is plainly whole.
 std::optional<std::vector<std::pair<TStated, bool>>> ReadPlainArchive(std::string_view archive);
 
 // The entries as the open read them, before the run.
 std::vector<TDirItem> EntriesOf(const TZipArchiver& archiver);
 
-// volumes: the archive's files in the order of their disks, the last one named as the archive; none
-// when the library may have read other bytes (tests then go unjudged).
+// volumes: the archive's files in disk order; none when the library may have read other bytes (tests
+// then go unjudged).
 void CheckEntries(const TObservedArchiver& archiver, const std::vector<TDirItem>& entries,
                   const std::string& targetFolder, const std::vector<std::string_view>& volumes);
 

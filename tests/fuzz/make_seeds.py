@@ -264,30 +264,25 @@ def write_small_seeds(out):
     put(out, "registry", "store", b"TOMEREG 1\nK HKCU Software\\Tome\nS HKCU Software\\Tome Path C:%5CBook\n"
                                   b"I HKCU Software\\Tome Volume 70\nK HKLM Software\\Other\n"
                                   b"S HKLM Software\\Other Name %C0%E1%E2\n")
-    # Values and key paths longer than 255 bytes, which inputs grown by mutation alone rarely reach, and
-    # a "%" of a value's own.
+    # Values and key paths over 255 bytes (mutation rarely grows them) and a "%" of a value's own.
     long_text = b"100%25" + b"%C0%E1" * 30 + b"x" * 200
     put(out, "registry", "long_values", b"TOMEREG 1\nS HKCU Software\\Tome Text " + long_text +
                                         b"\nI HKCU Software\\" + b"K" * 270 + b" Volume 7\n")
     put(out, "registry", "damaged", b"TOMEREG 1\nS HKCU A B\nI HKCU Software x 12z\nK HKXX Bad\nS HKCU a%zz b c\n")
 
-    # Batches on an archive (see zip_update_fuzz.cpp): a.t in cp866, d/п.t in flagged UTF-8, bП.t in
-    # unflagged UTF-8; A.t added over a.t, d/п.t renamed П.t, a commit, bп.t deleted, d/b.t added and
-    # deleted as b.t, a commit. And an entry deleted and added again in one batch.
+    # Archive batches (zip_update_fuzz.cpp): three name forms; add over, rename, commit, delete, add and
+    # delete by the bare name, commit. Then a delete and add again in one batch, and a long random run.
     put(out, "zip_update", "batches", bytes([3, 0x40, 1, 0x05, 0xC2, 4, 0x10, 0x1E, 2, 0x20, 0x00, 0x41, 0x07,
                                              0x02, 0xC2, 0x43, 0x03, 0x01, 0x16, 0x00, 0xC6, 0x09, 0x01, 0x46, 0x03]))
     put(out, "zip_update", "delete_and_add", bytes([1, 0x08, 4, 0x30, 0x01, 0x08, 0x00, 0x09, 0x11]))
     put(out, "zip_update", "empty", b"")
-    # A long run, so that mutation reaches long ones: seven entries and forty steps, with names of
-    # every piece but the Chinese character and its escape.
     rng = random.Random(21)
     name = lambda: rng.choice((0, 0x40, 0x80)) | rng.choice((0, 1, 2, 3, 6, 7)) | rng.choice((0, 1, 2, 3, 6, 7)) << 3
     run = [7] + [b for _ in range(7) for b in (name(), rng.randrange(8), rng.randrange(256))]
     for kind in (rng.randrange(4) for _ in range(40)):
         run += [kind] + {0: [name(), rng.randrange(256)], 1: [name()], 2: [name(), name()], 3: []}[kind]
     put(out, "zip_update", "long_run", bytes(run))
-    # Folder index steps (see folder_index_fuzz.cpp): make, remove and make again in other case;
-    # rename to a name in other case; a folder made and removed; each watched and trusted by stamp.
+    # Folder index: make, remove, make in other case; rename to other case; a folder made and removed.
     for mode in (0, 1):
         put(out, "folder_index", f"remake_{mode}", bytes([mode, 0x00, 0x40, 0x09, 0x41, 0x00]))
         put(out, "folder_index", f"rename_{mode}", bytes([mode, 0x24, 0xA4, 0x2D, 0x1B, 0xE4, 0x64]))
