@@ -257,12 +257,12 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
                       twice = ru("Пакет обновления поврежден: файл \"E1.TXT\" записан в нем дважды."),
                       noNames = ru("Недостаточно места на диске для установки обновления: нужно файлов и папок "),
                       full = viewer::DiskFullMessage();
-    // disk: the book is a tmpfs mounted so; fullAtSync: another program fills the disk once the pack
-    // is unpacked; sent: the Content-Length and body served, when not the pack's own.
+    // smallDisk: the book is a tmpfs mounted so; sent: the Content-Length and body served, if not the pack's;
+    // fullAtSync: another program fills the disk once the pack is unpacked.
     struct Case {
         const char* what;
         std::string pack, message;
-        const char* disk = nullptr;
+        const char* smallDisk = nullptr;
         bool listed = true, fullAtSync = false;
         std::optional<std::pair<std::optional<size_t>, std::string>> sent = std::nullopt;
     };
@@ -290,28 +290,28 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.disk && ::mount("tmpfs", book_.c_str(), "tmpfs", 0, c.disk) != 0) continue;  // not root
+        if (c.smallDisk && ::mount("tmpfs", book_.c_str(), "tmpfs", 0, c.smallDisk) != 0) continue;  // not root
         PutOldBook();
         if (c.sent) ServeLength("p2.zip", c.sent->second, c.sent->first);
         else Serve("p2.zip", c.pack);
         Serve("updates.list", "2|p2.zip|" + std::to_string(c.listed ? c.pack.size() : 0) + "\r\n");
         RunCheck();
-        const auto before = BookTree();
-        rtl::SetDiskFreeForTests(c.disk ? int64_t(1) << 40 : -1);  // past the check of room in bytes
+        const auto tree = BookTree();
+        rtl::SetDiskFreeForTests(c.smallDisk ? int64_t(1) << 40 : -1);  // past the check of room
         dialogs_.ClearLog();
-        const rtl::TFsChangeObserver observer = rtl::SetFsChangeObserver(c.fullAtSync ? +fillAtSync : nullptr);
+        const rtl::TFsChangeObserver before = rtl::SetFsChangeObserver(c.fullAtSync ? +fillAtSync : nullptr);
         Install();
-        rtl::SetFsChangeObserver(observer);
+        rtl::SetFsChangeObserver(before);
         std::filesystem::remove(filler);
         auto after = BookTree();
-        if (c.disk) ::umount2(book_.c_str(), MNT_DETACH);
+        if (c.smallDisk) ::umount2(book_.c_str(), MNT_DETACH);
         EXPECT_EQ(dialogs_.Log().size(), 1u) << ErrorsShown();
         EXPECT_TRUE(ErrorsShown().starts_with(c.message)) << ErrorsShown();
         EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
         EXPECT_EQ(IntConfig.UpdateVersion, 1);
         EXPECT_EQ(after.count("intcfg.dat"), 0u);
         if (c.fullAtSync) EXPECT_EQ(after["sub/e2.txt"], "new2");
-        else EXPECT_EQ(after, before);
+        else EXPECT_EQ(after, tree);
     }
 }
 
@@ -477,9 +477,9 @@ TEST_F(UpdateInstallTest, AnInstallationKilledWhileItUnpacksIsClearedAndOfferedA
     };
     const std::string pack = FivePack();
     const auto scratch = [this] {
-        int files = 0;
-        for (const auto& [name, content] : BookTree()) files += name.find("FC") != std::string::npos;
-        return files;
+        const auto tree = BookTree();
+        return std::count_if(tree.begin(), tree.end(),
+                             [](const auto& file) { return file.first.find("FC") != std::string::npos; });
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.firstAndLast);

@@ -145,7 +145,7 @@ def run_case(binary, case, work):
     ziptools.need_tool("unzip", "7z")
     path = make_archive(case, work)
     stub = case == "zip_stub"
-    before = raw_names(path)
+    before = model(path)
     problems = checked(path, stub)
 
     adds = os.path.join(work, "adds")
@@ -153,7 +153,7 @@ def run_case(binary, case, work):
     r = zipx(binary, "add", path, adds, "new.txt", "newdir")
     if r.returncode != 0:
         return problems + ["add: " + r.stderr.decode(errors="replace")]
-    after = raw_names(path)
+    after = model(path)
     if after[:len(before)] != before:
         problems.append("add changed kept entries: %s" % [a[:2] for a in after[:len(before)]])
     added = [(name, data) for name, _, data in after[len(before):]]
@@ -225,7 +225,7 @@ def linux_names(binary, work):
     r = zipx(binary, "extract", path, out)
     problems += ["extract: exit %d, %s missing" % (r.returncode, n) for n in names
                  if get(os.path.join(out, n), None) != get(os.path.join(src, n))]
-    before = raw_names(path)
+    before = model(path)
     write_tree(out, ["new.txt"])
     for args in [("add", path, out, "new.txt", "Привет.txt"), ("delete", path, "ascii.txt")]:
         r = zipx(binary, *args)
@@ -299,9 +299,8 @@ def refused_paths(binary, work):
 
 
 def unchanged_batches(binary, work):
-    """A batch that changes nothing leaves the archive as it was, same bytes and same inode (a hard link
-    stays one), and makes none where there was none: a delete whose name matches no entry fails and
-    says which, and so does an add whose every source is skipped; a link to the archive stays a link."""
+    """A batch that changes nothing leaves the archive as it was, same bytes and same inode; a delete
+    whose name, or an add whose every source, is missed fails, says which and makes no archive; links stay."""
     ziptools.need_tool("zip")
     path, src = zip_archive(work)
     os.symlink("a.zip", os.path.join(work, "link.zip"))
@@ -382,7 +381,7 @@ def replaced_names(binary, work):
     src = os.path.join(work, "src")
     write_tree(src, names)
     r = zipx(binary, "add", path, src, *names)
-    after = raw_names(path)
+    after = model(path)
     if r.returncode != 0 or [(e[0], e[1] & 0x800) for e in after] != before or \
             [e[2] for e in after] != [open(os.path.join(src, n), "rb").read() for n in names]:
         return ["replace: exit %d %s, entries %s" % (r.returncode, r.stderr, [e[:2] for e in after])]
