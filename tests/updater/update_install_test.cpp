@@ -250,12 +250,14 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     std::mt19937 random(7);
     std::string noise(1 << 20, '\0');
     for (char& c : noise) c = char(random());
-    const auto ru = [](const char* text) { return rtl::Ru(text); };
-    const std::string damaged = ru("Пакет обновления поврежден: файл \"e3.txt\" не совпадает со своей контрольной"),
+    const auto ru = [](const char* text) { return rtl::Ru(text) + rtl::Ru(" Обновление не установлено."); };
+    const std::string damaged = ru("Пакет обновления поврежден: файл \"e3.txt\" не совпадает со своей контрольной "
+                                   "суммой или размером."),
                       cut = ru("Пакет обновления поврежден: в архиве нет оглавления."),
-                      unreadable = ru("Пакет обновления не может быть прочитан: файл \"e3.txt\" сжат способом, "),
+                      unreadable = ru("Пакет обновления не может быть прочитан: файл \"e3.txt\" сжат способом, "
+                                      "который программа не поддерживает."),
                       twice = ru("Пакет обновления поврежден: файл \"E1.TXT\" записан в нем дважды."),
-                      noNames = ru("Недостаточно места на диске для установки обновления: нужно файлов и папок "),
+                      noNames = rtl::Ru("Недостаточно места на диске для установки обновления: нужно файлов и папок "),
                       full = viewer::DiskFullMessage();
     // smallDisk: the book is a tmpfs mounted so; sent: the Content-Length and body served, if not the pack's;
     // fullAtSync: another program fills the disk once the pack is unpacked.
