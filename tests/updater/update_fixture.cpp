@@ -30,8 +30,7 @@ std::string ReadAll(const std::string& path) {
 
 // Python's zipfile reads the entries from a folder of numbered files named by a list; a size in the
 // list of stated sizes replaces the entry's size in the directory, which is written at the close; an
-// "r" in it makes the entry read-only, and ":" and a number its compression method (zipfile cannot
-// write Deflate64: such an entry is stored, and the directory names the method).
+// "r" in it makes the entry read-only, ":" and a number its method (Deflate64: stored data so labelled).
 constexpr const char* kZipScript =
     "import sys, zipfile\n"
     "names = open(sys.argv[2], encoding='utf-8').read().split('\\n')\n"

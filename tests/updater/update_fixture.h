@@ -37,8 +37,7 @@ protected:
     void ServeStalled(const std::string& name, int stallMs);
     // Serves body in two parts: its first firstBytes, then silence for holdMs, then the rest.
     void ServeInTwoParts(const std::string& name, const std::string& body, size_t firstBytes, int holdMs);
-    // Serves body with a Content-Length of length, whatever its size; with none, without one (the
-    // body ends when the connection does).
+    // Serves body with a Content-Length of length, whatever its size; with none, without one.
     void ServeLength(const std::string& name, const std::string& body, std::optional<size_t> length);
     std::vector<nettest::TestRequest> Requests() const { return server_->Requests(); }
 

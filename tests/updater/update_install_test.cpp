@@ -77,8 +77,7 @@ protected:
         }
         return tree;
     }
-    // Five entries, the third as given, the second in a folder the pack makes; and the book they
-    // meet: version 1, old files in the place of all but the second.
+    // Five entries, the second in a folder the pack makes, and the book they meet (version 1).
     std::string FivePack(const ZipEntry& third = {"e3.txt", "new3"}) {
         return MakeZip({{"e1.txt", "new1"}, {"sub/e2.txt", "new2"}, third, {"e4.txt", "new4"}, {"e5.txt", "new5"}});
     }
@@ -238,9 +237,9 @@ TEST_F(UpdateInstallTest, APackIsWrittenToDiskAsItArrives) {
     EXPECT_EQ(ReadBookFile("big.bin"), noise);
 }
 
-// A pack that fails before its files replace the book's leaves the book byte for byte as it was and
-// records nothing; it is reported once, asked nothing, by what happened, and the dialog stays on the
-// progress page. Only a disk that fills once the files are in place leaves them, version unrecorded.
+// A pack that fails before its files replace the book's leaves the book byte for byte as it was,
+// reported once by what happened, the dialog on the progress page. Only a disk that fills once the
+// files are in place leaves them, version unrecorded.
 TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     const std::string five = FivePack({"e3.txt", std::string(5000, 'y')});
     std::string corrupt = five;
@@ -251,41 +250,38 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     std::mt19937 random(7);
     std::string noise(1 << 20, '\0');
     for (char& c : noise) c = char(random());
-    const std::string damaged = rtl::Ru("Пакет обновления поврежден: файл \"e3.txt\" не совпадает со своей "
-                                        "контрольной суммой или размером. Обновление не установлено.");
-    const std::string cut = rtl::Ru("Пакет обновления поврежден: в архиве нет оглавления. Обновление не установлено.");
-    const std::string unreadable = rtl::Ru("Пакет обновления не может быть прочитан: файл \"e3.txt\" сжат способом, "
-                                           "который программа не поддерживает. Обновление не установлено.");
-    const std::string twice = rtl::Ru("Пакет обновления поврежден: файл \"E1.TXT\" записан в нем дважды. "
-                                      "Обновление не установлено.");
-    const std::string noNames = rtl::Ru("Недостаточно места на диске для установки обновления: нужно файлов и папок ");
-    // sent: the Content-Length and body the server sends, when not the pack's own; disk: the book is
-    // a tmpfs mounted so; fullAtSync: another program fills the disk once the pack is unpacked.
+    const auto ru = [](const char* text) { return rtl::Ru(text) + rtl::Ru(" Обновление не установлено."); };
+    const std::string damaged = ru("Пакет обновления поврежден: файл \"e3.txt\" не совпадает со своей контрольной "
+                                   "суммой или размером."),
+                      cut = ru("Пакет обновления поврежден: в архиве нет оглавления."),
+                      unreadable = ru("Пакет обновления не может быть прочитан: файл \"e3.txt\" сжат способом, "
+                                      "который программа не поддерживает."),
+                      twice = ru("Пакет обновления поврежден: файл \"E1.TXT\" записан в нем дважды."),
+                      noNames = rtl::Ru("Недостаточно места на диске для установки обновления: нужно файлов и папок "),
+                      full = viewer::DiskFullMessage();
+    // smallDisk: the book is a tmpfs mounted so; sent: the Content-Length and body served, if not the pack's;
+    // fullAtSync: another program fills the disk once the pack is unpacked.
     struct Case {
         const char* what;
-        std::string pack;
-        bool listed = true;
+        std::string pack, message;
+        const char* smallDisk = nullptr;
+        bool listed = true, fullAtSync = false;
         std::optional<std::pair<std::optional<size_t>, std::string>> sent = std::nullopt;
-        const char* disk = nullptr;
-        bool fullAtSync = false;
-        std::string message;
     };
     const Case cases[] = {
-        {"a CRC-32 error", corrupt, true, {}, nullptr, false, damaged},
-        {"a stated size too small", FivePack({"e3.txt", std::string(4000, 'x'), 100}), true, {}, nullptr, false, damaged},
-        {"a full disk during the download", MakeZip({{"noise.bin", noise}}), false, {}, "size=512k", false,
-         viewer::DiskFullMessage()},
-        {"a full disk during the unpacking", FivePack({"e3.txt", std::string(4 << 20, '\0')}), true, {}, "size=512k",
-         false, viewer::DiskFullMessage()},
-        {"too few inodes", MakeZip(manyFiles), true, {}, "size=64m,nr_inodes=64", false, noNames},
-        {"a full disk at the version record", five, true, {}, "size=512k", true, viewer::DiskFullMessage()},
-        {"more bytes than the Content-Length", five, false, {{third + 5, five}}, nullptr, false, cut},
-        {"a pack cut after its third entry, sent without a length", five, false,
-         {{std::nullopt, five.substr(0, five.find("e4.txt") - 30)}}, nullptr, false, cut},
-        {"a BZip2 entry", FivePack({"e3.txt", "new3", std::nullopt, false, 12}), true, {}, nullptr, false, unreadable},
-        {"an LZMA entry", FivePack({"e3.txt", "new3", std::nullopt, false, 14}), true, {}, nullptr, false, unreadable},
-        {"a Deflate64 entry", FivePack({"e3.txt", "new3", std::nullopt, false, 9}), true, {}, nullptr, false, unreadable},
-        {"two entries for one file", FivePack({"E1.TXT", "twin"}), true, {}, nullptr, false, twice},
+        {"a CRC-32 error", corrupt, damaged},
+        {"a stated size too small", FivePack({"e3.txt", std::string(4000, 'x'), 100}), damaged},
+        {"a full disk during the download", MakeZip({{"noise.bin", noise}}), full, "size=512k", false},
+        {"a full disk during the unpacking", FivePack({"e3.txt", std::string(4 << 20, '\0')}), full, "size=512k"},
+        {"too few inodes", MakeZip(manyFiles), noNames, "size=64m,nr_inodes=64"},
+        {"a full disk at the version record", five, full, "size=512k", true, true},
+        {"more bytes than the Content-Length", five, cut, nullptr, false, false, {{third + 5, five}}},
+        {"a cut pack sent without a length", five, cut, nullptr, false, false,
+         {{std::nullopt, five.substr(0, five.find("e4.txt") - 30)}}},
+        {"a BZip2 entry", FivePack({"e3.txt", "new3", std::nullopt, false, 12}), unreadable},
+        {"an LZMA entry", FivePack({"e3.txt", "new3", std::nullopt, false, 14}), unreadable},
+        {"a Deflate64 entry", FivePack({"e3.txt", "new3", std::nullopt, false, 9}), unreadable},
+        {"two entries for one file", FivePack({"E1.TXT", "twin"}), twice},
     };
     static std::string filler;
     filler = BookFile("filler");
@@ -296,28 +292,28 @@ TEST_F(UpdateInstallTest, AFailedPackLeavesTheBookAsItWas) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.disk && ::mount("tmpfs", book_.c_str(), "tmpfs", 0, c.disk) != 0) continue;  // not root
+        if (c.smallDisk && ::mount("tmpfs", book_.c_str(), "tmpfs", 0, c.smallDisk) != 0) continue;  // not root
         PutOldBook();
         if (c.sent) ServeLength("p2.zip", c.sent->second, c.sent->first);
         else Serve("p2.zip", c.pack);
         Serve("updates.list", "2|p2.zip|" + std::to_string(c.listed ? c.pack.size() : 0) + "\r\n");
         RunCheck();
-        const auto before = BookTree();
-        rtl::SetDiskFreeForTests(c.disk ? int64_t(1) << 40 : -1);  // past the check of room in bytes
+        const auto tree = BookTree();
+        rtl::SetDiskFreeForTests(c.smallDisk ? int64_t(1) << 40 : -1);  // past the check of room
         dialogs_.ClearLog();
-        const rtl::TFsChangeObserver observer = rtl::SetFsChangeObserver(c.fullAtSync ? +fillAtSync : nullptr);
+        const rtl::TFsChangeObserver before = rtl::SetFsChangeObserver(c.fullAtSync ? +fillAtSync : nullptr);
         Install();
-        rtl::SetFsChangeObserver(observer);
+        rtl::SetFsChangeObserver(before);
         std::filesystem::remove(filler);
         auto after = BookTree();
-        if (c.disk) ::umount2(book_.c_str(), MNT_DETACH);
+        if (c.smallDisk) ::umount2(book_.c_str(), MNT_DETACH);
         EXPECT_EQ(dialogs_.Log().size(), 1u) << ErrorsShown();
         EXPECT_TRUE(ErrorsShown().starts_with(c.message)) << ErrorsShown();
         EXPECT_EQ(Dialog().CurrentPage(), Dialog().Panel2);
         EXPECT_EQ(IntConfig.UpdateVersion, 1);
         EXPECT_EQ(after.count("intcfg.dat"), 0u);
         if (c.fullAtSync) EXPECT_EQ(after["sub/e2.txt"], "new2");
-        else EXPECT_EQ(after, before);
+        else EXPECT_EQ(after, tree);
     }
 }
 
@@ -467,32 +463,28 @@ TEST_F(UpdateInstallTest, AnInstallationRemovesKilledExtractionsScratchFilesWher
     for (const auto& name : kept) EXPECT_EQ(ReadBookFile(name), "keep") << name;
 }
 
-// An installation killed while it unpacks leaves the book as it was, with scratch files, or the pack's
-// files, version unrecorded; the next check clears what it left (the made folder included) and offers
-// the pack again, which then installs.
+// An installation killed while it unpacks leaves the book as it was (with scratch files) or the
+// pack's files, version unrecorded; the next check clears what it left and offers the pack again.
 TEST_F(UpdateInstallTest, AnInstallationKilledWhileItUnpacksIsClearedAndOfferedAgain) {
     static std::string killAt;
     static int left = 0;
-    struct Case {
-        const char* what;
-        const char* at;  // the change, by its name's beginning, that the n-th time kills
+    const struct {
+        const char* at;  // the change, by its name's beginning, whose n-th time kills
         int n;
-        const char* first;  // "e1.txt" and "e5.txt" once killed
-        const char* last;
-    };
-    const Case cases[] = {
-        {"while entries are staged", "FC", 3, "old", "old"},
-        {"between the replacements", "FC", 7, "new1", "old"},  // five staged, then the second rename
-        {"before the version is recorded", ".intcfg.dat", 1, "new1", "new5"},
+        const char* firstAndLast;  // "e1.txt" and "e5.txt" once killed
+    } cases[] = {
+        {"FC", 3, "oldold"},             // while entries are staged
+        {"FC", 7, "new1old"},            // five staged, then the second rename
+        {".intcfg.dat", 1, "new1new5"},  // before the version is recorded
     };
     const std::string pack = FivePack();
     const auto scratch = [this] {
-        int files = 0;
-        for (const auto& [name, content] : BookTree()) files += name.find("FC") != std::string::npos;
-        return files;
+        const auto tree = BookTree();
+        return std::count_if(tree.begin(), tree.end(),
+                             [](const auto& file) { return file.first.find("FC") != std::string::npos; });
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.firstAndLast);
         PutOldBook();
         Serve("updates.list", PackLine(2, "p2.zip", pack));
         RunCheck();
@@ -506,15 +498,13 @@ TEST_F(UpdateInstallTest, AnInstallationKilledWhileItUnpacksIsClearedAndOfferedA
             Install();
             return 0;
         }), 128 + SIGKILL);
-        EXPECT_EQ(ReadBookFile("e1.txt"), c.first);
-        EXPECT_EQ(ReadBookFile("e5.txt"), c.last);
+        EXPECT_EQ(ReadBookFile("e1.txt") + ReadBookFile("e5.txt"), c.firstAndLast);
         EXPECT_FALSE(BookFileExists("intcfg.dat"));
-        EXPECT_EQ(scratch() > 0, std::string_view(c.last) == "old");
-
+        EXPECT_EQ(scratch() > 0, std::string_view(c.firstAndLast).ends_with("old"));
         RunCheck();
         EXPECT_EQ(scratch(), 0);
         EXPECT_EQ(PendingUpdates.size(), 1u);
-        if (std::string_view(c.first) == "old") { EXPECT_EQ(BookTree(), before); }
+        if (std::string_view(c.firstAndLast) == "oldold") { EXPECT_EQ(BookTree(), before); }
         Install();
         EXPECT_TRUE(Shows(Dialog().im_last));
         EXPECT_EQ(ReadBookFile("sub/e2.txt") + ReadBookFile("e5.txt"), "new2new5");

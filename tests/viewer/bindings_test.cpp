@@ -345,12 +345,8 @@ TEST_F(BindingsTest, FullTableIsReportedAndNoSlotChanges) {
 TEST_F(BindingsTest, UnreadablePageLeavesTheTableAsItWas) {
     FillSlots(2);
     Open("gone.html");
-    try {
-        viewer::AddBookmark();
-        ADD_FAILURE() << "an unreadable page was added";
-    } catch (const rtl::Exception& e) {
-        EXPECT_EQ(e.Message(), Ru("Не удается добавить эту страницу в избранное."));
-    }
+    try { viewer::AddBookmark(); ADD_FAILURE() << "an unreadable page was added"; }
+    catch (const rtl::Exception& e) { EXPECT_EQ(e.Message(), Ru("Не удается добавить эту страницу в избранное.")); }
     EXPECT_EQ(UsedSlots(), 2);
     EXPECT_TRUE(IntConfig.Bookmarks[2].Added.IsEmpty());
     EXPECT_FALSE(Exists("intcfg.dat"));

@@ -718,9 +718,8 @@ TEST_F(ExtractTest, WithoutCreateDirsFilesLandInTheTargetFolder)
     EXPECT_EQ(Tree(out_), std::vector<std::string>{"c.txt"});
 }
 
-// Two entries never go into one file: of names alike but for case (the folders' included), one name
-// twice, or names that meet once folders are dropped, the first keeps its file and each later one
-// fails with code 19.
+// Two entries never go into one file (names alike but for case, one name twice, names that meet once
+// folders are dropped): the first keeps its file, each later one fails with code 19.
 TEST_F(ExtractTest, EntriesMeetingOnDiskAreRefusedAfterTheFirst)
 {
     const struct {
@@ -739,8 +738,7 @@ TEST_F(ExtractTest, EntriesMeetingOnDiskAreRefusedAfterTheFirst)
         a.Options().CreateDirs = c.createDirs;
         ExtractAll(a);
         EXPECT_EQ(failures_.size(), c.entries.size() - 1) << c.tree.back();
-        for (const TFailure& f : failures_)
-            EXPECT_EQ(f.Native, 19) << f.Name;
+        for (const TFailure& f : failures_) EXPECT_EQ(f.Native, 19) << f.Name;
         EXPECT_EQ(Tree(out_), c.tree);
         EXPECT_EQ(Slurp(out_ / c.tree.back()), "first");
     }

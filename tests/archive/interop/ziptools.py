@@ -58,8 +58,7 @@ ESCAPE = re.compile(r"<([Uu]\+[0-9A-Fa-f]{4,8}|[0-9A-Fa-f]{2})>")
 
 def escaped(chars):
     """cp1251 text of (character, is a broken byte) pairs; when any character has no place in cp1251
-    (NUL included), or the text holds something that reads as an escape, each such character and
-    each '<' becomes <U+XXXX> (a broken UTF-8 byte <XX>)."""
+    or the text reads as holding an escape, each such one, and each '<', becomes <U+XXXX> (<XX>)."""
     fits = [not broken and c != "\0" and c.encode("cp1251", "ignore") != b"" for c, broken in chars]
     lt = not all(fits) or ESCAPE.search("".join(c for c, _ in chars))
     return "".join("<%02X>" % ord(c) if broken else "<U+%04X>" % ord(c) if not ok or (c == "<" and lt) else c
@@ -67,9 +66,8 @@ def escaped(chars):
 
 
 def reading(info):
-    """(characters, read as UTF-8, raw bytes) of a name: UTF-8 when flagged, or when well-formed UTF-8
-    with a byte above 0x7F that no DOS or Windows host (0, 6, 10, 11, 14) wrote; others from the OEM
-    code page (cp866)."""
+    """(characters, read as UTF-8, raw bytes): UTF-8 when flagged, or when well-formed UTF-8 with a byte
+    above 0x7F that no DOS or Windows host (0, 6, 10, 11, 14) wrote; others from cp866."""
     raw = info.filename.encode("utf-8" if info.flag_bits & 0x800 else "cp437")
     chars = [(chr(ord(c) - 0xDC00), True) if 0xDC80 <= ord(c) <= 0xDCFF else (c, False)
              for c in raw.decode("utf-8", "surrogateescape")]
@@ -80,9 +78,8 @@ def reading(info):
 
 
 def display_names(infos):
-    """The names as zipdir prints them: characters cp1251 lacks escaped; a name read from cp866 that
-    shows as a UTF-8 name of other bytes gives way, every character outside ASCII and every '<'
-    written with eight hex digits."""
+    """The names as zipdir prints them; one read from cp866 that shows as a UTF-8 name of other bytes
+    gives way: each character outside ASCII, and each '<', written with eight hex digits."""
     readings = [reading(i) for i in infos]
     names = [escaped(chars) for chars, _, _ in readings]
     utf8 = {name: raw for name, (_, is_utf8, raw) in zip(names, readings) if is_utf8}

@@ -29,11 +29,9 @@ with tempfile.TemporaryDirectory() as tmp:
     kept = [live, held, "n.zip.FC1A2B.tmp", "n.zip.FC12.tmp", "other.zip.FC999999999.ABCD.tmp"] + shapes
     for name in kept[:-3]:
         open(os.path.join(tmp, name), "w").close()
-    holder = open(os.path.join(tmp, held), "w")
-    fcntl.lockf(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    os.symlink(os.path.join(src, "a.txt"), os.path.join(tmp, shapes[0]))
-    os.mkfifo(os.path.join(tmp, shapes[1]))
-    os.mkdir(os.path.join(tmp, shapes[2]))
+    fcntl.lockf(holder := open(os.path.join(tmp, held), "w"), fcntl.LOCK_EX | fcntl.LOCK_NB)
+    for make, name in zip((lambda p: os.symlink(os.path.join(src, "a.txt"), p), os.mkfifo, os.mkdir), shapes):
+        make(os.path.join(tmp, name))
     subprocess.run([zipx, "add", arc, src, "a.txt"], check=True)
     names = set(os.listdir(tmp))
     assert not names & set(left), f"left by the killed writer: {names & set(left)}"

@@ -1,12 +1,10 @@
 #!/usr/bin/env python3
 """No `zipx add`, `delete` or `delete-at` loses what it cannot place. CASEs: foreign_data (bytes
-around, inside or after an archive, entries in front of those a directory lists, a size that reaches
-into the directory: every change exits 1 with code 35, the file as it was; reading warns once of a
-rebuilt directory or of entries in front, and test fails exactly then; a self-extractor takes every
-change), cut_sweep (archives cut at every byte: exit 0 only at a record's end with every kept entry
-whole for other readers, else exit 1 and the file as it was), sizes_missing (all-ones sizes the ZIP64
-block lacks: code 8, listed as "?") and zip64_streamed (streamed ZIP64 entries, one deleted: other
-readers pass, descriptors and versions fit, and a walk over the local headers finds every entry).
+around, inside or after an archive: every change exits 1 with code 35, the file as it was; a rebuilt
+directory warns once), cut_sweep (archives cut at every byte: exit 0 only at a record's end with every
+kept entry whole for other readers, else exit 1 and the file as it was), sizes_missing (all-ones sizes
+the ZIP64 block lacks: code 8) and zip64_streamed (streamed ZIP64 entries, one deleted: other readers
+pass, descriptors and versions fit, and a walk over the local headers finds every entry).
 
 usage: zipx_unplaced_bytes_test.py ZIPX CASE"""
 import io
@@ -80,8 +78,7 @@ def tar_holding(name, data):
 
 
 def changes(path, work, names):
-    """The three kinds of change on path: add new.txt, delete names[0], delete the first entry (only
-    the add when names is empty)."""
+    """The three kinds of change on path: add new.txt, delete names[0], delete the first entry."""
     put(os.path.join(work, "adds", "new.txt"), ADDED)
     add = ["add", path, os.path.join(work, "adds"), "new.txt"]
     return [add, ["delete", path, names[0]], ["delete-at", path, "0"]] if names else [add]
@@ -101,8 +98,7 @@ def refused_alike(binary, work, label, data, names, code):
 
 
 def size_into_directory(whole):
-    """f1.txt streamed (a right descriptor, junk in its local sizes), and the last entry's directory
-    record 100 bytes too long: it reaches into the directory."""
+    """f1.txt streamed, junk in its local sizes; the last entry's size reaching into the directory."""
     with zipfile.ZipFile(io.BytesIO(whole)) as z:
         first, last = z.infolist()[0], z.infolist()[-1]
     descriptor = struct.pack("<IIII", 0x08074B50, first.CRC, first.compress_size, first.file_size)
@@ -114,8 +110,7 @@ def size_into_directory(whole):
 
 
 def self_extractors(work, whole):
-    """A program with whole appended and a stray local header signature between them, offsets
-    adjusted by zip -A, with the length of its stub: none without the tools."""
+    """[(label, a program, a stray signature and whole, offsets adjusted by zip -A; its stub's length)]."""
     program = shutil.which("unzipsfx")
     if program is None or shutil.which("zip") is None:
         return []
@@ -126,6 +121,7 @@ def self_extractors(work, whole):
 
 
 def foreign_data(binary, work):
+    """Entries in front of those listed warn as a rebuilt directory does; a self-extractor takes changes."""
     entries = sample_entries()
     whole, names = python_zip(entries), [e[0] for e in entries]
     first_end = record_ends(whole)["f1.txt"]
@@ -145,7 +141,7 @@ def foreign_data(binary, work):
     problems, path = [], os.path.join(work, "read.zip")
     for label, (data, listed, warning) in cases.items():
         problems += refused_alike(binary, work, label, data, listed, 35)
-        put(path, data)  # list and extract warn once (only of damage); test fails exactly then
+        put(path, data)  # list and extract warn once of damage (never else); test fails on it
         for args in (["list", path], ["extract", path, os.path.join(work, "out")], ["test", path]):
             r = zipx(binary, *args)
             warnings = r.stderr.count(b"warning: ")

@@ -299,9 +299,8 @@ def refused_paths(binary, work):
 
 
 def unchanged_batches(binary, work):
-    """A batch that changes nothing leaves the archive as it was, same bytes and same inode (a hard link
-    stays one), and makes none where there was none: a delete whose name matches no entry fails and
-    says which, and so does an add whose every source is skipped; a link to the archive stays a link."""
+    """A batch that changes nothing leaves the archive as it was, same bytes and same inode; a delete
+    whose name, or an add whose every source, is missed fails, says which and makes no archive; links stay."""
     ziptools.need_tool("zip")
     path, src = zip_archive(work)
     os.symlink("a.zip", os.path.join(work, "link.zip"))
@@ -481,7 +480,7 @@ def write_limits(binary, work):
 
 
 def raw_names(path):
-    """(name bytes, flags, CRC) of every central header: what any reader is given."""
+    """(name bytes, flags, CRC) of every central header, names zipfile cannot decode included."""
     data = open(path, "rb").read()
     count, _, at = struct.unpack_from("<HII", data, data.rfind(b"PK\x05\x06") + 10)
     entries = []
@@ -496,10 +495,8 @@ MEETING = [b"\xe9.txt", "щ.txt".encode(), b"x<U+4E2D>.txt", "x中.txt".encode()
 
 
 def meeting_names(binary, work):
-    """Names that read alike in some form (an escape's text beside the escaped character, a raw byte
-    read from cp866 beside the UTF-8 letter it reads as), as bsdtar (C and UTF-8 locales), zip, 7z
-    and Python (no raw bytes) write them, are listed and extracted apart, and delete and add act on the
-    entry they name only."""
+    """Names that read alike (an escape's text and the escaped character, a cp866 byte and the UTF-8
+    letter it reads as), as bsdtar, zip, 7z and Python write them, list, extract, delete and add apart."""
     ziptools.need_tool("bsdtar", "zip", "7z")
     src = os.path.join(work, "src")
     for n, name in enumerate(MEETING):
@@ -535,10 +532,11 @@ def meeting_names(binary, work):
     return problems
 
 
-SPECIAL = {"colliding_names": colliding_names, "meeting_names": meeting_names, "write_limits": write_limits, "refused_paths": refused_paths,
+SPECIAL = {"colliding_names": colliding_names, "write_limits": write_limits, "refused_paths": refused_paths,
            "unchanged_batches": unchanged_batches, "held_archive": held_archive,
            "replaced_names": replaced_names, "odd_sources": odd_sources, "base_folder": base_folder,
-           "linux_names": linux_names, "merged_sources": merged_sources}
+           "linux_names": linux_names, "merged_sources": merged_sources,
+           "meeting_names": meeting_names}
 
 
 def main():

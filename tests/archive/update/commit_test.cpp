@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <functional>
 
 #include "archive/ZAStrFunc.h"
 #include "platform/rtl/codepage.h"
@@ -461,8 +460,8 @@ TEST_F(Commit, ADroppedBatchGivesBackTheStoredDirectory)
 
 namespace {
 
-// The two writers of an archive file: a commit (that deletes one entry), and an archive in memory
-// (holding one entry) moved to the file. Each reports failure by raising.
+// The two writers of an archive file: a commit deleting one entry, and a one-entry archive in memory
+// moved to the file.
 void CommitTo(TZipArchiver& zip, const std::string& name)
 {
     zip.FileName = name;
@@ -486,13 +485,10 @@ void MoveFromMemoryTo(TZipArchiver& zip, const std::string& name)
 
 using Writer = void (*)(TZipArchiver&, const std::string&);
 
-// What another writer does at one change of the file system (the observer's hook).
-std::function<void(const rtl::TFsChange&)> gOtherWriter;
-
 }  // namespace
 
-// Each writer writes through a link to a link to the file it names in another folder: the links
-// stay, the file keeps its mode, and no temporary is left in either folder.
+// Each writer writes through two links to a file in another folder: the links and the file's mode
+// stay, no temporary is left.
 TEST_F(Commit, AnArchiveReachedThroughLinksIsReplacedBehindThem)
 {
     namespace fs = std::filesystem;
@@ -505,57 +501,45 @@ TEST_F(Commit, AnArchiveReachedThroughLinksIsReplacedBehindThem)
         fs::permissions(Path("real/t.zip"), mode);
         TZipArchiver zip;
         writer(zip, Path("t.zip"));
-        EXPECT_TRUE(fs::is_symlink(Path("t.zip")) && fs::is_symlink(Path("u.zip")));
         EXPECT_EQ(ReadBack("real/t.zip").size(), kept);
         EXPECT_EQ(fs::status(Path("real/t.zip")).permissions(), mode);
         EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.bin", "c.txt", "real", "real/t.zip", "t.zip", "u.zip"}));
     }
 }
 
-// Another writer that runs while one is at work: one that renames its new archive over the name
-// after the first opened the file (the first's temporary is made then), and one that holds the
-// file the first made at a missing name before the first can. The first is refused (36) and
-// whatever the other put at the name stays there; no temporary is left.
+// A writer is refused (36) when another renames its archive over the name once the first opened its
+// temporary, or holds the file the first made at a missing name; what the other put there stays.
 TEST_F(Commit, AWriterMeetingAnotherOneMidwayIsRefusedAndLosesNothingOfIt)
 {
-    int othersHold = -1;
-    const auto renameOver = [&](const rtl::TFsChange& change) {
-        if (std::strcmp(change.Call, "open") == 0 && std::strstr(change.Path, ".FC") != nullptr)
-            ::rename(Path("other.zip").c_str(), Path("t.zip").c_str());
-    };
-    const auto holdMadeFile = [&](const rtl::TFsChange& change) {
-        if (std::strcmp(change.Call, "open") == 0 && (change.OpenFlags & O_CREAT) == 0 && othersHold < 0) {
-            othersHold = ::open(change.Path, O_RDWR | O_CLOEXEC);
-            struct flock lock = {};
-            lock.l_type = F_WRLCK;
-            ::fcntl(othersHold, F_OFD_SETLK, &lock);
-        }
-    };
-    const struct {
-        Writer writer;
-        std::function<void(const rtl::TFsChange&)> other;
-        std::string left;  // at the name afterwards; none was there before when empty
-    } cases[] = {
-        {CommitTo, renameOver, "the other writer's archive"},
-        {MoveFromMemoryTo, renameOver, "the other writer's archive"},
-        {MoveFromMemoryTo, holdMadeFile, ""},
-    };
+    static std::string other, name;  // the other's archive, renamed over name; none: the other holds
+    static int held = -1;            // the file the first writer made
+    name = Path("t.zip");
+    const std::pair<Writer, bool> cases[] = {{CommitTo, true}, {MoveFromMemoryTo, true}, {MoveFromMemoryTo, false}};
     for (const auto& c : cases) {
-        std::filesystem::remove(Path("t.zip"));
-        if (!c.left.empty()) {
+        std::filesystem::remove(name);
+        other = c.second ? Path("other.zip") : "";
+        if (c.second) {
             Put("t.zip", original_);
             Put("other.zip", "the other writer's archive");
         }
-        gOtherWriter = c.other;
-        const rtl::TFsChangeObserver before =
-            rtl::SetFsChangeObserver([](const rtl::TFsChange& change) { gOtherWriter(change); });
+        const rtl::TFsChangeObserver before = rtl::SetFsChangeObserver([](const rtl::TFsChange& change) {
+            if (std::strcmp(change.Call, "open") != 0) return;
+            if (!other.empty() && std::strstr(change.Path, ".FC") != nullptr) {
+                ::rename(other.c_str(), name.c_str());
+            } else if (other.empty() && (change.OpenFlags & O_CREAT) == 0 && held < 0) {
+                held = ::open(change.Path, O_RDWR | O_CLOEXEC);
+                struct flock lock = {};
+                lock.l_type = F_WRLCK;
+                ::fcntl(held, F_OFD_SETLK, &lock);
+            }
+        });
         TZipArchiver zip;
-        EXPECT_EQ(NativeErrorOf([&] { c.writer(zip, Path("t.zip")); }), 36);
+        EXPECT_EQ(NativeErrorOf([&] { c.first(zip, name); }), 36);
         rtl::SetFsChangeObserver(before);
-        EXPECT_TRUE(Get("t.zip") == c.left) << "the other writer's file is lost";
+        EXPECT_EQ(Get("t.zip"), c.second ? "the other writer's archive" : "") << "the other writer's file is lost";
         EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.bin", "c.txt", "t.zip"}));
     }
-    ::close(othersHold);
+    ::close(held);
 }
 
 TEST_F(Commit, NamesOutsideAsciiRoundTripInTheOemCodePage)

@@ -533,11 +533,9 @@ TEST_F(ViewerGuiTest, AStoreThatCannotBeWrittenLeavesTheReaderReading) {
     EXPECT_EQ(ReadText(store), stored);
 }
 
-// A book on a read-only mount (a CD): the generated pages go to the reader's private cache folder,
-// whose pages still take their style sheet, links and pictures from the book and keep their anchors;
-// the reader reads, changes pages, searches, is told once that a favourite cannot be saved, and exits.
-// The guard is the lock on the book folder itself, which a second viewer meets whatever runtime
-// folder its environment names, also once the book can be written.
+// A book on a read-only mount (a CD): pages composed in the private cache folder take their style,
+// links and pictures from the book and keep their anchors; a favourite that cannot be saved is said
+// once. A second viewer meets the lock on the book folder itself, whatever its runtime folder.
 TEST_F(ViewerGuiTest, ABookOnAReadOnlyMountReadsSearchesOpensOnceAndExits) {
     fs::create_directories(scratch_ + "run");
     std::optional<rtltest::EnvGuard> runtime(std::in_place, "XDG_RUNTIME_DIR", scratch_ + "run");
@@ -557,7 +555,6 @@ TEST_F(ViewerGuiTest, ABookOnAReadOnlyMountReadsSearchesOpensOnceAndExits) {
     EXPECT_EQ(Evaluate("getComputedStyle(document.body).backgroundColor"), "rgb(251, 248, 241)") << "no style sheet";
     EXPECT_EQ(Evaluate("document.images.length > 0 && document.images[0].naturalWidth > 0"), "true");
 
-    // A link of the template, then an anchor of the page, which stays in it.
     ASSERT_TRUE(click("a.toplink[href=\"2part/200.html\"]"));
     EXPECT_EQ(CurrentDoc.Path, "2part\\200.html");
     Evaluate("document.querySelector('a[href$=\"#history\"]').click()");
@@ -572,14 +569,11 @@ TEST_F(ViewerGuiTest, ABookOnAReadOnlyMountReadsSearchesOpensOnceAndExits) {
     ASSERT_TRUE(click("a.template_search_link"));
     EXPECT_NE(CurrentDoc.Path.find("part\\"), std::string::npos) << CurrentDoc.Path;
 
-    // Two favourites: the first says that it cannot be saved, both are listed for the run.
-    const std::string first = CurrentDoc.Path.substr(CurrentDoc.Path.find('\\') + 1);
     ASSERT_TRUE(click("#add-favorite"));
     ASSERT_TRUE(click("a.toplink[href=\"index.html\"]"));
     ASSERT_TRUE(click("#add-favorite"));
-    ASSERT_TRUE(Load([&] { EXPECT_TRUE(Key(122)); }));  // F11
+    ASSERT_TRUE(Load([&] { EXPECT_TRUE(Key(122)); }));  // F11: both listed for the run
     EXPECT_EQ(Evaluate("document.querySelectorAll('a.template_favor_link').length"), "2");
-    EXPECT_EQ(Evaluate("document.body.innerHTML.indexOf('" + first + "') >= 0"), "true");
     ASSERT_EQ(dialogs_.Log().size(), 1u);
     EXPECT_EQ(dialogs_.Log().front().Text, kNotSaved);
 
