@@ -140,32 +140,28 @@ TEST_F(LauncherTest, MakerPageTriesBothBrowsersThenTheDesktopOpener) {
     EXPECT_EQ(launcher::MakerUrl.back(), '/');
 }
 
-// Where nothing opens the maker's page (no xdg-open on PATH, or an opener that ends with a
-// failure), a box says so once the opener has ended; the menu waits for none of it. An opener that
-// opens the page says nothing.
+// Where nothing opens the maker's page (no xdg-open on PATH, or an opener that fails), a box says so
+// once the opener has ended, and the menu goes on; an opener that opens it says nothing.
 TEST_F(LauncherTest, MakerPageThatNothingOpensIsSaidInABox) {
     launcher::SetDocumentOpener({});
     startResult_ = 2;  // neither of the platform's browsers
     rtltest::EnvGuard path("PATH", cd_);
     ASSERT_EQ(Start(), 0);
     const int idle = backend_->TimerCount();
-    const struct {
-        const char* opener;  // "": xdg-open, which PATH lacks
-        size_t boxes;
-    } cases[] = {{"", 1}, {"/bin/false", 1}, {"/bin/true", 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.opener);
-        rtltest::EnvGuard opener("TOME_OPEN_COMMAND", c.opener);
+    const std::string box = rtl::Ru("Не удается открыть «") + launcher::MakerUrl +
+                            rtl::Ru("»: в системе нет программы, которая может это открыть.");
+    for (const auto& [opener, boxes] : {std::pair<const char*, size_t>{"", 1}, {"/bin/false", 1}, {"/bin/true", 0}}) {
+        SCOPED_TRACE(opener);  // "": xdg-open, which PATH lacks
+        rtltest::EnvGuard command("TOME_OPEN_COMMAND", opener);
         const size_t before = dialogs_.Log().size();
         Click(kMakerZone.X, kMakerZone.Y);
         for (int i = 0; i < 1000 && backend_->TimerCount() > idle; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             backend_->Advance(100);
         }
-        ASSERT_EQ(dialogs_.Log().size(), before + c.boxes);
-        if (c.boxes) {
-            EXPECT_EQ(dialogs_.Log().back().Text, rtl::Ru("Не удается открыть «") + launcher::MakerUrl +
-                                                       rtl::Ru("»: в системе нет программы, которая может это открыть."));
+        ASSERT_EQ(dialogs_.Log().size(), before + boxes);
+        if (boxes) {
+            EXPECT_EQ(dialogs_.Log().back().Text, box);
         }
     }
     EXPECT_FALSE(Closed());

@@ -1,11 +1,11 @@
-// Other processes for tests: a child that runs a step and ends with its exit code; one that runs a
-// step, reports its result and stays until it is let go or killed; a pid namespace and another user
-// that a child can take (root only).
+// Other processes for tests: one that runs a step and ends with its exit code, one that runs a step
+// and stays until it is let go or killed; a pid namespace and another user a child can take (root).
 #pragma once
 
 #include <grp.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,85 +31,74 @@ int ExitCodeOf(F body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// A child process that runs `hold`, reports its result through a pipe and then waits until the
-// parent closes its end (or kills it).
+// A child process that runs `hold`, reports its result and then stays until it is let go (when the
+// Holder goes) or killed.
 class Holder {
 public:
     template <typename F>
     explicit Holder(F hold) {
-        int ready[2], release[2];
-        if (pipe(ready) != 0 || pipe(release) != 0) throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(ready[0]);
-            close(release[1]);
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) throw std::runtime_error("socketpair");
+        if ((pid_ = fork()) == 0) {
+            close(ends[0]);
             char ok = hold() ? 'y' : 'n';
-            (void)!write(ready[1], &ok, 1);
-            char c;
-            (void)!read(release[0], &c, 1);
+            (void)!write(ends[1], &ok, 1);
+            (void)!read(ends[1], &ok, 1);  // until the parent's end closes
             _exit(0);
         }
-        close(ready[1]);
-        close(release[0]);
-        release_ = release[1];
+        close(ends[1]);
+        end_ = ends[0];
         char ok = 'n';
-        (void)!read(ready[0], &ok, 1);
-        close(ready[0]);
-        holding_ = ok == 'y';
+        holding_ = read(end_, &ok, 1) == 1 && ok == 'y';
     }
     ~Holder() { Stop(); }
 
     bool Holding() const { return holding_; }
-    void Stop() {
-        if (pid_ <= 0) return;
-        close(release_);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
     void Kill() {
-        kill(pid_, SIGKILL);
+        if (pid_ > 0) kill(pid_, SIGKILL);
         Stop();
     }
 
 private:
+    void Stop() {  // lets the child go (what it started in a pid namespace ends first) and waits for it
+        if (pid_ <= 0) return;
+        close(end_);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
     pid_t pid_ = -1;
-    int release_ = -1;
+    int end_ = -1;
     bool holding_ = false;
 };
 
-// A user and group id that no account has, one per test process (taken when the process starts,
-// so its children share it).
-inline const uid_t kOtherUserId = 0x7A000000u + static_cast<uid_t>(getpid() % 0x100000);
-inline uid_t OtherUserId() { return kOtherUserId; }
+// A user and group id that no account has, one per test process (taken at its start, so its
+// children share it).
+inline const uid_t kOtherUser = 0x7A000000u + static_cast<uid_t>(getpid() % 0x100000);
 
-// In a child: goes on in a new child process, this one waiting for it and ending with it.
-inline bool GoOnInANewChild() {
-    const pid_t inside = fork();
-    if (inside > 0) _exit(waitpid(inside, nullptr, 0) == inside ? 0 : 1);
-    return inside == 0;
-}
-
-// In a child: goes on as process id of a pid namespace of its own (1 is its first process; another id
-// is chosen through ns_last_pid); false where that is not permitted.
+// In a child: goes on as process `id` of a pid namespace of its own, whose first process waits for
+// it; false where that is not permitted.
 inline bool EnterOwnPidNamespace(pid_t id = 1) {
-    if (unshare(CLONE_NEWPID) != 0 || !GoOnInANewChild()) return false;
-    if (id != 1) {
-        std::ofstream("/proc/sys/kernel/ns_last_pid") << id - 1;
-        if (!GoOnInANewChild()) return false;
-    }
-    return getpid() == id;
+    const auto goOnInAChild = [] {  // this process ends when the child does
+        const pid_t child = fork();
+        if (child > 0) _exit(waitpid(child, nullptr, 0) == child ? 0 : 1);
+        return child == 0;
+    };
+    if (unshare(CLONE_NEWPID) != 0 || !goOnInAChild()) return false;
+    if (id != 1) std::ofstream("/proc/sys/kernel/ns_last_pid") << id - 1;
+    return (id == 1 || goOnInAChild()) && getpid() == id;
 }
 
 // Makes this process (a child's) that other user; only root can.
 inline bool BecomeOtherUser() {
-    return setgroups(0, nullptr) == 0 && setgid(OtherUserId()) == 0 && setuid(OtherUserId()) == 0;
+    return setgroups(0, nullptr) == 0 && setgid(kOtherUser) == 0 && setuid(kOtherUser) == 0;
 }
 
 // Removes the folders that the other user's named mutexes made, and the test's stand-ins for them.
 inline void RemoveOtherUsersFolders() {
     std::error_code ignored;
     for (const std::string folder : {"/run/user/", "/tmp/tome-"})
-        std::filesystem::remove_all(folder + std::to_string(OtherUserId()), ignored);
+        std::filesystem::remove_all(folder + std::to_string(kOtherUser), ignored);
 }
 
 }  // namespace rtltest

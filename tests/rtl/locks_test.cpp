@@ -14,7 +14,7 @@
 
 using namespace rtl;
 using rtltest::Holder;
-using rtltest::OtherUserId;
+using rtltest::kOtherUser;
 using rtltest::ReadNative;
 
 TEST(HeldFileTest, SecondOpenerIsRefusedUntilTheFirstCloses) {
@@ -44,20 +44,12 @@ TEST(HeldFileTest, HeldByAnotherProcess) {
     THeldFile mine;
     EXPECT_FALSE(mine.Open(name));
     EXPECT_EQ(ReadNative(tmp.Native("started.dat")), "held");  // a refused opener truncates nothing
-    holder.Stop();
+    holder.Kill();  // a dead holder leaves no lock behind
     ASSERT_TRUE(mine.Open(name));
     EXPECT_EQ(ReadNative(tmp.Native("started.dat")), "");
-
-    mine.Close();
-    Holder killed([&] { return (new THeldFile)->Open(name); });
-    ASSERT_TRUE(killed.Holding());
-    EXPECT_FALSE(mine.Open(name));
-    killed.Kill();  // a dead holder leaves no lock behind
-    EXPECT_TRUE(mine.Open(name));
 }
 
-// A folder with a book folder in it and a mutex name of the test; the mutex's lock files and the
-// other user's folders go at the end.
+// A book folder and a mutex name of the test's own; their lock files and the other user's folders go.
 class LocksTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::create_directories(tmp.Native("book")); }
@@ -101,32 +93,24 @@ TEST_F(NamedMutexTest, AnyNameGivesAPlainFileInAPrivateFolderOfTheUser) {
     ASSERT_EQ(stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u);
 
-    std::string longName = name + std::string(400, 'n');
+    std::string longName(400, 'n');
     std::string longFile = TNamedMutex::LockFileName(longName);
     EXPECT_LT(longFile.size() - folder.size(), 255u);
     EXPECT_NE(longFile, TNamedMutex::LockFileName(longName + "2"));
-    TNamedMutex mutex;
-    EXPECT_TRUE(mutex.Create(longName));
-    mutex.Close();
-    std::filesystem::remove(longFile);
 }
 
 // ---- two processes of one book, or of one user, whatever their environments ----
 
-// How a process reaches the book: the folders its environment names (under the test's folder;
-// nullptr: unset), its user, a read-only bind mount of the book, a process namespace of its own.
+// A process's environment (folders under the test's; nullptr: unset) and what else sets it apart.
 struct Side {
     const char* runtime;
     const char* tmp;
-    bool otherUser = false;
-    bool readOnlyMount = false;
-    bool ownPidNamespace = false;
+    enum { Nothing, OtherUser, ReadOnlyMount, OwnPidNamespace } apart = Nothing;
 };
 
 TEST_F(LocksTest, ViewersOfOneBookAndLaunchersOfOneUserMeetWhateverTheirEnvironment) {
     chmod(tmp.Native().c_str(), 0755);  // the other user reaches the book
-    for (const char* folder : {"ro", "run", "run2", "tmp1", "tmp2"})
-        std::filesystem::create_directories(tmp.Native(folder));
+    for (const char* folder : {"ro", "run", "tmp1", "tmp2"}) std::filesystem::create_directories(tmp.Native(folder));
     rtltest::ReadOnlyMount ro(tmp.Native("ro"), tmp.Native("book"));
     rtltest::ReadOnlyPlace book(tmp.Native("book"));  // the viewers cannot write the book folder
     if (!book.Usable() || geteuid() != 0) GTEST_SKIP() << "needs root and a folder that can be made read-only";
@@ -136,11 +120,10 @@ TEST_F(LocksTest, ViewersOfOneBookAndLaunchersOfOneUserMeetWhateverTheirEnvironm
             if (folder) setenv(variable, tmp.Native(folder).c_str(), 1);
             else unsetenv(variable);
         }
-        return (!side.ownPidNamespace || rtltest::EnterOwnPidNamespace()) &&
-               (!side.otherUser || rtltest::BecomeOtherUser());
+        return (side.apart != Side::OwnPidNamespace || rtltest::EnterOwnPidNamespace()) &&
+               (side.apart != Side::OtherUser || rtltest::BecomeOtherUser());
     };
-    // take(side): 1 when that side took the lock, 0 when another holds it, -1 when it can do
-    // neither. a holds, then b tries; with a killed, b holds and a tries.
+    // take(side): 1 when it took the lock, 0 when another holds it. a holds and b tries, then the other way.
     const auto expectMeeting = [&](const Side& a, const Side& b, bool meet, const auto& take) {
         const int secondGets = meet ? 0 : 1;
         Holder first([&] { return become(a) && take(a) == 1; });
@@ -157,21 +140,20 @@ TEST_F(LocksTest, ViewersOfOneBookAndLaunchersOfOneUserMeetWhateverTheirEnvironm
     } rows[] = {
         {"with and without a runtime folder", {"run", nullptr}, {nullptr, nullptr}},
         {"different temporary folders", {nullptr, "tmp1"}, {nullptr, "tmp2"}},
-        {"different runtime folders", {"run", "tmp1"}, {"run2", "tmp2"}},
-        {"another user", {"run", nullptr}, {"run", nullptr, true}},
-        {"a read-only bind mount", {"run", nullptr}, {"run", nullptr, false, true}},
-        {"a process namespace of its own", {"run", nullptr}, {nullptr, "tmp1", false, false, true}},
+        {"another user", {"run", nullptr}, {"run", nullptr, Side::OtherUser}},
+        {"a read-only bind mount", {"run", nullptr}, {"run", nullptr, Side::ReadOnlyMount}},
+        {"a process namespace of its own", {"run", nullptr}, {nullptr, "tmp1", Side::OwnPidNamespace}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        if (row.b.readOnlyMount && !ro.Usable()) continue;
+        if (row.b.apart == Side::ReadOnlyMount && !ro.Usable()) continue;
         expectMeeting(row.a, row.b, true, [&](const Side& side) {
-            const std::string guard = FromNativePath(tmp.Native(side.readOnlyMount ? "ro" : "book")) + "\\started.dat";
-            const TGuardResult result = (new TInstanceGuard)->Open(guard);
+            const char* view = side.apart == Side::ReadOnlyMount ? "ro" : "book";
+            const TGuardResult result = (new TInstanceGuard)->Open(FromNativePath(tmp.Native(view)) + "\\started.dat");
             return result == TGuardResult::Held ? 1 : result == TGuardResult::HeldElsewhere ? 0 : -1;
         });
         // The launcher's mutex is the user's: another user's launcher runs beside it.
-        expectMeeting(row.a, row.b, !row.b.otherUser, [&](const Side&) {
+        expectMeeting(row.a, row.b, row.b.apart != Side::OtherUser, [&](const Side&) {
             auto* mutex = new TNamedMutex;
             return mutex->Create(name) ? 1 : mutex->AlreadyExists() ? 0 : -1;
         });
@@ -202,15 +184,13 @@ TEST_F(GuardPlacesTest, AFolderThatCannotBeWrittenHasItsGuardAllTheSame) {
     EXPECT_EQ(third.Open(Guard()), TGuardResult::HeldElsewhere);
 }
 
-// Where another has taken the user's folder under /tmp, the mutex lives in the user's runtime folder,
-// and a launcher that finds both folders usable meets one that could use only that one.
+// A launcher that could hold the mutex only in the runtime folder (another took the user's folder
+// under /tmp) is met by one that finds both folders usable.
 TEST_F(GuardPlacesTest, AMutexThatMovesToTheRuntimeFolderIsMetThere) {
-    if (geteuid() != 0) GTEST_SKIP() << "another user needs root";
-    const std::string user = std::to_string(OtherUserId());
-    const std::string own = "/tmp/tome-" + user, runtime = "/run/user/" + user;
+    const std::string user = std::to_string(kOtherUser), own = "/tmp/tome-" + user, runtime = "/run/user/" + user;
+    if (geteuid() != 0 || mkdir(runtime.c_str(), 0700) != 0 || chown(runtime.c_str(), kOtherUser, kOtherUser) != 0)
+        GTEST_SKIP() << "needs root and a runtime folder for another user";
     ASSERT_TRUE(std::filesystem::create_directory(own));  // root's, so not the user's
-    if (mkdir(runtime.c_str(), 0700) != 0 || chown(runtime.c_str(), OtherUserId(), OtherUserId()) != 0)
-        GTEST_SKIP() << "no runtime folder can be made";
     Holder first([] { return rtltest::BecomeOtherUser() && (new TNamedMutex)->Create("orbel_lumen"); });
     ASSERT_TRUE(first.Holding());
     std::filesystem::remove(own);

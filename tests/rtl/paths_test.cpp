@@ -21,6 +21,7 @@
 #include "platform/rtl/folderindex.h"
 #include "platform/rtl/fscalls.h"
 #include "platform/rtl/textfile.h"
+#include "tests/rtl/child_process.h"
 #include "tests/rtl/system_fixture.h"
 
 using namespace rtl;
@@ -211,20 +212,11 @@ constexpr bool kSanitizedAllocator = false;
 
 // Runs change in another process and waits for it to end; one stuck for a minute fails.
 void InAnotherProcess(const std::function<void()>& change) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    ASSERT_EQ(rtltest::ExitCodeOf([&] {
         alarm(60);
-        try {
-            change();
-        } catch (...) {
-            _exit(1);
-        }
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        change();
+        return 0;
+    }), 0);
 }
 
 // Another process changes an indexed folder, then this one writes a name that exists as given (so
@@ -247,11 +239,9 @@ TEST_P(CaseBlindIndex, SeesChangesOfAnotherProcessAmongOurOwn) {
          {{"GONE.txt", "GONE.txt"}}},
         {"a name made, the folder's times then set back as archivers do",
          [](const fs::path& sub) {
-             struct stat before;
-             if (stat(sub.c_str(), &before) != 0) throw std::runtime_error("stat");
+             const auto before = fs::last_write_time(sub);
              WriteNative(sub / "Other.TXT", "");
-             const struct timespec times[2] = {before.st_atim, before.st_mtim};
-             if (utimensat(AT_FDCWD, sub.c_str(), times, 0) != 0) throw std::runtime_error("utimensat");
+             fs::last_write_time(sub, before);
          },
          "Old.txt", {{"OTHER.txt", "Other.TXT"}}},
         {"a forked copy of this process that looks the name up too",

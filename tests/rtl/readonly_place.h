@@ -45,9 +45,8 @@ private:
     bool usable_ = false;
 };
 
-// A folder mounted read-only over itself (or over path, from another folder) for a test's life, as a
-// CD or a book mounted read-only is: every change under it fails with EROFS, also for root. Usable()
-// is false where mounting is not permitted; such a test is skipped.
+// A folder bind-mounted read-only over itself (or from another) for a test's life, as a CD is: every
+// change under it fails, also for root. Usable() is false where mounting is not permitted.
 class ReadOnlyMount {
 public:
     explicit ReadOnlyMount(std::string path, const std::string& from = "") : path_(std::move(path)) {
@@ -59,13 +58,11 @@ public:
     }
     ReadOnlyMount(const ReadOnlyMount&) = delete;
     ReadOnlyMount& operator=(const ReadOnlyMount&) = delete;
-
     bool Usable() const { return usable_; }
 
 private:
     std::string path_;
-    bool mounted_ = false;
-    bool usable_ = false;
+    bool mounted_ = false, usable_ = false;
 };
 
 }  // namespace rtltest

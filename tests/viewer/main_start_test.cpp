@@ -122,8 +122,8 @@ TEST_F(StartTest, CheckIeReturnsAndStoresTheVersion) {
 
 // ---- start sequence ----
 
-// The start also removes what writers killed before they finished left beside the book's records
-// and the settings store (an id that no process has).
+// The start also removes what writers killed before they finished (an id that no process has) left
+// beside the book's records and the settings store, and what an update killed while it unpacked left.
 TEST_F(StartTest, StartSetsFoldersCaptionGuardAndOpensTheStartButtonsPage) {
     WriteBasicBook();
     const std::string killed = ".2147483647.0.tmp";
@@ -131,7 +131,6 @@ TEST_F(StartTest, StartSetsFoldersCaptionGuardAndOpensTheStartButtonsPage) {
     const std::string leftovers[] = {Book() + ".intcfg.dat" + killed, Book() + ".kor_iphist.dat" + killed,
                                      store.parent_path() / ("." + store.filename().string() + killed)};
     for (const std::string& name : leftovers) std::ofstream(name) << "left";
-    // An update killed while it unpacked left its note and a scratch file in a folder it made.
     WriteBookFile("made/FC2147483647.00000000abcd.tmp", "stale");
     WriteBookFile(kInstallNote, "=\r\n+made\\\r\n");
     Start();
